@@ -1,0 +1,67 @@
+# Sourced by scripts/run and scripts/test: the display, sound server and Wine prefix that the
+# program and its tests use, each started only when missing and stopped again on exit.
+# shellcheck shell=bash
+
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+export WINEPREFIX="${WINEPREFIX:-$root/build/wineprefix}"
+export WINEDEBUG="${WINEDEBUG:--all}"
+export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
+
+started_xvfb=""
+started_pulse=""
+started_wine=""
+
+framelark_stop_services() {
+  if [ -n "$started_wine" ]; then wineserver -k >/dev/null 2>&1 || true; fi
+  if [ -n "$started_pulse" ]; then pulseaudio --kill >/dev/null 2>&1 || kill "$started_pulse" 2>/dev/null || true; fi
+  if [ -n "$started_xvfb" ]; then kill "$started_xvfb" 2>/dev/null || true; wait "$started_xvfb" 2>/dev/null || true; fi
+  if [ -n "${framelark_pulse_dir:-}" ]; then rm -rf "$framelark_pulse_dir"; fi
+  started_xvfb=""; started_pulse=""; started_wine=""
+}
+
+framelark_start_display() {
+  if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
+    return
+  fi
+  local n
+  for n in $(seq 90 120); do
+    [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || break
+  done
+  echo "No display: starting a virtual display :$n (Xvfb, ${FRAMELARK_SCREEN:-1024x768x24})."
+  Xvfb ":$n" -screen 0 "${FRAMELARK_SCREEN:-1024x768x24}" -nolisten tcp >/dev/null 2>&1 &
+  started_xvfb=$!
+  export DISPLAY=":$n"
+  for _ in $(seq 1 50); do
+    xdpyinfo >/dev/null 2>&1 && return
+    sleep 0.1
+  done
+  echo "The virtual display did not start." >&2
+  return 1
+}
+
+framelark_start_sound() {
+  # A private server with a null sink: recording reads its monitor.
+  framelark_pulse_dir=$(mktemp -d)
+  export PULSE_RUNTIME_PATH="$framelark_pulse_dir"
+  export PULSE_STATE_PATH="$framelark_pulse_dir"
+  export XDG_RUNTIME_DIR="$framelark_pulse_dir"
+  if pulseaudio --daemonize --exit-idle-time=-1 -n --load="module-null-sink sink_name=rec" \
+       --load=module-native-protocol-unix >/dev/null 2>&1; then
+    started_pulse=$(cat "$framelark_pulse_dir/pid" 2>/dev/null || echo started)
+  else
+    echo "The sound server did not start; tests that need sound input will say so." >&2
+  fi
+}
+
+framelark_start_wine() {
+  mkdir -p "$WINEPREFIX"
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    echo "Preparing the Wine prefix $WINEPREFIX (once)."
+    wineboot -i </dev/null >/dev/null 2>&1 || true
+  fi
+  # A persistent server, with every descriptor pointing away from the caller: services that the
+  # first program starts would otherwise hold the test runner's output pipe open.
+  wineserver -p </dev/null >/dev/null 2>&1 || true
+  wine cmd /c exit </dev/null >/dev/null 2>&1 || true
+  started_wine=1
+}

@@ -1,0 +1,18 @@
+#pragma once
+// The program's own window messages, registered with the system by name at process start.
+#include <windows.h>
+
+extern UINT WM_USER_RECORDSTART_MSG;
+extern UINT WM_USER_RECORDINTERRUPTED_MSG;
+extern UINT WM_USER_GENERIC_MSG;
+extern UINT WM_USER_SAVECURSOR_MSG;
+extern UINT WM_USER_KEYSTART_MSG;
+
+// Fixed-number messages between windows.
+constexpr UINT kWaveInDataMessage = 0x3C0;        // MM_WIM_DATA
+constexpr UINT kTrayIconMessage = 0x40A;
+constexpr UINT MergeProgressMessage = 0x4DE;
+constexpr UINT kSelectionDoneMessage = WM_USER + 0x100; // region window to a requesting dialog
+constexpr UINT kUncheckGroupMessage = WM_USER + 0x100;  // radio bitmap button to its group
+
+void RegisterPrivateMessages();

@@ -1,0 +1,11 @@
+#include "common/fourcc.h"
+
+std::string FourCCText(std::uint32_t code)
+{
+    std::string text;
+    for (int shift = 0; shift < 32; shift += 8) {
+        const char c = static_cast<char>((code >> shift) & 0xFF);
+        text.push_back(c >= 0x20 && c < 0x7F ? c : '?');
+    }
+    return text;
+}

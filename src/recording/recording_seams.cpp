@@ -1,0 +1,7 @@
+#include "recording/recording_seams.h"
+
+RecordingSeams& Seams()
+{
+    static RecordingSeams seams;
+    return seams;
+}

@@ -1,0 +1,139 @@
+#include "test_support.h"
+
+#include "app/private_messages.h"
+
+#include <fstream>
+#include <sstream>
+
+bool PumpUntil(const std::function<bool()>& condition, DWORD timeoutMs)
+{
+    const DWORD start = GetTickCount();
+    for (;;) {
+        MSG message;
+        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&message);
+            DispatchMessageA(&message);
+        }
+        if (condition()) {
+            return true;
+        }
+        if (GetTickCount() - start > timeoutMs) {
+            return false;
+        }
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+    }
+}
+
+void PumpFor(DWORD ms)
+{
+    PumpUntil([] { return false; }, ms);
+}
+
+RecordingWindow::RecordingWindow()
+{
+    WNDCLASSA cls{};
+    cls.lpfnWndProc = &Procedure;
+    cls.hInstance = GetModuleHandleA(nullptr);
+    cls.lpszClassName = "FramelarkTestMain";
+    RegisterClassA(&cls);
+    m_window = CreateWindowExA(0, cls.lpszClassName, "Framelark", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr,
+                               cls.hInstance, this);
+}
+
+RecordingWindow::~RecordingWindow()
+{
+    DestroyWindow(m_window);
+}
+
+int RecordingWindow::Count(UINT message) const
+{
+    int count = 0;
+    for (const UINT seen : messages) {
+        count += seen == message ? 1 : 0;
+    }
+    return count;
+}
+
+LRESULT CALLBACK RecordingWindow::Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_NCCREATE) {
+        SetWindowLongPtrA(window, GWLP_USERDATA,
+                          reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams));
+    }
+    auto* self = reinterpret_cast<RecordingWindow*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+    if (self && message >= 0xC000 && message <= 0xFFFF) {
+        self->messages.push_back(message);
+        self->parameters.emplace_back(wParam, lParam);
+        if (self->onMessage) {
+            self->onMessage(message, wParam, lParam);
+        }
+        return 0;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+std::string UnixPath(const std::string& windowsPath)
+{
+    using Convert = char*(CDECL*)(LPCSTR);
+    const auto convert = reinterpret_cast<Convert>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
+    if (!convert) {
+        return {};
+    }
+    char* unix = convert(windowsPath.c_str());
+    if (!unix) {
+        return {};
+    }
+    std::string result(unix);
+    HeapFree(GetProcessHeap(), 0, unix);
+    return result;
+}
+
+int RunUnixShell(const std::string& command)
+{
+    std::string line = "/bin/sh -c \"" + command + "\"";
+    STARTUPINFOA startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+        return -1;
+    }
+    WaitForSingleObject(process.hProcess, 120000);
+    DWORD code = static_cast<DWORD>(-1);
+    GetExitCodeProcess(process.hProcess, &code);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return static_cast<int>(code);
+}
+
+std::string ReadWholeFile(const std::string& windowsPath)
+{
+    std::ifstream file(windowsPath, std::ios::binary);
+    std::ostringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+ScratchFolder::ScratchFolder()
+{
+    char temp[MAX_PATH];
+    GetTempPathA(MAX_PATH, temp);
+    m_path = std::string(temp) + "framelark_engine_" + std::to_string(GetCurrentProcessId()) + "_" +
+             std::to_string(GetTickCount());
+    CreateDirectoryA(m_path.c_str(), nullptr);
+}
+
+ScratchFolder::~ScratchFolder()
+{
+    WIN32_FIND_DATAA found;
+    const HANDLE search = FindFirstFileA((m_path + "\\*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+                DeleteFileA((m_path + "\\" + found.cFileName).c_str());
+            }
+        } while (FindNextFileA(search, &found));
+        FindClose(search);
+    }
+    RemoveDirectoryA(m_path.c_str());
+}

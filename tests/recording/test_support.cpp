@@ -2,6 +2,7 @@
 
 #include "app/private_messages.h"
 
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 
@@ -74,13 +75,15 @@ LRESULT CALLBACK RecordingWindow::Procedure(HWND window, UINT message, WPARAM wP
 
 std::string UnixPath(const std::string& windowsPath)
 {
-    using Convert = char*(CDECL*)(LPCSTR);
+    using Convert = char*(CDECL*)(LPCWSTR);
     const auto convert = reinterpret_cast<Convert>(
         reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
     if (!convert) {
         return {};
     }
-    char* unix = convert(windowsPath.c_str());
+    std::wstring wide(windowsPath.size() + 1, L'\0');
+    MultiByteToWideChar(CP_ACP, 0, windowsPath.c_str(), -1, wide.data(), static_cast<int>(wide.size()));
+    char* unix = convert(wide.c_str());
     if (!unix) {
         return {};
     }
@@ -91,19 +94,37 @@ std::string UnixPath(const std::string& windowsPath)
 
 int RunUnixShell(const std::string& command)
 {
-    std::string line = "/bin/sh -c \"" + command + "\"";
+    // Wine starts Linux programs without a process handle to wait on: the exit status comes back
+    // through a file, renamed into place once complete.
+    char temp[MAX_PATH];
+    GetTempPathA(MAX_PATH, temp);
+    std::string windowsFolder(temp);
+    windowsFolder.pop_back(); // the trailing separator
+    const std::string folder = UnixPath(windowsFolder);
+    if (folder.empty()) {
+        return -1;
+    }
+    const std::string name = "framelark_status_" + std::to_string(GetCurrentProcessId()) + "_" +
+                             std::to_string(GetTickCount());
+    const std::string status = folder + "/" + name;
+    const std::string windowsStatus = std::string(temp) + name;
+    std::string line = "/bin/sh -c \"(" + command + "); echo $? > '" + status + ".tmp'; mv '" + status + ".tmp' '" +
+                       status + "'\"";
     STARTUPINFOA startup{};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process{};
     if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
         return -1;
     }
-    WaitForSingleObject(process.hProcess, 120000);
-    DWORD code = static_cast<DWORD>(-1);
-    GetExitCodeProcess(process.hProcess, &code);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    return static_cast<int>(code);
+    std::string result;
+    PumpUntil(
+        [&] {
+            result = ReadWholeFile(windowsStatus);
+            return !result.empty();
+        },
+        60000);
+    DeleteFileA(windowsStatus.c_str());
+    return result.empty() ? -1 : std::atoi(result.c_str());
 }
 
 std::string ReadWholeFile(const std::string& windowsPath)

@@ -1,0 +1,109 @@
+#include "app/hook_library.h"
+
+#include "app/private_messages.h"
+#include "../recording/test_support.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+// A visible window with its own cursor, so that X delivers keys to Wine and the cursor changes
+// when the pointer enters it.
+class CursorWindow {
+public:
+    CursorWindow(const char* className, LPCSTR cursor, int x)
+    {
+        WNDCLASSA cls{};
+        cls.lpfnWndProc = &DefWindowProcA;
+        cls.hInstance = GetModuleHandleA(nullptr);
+        cls.hCursor = LoadCursor(nullptr, cursor);
+        cls.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+        cls.lpszClassName = className;
+        RegisterClassA(&cls);
+        m_window = CreateWindowExA(WS_EX_TOPMOST, className, "", WS_POPUP | WS_VISIBLE, x, 100, 200, 200, nullptr,
+                                   nullptr, cls.hInstance, nullptr);
+        PumpFor(200);
+    }
+    ~CursorWindow() { DestroyWindow(m_window); }
+
+private:
+    HWND m_window = nullptr;
+};
+
+class Hooks : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { RegisterPrivateMessages(); }
+    void SetUp() override
+    {
+        if (UnixPath("C:\\").empty()) {
+            GTEST_SKIP() << "driven with xdotool under Wine";
+        }
+    }
+    RecordingWindow target;
+};
+
+std::vector<std::pair<WPARAM, LPARAM>> Posted(const RecordingWindow& window, UINT message)
+{
+    std::vector<std::pair<WPARAM, LPARAM>> found;
+    for (std::size_t i = 0; i < window.messages.size(); ++i) {
+        if (window.messages[i] == message) {
+            found.push_back(window.parameters[i]);
+        }
+    }
+    return found;
+}
+} // namespace
+
+TEST_F(Hooks, KeysArriveWithCodeAndKeyData)
+{
+    CursorWindow over("FramelarkHookKeys", IDC_ARROW, 100);
+    ASSERT_EQ(RunUnixShell("xdotool mousemove 200 200"), 0);
+    ASSERT_TRUE(InstallKeyHook(target.hwnd(), WM_USER_KEYSTART_MSG));
+    ASSERT_EQ(RunUnixShell("xdotool key F7"), 0);
+    ASSERT_TRUE(PumpUntil([&] { return Posted(target, WM_USER_KEYSTART_MSG).size() >= 2; }, 5000));
+    const auto keys = Posted(target, WM_USER_KEYSTART_MSG);
+    ASSERT_EQ(keys.size(), 2u);
+    EXPECT_EQ(keys[0].first, static_cast<WPARAM>(VK_F7));
+    EXPECT_EQ(keys[1].first, static_cast<WPARAM>(VK_F7));
+    const auto down = static_cast<DWORD>(keys[0].second);
+    const auto up = static_cast<DWORD>(keys[1].second);
+    EXPECT_EQ(down & 0xFFFF, 1u);
+    EXPECT_EQ(down >> 30, 0u);
+    EXPECT_EQ(up >> 30, 3u); // released, and down before
+    EXPECT_NE((down >> 16) & 0xFF, 0u);
+    EXPECT_EQ((down >> 16) & 0xFF, (up >> 16) & 0xFF);
+
+    UninstallKeyHook();
+    target.messages.clear();
+    ASSERT_EQ(RunUnixShell("xdotool key F8"), 0);
+    PumpFor(500);
+    EXPECT_TRUE(Posted(target, WM_USER_KEYSTART_MSG).empty());
+}
+
+TEST_F(Hooks, CursorChangesArriveAsHandles)
+{
+    CursorWindow cross("FramelarkHookCross", IDC_CROSS, 100);
+    CursorWindow arrow("FramelarkHookArrow", IDC_ARROW, 400);
+    const auto reported = [&](HCURSOR cursor) {
+        for (const auto& [wParam, lParam] : Posted(target, WM_USER_SAVECURSOR_MSG)) {
+            if (reinterpret_cast<HCURSOR>(wParam) == cursor) {
+                return true;
+            }
+        }
+        return false;
+    };
+    ASSERT_EQ(RunUnixShell("xdotool mousemove 500 200"), 0);
+    PumpFor(200);
+    ASSERT_TRUE(InstallMouseHook(target.hwnd(), WM_USER_SAVECURSOR_MSG));
+    ASSERT_EQ(RunUnixShell("xdotool mousemove 200 200 sleep 0.2 mousemove 210 210"), 0);
+    EXPECT_TRUE(PumpUntil([&] { return reported(LoadCursor(nullptr, IDC_CROSS)); }, 5000));
+    ASSERT_EQ(RunUnixShell("xdotool mousemove 500 200"), 0);
+    EXPECT_TRUE(PumpUntil([&] { return reported(LoadCursor(nullptr, IDC_ARROW)); }, 5000));
+
+    UninstallMouseHook();
+    PumpFor(200);
+    target.messages.clear();
+    target.parameters.clear();
+    ASSERT_EQ(RunUnixShell("xdotool mousemove 200 200 sleep 0.2 mousemove 500 200"), 0);
+    PumpFor(500);
+    EXPECT_TRUE(Posted(target, WM_USER_SAVECURSOR_MSG).empty());
+}

@@ -18,9 +18,26 @@ namespace {
 const DWORD kFail = mmioFOURCC('F', 'A', 'I', 'L');
 const DWORD kUncompressed = mmioFOURCC('D', 'I', 'B', ' ');
 
+// Other programs' notes on the same display are not ours.
 HWND FindQuestion()
 {
-    return FindWindowA("#32770", "Note");
+    HWND found = nullptr;
+    EnumWindows(
+        [](HWND window, LPARAM result) -> BOOL {
+            char caption[16] = {};
+            char cls[16] = {};
+            DWORD process = 0;
+            GetWindowThreadProcessId(window, &process);
+            GetWindowTextA(window, caption, sizeof(caption));
+            GetClassNameA(window, cls, sizeof(cls));
+            if (process == GetCurrentProcessId() && std::string(caption) == "Note" && std::string(cls) == "#32770") {
+                *reinterpret_cast<HWND*>(result) = window;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&found));
+    return found;
 }
 
 std::string QuestionText(HWND box)

@@ -1,15 +1,12 @@
 // hook.dll: reports the cursor shown on screen to one window while a recording runs.
-// A low-level mouse hook sees every process without loading into them. It runs before the
-// event reaches its window, so the shape that the event brings is read again shortly after.
-#include <windows.h>
+// The mouse hook runs before the event reaches its window, so the shape that the event brings is
+// read again shortly after.
+#include "low_level_hook.h"
 
 namespace {
 constexpr UINT kSettleDelayMs = 30;
 
-HMODULE g_module = nullptr;
-HHOOK g_hook = nullptr;
-HWND g_window = nullptr;
-UINT g_message = 0;
+LowLevelHook g_hook;
 HCURSOR g_lastreported = nullptr;
 UINT_PTR g_settletimer = 0;
 
@@ -21,23 +18,28 @@ void ReportCursor()
         return;
     }
     g_lastreported = info.hCursor;
-    PostMessageA(g_window, g_message, reinterpret_cast<WPARAM>(info.hCursor), 0);
+    g_hook.Post(reinterpret_cast<WPARAM>(info.hCursor), 0);
 }
 
-void CALLBACK SettleTimer(HWND, UINT, UINT_PTR, DWORD)
+void StopSettleTimer()
 {
     if (g_settletimer) {
         KillTimer(nullptr, g_settletimer);
         g_settletimer = 0;
     }
-    if (g_hook) {
+}
+
+void CALLBACK SettleTimer(HWND, UINT, UINT_PTR, DWORD)
+{
+    StopSettleTimer();
+    if (g_hook.Installed()) {
         ReportCursor();
     }
 }
 
 LRESULT CALLBACK MouseProc(int code, WPARAM wParam, LPARAM lParam)
 {
-    if (code == HC_ACTION && g_hook) {
+    if (code == HC_ACTION && g_hook.Installed()) {
         ReportCursor();
         g_settletimer = SetTimer(nullptr, g_settletimer, kSettleDelayMs, &SettleTimer);
     }
@@ -45,40 +47,20 @@ LRESULT CALLBACK MouseProc(int code, WPARAM wParam, LPARAM lParam)
 }
 } // namespace
 
+FRAMELARK_HOOK_LIBRARY_ENTRY(g_hook)
+
 extern "C" BOOL InstallMyHook(HWND window, UINT message)
 {
-    if (g_hook) {
-        UnhookWindowsHookEx(g_hook);
-    }
-    g_window = window;
-    g_message = message;
     g_lastreported = nullptr;
-    g_hook = SetWindowsHookExA(WH_MOUSE_LL, &MouseProc, g_module, 0);
-    if (g_hook) {
-        ReportCursor();
+    if (!g_hook.Install(WH_MOUSE_LL, &MouseProc, window, message)) {
+        return FALSE;
     }
-    return g_hook != nullptr;
+    ReportCursor();
+    return TRUE;
 }
 
 extern "C" BOOL UninstallMyHook(HWND)
 {
-    if (g_settletimer) {
-        KillTimer(nullptr, g_settletimer);
-        g_settletimer = 0;
-    }
-    if (!g_hook) {
-        return FALSE;
-    }
-    const BOOL removed = UnhookWindowsHookEx(g_hook);
-    g_hook = nullptr;
-    return removed;
-}
-
-BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID)
-{
-    if (reason == DLL_PROCESS_ATTACH) {
-        g_module = instance;
-        DisableThreadLibraryCalls(instance);
-    }
-    return TRUE;
+    StopSettleTimer();
+    return g_hook.Remove();
 }

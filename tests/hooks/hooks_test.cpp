@@ -6,29 +6,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-// A visible window with its own cursor, so that X delivers keys to Wine and the cursor changes
-// when the pointer enters it.
-class CursorWindow {
-public:
-    CursorWindow(const char* className, LPCSTR cursor, int x)
-    {
-        WNDCLASSA cls{};
-        cls.lpfnWndProc = &DefWindowProcA;
-        cls.hInstance = GetModuleHandleA(nullptr);
-        cls.hCursor = LoadCursor(nullptr, cursor);
-        cls.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
-        cls.lpszClassName = className;
-        RegisterClassA(&cls);
-        m_window = CreateWindowExA(WS_EX_TOPMOST, className, "", WS_POPUP | WS_VISIBLE, x, 100, 200, 200, nullptr,
-                                   nullptr, cls.hInstance, nullptr);
-        PumpFor(200);
-    }
-    ~CursorWindow() { DestroyWindow(m_window); }
-
-private:
-    HWND m_window = nullptr;
-};
-
 class Hooks : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { RegisterPrivateMessages(); }
@@ -55,7 +32,9 @@ std::vector<std::pair<WPARAM, LPARAM>> Posted(const RecordingWindow& window, UIN
 
 TEST_F(Hooks, KeysArriveWithCodeAndKeyData)
 {
-    CursorWindow over("FramelarkHookKeys", IDC_ARROW, 100);
+    // X gives keys to Wine only while the pointer is over one of its windows.
+    TestPopup over("FramelarkHookKeys", RECT{100, 100, 300, 300}, nullptr, IDC_ARROW);
+    PumpFor(200);
     ASSERT_EQ(RunUnixShell("xdotool mousemove 200 200"), 0);
     ASSERT_TRUE(InstallKeyHook(target.hwnd(), WM_USER_KEYSTART_MSG));
     ASSERT_EQ(RunUnixShell("xdotool key F7"), 0);
@@ -81,8 +60,9 @@ TEST_F(Hooks, KeysArriveWithCodeAndKeyData)
 
 TEST_F(Hooks, CursorChangesArriveAsHandles)
 {
-    CursorWindow cross("FramelarkHookCross", IDC_CROSS, 100);
-    CursorWindow arrow("FramelarkHookArrow", IDC_ARROW, 400);
+    TestPopup cross("FramelarkHookCross", RECT{100, 100, 300, 300}, nullptr, IDC_CROSS);
+    TestPopup arrow("FramelarkHookArrow", RECT{400, 100, 600, 300}, nullptr, IDC_ARROW);
+    PumpFor(200);
     const auto reported = [&](HCURSOR cursor) {
         for (const auto& [wParam, lParam] : Posted(target, WM_USER_SAVECURSOR_MSG)) {
             if (reinterpret_cast<HCURSOR>(wParam) == cursor) {

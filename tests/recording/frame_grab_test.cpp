@@ -16,46 +16,25 @@ constexpr int kWidth = 321;
 constexpr int kHeight = 240;
 constexpr COLORREF kWhite = RGB(255, 255, 255);
 
-// A topmost popup covering the grabbed rectangle: white, with a red left half of its top 100 rows
-// and a blue band in its bottom 40 rows.
-class PictureWindow {
-public:
-    PictureWindow()
-    {
-        WNDCLASSA cls{};
-        cls.lpfnWndProc = &Procedure;
-        cls.hInstance = GetModuleHandleA(nullptr);
-        cls.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
-        cls.lpszClassName = "FramelarkGrabPicture";
-        RegisterClassA(&cls);
-        m_window = CreateWindowExA(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, cls.lpszClassName, "", WS_POPUP | WS_VISIBLE, kLeft,
-                                   kTop, kWidth, kHeight, nullptr, nullptr, cls.hInstance, nullptr);
-        UpdateWindow(m_window);
-        PumpFor(300);
-    }
-    ~PictureWindow() { DestroyWindow(m_window); }
-
-private:
-    static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-    {
-        if (message == WM_PAINT) {
-            PAINTSTRUCT paint;
-            HDC dc = BeginPaint(window, &paint);
-            const RECT red{0, 0, kWidth / 2, 100};
-            const RECT blue{0, kHeight - 40, kWidth, kHeight};
-            HBRUSH redBrush = CreateSolidBrush(RGB(255, 0, 0));
-            HBRUSH blueBrush = CreateSolidBrush(RGB(0, 0, 255));
-            FillRect(dc, &red, redBrush);
-            FillRect(dc, &blue, blueBrush);
-            DeleteObject(redBrush);
-            DeleteObject(blueBrush);
-            EndPaint(window, &paint);
-            return 0;
-        }
+// Paints the grabbed rectangle white, with a red left half of its top 100 rows and a blue band in
+// its bottom 40 rows.
+LRESULT CALLBACK PaintPicture(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message != WM_PAINT) {
         return DefWindowProcA(window, message, wParam, lParam);
     }
-    HWND m_window = nullptr;
-};
+    PAINTSTRUCT paint;
+    HDC dc = BeginPaint(window, &paint);
+    FillRect(dc, &paint.rcPaint, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    const RECT red{0, 0, kWidth / 2, 100};
+    const RECT blue{0, kHeight - 40, kWidth, kHeight};
+    GdiBrush redBrush(CreateSolidBrush(RGB(255, 0, 0)));
+    GdiBrush blueBrush(CreateSolidBrush(RGB(0, 0, 255)));
+    FillRect(dc, &red, redBrush.get());
+    FillRect(dc, &blue, blueBrush.get());
+    EndPaint(window, &paint);
+    return 0;
+}
 
 COLORREF PixelAt(const BITMAPINFOHEADER* frame, int x, int y)
 {
@@ -70,22 +49,22 @@ class FrameGrab : public ::testing::Test {
 protected:
     void SetUp() override
     {
+        UsePlainCaptureSettings();
         AppSettings& s = Settings();
-        s.g_capturebits = 24;
-        s.g_recordcursor = 0;
-        s.g_highlightcursor = 0;
         s.g_cursortype = kCursorActual;
         s.g_hookcursor = nullptr;
         s.g_cursorhandle.builtIn = nullptr;
-        s.flashingRect = 0;
-        s.autopan = 0;
         SetCursorPos(900, 700);
     }
-    static void SetUpTestSuite() { picture = new PictureWindow; }
+    static void SetUpTestSuite()
+    {
+        picture = new TestPopup("FramelarkGrabPicture", RECT{kLeft, kTop, kLeft + kWidth, kTop + kHeight}, &PaintPicture);
+        PumpFor(300);
+    }
     static void TearDownTestSuite() { delete picture; }
-    static PictureWindow* picture;
+    static TestPopup* picture;
 };
-PictureWindow* FrameGrab::picture = nullptr;
+TestPopup* FrameGrab::picture = nullptr;
 
 HCURSOR SquareCursor(int hotX, int hotY)
 {

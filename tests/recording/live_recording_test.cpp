@@ -7,6 +7,7 @@
 #include "recording/recording_seams.h"
 #include "settings/app_settings.h"
 #include "test_support.h"
+#include "win/handles.h"
 
 #include <gtest/gtest.h>
 
@@ -19,65 +20,25 @@ constexpr int kCursorX = 650;
 constexpr int kCursorY = 450;
 
 // Cycles red, green and blue every 150 ms.
-class AnimatedWindow {
-public:
-    AnimatedWindow()
-    {
-        WNDCLASSA cls{};
-        cls.lpfnWndProc = &Procedure;
-        cls.hInstance = GetModuleHandleA(nullptr);
-        cls.lpszClassName = "FramelarkAnimated";
-        RegisterClassA(&cls);
-        m_window = CreateWindowExA(WS_EX_TOPMOST, cls.lpszClassName, "", WS_POPUP | WS_VISIBLE, 100, 100, 200, 200,
-                                   nullptr, nullptr, cls.hInstance, nullptr);
-        SetTimer(m_window, 1, 150, nullptr);
+LRESULT CALLBACK Animate(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    static int phase = 0;
+    if (message == WM_TIMER) {
+        phase = (phase + 1) % 3;
+        InvalidateRect(window, nullptr, FALSE);
+        return 0;
     }
-    ~AnimatedWindow() { DestroyWindow(m_window); }
-
-private:
-    static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-    {
-        static int phase = 0;
-        if (message == WM_TIMER) {
-            phase = (phase + 1) % 3;
-            InvalidateRect(window, nullptr, FALSE);
-            return 0;
-        }
-        if (message == WM_PAINT) {
-            PAINTSTRUCT paint;
-            HDC dc = BeginPaint(window, &paint);
-            const COLORREF colours[] = {RGB(255, 0, 0), RGB(0, 255, 0), RGB(0, 0, 255)};
-            HBRUSH brush = CreateSolidBrush(colours[phase]);
-            FillRect(dc, &paint.rcPaint, brush);
-            DeleteObject(brush);
-            EndPaint(window, &paint);
-            return 0;
-        }
-        return DefWindowProcA(window, message, wParam, lParam);
+    if (message == WM_PAINT) {
+        PAINTSTRUCT paint;
+        HDC dc = BeginPaint(window, &paint);
+        const COLORREF colours[] = {RGB(255, 0, 0), RGB(0, 255, 0), RGB(0, 0, 255)};
+        GdiBrush brush(CreateSolidBrush(colours[phase]));
+        FillRect(dc, &paint.rcPaint, brush.get());
+        EndPaint(window, &paint);
+        return 0;
     }
-    HWND m_window = nullptr;
-};
-
-// White, with the cross cursor.
-class CrossWindow {
-public:
-    CrossWindow()
-    {
-        WNDCLASSA cls{};
-        cls.lpfnWndProc = &DefWindowProcA;
-        cls.hInstance = GetModuleHandleA(nullptr);
-        cls.hCursor = LoadCursor(nullptr, IDC_CROSS);
-        cls.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
-        cls.lpszClassName = "FramelarkCross";
-        RegisterClassA(&cls);
-        m_window = CreateWindowExA(WS_EX_TOPMOST, cls.lpszClassName, "", WS_POPUP | WS_VISIBLE, 500, 300, 300, 300,
-                                   nullptr, nullptr, cls.hInstance, nullptr);
-    }
-    ~CrossWindow() { DestroyWindow(m_window); }
-
-private:
-    HWND m_window = nullptr;
-};
+    return DefWindowProcA(window, message, wParam, lParam);
+}
 
 struct FlashLog : IFlashingFrame {
     std::vector<std::string> calls;
@@ -120,12 +81,10 @@ TEST(LiveRecording, FullScreenMovieShowsTheAnimationAndTheCursor)
     }
     RegisterPrivateMessages();
     RecordingWindow main;
+    UsePlainCaptureSettings();
     AppSettings& s = Settings();
     s.g_mainwindow = main.hwnd();
-    s.g_capturebits = 24;
     s.MouseCaptureMode = kCaptureFullScreen;
-    s.g_screenwidth = GetSystemMetrics(SM_CXSCREEN);
-    s.g_screenheight = GetSystemMetrics(SM_CYSCREEN);
     s.compfccHandler = static_cast<std::int32_t>(kFourCCVideo1);
     s.timelapse = 100;
     s.frames_per_second = 10;
@@ -143,8 +102,9 @@ TEST(LiveRecording, FullScreenMovieShowsTheAnimationAndTheCursor)
         }
     };
 
-    AnimatedWindow animated;
-    CrossWindow cross;
+    TestPopup animated("FramelarkAnimated", RECT{100, 100, 300, 300}, &Animate);
+    SetTimer(animated.hwnd(), 1, 150, nullptr);
+    TestPopup cross("FramelarkCross", RECT{500, 300, 800, 600}, nullptr, IDC_CROSS);
     PumpFor(300);
     ASSERT_EQ(RunUnixShell("xdotool mousemove " + std::to_string(kCursorX) + " " + std::to_string(kCursorY)), 0);
     RecordCommand();

@@ -19,13 +19,8 @@ class MovieWriter : public ::testing::Test {
 protected:
     void SetUp() override
     {
+        UsePlainCaptureSettings();
         AppSettings& s = Settings();
-        s.g_capturebits = 24;
-        s.g_recordcursor = 0;
-        s.g_highlightcursor = 0;
-        s.flashingRect = 0;
-        s.g_screenwidth = GetSystemMetrics(SM_CXSCREEN);
-        s.g_screenheight = GetSystemMetrics(SM_CYSCREEN);
         s.compfccHandler = static_cast<std::int32_t>(kUncompressed);
         s.g_compressorname = "Uncompressed";
         s.CompressorStateIsFor = 0;

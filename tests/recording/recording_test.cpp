@@ -86,17 +86,13 @@ protected:
     static void SetUpTestSuite() { RegisterPrivateMessages(); }
     void SetUp() override
     {
+        UsePlainCaptureSettings();
         AppSettings& s = Settings();
         s.g_mainwindow = main.hwnd();
-        s.g_capturebits = 24;
-        s.flashingRect = 0;
-        s.autopan = 0;
         s.recordaudio = 0;
         s.minimizeOnStart = 0;
         s.timelapse = 50;
         s.frames_per_second = 20;
-        s.g_screenwidth = GetSystemMetrics(SM_CXSCREEN);
-        s.g_screenheight = GetSystemMetrics(SM_CYSCREEN);
         s.g_isrecording = 0;
         s.g_paused = 0;
         main.onMessage = [this](UINT message, WPARAM wParam, LPARAM) {

@@ -1,6 +1,7 @@
 #include "test_support.h"
 
 #include "app/private_messages.h"
+#include "settings/app_settings.h"
 
 #include <cstdlib>
 #include <fstream>
@@ -157,4 +158,36 @@ ScratchFolder::~ScratchFolder()
         FindClose(search);
     }
     RemoveDirectoryA(m_path.c_str());
+}
+
+TestPopup::TestPopup(const char* className, RECT place, WNDPROC procedure, LPCSTR cursor, int brush)
+{
+    WNDCLASSA cls{};
+    cls.lpfnWndProc = procedure ? procedure : &DefWindowProcA;
+    cls.hInstance = GetModuleHandleA(nullptr);
+    cls.hCursor = cursor ? LoadCursor(nullptr, cursor) : nullptr;
+    cls.hbrBackground = static_cast<HBRUSH>(GetStockObject(brush));
+    cls.lpszClassName = className;
+    RegisterClassA(&cls);
+    m_window = CreateWindowExA(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, className, "", WS_POPUP | WS_VISIBLE, place.left,
+                               place.top, place.right - place.left, place.bottom - place.top, nullptr, nullptr,
+                               cls.hInstance, nullptr);
+    UpdateWindow(m_window);
+}
+
+TestPopup::~TestPopup()
+{
+    DestroyWindow(m_window);
+}
+
+void UsePlainCaptureSettings()
+{
+    AppSettings& s = Settings();
+    s.g_capturebits = 24;
+    s.g_recordcursor = 0;
+    s.g_highlightcursor = 0;
+    s.flashingRect = 0;
+    s.autopan = 0;
+    s.g_screenwidth = GetSystemMetrics(SM_CXSCREEN);
+    s.g_screenheight = GetSystemMetrics(SM_CYSCREEN);
 }

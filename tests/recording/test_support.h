@@ -28,6 +28,23 @@ private:
     HWND m_window = nullptr;
 };
 
+// A visible topmost popup of its own class, destroyed with the object. A null procedure paints
+// the brush; a null cursor leaves the class without one.
+class TestPopup {
+public:
+    TestPopup(const char* className, RECT place, WNDPROC procedure, LPCSTR cursor = nullptr, int brush = WHITE_BRUSH);
+    ~TestPopup();
+    TestPopup(const TestPopup&) = delete;
+    TestPopup& operator=(const TestPopup&) = delete;
+    HWND hwnd() const { return m_window; }
+
+private:
+    HWND m_window = nullptr;
+};
+
+// Settings for plain frames: 24 bits, no cursor, no highlight, no flashing frame, no autopan.
+void UsePlainCaptureSettings();
+
 // The Unix path of a Windows path; empty when not running under Wine.
 std::string UnixPath(const std::string& windowsPath);
 

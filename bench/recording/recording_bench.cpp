@@ -2,8 +2,10 @@
 // second, processor time per frame and memory. Also shows the moving picture that is recorded.
 //   recording_bench record <left> <top> <width> <height> <timelapse> <seconds>
 //   recording_bench animate <seconds>
+//   recording_bench grab <width> <height> <count>     the frame grab alone
 #include "app/private_messages.h"
 #include "codec/video1_install.h"
+#include "recording/frame_grab.h"
 #include "recording/record_command.h"
 #include "settings/app_settings.h"
 #include "win/handles.h"
@@ -164,6 +166,19 @@ int Record(int left, int top, int width, int height, int timelapse, int seconds)
     RemoveVideo1();
     return g_endmessage == WM_USER_GENERIC_MSG ? 0 : 1;
 }
+int GrabOnly(int width, int height, int count)
+{
+    Settings().g_capturebits = GetDeviceCaps(WindowDC(nullptr).get(), BITSPIXEL);
+    const double cpuStart = ProcessorMs();
+    const DWORD start = GetTickCount();
+    for (int i = 0; i < count; ++i) {
+        ReleaseFrame(GrabFrame(0, 0, width, height, false));
+    }
+    const DWORD wall = GetTickCount() - start;
+    std::printf("grab region=%dx%d bits=%d wall_ms_per_frame=%.2f cpu_ms_per_frame=%.2f\n", width, height,
+                Settings().g_capturebits, static_cast<double>(wall) / count, (ProcessorMs() - cpuStart) / count);
+    return 0;
+}
 } // namespace
 
 int main(int argc, char** argv)
@@ -177,11 +192,15 @@ int main(int argc, char** argv)
         PumpFor(static_cast<DWORD>(std::atoi(argv[2]) * 1000));
         return 0;
     }
+    if (mode == "grab" && argc == 5) {
+        return GrabOnly(std::atoi(argv[2]), std::atoi(argv[3]), std::atoi(argv[4]));
+    }
     if (mode == "record" && argc == 8) {
         return Record(std::atoi(argv[2]), std::atoi(argv[3]), std::atoi(argv[4]), std::atoi(argv[5]), std::atoi(argv[6]),
                       std::atoi(argv[7]));
     }
     std::fprintf(stderr, "usage: recording_bench record <left> <top> <width> <height> <timelapse> <seconds>\n"
-                         "       recording_bench animate <seconds>\n");
+                         "       recording_bench animate <seconds>\n"
+                         "       recording_bench grab <width> <height> <count>\n");
     return 2;
 }

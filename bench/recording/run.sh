@@ -35,16 +35,18 @@ engine() { # left top width height timelapse seconds
 
 x11grab() { # codec left top width height rate
   local codec=$1 left=$2 top=$3 width=$4 height=$5 rate=$6 extra=()
+  local out=$scratch/grab.avi
   [ "$codec" = msvideo1 ] && extra=(-pix_fmt rgb555le)
+  [ "$codec" = rawvideo ] && out=$scratch/grab.nut # AVI cannot hold the screen's pixel format
   wine "$bench" animate $((seconds + 5)) </dev/null >/dev/null 2>&1 &
   local animator=$!
   sleep 3
   /usr/bin/time -f "%e %U %S %M" -o "$scratch/time" \
     ffmpeg -v error -y -f x11grab -framerate "$rate" -video_size "${width}x${height}" -i "$DISPLAY+$left,$top" \
-      -t "$seconds" -fps_mode passthrough -c:v "$codec" "${extra[@]}" "$scratch/grab.avi" </dev/null
+      -t "$seconds" -fps_mode passthrough -c:v "$codec" "${extra[@]}" "$out" </dev/null
   wait "$animator" || true
   local frames
-  frames=$(ffprobe -v error -count_packets -select_streams v:0 -show_entries stream=nb_read_packets -of csv=p=0 "$scratch/grab.avi")
+  frames=$(ffprobe -v error -count_packets -select_streams v:0 -show_entries stream=nb_read_packets -of csv=p=0 "$out")
   read -r wall user sys rss < "$scratch/time"
   awk -v f="$frames" -v w="$wall" -v u="$user" -v s="$sys" -v m="$rss" -v c="$codec" -v r="${width}x${height}" -v q="$rate" \
     'BEGIN{printf "x11grab codec=%s region=%s rate=%s frames=%d wall_s=%.1f fps=%.1f cpu_ms_per_frame=%.2f peak_rss_kb=%d\n", c, r, q, f, w, f/w, (u+s)*1000/f, m}'

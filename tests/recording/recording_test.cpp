@@ -208,6 +208,28 @@ TEST_F(Recording, WithTheDefaultCompressorAFailureAsksNothing)
     EXPECT_EQ(StartsAndEnds(main.messages), (std::vector<UINT>{WM_USER_RECORDSTART_MSG, WM_USER_RECORDINTERRUPTED_MSG}));
 }
 
+TEST_F(Recording, AFrameThatCannotBeHadEndsTheRecordingAndKeepsTheMovie)
+{
+    const DWORD kPass = mmioFOURCC('P', 'A', 'S', 'S');
+    TestCompressor pass(kPass, CompressorBehaviour::PassThrough);
+    Settings().compfccHandler = static_cast<std::int32_t>(kPass); // not the default, yet no question
+    StartFixedRegion();
+    ASSERT_TRUE(PumpUntil([] { return Settings().g_isrecording == 1; }, 5000));
+    PumpFor(600);
+    Settings().g_capturebits = 0; // no frame block can be laid out at 0 bits
+    ASSERT_TRUE(PumpUntil([&] { return main.Count(WM_USER_RECORDINTERRUPTED_MSG) == 1; }, 5000));
+    PumpFor(300);
+    EXPECT_EQ(FindQuestion(), nullptr);
+    EXPECT_EQ(static_cast<DWORD>(Settings().compfccHandler.load()), kPass);
+
+    AVIFileInit();
+    PAVISTREAM stream = nullptr;
+    ASSERT_EQ(AVIStreamOpenFromFileA(&stream, Settings().g_tempmoviepath.c_str(), streamtypeVIDEO, 0, OF_READ, nullptr), 0);
+    EXPECT_GE(AVIStreamLength(stream), 5); // 600 ms at a 50 ms interval
+    AVIStreamRelease(stream);
+    AVIFileExit();
+}
+
 TEST_F(Recording, TemporaryNamesAreCreatedExclusively)
 {
     ScratchFolder scratch;

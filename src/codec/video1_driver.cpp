@@ -4,6 +4,7 @@
 #include "common/fourcc.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <new>
 
@@ -218,6 +219,19 @@ LRESULT Open(ICOPEN* open)
 }
 
 } // namespace
+
+BITMAPINFOHEADER UncompressedFrameHeader(int width, int height, int bitsPerPixel)
+{
+    BITMAPINFOHEADER header{};
+    header.biSize = sizeof(header);
+    header.biWidth = width;
+    header.biHeight = height;
+    header.biPlanes = 1;
+    header.biBitCount = static_cast<WORD>(bitsPerPixel);
+    header.biCompression = BI_RGB;
+    header.biSizeImage = static_cast<DWORD>(video1::InputStride(width, bitsPerPixel) * static_cast<std::size_t>(std::abs(height)));
+    return header;
+}
 
 LRESULT CALLBACK Video1DriverProc(DWORD_PTR driverId, HDRVR driver, UINT message, LPARAM param1, LPARAM param2)
 {

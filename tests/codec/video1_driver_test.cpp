@@ -21,19 +21,6 @@ struct CloseHic {
 };
 using Hic = std::unique_ptr<std::remove_pointer_t<HIC>, CloseHic>;
 
-BITMAPINFOHEADER RgbHeader(int width, int height, int bits)
-{
-    BITMAPINFOHEADER h{};
-    h.biSize = sizeof(h);
-    h.biWidth = width;
-    h.biHeight = height;
-    h.biPlanes = 1;
-    h.biBitCount = static_cast<WORD>(bits);
-    h.biCompression = BI_RGB;
-    h.biSizeImage = static_cast<DWORD>(video1::InputStride(width, bits) * static_cast<std::size_t>(height));
-    return h;
-}
-
 class Video1Driver : public testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(InstallVideo1IfNeeded(32, 320, 240)); }
@@ -51,17 +38,17 @@ TEST_F(Video1Driver, DescribesItselfAndAcceptsOnlyRgbFramesOfAtLeastFourByFour)
     EXPECT_STREQ(info.szDescription, L"MS Video 1");
 
     for (const int bits : {16, 24, 32}) {
-        BITMAPINFOHEADER in = RgbHeader(4, 4, bits);
+        BITMAPINFOHEADER in = UncompressedFrameHeader(4, 4, bits);
         EXPECT_EQ(ICCompressQuery(hic.get(), &in, nullptr), ICERR_OK) << bits;
     }
-    BITMAPINFOHEADER refused[] = {RgbHeader(64, 64, 8), RgbHeader(3, 4, 32), RgbHeader(4, 3, 32), RgbHeader(64, -64, 32),
-                                  RgbHeader(64, 64, 16)};
+    BITMAPINFOHEADER refused[] = {UncompressedFrameHeader(64, 64, 8), UncompressedFrameHeader(3, 4, 32), UncompressedFrameHeader(4, 3, 32), UncompressedFrameHeader(64, -64, 32),
+                                  UncompressedFrameHeader(64, 64, 16)};
     refused[4].biCompression = BI_BITFIELDS;
     for (BITMAPINFOHEADER& in : refused) {
         EXPECT_EQ(ICCompressQuery(hic.get(), &in, nullptr), ICERR_BADFORMAT) << in.biWidth << "x" << in.biHeight;
     }
 
-    BITMAPINFOHEADER in = RgbHeader(321, 241, 32);
+    BITMAPINFOHEADER in = UncompressedFrameHeader(321, 241, 32);
     ASSERT_EQ(ICCompressGetFormatSize(hic.get(), &in), sizeof(BITMAPINFOHEADER));
     BITMAPINFOHEADER out{};
     ASSERT_EQ(ICCompressGetFormat(hic.get(), &in, &out), ICERR_OK);
@@ -116,7 +103,7 @@ TEST_F(Video1Driver, RemovalBringsBackTheSystemCompressor)
     RemoveVideo1();
     Hic system(ICOpen(ICTYPE_VIDEO, kFourCCVideo1, ICMODE_QUERY));
     if (system) {
-        BITMAPINFOHEADER in = RgbHeader(320, 240, 32);
+        BITMAPINFOHEADER in = UncompressedFrameHeader(320, 240, 32);
         ICINFO info{};
         ICGetInfo(system.get(), &info, sizeof(info));
         EXPECT_NE(info.dwFlags & VIDCF_FASTTEMPORALC, static_cast<DWORD>(VIDCF_FASTTEMPORALC));
@@ -143,7 +130,7 @@ TEST_F(Video1Driver, FramesDecodeInTheSystemDecoderToTheReconstruction)
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.width << "x" << c.height << "x" << c.bits << " q" << c.quality);
         ASSERT_TRUE(InstallVideo1IfNeeded(32, 320, 240));
-        BITMAPINFOHEADER in = RgbHeader(c.width, c.height, c.bits);
+        BITMAPINFOHEADER in = UncompressedFrameHeader(c.width, c.height, c.bits);
         BITMAPINFOHEADER out{};
         std::vector<Snapshot> frames;
         {
@@ -178,7 +165,7 @@ TEST_F(Video1Driver, FramesDecodeInTheSystemDecoderToTheReconstruction)
 
         Hic decoder(ICOpen(ICTYPE_VIDEO, kFourCCVideo1, ICMODE_DECOMPRESS));
         ASSERT_TRUE(decoder);
-        BITMAPINFOHEADER picture = RgbHeader(out.biWidth, out.biHeight, 16);
+        BITMAPINFOHEADER picture = UncompressedFrameHeader(out.biWidth, out.biHeight, 16);
         ASSERT_EQ(ICDecompressBegin(decoder.get(), &out, &picture), ICERR_OK);
         std::vector<std::uint16_t> pixels(static_cast<std::size_t>(out.biWidth) * static_cast<std::size_t>(out.biHeight));
         for (std::size_t n = 0; n < frames.size(); ++n) {
@@ -235,7 +222,7 @@ TEST_F(Video1Driver, RecordsAMovieThroughTheCompressedStream)
         info.fccType = streamtypeVIDEO;
         info.dwScale = 1;
         info.dwRate = 10;
-        const BITMAPINFOHEADER format = RgbHeader(width, height, 32);
+        const BITMAPINFOHEADER format = UncompressedFrameHeader(width, height, 32);
         info.dwSuggestedBufferSize = format.biSizeImage;
         SetRect(&info.rcFrame, 0, 0, width, height);
         PAVISTREAM rawStream = nullptr;

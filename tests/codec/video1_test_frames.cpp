@@ -58,6 +58,14 @@ TestFrame MovingScene(int width, int height, int bits, int n)
                 g = (x * 3 + n * 5) & 0xFF;
                 b = static_cast<int>((noise >> 16) & 0x3F);
             }
+            if (y < height / 3 && x < width / 8) {
+                r = 8; // red level 1: a fill of this colour would read as a skip code
+                g = 60;
+                b = 200;
+            } else if (y >= height / 3 && x >= width / 2 && x < width / 2 + width / 8) {
+                // Blocks whose upper-right corner pixel is the odd one out.
+                r = g = b = (x % 4 == 3 && y % 4 == 0) ? 255 : 0;
+            }
             const int sx = (n * 7) % (width > 16 ? width - 16 : 1);
             if (x >= sx && x < sx + 16 && y >= height / 4 && y < height / 4 + 16) {
                 r = 250;

@@ -24,6 +24,12 @@ bool IsMatchingOutput(const BITMAPINFOHEADER* in, const BITMAPINFOHEADER* out)
            out->biWidth == video1::CodedSize(in->biWidth) && out->biHeight == video1::CodedSize(in->biHeight);
 }
 
+template <std::size_t N, std::size_t M> void CopyText(WCHAR (&to)[N], const wchar_t (&from)[M])
+{
+    static_assert(M <= N);
+    std::copy(from, from + M, to);
+}
+
 Video1State DefaultState() { return {kVideo1StateMagic, kVideo1StateVersion, video1::kDefaultQuality}; }
 
 class Video1Compressor {
@@ -86,8 +92,8 @@ private:
         info->dwFlags = VIDCF_QUALITY | VIDCF_TEMPORAL | VIDCF_FASTTEMPORALC;
         info->dwVersion = 1;
         info->dwVersionICM = ICVERSION;
-        std::wcscpy(info->szName, L"MSVC");
-        std::wcscpy(info->szDescription, kVideo1Description);
+        CopyText(info->szName, L"MSVC");
+        CopyText(info->szDescription, kVideo1Description);
         return sizeof(ICINFO);
     }
 

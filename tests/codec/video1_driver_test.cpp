@@ -8,7 +8,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <fstream>
 #include <memory>
 
@@ -150,7 +149,7 @@ TEST_F(Video1Driver, FramesDecodeInTheSystemDecoderToTheReconstruction)
                 ASSERT_EQ(ICCompress(hic.get(), keys[n] ? ICCOMPRESS_KEYFRAME : 0, &out, snapshot.bytes.data(), &in,
                                      frame.pixels.data(), &ckid, &flags, n, 0, static_cast<DWORD>(c.quality), nullptr,
                                      nullptr),
-                          ICERR_OK);
+                          static_cast<DWORD>(ICERR_OK));
                 EXPECT_EQ(flags, keys[n] ? static_cast<DWORD>(AVIIF_KEYFRAME) : 0u) << "frame " << n;
                 snapshot.bytes.resize(out.biSizeImage);
                 expected.resize(core.encode(frame.pixels.data(), c.quality, keys[n], expected.data()));
@@ -172,7 +171,7 @@ TEST_F(Video1Driver, FramesDecodeInTheSystemDecoderToTheReconstruction)
             out.biSizeImage = static_cast<DWORD>(frames[n].bytes.size());
             ASSERT_EQ(ICDecompress(decoder.get(), keys[n] ? 0 : ICDECOMPRESS_NOTKEYFRAME, &out, frames[n].bytes.data(),
                                    &picture, pixels.data()),
-                      ICERR_OK);
+                      static_cast<DWORD>(ICERR_OK));
             // Bit 15 is no colour; Wine's decoder leaves the fill flag in it.
             for (std::uint16_t& pixel : pixels) {
                 pixel &= 0x7FFF;
@@ -203,11 +202,12 @@ template <typename T> using AviPtr = std::unique_ptr<T, ReleaseAvi>;
 // Writes the movie the way the recording engine does; the companion script checks it with ffmpeg.
 TEST_F(Video1Driver, RecordsAMovieThroughTheCompressedStream)
 {
-    const char* fromScript = std::getenv("FRAMELARK_VIDEO1_AVI");
-    char temp[MAX_PATH] = {};
-    GetTempPathA(MAX_PATH, temp);
-    const std::string path = fromScript ? fromScript : std::string(temp) + "framelark_video1_test.avi";
-    DeleteFileA(path.c_str());
+    char path[MAX_PATH] = {};
+    if (!GetEnvironmentVariableA("FRAMELARK_VIDEO1_AVI", path, MAX_PATH)) {
+        GetTempPathA(MAX_PATH, path);
+        lstrcatA(path, "framelark_video1_test.avi");
+    }
+    DeleteFileA(path);
     const int width = 321;
     const int height = 241;
     const std::vector<LONG> positions = ClockPositions(40);
@@ -216,7 +216,7 @@ TEST_F(Video1Driver, RecordsAMovieThroughTheCompressedStream)
     AVIFileInit();
     {
         PAVIFILE rawFile = nullptr;
-        ASSERT_EQ(AVIFileOpenA(&rawFile, path.c_str(), OF_WRITE | OF_CREATE, nullptr), AVIERR_OK);
+        ASSERT_EQ(AVIFileOpenA(&rawFile, path, OF_WRITE | OF_CREATE, nullptr), AVIERR_OK);
         AviPtr<IAVIFile> file(rawFile);
         AVISTREAMINFOA info{};
         info.fccType = streamtypeVIDEO;
@@ -253,7 +253,7 @@ TEST_F(Video1Driver, RecordsAMovieThroughTheCompressedStream)
     }
     {
         PAVISTREAM rawStream = nullptr;
-        ASSERT_EQ(AVIStreamOpenFromFileA(&rawStream, path.c_str(), streamtypeVIDEO, 0, OF_READ, nullptr), AVIERR_OK);
+        ASSERT_EQ(AVIStreamOpenFromFileA(&rawStream, path, streamtypeVIDEO, 0, OF_READ, nullptr), AVIERR_OK);
         AviPtr<IAVIStream> stream(rawStream);
         BITMAPINFOHEADER format{};
         LONG size = sizeof(format);
@@ -272,7 +272,7 @@ TEST_F(Video1Driver, RecordsAMovieThroughTheCompressedStream)
     }
     AVIFileExit();
 
-    std::ofstream frames(path + ".frames", std::ios::binary);
+    std::ofstream frames(std::string(path) + ".frames", std::ios::binary);
     for (std::size_t i = 0; i < positions.size(); ++i) {
         frames << positions[i] << ' ' << (std::find(expectedKeys.begin(), expectedKeys.end(), positions[i]) != expectedKeys.end()) << '\n';
     }

@@ -3,8 +3,8 @@
 #include "codec/video1_encoder.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
+#include <fstream>
 
 TestFrame::TestFrame(int w, int h, int bitsPerPixel)
     : width(w), height(h), bits(bitsPerPixel),
@@ -176,10 +176,8 @@ bool WriteVideo1Avi(const std::string& path, int codedWidth, int codedHeight, co
     riff.end(idx);
     riff.end(file);
 
-    std::FILE* out = std::fopen(path.c_str(), "wb");
-    if (!out) {
-        return false;
-    }
-    const bool written = std::fwrite(riff.bytes.data(), 1, riff.bytes.size(), out) == riff.bytes.size();
-    return std::fclose(out) == 0 && written;
+    std::ofstream out(path, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(riff.bytes.data()), static_cast<std::streamsize>(riff.bytes.size()));
+    out.close();
+    return static_cast<bool>(out);
 }

@@ -61,8 +61,24 @@ void CRegionWindow::ShowForSelection()
     if (!hwnd()) {
         return;
     }
+    // The screen as it is now must stay visible under the window. Where the system gives a new
+    // window blank pixels instead of what was beneath (Wine), the copy puts the screen back.
+    const int width = GetSystemMetrics(SM_CXSCREEN);
+    const int height = GetSystemMetrics(SM_CYSCREEN);
+    WindowDC screen(nullptr);
+    MemoryDC memory(CreateCompatibleDC(screen.get()));
+    GdiBitmap before(CreateCompatibleBitmap(screen.get(), width, height));
+    if (memory && before) {
+        SelectGuard selected(memory.get(), before.get());
+        BitBlt(memory.get(), 0, 0, width, height, screen.get(), 0, 0, SRCCOPY);
+    }
     ShowWindow(hwnd(), SW_SHOWMAXIMIZED);
     UpdateWindow(hwnd());
+    if (memory && before) {
+        WindowDC dc(hwnd());
+        SelectGuard selected(memory.get(), before.get());
+        BitBlt(dc.get(), 0, 0, width, height, memory.get(), 0, 0, SRCCOPY);
+    }
     // The Cancel key reaches the window as a key press.
     SetForegroundWindow(hwnd());
     SetFocus(hwnd());

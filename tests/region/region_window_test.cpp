@@ -296,3 +296,24 @@ TEST_F(RegionWindow, LabelGoesAboveOrBelowTheDraggedRectangle)
     EXPECT_EQ(WhiteRowsIn(208, 260, 297), 0); // the first label was erased
     Send(WM_RBUTTONDOWN, At(400, 5));
 }
+
+TEST_F(RegionWindow, ScreenStaysVisibleUnderTheWindow)
+{
+    GdiBrush green(CreateSolidBrush(RGB(10, 200, 30)));
+    WNDCLASSA cls{};
+    cls.lpfnWndProc = &DefWindowProcA;
+    cls.hInstance = GetModuleHandleA(nullptr);
+    cls.hbrBackground = green.get();
+    cls.lpszClassName = "RegionTestBackdrop";
+    RegisterClassA(&cls);
+    const HWND backdrop = CreateWindowA("RegionTestBackdrop", "", WS_POPUP | WS_VISIBLE, 600, 500, 100, 100, nullptr,
+                                        nullptr, cls.hInstance, nullptr);
+    UpdateWindow(backdrop);
+    Pump();
+
+    Settings().MouseCaptureMode = kCaptureNormal;
+    window.ShowForSelection();
+    EXPECT_EQ(Pixel(650, 550), RGB(10, 200, 30));
+    Send(WM_RBUTTONDOWN, At(0, 0));
+    DestroyWindow(backdrop);
+}

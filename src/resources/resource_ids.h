@@ -22,3 +22,7 @@
 #define IDC_RECORD 1000
 #define IDC_PAUSE 1001
 #define IDC_STOP 1002
+
+// Recording completion: the progress window's bar and the Play button it enables.
+#define IDC_PLAY 1078
+#define IDC_CONVERTPROGRESS_BAR 1082

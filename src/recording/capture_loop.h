@@ -18,7 +18,7 @@ struct CaptureOutcome {
     bool frameLost = false;      // a frame buffer could not be allocated
 };
 
-// Passes of the loop every 8th pause slice toggle the title between blank and left alone.
+// Every 8th slice of a pause toggles the title between blanked and left alone.
 constexpr int kTitleBlankEvery = 8;
 
 template <typename Host>

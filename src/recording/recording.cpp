@@ -178,12 +178,12 @@ DWORD WINAPI RecordingThread(LPVOID)
         AppSettings& settings = Settings();
         const ScreenRect rect = settings.g_capturerect;
         const std::string path = ReserveTempMoviePath(GetTempDirectory());
+        settings.g_tempmoviepath = path;
         if (path.empty()) {
             // Nothing can be written: end the recording the way a failed movie call would.
             PostToMainWindow(WM_USER_RECORDINTERRUPTED_MSG);
             return 0;
         }
-        settings.g_tempmoviepath = path;
         RecordVideo(rect.top, rect.left, rect.Width(), rect.Height(), settings.frames_per_second, path);
     } catch (...) {
         PostToMainWindow(WM_USER_RECORDINTERRUPTED_MSG);

@@ -95,7 +95,9 @@ private:
             [](HWND window, LPARAM data) -> BOOL {
                 char cls[16] = {};
                 GetClassNameA(window, cls, sizeof(cls));
-                if (lstrcmpA(cls, "#32770") == 0 && IsWindowVisible(window) && IsWindowEnabled(window)) {
+                // The progress window shows during a merge but waits for no answer.
+                const bool progress = GetDlgItem(window, IDC_CONVERTPROGRESS_BAR) != nullptr;
+                if (lstrcmpA(cls, "#32770") == 0 && !progress && IsWindowVisible(window) && IsWindowEnabled(window)) {
                     reinterpret_cast<Search*>(data)->found = window;
                     return FALSE;
                 }

@@ -460,7 +460,7 @@ def write_message_table(path):
 # ---------------------------------------------------------------- about banner
 
 def about_banner():
-    w, h = 280, 72
+    w, h = 326, 72
     big = Image.new("RGB", (w * S, h * S))
     big.paste(gradient(w * S, h * S, (52, 60, 74), (24, 27, 34)))
     d = ImageDraw.Draw(big)

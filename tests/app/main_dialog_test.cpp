@@ -1,0 +1,292 @@
+#include "app/main_dialog.h"
+#include "app/private_messages.h"
+#include "common/fourcc.h"
+#include "resources/resource_ids.h"
+#include "settings/app_settings.h"
+#include "win/directories.h"
+#include "../controls/ui_pump.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+// Answers every modal box or dialog the window opens, keeping what it showed.
+struct ModalAnswerer {
+    static inline std::vector<std::string> texts;
+    static inline HHOOK hook = nullptr;
+
+    static LRESULT CALLBACK Proc(int code, WPARAM wParam, LPARAM lParam)
+    {
+        if (code == HCBT_ACTIVATE) {
+            HWND box = reinterpret_cast<HWND>(wParam);
+            char className[32] = {};
+            GetClassNameA(box, className, sizeof(className));
+            // Boxes are owned by the main window, which has no owner itself.
+            if (std::string(className) == "#32770" && GetWindow(box, GW_OWNER)) {
+                char text[256] = {};
+                // The message box's text, or the About box's link line.
+                if (!GetDlgItemTextA(box, 0xFFFF, text, sizeof(text))) {
+                    GetDlgItemTextA(box, IDC_ABOUTLINK, text, sizeof(text));
+                }
+                char caption[64] = {};
+                GetWindowTextA(box, caption, sizeof(caption));
+                texts.push_back(std::string(caption) + "|" + text);
+                PostMessageA(box, WM_COMMAND, IDOK, 0);
+            }
+        }
+        return CallNextHookEx(hook, code, wParam, lParam);
+    }
+};
+
+int loads = 0;
+int saves = 0;
+
+struct Buttons {
+    bool record, pause, stop, play;
+    bool operator==(const Buttons&) const = default;
+};
+
+std::ostream& operator<<(std::ostream& out, const Buttons& b)
+{
+    return out << "record " << b.record << " pause " << b.pause << " stop " << b.stop << " play " << b.play;
+}
+
+// One window for the whole suite: hiding a top-level window makes Wine wait for a window manager
+// that the test display does not have.
+class MainDialogTest : public testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        RegisterPrivateMessages();
+        SettingsFiles().load = [] { ++loads; };
+        SettingsFiles().saveOrForget = [] { ++saves; };
+        ModalAnswerer::hook = SetWindowsHookExA(WH_CBT, &ModalAnswerer::Proc, nullptr, GetCurrentThreadId());
+        Settings().compfccHandler = FourCCAsSigned(MakeFourCC('c', 'v', 'i', 'd'));
+        dialog = new CMainDialog; // left to the process's end, for the same reason
+        ASSERT_TRUE(dialog->CreateModeless(nullptr));
+        iconicAtStart = IsIconic(dialog->hwnd()) != 0;
+        PumpMessages(400, dialog->hwnd());
+    }
+
+    void SetUp() override
+    {
+        ModalAnswerer::texts.clear();
+        Settings().g_isrecording = 0;
+        Settings().g_paused = 0;
+        ASSERT_TRUE(IsWindow(window()));
+    }
+
+    static HWND window() { return dialog->hwnd(); }
+
+    static Buttons State()
+    {
+        auto on = [](int id) { return IsWindowEnabled(GetDlgItem(window(), id)) != 0; };
+        return {on(IDC_RECORD), on(IDC_PAUSE), on(IDC_STOP), on(IDC_PLAY)};
+    }
+
+    static std::string Title()
+    {
+        char text[128] = {};
+        GetWindowTextA(window(), text, sizeof(text));
+        return text;
+    }
+
+    static void Click(int id)
+    {
+        SendMessageA(GetDlgItem(window(), id), BM_CLICK, 0, 0);
+        PumpMessages(20, window());
+    }
+
+    static void Command(int id)
+    {
+        SendMessageA(window(), WM_COMMAND, id, 0);
+        PumpMessages(20, window());
+    }
+
+    // What the recording engine's start handler does to the window.
+    static void RecordingStarted()
+    {
+        Settings().g_isrecording = 1;
+        EnableWindow(GetDlgItem(window(), IDC_RECORD), FALSE);
+        EnableWindow(GetDlgItem(window(), IDC_PAUSE), TRUE);
+        EnableWindow(GetDlgItem(window(), IDC_STOP), TRUE);
+    }
+
+    static inline CMainDialog* dialog = nullptr;
+    static inline bool iconicAtStart = false;
+};
+
+const Buttons kIdle{true, false, false, false};
+const Buttons kRecording{false, true, true, false};
+const Buttons kPaused{true, false, true, false};
+} // namespace
+
+TEST_F(MainDialogTest, StartsMinimisedThenStandsRestoredAt200)
+{
+    EXPECT_TRUE(iconicAtStart);
+    EXPECT_FALSE(IsIconic(window()));
+    EXPECT_TRUE(IsWindowVisible(window()));
+    RECT r{};
+    GetWindowRect(window(), &r);
+    EXPECT_EQ(r.left, 200);
+    EXPECT_EQ(r.top, 200);
+    EXPECT_EQ(r.right - r.left, 390);
+    EXPECT_EQ(r.bottom - r.top, 146);
+    EXPECT_EQ(State(), kIdle);
+    EXPECT_EQ(Title(), "Framelark");
+    EXPECT_EQ(GetWindowLongPtrA(window(), GWL_EXSTYLE) & WS_EX_APPWINDOW, WS_EX_APPWINDOW);
+    EXPECT_EQ(GetWindowLongPtrA(window(), GWL_STYLE) & WS_CAPTION, 0);
+
+    GdiRegion shape(CreateRectRgn(0, 0, 0, 0));
+    ASSERT_NE(GetWindowRgn(window(), shape.get()), ERROR);
+    EXPECT_FALSE(PtInRegion(shape.get(), 0, 0));
+    EXPECT_TRUE(PtInRegion(shape.get(), 195, 73));
+}
+
+TEST_F(MainDialogTest, InitialisationSetsTheSharedState)
+{
+    const AppSettings& settings = Settings();
+    EXPECT_EQ(loads, 1);
+    EXPECT_EQ(settings.g_mainwindow, window());
+    // Replaced at every start, whatever the settings files held.
+    EXPECT_EQ(static_cast<std::uint32_t>(settings.compfccHandler.load()), kFourCCVideo1);
+    EXPECT_EQ(settings.savedir, GetProgramDirectory());
+    EXPECT_EQ(settings.cursordir, GetWindowsDirectoryPath() + "\\cursors");
+    EXPECT_EQ(settings.g_capturebits, 32); // the test display is 24-bit, seen as 32
+    EXPECT_EQ(g_skincursor, LoadCursorA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDC_SKINCURSOR)));
+
+    HMENU system = GetSystemMenu(window(), FALSE);
+    const int count = GetMenuItemCount(system);
+    ASSERT_GE(count, 2);
+    EXPECT_EQ(GetMenuItemID(system, count - 1), static_cast<UINT>(IDM_ABOUTBOX));
+    char text[64] = {};
+    GetMenuStringA(system, count - 1, text, sizeof(text), MF_BYPOSITION);
+    EXPECT_STREQ(text, "&About Framelark...");
+    EXPECT_EQ(GetMenuState(system, count - 2, MF_BYPOSITION) & MF_SEPARATOR, static_cast<UINT>(MF_SEPARATOR));
+}
+
+TEST_F(MainDialogTest, PauseAndStopFollowTheRecordingState)
+{
+    // Idle: Pause and Stop change nothing.
+    Click(IDC_PAUSE);
+    Command(ID_PAUSE_NOW);
+    Command(ID_STOP_NOW);
+    EXPECT_EQ(State(), kIdle);
+    EXPECT_EQ(Settings().g_paused, 0);
+
+    RecordingStarted();
+    // A second Record during an unpaused recording is refused.
+    Command(ID_RECORD_NOW);
+    EXPECT_EQ(State(), kRecording);
+    EXPECT_EQ(Settings().g_isrecording, 1);
+
+    Click(IDC_PAUSE);
+    EXPECT_EQ(State(), kPaused);
+    EXPECT_EQ(Settings().g_paused, 1);
+    EXPECT_EQ(Title(), "Framelark - recording paused");
+    Command(ID_PAUSE_NOW);
+    EXPECT_EQ(State(), kPaused);
+    EXPECT_EQ(Settings().g_paused, 1);
+
+    Click(IDC_STOP);
+    EXPECT_EQ(State(), kIdle);
+    EXPECT_EQ(Settings().g_isrecording, 0);
+    EXPECT_EQ(Settings().g_paused, 0);
+    EXPECT_EQ(Settings().g_endkey, 0);
+    EXPECT_EQ(Title(), "Framelark");
+    EXPECT_TRUE(dialog->IsEndingOrCompleting());
+    SendMessageA(window(), WM_USER_GENERIC_MSG, 0, 0);
+    EXPECT_FALSE(dialog->IsEndingOrCompleting());
+}
+
+TEST_F(MainDialogTest, StopHotkeyAndThreadFailureEndTheRecording)
+{
+    RecordingStarted();
+    Click(IDC_PAUSE);
+    dialog->OnRecordInterrupted(VK_F8);
+    EXPECT_EQ(State(), kIdle);
+    EXPECT_EQ(Settings().g_endkey, VK_F8);
+    EXPECT_EQ(Title(), "Framelark");
+
+    RecordingStarted();
+    SendMessageA(window(), WM_USER_RECORDINTERRUPTED_MSG, 0, 0);
+    EXPECT_EQ(State(), kIdle);
+    EXPECT_EQ(Settings().g_isrecording, 0);
+    EXPECT_EQ(Settings().g_endkey, 0);
+    // The thread is done with it: nothing is left to complete.
+    EXPECT_FALSE(dialog->IsEndingOrCompleting());
+}
+
+TEST_F(MainDialogTest, EndingIsRefusedWhileRecording)
+{
+    RecordingStarted();
+    SendMessageA(window(), WM_CLOSE, 0, 0);
+    PumpMessages(50, window());
+    Command(IDC_CLOSE);
+    PostMessageA(window(), WM_KEYDOWN, VK_ESCAPE, 0);
+    PumpMessages(50, window());
+    Command(IDOK);
+    Click(IDC_PAUSE);
+    Command(IDCANCEL);
+    const std::string refusal = "Framelark|Please stop video screen capture before exit!";
+    EXPECT_EQ(ModalAnswerer::texts, std::vector<std::string>(5, refusal));
+    EXPECT_TRUE(IsWindow(window()));
+    EXPECT_EQ(saves, 0);
+}
+
+TEST_F(MainDialogTest, SmallCommands)
+{
+    const int flashing = Settings().flashingRect;
+    Command(ID_TOGGLE_FLASHING);
+    EXPECT_EQ(Settings().flashingRect, flashing == 0 ? 1 : 0);
+    Command(ID_TOGGLE_FLASHING);
+    EXPECT_EQ(Settings().flashingRect, flashing);
+
+    int cursor = 0;
+    SendMessageA(window(), WM_USER_SAVECURSOR_MSG, reinterpret_cast<WPARAM>(&cursor), 0);
+    EXPECT_EQ(Settings().g_hookcursor.load(), reinterpret_cast<HCURSOR>(&cursor));
+
+    EXPECT_EQ(SendMessageA(window(), WM_QUERYDRAGICON, 0, 0) != 0, true);
+
+    // About from its button and from the system menu.
+    Command(IDC_ABOUT);
+    SendMessageA(window(), WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
+    EXPECT_EQ(ModalAnswerer::texts, std::vector<std::string>(2, "|https://framelark.example/"));
+
+    Command(IDC_MINIMISE);
+    EXPECT_TRUE(IsIconic(window()));
+    dialog->BringToFront();
+    EXPECT_FALSE(IsIconic(window()));
+}
+
+TEST_F(MainDialogTest, ClosingWhenIdleSavesOnceAndShutsDown)
+{
+    ASSERT_EQ(saves, 0);
+    Command(IDC_CLOSE);
+    EXPECT_FALSE(IsWindow(window()));
+    EXPECT_EQ(saves, 1);
+    EXPECT_EQ(Settings().g_mainwindow, nullptr);
+}
+
+TEST(MainMenus, CarryTheirCommandsInOrder)
+{
+    auto ids = [](HMENU menu) {
+        std::vector<int> out;
+        for (int i = 0; i < GetMenuItemCount(menu); ++i) {
+            out.push_back(static_cast<int>(GetMenuItemID(menu, i)));
+        }
+        return out;
+    };
+    OwnedMenu tray(LoadMenuA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_TRAYMENU)));
+    ASSERT_TRUE(tray);
+    HMENU popup = GetSubMenu(tray.get(), 0);
+    // Separators have id 0, sub-menus -1.
+    EXPECT_EQ(ids(popup), (std::vector<int>{105, 121, 106, 0, 32772, 0, -1, 0, 1008, 1080, 0, 1075}));
+    EXPECT_EQ(ids(GetSubMenu(popup, 6)), (std::vector<int>{32783, 32784, 32785, 0, 32786, 32787}));
+
+    OwnedMenu options(LoadMenuA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_OPTIONSMENU)));
+    ASSERT_TRUE(options);
+    EXPECT_EQ(ids(GetSubMenu(options.get(), 0)), (std::vector<int>{32783, 32784, 32785, 0, 32786, 32787}));
+}

@@ -2,6 +2,7 @@
 
 #include "app/about_dialog.h"
 #include "app/private_messages.h"
+#include "codec/video1_install.h"
 #include "common/fourcc.h"
 #include "controls/window_region.h"
 #include "resources/resource_ids.h"
@@ -122,7 +123,8 @@ BOOL CMainDialog::OnInitDialog()
         WindowDC screen(nullptr);
         settings.g_capturebits = GetDeviceCaps(screen.get(), BITSPIXEL) * GetDeviceCaps(screen.get(), PLANES);
     }
-    // Seam: the built-in Video 1 compressor is installed here for the screen's depth and size.
+    // Wine's own Video 1 only decompresses: bring ours when the system's cannot take the screen.
+    InstallVideo1IfNeeded(settings.g_capturebits, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
     settings.compfccHandler = FourCCAsSigned(kFourCCVideo1);
     // Seam: the hidden flashing frame window "Flashing" is created here over the whole screen and
     // plugs into Seams().flashingFrame.
@@ -394,7 +396,7 @@ void CMainDialog::Shutdown()
     // Seam: the flashing frame window is destroyed here.
     settings.g_audioformat.reset();
     settings.g_compressorstate.reset();
-    // Seam: the built-in Video 1 compressor is removed here.
+    RemoveVideo1();
     settings.g_mainwindow = nullptr;
 }
 

@@ -7,11 +7,31 @@
 #include "../controls/ui_pump.h"
 
 #include <gtest/gtest.h>
+#include <vfw.h>
 
 #include <string>
 #include <vector>
 
 namespace {
+// Whether the "MSVC" compressor that the system gives us takes a 32-bit frame.
+bool Video1Compresses()
+{
+    HIC compressor = ICOpen(ICTYPE_VIDEO, kFourCCVideo1, ICMODE_COMPRESS);
+    if (!compressor) {
+        return false;
+    }
+    BITMAPINFOHEADER frame{};
+    frame.biSize = sizeof(frame);
+    frame.biWidth = 64;
+    frame.biHeight = 48;
+    frame.biPlanes = 1;
+    frame.biBitCount = 32;
+    frame.biSizeImage = 64 * 48 * 4;
+    const bool ok = ICCompressQuery(compressor, &frame, nullptr) == ICERR_OK;
+    ICClose(compressor);
+    return ok;
+}
+
 // Answers every modal box or dialog the window opens, keeping what it showed.
 struct ModalAnswerer {
     static inline std::vector<std::string> texts;
@@ -64,6 +84,7 @@ protected:
         SettingsFiles().saveOrForget = [] { ++saves; };
         ModalAnswerer::hook = SetWindowsHookExA(WH_CBT, &ModalAnswerer::Proc, nullptr, GetCurrentThreadId());
         Settings().compfccHandler = FourCCAsSigned(MakeFourCC('c', 'v', 'i', 'd'));
+        systemVideo1Compresses = Video1Compresses();
         dialog = new CMainDialog; // left to the process's end, for the same reason
         ASSERT_TRUE(dialog->CreateModeless(nullptr));
         iconicAtStart = IsIconic(dialog->hwnd()) != 0;
@@ -116,6 +137,7 @@ protected:
 
     static inline CMainDialog* dialog = nullptr;
     static inline bool iconicAtStart = false;
+    static inline bool systemVideo1Compresses = false;
 };
 
 const Buttons kIdle{true, false, false, false};
@@ -156,6 +178,7 @@ TEST_F(MainDialogTest, InitialisationSetsTheSharedState)
     EXPECT_EQ(settings.cursordir, GetWindowsDirectoryPath() + "\\cursors");
     EXPECT_EQ(settings.g_capturebits, 32); // the test display is 24-bit, seen as 32
     EXPECT_EQ(g_skincursor, LoadCursorA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDC_SKINCURSOR)));
+    EXPECT_TRUE(Video1Compresses());
 
     HMENU system = GetSystemMenu(window(), FALSE);
     const int count = GetMenuItemCount(system);
@@ -268,6 +291,8 @@ TEST_F(MainDialogTest, ClosingWhenIdleSavesOnceAndShutsDown)
     EXPECT_FALSE(IsWindow(window()));
     EXPECT_EQ(saves, 1);
     EXPECT_EQ(Settings().g_mainwindow, nullptr);
+    // Our Video 1 is gone again: the system's own answers as it did before the start.
+    EXPECT_EQ(Video1Compresses(), systemVideo1Compresses);
 }
 
 TEST(MainMenus, CarryTheirCommandsInOrder)

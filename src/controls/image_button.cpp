@@ -1,5 +1,6 @@
 #include "controls/image_button.h"
 
+#include "app/private_messages.h"
 #include "controls/window_region.h"
 #include "resources/resource_ids.h"
 
@@ -12,7 +13,6 @@
 HCURSOR g_skincursor = nullptr;
 
 namespace {
-constexpr UINT kUncheckMessage = WM_USER + 0x100;
 constexpr COLORREF kWhite = RGB(255, 255, 255);
 
 HBITMAP LoadBitmapResource(UINT id)
@@ -185,7 +185,7 @@ void CImageButton::SetCheck(bool check)
         HWND parent = GetParent(hwnd());
         for (HWND other = GetNextDlgGroupItem(parent, hwnd(), FALSE); other && other != hwnd();
              other = GetNextDlgGroupItem(parent, other, FALSE)) {
-            PostMessageA(other, kUncheckMessage, 0, 0);
+            PostMessageA(other, kUncheckGroupMessage, 0, 0);
         }
     }
     Repaint();
@@ -257,7 +257,7 @@ LRESULT CImageButton::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         return 0;
     case BM_GETCHECK:
         return m_checked ? BST_CHECKED : BST_UNCHECKED;
-    case kUncheckMessage:
+    case kUncheckGroupMessage:
         if (m_checked) {
             m_checked = false;
             Repaint();

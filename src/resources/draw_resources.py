@@ -507,8 +507,8 @@ def main():
 
     # Recording cursors: icons, so their hot spot is the centre; each points at (16, 16).
     recording = {
-        177: ("hand1", shape_image(32, hand(16, 16, 0.85), white, black)),
-        178: ("hand2", shape_image(32, hand(16, 16, 0.85), (255, 214, 120), (90, 50, 10))),
+        177: ("hand1", shape_image(32, hand(16, 16, 0.78), white, black)),
+        178: ("hand2", shape_image(32, hand(16, 16, 0.78), (255, 214, 120), (90, 50, 10))),
         179: ("arrow1", shape_image(32, arrow(16, 16, 0.95), white, black)),
         180: ("arrow2", shape_image(32, arrow(16, 16, 0.95), red, white)),
         181: ("point1", shape_image(32, ring(16.5, 16.5, 5), red, white, 1.5)),

@@ -159,6 +159,7 @@ TEST_F(MainDialogTest, StartsMinimisedThenStandsRestoredAt200)
     EXPECT_EQ(State(), kIdle);
     EXPECT_EQ(Title(), "Framelark");
     EXPECT_EQ(GetWindowLongPtrA(window(), GWL_EXSTYLE) & WS_EX_APPWINDOW, WS_EX_APPWINDOW);
+    EXPECT_EQ(GetWindowLongPtrA(window(), GWL_EXSTYLE) & WS_EX_TOPMOST, WS_EX_TOPMOST);
     EXPECT_EQ(GetWindowLongPtrA(window(), GWL_STYLE) & WS_CAPTION, 0);
 
     GdiRegion shape(CreateRectRgn(0, 0, 0, 0));

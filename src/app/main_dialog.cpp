@@ -1,6 +1,7 @@
 #include "app/main_dialog.h"
 
 #include "app/about_dialog.h"
+#include "app/hotkeys.h"
 #include "app/private_messages.h"
 #include "codec/video1_install.h"
 #include "common/fourcc.h"
@@ -8,6 +9,7 @@
 #include "resources/resource_ids.h"
 #include "settings/app_settings.h"
 #include "win/directories.h"
+#include "recording/recording_seams.h"
 #include "win/message_box.h"
 
 #include <commdlg.h>
@@ -79,7 +81,10 @@ CMainDialog::CMainDialog() : CDialog(IDD_MAINDIALOG), m_skinBitmap(IDB_SKIN)
                                            0, LR_DEFAULTSIZE | LR_SHARED));
     m_skin.reset(static_cast<HBITMAP>(LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(m_skinBitmap),
                                                  IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
-    // Seam: the merge progress window (dialog 254) is created here, modeless and hidden.
+    m_progress.Create(nullptr);
+    m_progress.Hide();
+    m_completion.SetBringToFront([this] { BringToFront(); });
+    // Seam: the merge of sound and movie is handed to the completion here.
 }
 
 CMainDialog::~CMainDialog() = default;
@@ -117,8 +122,10 @@ BOOL CMainDialog::OnInitDialog()
         SettingsFiles().load();
     }
     // Seam: the keyboard hook is installed here, posting WM_USER_KEYSTART_MSG to this window.
-    // Seam: the hidden region selection window is created here; it sets g_screenwidth and
-    // g_screenheight and plugs into Seams().regionSelection.
+    m_regionWindow = std::make_unique<CRegionWindow>();
+    if (m_regionWindow->Create()) {
+        Seams().regionSelection = m_regionWindow.get();
+    }
     {
         WindowDC screen(nullptr);
         settings.g_capturebits = GetDeviceCaps(screen.get(), BITSPIXEL) * GetDeviceCaps(screen.get(), PLANES);
@@ -126,8 +133,10 @@ BOOL CMainDialog::OnInitDialog()
     // Wine's own Video 1 only decompresses: bring ours when the system's cannot take the screen.
     InstallVideo1IfNeeded(settings.g_capturebits, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
     settings.compfccHandler = FourCCAsSigned(kFourCCVideo1);
-    // Seam: the hidden flashing frame window "Flashing" is created here over the whole screen and
-    // plugs into Seams().flashingFrame.
+    m_flashingFrame = std::make_unique<CFlashingFrame>();
+    if (m_flashingFrame->Create()) {
+        Seams().flashingFrame = m_flashingFrame.get();
+    }
     settings.cursordir = GetWindowsDirectoryPath() + "\\cursors";
     settings.savedir = GetProgramDirectory();
 
@@ -236,8 +245,7 @@ void CMainDialog::OnRecordInterrupted(int endKey)
 
 bool CMainDialog::IsEndingOrCompleting() const
 {
-    // Seam: also true while the recording completion runs.
-    return m_ending;
+    return m_ending || m_completion.IsRunning();
 }
 
 void CMainDialog::CloseCheck(WORD id)
@@ -278,8 +286,8 @@ bool CMainDialog::OnCommand(WORD id, WORD, HWND)
         // Seam: the option dialogs open here, never while a recording runs.
         return true;
     case IDC_PLAY:
-        if (!m_currentmovie.empty()) {
-            OpenWithShell(hwnd(), m_currentmovie);
+        if (!currentMovie().empty()) {
+            OpenWithShell(hwnd(), currentMovie());
         }
         return true;
     case ID_PLAY_FILE:
@@ -391,9 +399,12 @@ void CMainDialog::Shutdown()
         SettingsFiles().saveOrForget();
     }
     // Seam: the keyboard hook is removed here.
-    // Seam: the region selection window and the bitmap under its label are released here.
+    // The region window takes the bitmap under its label with it.
+    Seams().regionSelection = nullptr;
+    m_regionWindow.reset();
     // Seam: the list of installed video compressors is freed here.
-    // Seam: the flashing frame window is destroyed here.
+    Seams().flashingFrame = nullptr;
+    m_flashingFrame.reset();
     settings.g_audioformat.reset();
     settings.g_compressorstate.reset();
     RemoveVideo1();
@@ -421,7 +432,7 @@ INT_PTR CMainDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
     }
     if (message == WM_USER_GENERIC_MSG) {
         m_ending = false;
-        // Seam: the recording completion (save, merge, play) runs here.
+        m_completion.OnRecordingComplete(hwnd());
         return Result(0);
     }
     if (message == WM_USER_SAVECURSOR_MSG) {
@@ -429,7 +440,7 @@ INT_PTR CMainDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         return Result(0);
     }
     if (message == WM_USER_KEYSTART_MSG) {
-        // Seam: the hotkeys act on this window's commands.
+        OnHotkey(*this, wParam, lParam);
         return Result(0);
     }
     switch (message) {
@@ -471,7 +482,7 @@ INT_PTR CMainDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         // Seam: filled audio buffers are written to the temporary sound file here.
         return Result(0);
     case MergeProgressMessage:
-        // Seam: the merge progress window's bar (control 1082) follows wParam.
+        m_progress.SetPosition(static_cast<int>(wParam));
         return Result(0);
     case WM_DESTROY:
         Shutdown();

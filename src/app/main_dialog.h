@@ -1,12 +1,17 @@
 #pragma once
 // The program's one main window: the skinned panel with its buttons, every user command, the
 // recording state's buttons and title, and the private messages of the recording thread and hooks.
+#include "app/convert_progress_dialog.h"
 #include "app/main_commands.h"
+#include "app/recording_completion.h"
 #include "controls/image_button.h"
+#include "region/flashing_frame.h"
+#include "region/region_window.h"
 #include "win/handles.h"
 #include "win/window_base.h"
 
 #include <array>
+#include <memory>
 #include <string>
 
 // Reading and writing the settings files; empty until those files are supported.
@@ -29,8 +34,8 @@ public:
     bool IsEndingOrCompleting() const override;
 
     void OnStop();
-    const std::string& currentMovie() const { return m_currentmovie; }
-    void SetCurrentMovie(std::string path) { m_currentmovie = std::move(path); }
+    // The last movie saved in this run; Play opens it.
+    const std::string& currentMovie() const { return m_completion.CurrentMovie(); }
 
 protected:
     BOOL OnInitDialog() override;
@@ -51,11 +56,14 @@ private:
     INT_PTR Result(LRESULT value);
 
     HICON m_icon = nullptr;
-    std::string m_currentmovie;
     int m_skinBitmap;
     bool m_regionPending = true;
     bool m_firstTickPending = true;
     bool m_ending = false;
     GdiBitmap m_skin;
     std::array<CImageButton, 12> m_buttons;
+    CConvertProgressDialog m_progress;
+    CRecordingCompletion m_completion{m_progress};
+    std::unique_ptr<CRegionWindow> m_regionWindow;
+    std::unique_ptr<CFlashingFrame> m_flashingFrame;
 };

@@ -4,6 +4,7 @@
 #include "common/fourcc.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <new>
 
@@ -21,6 +22,12 @@ bool IsMatchingOutput(const BITMAPINFOHEADER* in, const BITMAPINFOHEADER* out)
 {
     return out->biSize >= sizeof(BITMAPINFOHEADER) && out->biCompression == kFourCCCram && out->biBitCount == 16 &&
            out->biWidth == video1::CodedSize(in->biWidth) && out->biHeight == video1::CodedSize(in->biHeight);
+}
+
+template <std::size_t N, std::size_t M> void CopyText(WCHAR (&to)[N], const wchar_t (&from)[M])
+{
+    static_assert(M <= N);
+    std::copy(from, from + M, to);
 }
 
 Video1State DefaultState() { return {kVideo1StateMagic, kVideo1StateVersion, video1::kDefaultQuality}; }
@@ -85,8 +92,8 @@ private:
         info->dwFlags = VIDCF_QUALITY | VIDCF_TEMPORAL | VIDCF_FASTTEMPORALC;
         info->dwVersion = 1;
         info->dwVersionICM = ICVERSION;
-        std::wcscpy(info->szName, L"MSVC");
-        std::wcscpy(info->szDescription, kVideo1Description);
+        CopyText(info->szName, L"MSVC");
+        CopyText(info->szDescription, kVideo1Description);
         return sizeof(ICINFO);
     }
 
@@ -218,6 +225,19 @@ LRESULT Open(ICOPEN* open)
 }
 
 } // namespace
+
+BITMAPINFOHEADER UncompressedFrameHeader(int width, int height, int bitsPerPixel)
+{
+    BITMAPINFOHEADER header{};
+    header.biSize = sizeof(header);
+    header.biWidth = width;
+    header.biHeight = height;
+    header.biPlanes = 1;
+    header.biBitCount = static_cast<WORD>(bitsPerPixel);
+    header.biCompression = BI_RGB;
+    header.biSizeImage = static_cast<DWORD>(video1::InputStride(width, bitsPerPixel) * static_cast<std::size_t>(std::abs(height)));
+    return header;
+}
 
 LRESULT CALLBACK Video1DriverProc(DWORD_PTR driverId, HDRVR driver, UINT message, LPARAM param1, LPARAM param2)
 {

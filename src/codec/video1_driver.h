@@ -19,4 +19,7 @@ inline constexpr std::uint32_t kVideo1StateMagic = 0x31564C46; // "FLV1"
 inline constexpr std::uint32_t kVideo1StateVersion = 1;
 inline constexpr DWORD kVideo1DefaultKeyFrameRate = 15;
 
+// Header of an uncompressed bottom-up RGB frame, the input the compressor takes.
+BITMAPINFOHEADER UncompressedFrameHeader(int width, int height, int bitsPerPixel);
+
 LRESULT CALLBACK Video1DriverProc(DWORD_PTR driverId, HDRVR driver, UINT message, LPARAM param1, LPARAM param2);

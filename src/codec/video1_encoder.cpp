@@ -39,7 +39,7 @@ constexpr std::array<std::uint8_t, 256> MakeQuantise()
 constexpr std::array<std::uint8_t, 256> kQuantise = MakeQuantise();
 
 // Rate-distortion weight per output byte, in squared 8-bit error, at quality 0, 1000, ... 10000.
-constexpr std::array<long long, 11> kLambda = {98304, 49152, 24576, 12288, 6144, 3072, 1536, 768, 384, 192, 96};
+constexpr std::array<long long, 11> kLambda = {147456, 73728, 36864, 18432, 9216, 4608, 2304, 1152, 576, 288, 144};
 
 long long LambdaFor(int quality)
 {

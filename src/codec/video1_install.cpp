@@ -17,14 +17,7 @@ bool SystemVideo1Compresses(int bitsPerPixel, int width, int height)
     if (!compressor) {
         return false;
     }
-    BITMAPINFOHEADER frame{};
-    frame.biSize = sizeof(frame);
-    frame.biWidth = width;
-    frame.biHeight = height;
-    frame.biPlanes = 1;
-    frame.biBitCount = static_cast<WORD>(bitsPerPixel);
-    frame.biCompression = BI_RGB;
-    frame.biSizeImage = static_cast<DWORD>((width * bitsPerPixel + 31) / 32 * 4 * height);
+    BITMAPINFOHEADER frame = UncompressedFrameHeader(width, height, bitsPerPixel);
     return ICCompressQuery(compressor.get(), &frame, nullptr) == ICERR_OK;
 }
 

@@ -1,11 +1,13 @@
 #include "app/main_dialog.h"
 #include "app/private_messages.h"
 #include "common/fourcc.h"
+#include "recording/recording_seams.h"
 #include "resources/resource_ids.h"
 #include "settings/app_settings.h"
 #include "win/directories.h"
 #include "../controls/ui_pump.h"
 
+#include <commctrl.h>
 #include <gtest/gtest.h>
 #include <vfw.h>
 
@@ -180,6 +182,10 @@ TEST_F(MainDialogTest, InitialisationSetsTheSharedState)
     EXPECT_EQ(settings.g_capturebits, 32); // the test display is 24-bit, seen as 32
     EXPECT_EQ(g_skincursor, LoadCursorA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDC_SKINCURSOR)));
     EXPECT_TRUE(Video1Compresses());
+    EXPECT_EQ(settings.g_screenwidth, GetSystemMetrics(SM_CXSCREEN));
+    EXPECT_EQ(settings.g_screenheight, GetSystemMetrics(SM_CYSCREEN));
+    EXPECT_NE(Seams().regionSelection, nullptr);
+    EXPECT_NE(Seams().flashingFrame, nullptr);
 
     HMENU system = GetSystemMenu(window(), FALSE);
     const int count = GetMenuItemCount(system);
@@ -221,6 +227,8 @@ TEST_F(MainDialogTest, PauseAndStopFollowTheRecordingState)
     EXPECT_EQ(Settings().g_endkey, 0);
     EXPECT_EQ(Title(), "Framelark");
     EXPECT_TRUE(dialog->IsEndingOrCompleting());
+    // As if the cancel key had ended it: the completion discards the movie without asking.
+    Settings().g_endkey = Settings().keyRecordCancel;
     SendMessageA(window(), WM_USER_GENERIC_MSG, 0, 0);
     EXPECT_FALSE(dialog->IsEndingOrCompleting());
 }
@@ -233,6 +241,16 @@ TEST_F(MainDialogTest, StopHotkeyAndThreadFailureEndTheRecording)
     EXPECT_EQ(State(), kIdle);
     EXPECT_EQ(Settings().g_endkey, VK_F8);
     EXPECT_EQ(Title(), "Framelark");
+
+    // The cancel hotkey, as the keyboard hook reports it; the completion then discards the movie.
+    RecordingStarted();
+    SendMessageA(window(), WM_USER_KEYSTART_MSG, VK_F9, 1);
+    EXPECT_EQ(State(), kIdle);
+    EXPECT_EQ(Settings().g_endkey, VK_F9);
+    EXPECT_TRUE(dialog->IsEndingOrCompleting());
+    SendMessageA(window(), WM_USER_GENERIC_MSG, 0, 0);
+    EXPECT_FALSE(dialog->IsEndingOrCompleting());
+    EXPECT_TRUE(ModalAnswerer::texts.empty());
 
     RecordingStarted();
     SendMessageA(window(), WM_USER_RECORDINTERRUPTED_MSG, 0, 0);
@@ -274,6 +292,13 @@ TEST_F(MainDialogTest, SmallCommands)
 
     EXPECT_EQ(SendMessageA(window(), WM_QUERYDRAGICON, 0, 0) != 0, true);
 
+    // The merge's progress reaches the progress window's bar, which stays hidden until a merge.
+    SendMessageA(window(), MergeProgressMessage, 40, 0);
+    HWND progress = FindWindowA(nullptr, "Convert progress");
+    ASSERT_NE(progress, nullptr);
+    EXPECT_FALSE(IsWindowVisible(progress));
+    EXPECT_EQ(SendDlgItemMessageA(progress, IDC_CONVERTPROGRESS_BAR, PBM_GETPOS, 0, 0), 40);
+
     // About from its button and from the system menu.
     Command(IDC_ABOUT);
     SendMessageA(window(), WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
@@ -292,6 +317,9 @@ TEST_F(MainDialogTest, ClosingWhenIdleSavesOnceAndShutsDown)
     EXPECT_FALSE(IsWindow(window()));
     EXPECT_EQ(saves, 1);
     EXPECT_EQ(Settings().g_mainwindow, nullptr);
+    EXPECT_EQ(Seams().regionSelection, nullptr);
+    EXPECT_EQ(Seams().flashingFrame, nullptr);
+    EXPECT_EQ(FindWindowA("ShiftRegionWindow", nullptr), nullptr);
     // Our Video 1 is gone again: the system's own answers as it did before the start.
     EXPECT_EQ(Video1Compresses(), systemVideo1Compresses);
 }

@@ -8,7 +8,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <fstream>
 #include <memory>
 
@@ -20,19 +19,6 @@ struct CloseHic {
     void operator()(HIC hic) const { ICClose(hic); }
 };
 using Hic = std::unique_ptr<std::remove_pointer_t<HIC>, CloseHic>;
-
-BITMAPINFOHEADER RgbHeader(int width, int height, int bits)
-{
-    BITMAPINFOHEADER h{};
-    h.biSize = sizeof(h);
-    h.biWidth = width;
-    h.biHeight = height;
-    h.biPlanes = 1;
-    h.biBitCount = static_cast<WORD>(bits);
-    h.biCompression = BI_RGB;
-    h.biSizeImage = static_cast<DWORD>(video1::InputStride(width, bits) * static_cast<std::size_t>(height));
-    return h;
-}
 
 class Video1Driver : public testing::Test {
 protected:
@@ -51,17 +37,17 @@ TEST_F(Video1Driver, DescribesItselfAndAcceptsOnlyRgbFramesOfAtLeastFourByFour)
     EXPECT_STREQ(info.szDescription, L"MS Video 1");
 
     for (const int bits : {16, 24, 32}) {
-        BITMAPINFOHEADER in = RgbHeader(4, 4, bits);
+        BITMAPINFOHEADER in = UncompressedFrameHeader(4, 4, bits);
         EXPECT_EQ(ICCompressQuery(hic.get(), &in, nullptr), ICERR_OK) << bits;
     }
-    BITMAPINFOHEADER refused[] = {RgbHeader(64, 64, 8), RgbHeader(3, 4, 32), RgbHeader(4, 3, 32), RgbHeader(64, -64, 32),
-                                  RgbHeader(64, 64, 16)};
+    BITMAPINFOHEADER refused[] = {UncompressedFrameHeader(64, 64, 8), UncompressedFrameHeader(3, 4, 32), UncompressedFrameHeader(4, 3, 32), UncompressedFrameHeader(64, -64, 32),
+                                  UncompressedFrameHeader(64, 64, 16)};
     refused[4].biCompression = BI_BITFIELDS;
     for (BITMAPINFOHEADER& in : refused) {
         EXPECT_EQ(ICCompressQuery(hic.get(), &in, nullptr), ICERR_BADFORMAT) << in.biWidth << "x" << in.biHeight;
     }
 
-    BITMAPINFOHEADER in = RgbHeader(321, 241, 32);
+    BITMAPINFOHEADER in = UncompressedFrameHeader(321, 241, 32);
     ASSERT_EQ(ICCompressGetFormatSize(hic.get(), &in), sizeof(BITMAPINFOHEADER));
     BITMAPINFOHEADER out{};
     ASSERT_EQ(ICCompressGetFormat(hic.get(), &in, &out), ICERR_OK);
@@ -116,7 +102,7 @@ TEST_F(Video1Driver, RemovalBringsBackTheSystemCompressor)
     RemoveVideo1();
     Hic system(ICOpen(ICTYPE_VIDEO, kFourCCVideo1, ICMODE_QUERY));
     if (system) {
-        BITMAPINFOHEADER in = RgbHeader(320, 240, 32);
+        BITMAPINFOHEADER in = UncompressedFrameHeader(320, 240, 32);
         ICINFO info{};
         ICGetInfo(system.get(), &info, sizeof(info));
         EXPECT_NE(info.dwFlags & VIDCF_FASTTEMPORALC, static_cast<DWORD>(VIDCF_FASTTEMPORALC));
@@ -143,7 +129,7 @@ TEST_F(Video1Driver, FramesDecodeInTheSystemDecoderToTheReconstruction)
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.width << "x" << c.height << "x" << c.bits << " q" << c.quality);
         ASSERT_TRUE(InstallVideo1IfNeeded(32, 320, 240));
-        BITMAPINFOHEADER in = RgbHeader(c.width, c.height, c.bits);
+        BITMAPINFOHEADER in = UncompressedFrameHeader(c.width, c.height, c.bits);
         BITMAPINFOHEADER out{};
         std::vector<Snapshot> frames;
         {
@@ -163,7 +149,7 @@ TEST_F(Video1Driver, FramesDecodeInTheSystemDecoderToTheReconstruction)
                 ASSERT_EQ(ICCompress(hic.get(), keys[n] ? ICCOMPRESS_KEYFRAME : 0, &out, snapshot.bytes.data(), &in,
                                      frame.pixels.data(), &ckid, &flags, n, 0, static_cast<DWORD>(c.quality), nullptr,
                                      nullptr),
-                          ICERR_OK);
+                          static_cast<DWORD>(ICERR_OK));
                 EXPECT_EQ(flags, keys[n] ? static_cast<DWORD>(AVIIF_KEYFRAME) : 0u) << "frame " << n;
                 snapshot.bytes.resize(out.biSizeImage);
                 expected.resize(core.encode(frame.pixels.data(), c.quality, keys[n], expected.data()));
@@ -178,14 +164,14 @@ TEST_F(Video1Driver, FramesDecodeInTheSystemDecoderToTheReconstruction)
 
         Hic decoder(ICOpen(ICTYPE_VIDEO, kFourCCVideo1, ICMODE_DECOMPRESS));
         ASSERT_TRUE(decoder);
-        BITMAPINFOHEADER picture = RgbHeader(out.biWidth, out.biHeight, 16);
+        BITMAPINFOHEADER picture = UncompressedFrameHeader(out.biWidth, out.biHeight, 16);
         ASSERT_EQ(ICDecompressBegin(decoder.get(), &out, &picture), ICERR_OK);
         std::vector<std::uint16_t> pixels(static_cast<std::size_t>(out.biWidth) * static_cast<std::size_t>(out.biHeight));
         for (std::size_t n = 0; n < frames.size(); ++n) {
             out.biSizeImage = static_cast<DWORD>(frames[n].bytes.size());
             ASSERT_EQ(ICDecompress(decoder.get(), keys[n] ? 0 : ICDECOMPRESS_NOTKEYFRAME, &out, frames[n].bytes.data(),
                                    &picture, pixels.data()),
-                      ICERR_OK);
+                      static_cast<DWORD>(ICERR_OK));
             // Bit 15 is no colour; Wine's decoder leaves the fill flag in it.
             for (std::uint16_t& pixel : pixels) {
                 pixel &= 0x7FFF;
@@ -216,11 +202,12 @@ template <typename T> using AviPtr = std::unique_ptr<T, ReleaseAvi>;
 // Writes the movie the way the recording engine does; the companion script checks it with ffmpeg.
 TEST_F(Video1Driver, RecordsAMovieThroughTheCompressedStream)
 {
-    const char* fromScript = std::getenv("FRAMELARK_VIDEO1_AVI");
-    char temp[MAX_PATH] = {};
-    GetTempPathA(MAX_PATH, temp);
-    const std::string path = fromScript ? fromScript : std::string(temp) + "framelark_video1_test.avi";
-    DeleteFileA(path.c_str());
+    char path[MAX_PATH] = {};
+    if (!GetEnvironmentVariableA("FRAMELARK_VIDEO1_AVI", path, MAX_PATH)) {
+        GetTempPathA(MAX_PATH, path);
+        lstrcatA(path, "framelark_video1_test.avi");
+    }
+    DeleteFileA(path);
     const int width = 321;
     const int height = 241;
     const std::vector<LONG> positions = ClockPositions(40);
@@ -229,13 +216,13 @@ TEST_F(Video1Driver, RecordsAMovieThroughTheCompressedStream)
     AVIFileInit();
     {
         PAVIFILE rawFile = nullptr;
-        ASSERT_EQ(AVIFileOpenA(&rawFile, path.c_str(), OF_WRITE | OF_CREATE, nullptr), AVIERR_OK);
+        ASSERT_EQ(AVIFileOpenA(&rawFile, path, OF_WRITE | OF_CREATE, nullptr), AVIERR_OK);
         AviPtr<IAVIFile> file(rawFile);
         AVISTREAMINFOA info{};
         info.fccType = streamtypeVIDEO;
         info.dwScale = 1;
         info.dwRate = 10;
-        const BITMAPINFOHEADER format = RgbHeader(width, height, 32);
+        const BITMAPINFOHEADER format = UncompressedFrameHeader(width, height, 32);
         info.dwSuggestedBufferSize = format.biSizeImage;
         SetRect(&info.rcFrame, 0, 0, width, height);
         PAVISTREAM rawStream = nullptr;
@@ -266,7 +253,7 @@ TEST_F(Video1Driver, RecordsAMovieThroughTheCompressedStream)
     }
     {
         PAVISTREAM rawStream = nullptr;
-        ASSERT_EQ(AVIStreamOpenFromFileA(&rawStream, path.c_str(), streamtypeVIDEO, 0, OF_READ, nullptr), AVIERR_OK);
+        ASSERT_EQ(AVIStreamOpenFromFileA(&rawStream, path, streamtypeVIDEO, 0, OF_READ, nullptr), AVIERR_OK);
         AviPtr<IAVIStream> stream(rawStream);
         BITMAPINFOHEADER format{};
         LONG size = sizeof(format);
@@ -285,7 +272,7 @@ TEST_F(Video1Driver, RecordsAMovieThroughTheCompressedStream)
     }
     AVIFileExit();
 
-    std::ofstream frames(path + ".frames", std::ios::binary);
+    std::ofstream frames(std::string(path) + ".frames", std::ios::binary);
     for (std::size_t i = 0; i < positions.size(); ++i) {
         frames << positions[i] << ' ' << (std::find(expectedKeys.begin(), expectedKeys.end(), positions[i]) != expectedKeys.end()) << '\n';
     }

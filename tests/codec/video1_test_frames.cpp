@@ -3,8 +3,8 @@
 #include "codec/video1_encoder.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
+#include <fstream>
 
 TestFrame::TestFrame(int w, int h, int bitsPerPixel)
     : width(w), height(h), bits(bitsPerPixel),
@@ -57,6 +57,14 @@ TestFrame MovingScene(int width, int height, int bits, int n)
                 r = static_cast<int>((noise >> 24) & 0xFF);
                 g = (x * 3 + n * 5) & 0xFF;
                 b = static_cast<int>((noise >> 16) & 0x3F);
+            }
+            if (y < height / 3 && x < width / 8) {
+                r = 8; // red level 1: a fill of this colour would read as a skip code
+                g = 60;
+                b = 200;
+            } else if (y >= height / 3 && x >= width / 2 && x < width / 2 + width / 8) {
+                // Blocks whose upper-right corner pixel is the odd one out.
+                r = g = b = (x % 4 == 3 && y % 4 == 0) ? 255 : 0;
             }
             const int sx = (n * 7) % (width > 16 ? width - 16 : 1);
             if (x >= sx && x < sx + 16 && y >= height / 4 && y < height / 4 + 16) {
@@ -168,10 +176,8 @@ bool WriteVideo1Avi(const std::string& path, int codedWidth, int codedHeight, co
     riff.end(idx);
     riff.end(file);
 
-    std::FILE* out = std::fopen(path.c_str(), "wb");
-    if (!out) {
-        return false;
-    }
-    const bool written = std::fwrite(riff.bytes.data(), 1, riff.bytes.size(), out) == riff.bytes.size();
-    return std::fclose(out) == 0 && written;
+    std::ofstream out(path, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(riff.bytes.data()), static_cast<std::streamsize>(riff.bytes.size()));
+    out.close();
+    return static_cast<bool>(out);
 }

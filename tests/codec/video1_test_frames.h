@@ -18,7 +18,8 @@ struct TestFrame {
     std::uint16_t word555(int x, int y) const;
 };
 
-// A scene with flat areas, gradients, text-like strokes, noise and a square that moves with n.
+// A scene with flat areas (one in a colour whose fill collides with the skip code), gradients,
+// text-like strokes, blocks with an odd upper-right corner, noise and a square that moves with n.
 TestFrame MovingScene(int width, int height, int bits, int n);
 
 // Compressed frames wrapped in a minimal AVI file for an outside decoder.

@@ -1,0 +1,30 @@
+#include "app/hotkeys.h"
+
+#include "app/hotkeys_rules.h"
+#include "settings/app_settings.h"
+
+void OnHotkey(IMainCommands& commands, WPARAM key, LPARAM data)
+{
+    AppSettings& settings = Settings();
+    const HotkeyCodes codes{settings.keyRecordStart, settings.keyRecordEnd, settings.keyRecordCancel};
+    const HotkeyState state{settings.g_isrecording != 0, settings.g_paused != 0, settings.g_startkeyarmed != 0,
+                            commands.IsEndingOrCompleting()};
+    const auto code = static_cast<std::int32_t>(key);
+    switch (DecideHotkey(code, static_cast<std::uint32_t>(data), codes, state)) {
+    case HotkeyAction::RecordFromIdle:
+        settings.g_startkeyarmed = 0;
+        commands.RecordCommand();
+        break;
+    case HotkeyAction::Resume:
+        commands.RecordCommand();
+        break;
+    case HotkeyAction::Pause:
+        commands.OnPause();
+        break;
+    case HotkeyAction::Interrupt:
+        commands.OnRecordInterrupted(code);
+        break;
+    case HotkeyAction::None:
+        break;
+    }
+}

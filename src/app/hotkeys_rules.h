@@ -1,0 +1,28 @@
+#pragma once
+// What a reported key event asks of the main window, decided without touching any window.
+#include <cstdint>
+
+struct HotkeyCodes {
+    std::int32_t start = 0;
+    std::int32_t stop = 0;
+    std::int32_t cancel = 0;
+};
+
+struct HotkeyState {
+    bool recording = false;
+    bool paused = false;
+    bool startKeyArmed = false;
+    // The last recording is still being written or saved: it still uses the temporary files.
+    bool endingOrCompleting = false;
+};
+
+enum class HotkeyAction {
+    None,
+    RecordFromIdle, // disarms the start key, then Record
+    Resume,         // Record while paused
+    Pause,
+    Interrupt,      // stop with the key's code, which tells save from discard
+};
+
+// data is the keyboard hook's key message data; bit 31 set means the key is being released.
+HotkeyAction DecideHotkey(std::int32_t key, std::uint32_t data, const HotkeyCodes& codes, const HotkeyState& state);

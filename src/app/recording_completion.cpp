@@ -1,0 +1,243 @@
+#include "app/recording_completion.h"
+
+#include "app/private_messages.h"
+#include "resources/resource_ids.h"
+#include "settings/app_settings.h"
+#include "win/directories.h"
+#include "win/handles.h"
+#include "win/message_box.h"
+
+#include <commdlg.h>
+#include <shellapi.h>
+
+#include <algorithm>
+#include <iterator>
+#include <vector>
+
+namespace {
+bool FileExists(const std::string& path)
+{
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+std::string FullPath(const std::string& path)
+{
+    std::vector<char> buffer(4096);
+    const DWORD length = GetFullPathNameA(path.c_str(), static_cast<DWORD>(buffer.size()), buffer.data(), nullptr);
+    return length > 0 && length < buffer.size() ? std::string(buffer.data(), length) : path;
+}
+
+bool SameFile(const std::string& a, const std::string& b)
+{
+    return !a.empty() && !b.empty() && lstrcmpiA(FullPath(a).c_str(), FullPath(b).c_str()) == 0;
+}
+
+bool Copy(const std::string& from, const std::string& to)
+{
+    return CopyFileA(from.c_str(), to.c_str(), FALSE) != 0;
+}
+
+void Delete(const std::string& path)
+{
+    if (!path.empty()) {
+        DeleteFileA(path.c_str());
+    }
+}
+
+// Whether the chosen file can be written, without harming a file that is already there: the
+// movie may still turn out unusable.
+bool CanWrite(const std::string& path)
+{
+    if (FileExists(path)) {
+        return static_cast<bool>(
+            OwnFile(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)));
+    }
+    if (!OwnFile(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr))) {
+        return false;
+    }
+    DeleteFileA(path.c_str());
+    return true;
+}
+
+bool AskForFileName(HWND owner, std::string& chosen)
+{
+    AppSettings& settings = Settings();
+    if (settings.savedir.empty()) {
+        settings.savedir = GetProgramDirectory();
+    }
+    std::vector<char> name(4096, '\0');
+    const char initial[] = "*.avi";
+    std::copy(std::begin(initial), std::end(initial), name.begin());
+    static const char filter[] = "AVI Movie Files (*.avi)\0*.avi\0";
+
+    OPENFILENAMEA dialog{};
+    dialog.lStructSize = sizeof(dialog);
+    dialog.hwndOwner = owner;
+    dialog.lpstrFilter = filter;
+    dialog.lpstrFile = name.data();
+    dialog.nMaxFile = static_cast<DWORD>(name.size());
+    dialog.lpstrInitialDir = settings.savedir.c_str();
+    dialog.lpstrTitle = "Save to...";
+    dialog.lpstrDefExt = "avi";
+    // An existing file is replaced without a question.
+    dialog.Flags = OFN_EXPLORER | OFN_LONGNAMES | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR;
+    if (!GetSaveFileNameA(&dialog)) {
+        return false;
+    }
+    chosen = name.data();
+    return true;
+}
+
+void DeleteTemporaries()
+{
+    const AppSettings& settings = Settings();
+    Delete(settings.g_tempmoviepath);
+    if (settings.recordaudio == 1) {
+        Delete(settings.g_tempwavfile);
+    }
+}
+
+void OpenWithDefaultAction(HWND owner, const std::string& path)
+{
+    ShellExecuteA(owner, nullptr, path.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+}
+} // namespace
+
+CRecordingCompletion::CRecordingCompletion(CConvertProgressDialog& progress)
+    : m_progress(progress), m_openMovie(&OpenWithDefaultAction)
+{
+}
+
+void CRecordingCompletion::OnRecordingComplete(HWND mainWindow)
+{
+    // The Save dialog and the merge dispatch messages; a second completion cannot belong to a
+    // recording, since none starts while this one runs.
+    if (m_running) {
+        return;
+    }
+    m_running = true;
+    m_runAgainPosted = false;
+    Run(mainWindow);
+    m_running = false;
+}
+
+void CRecordingCompletion::Run(HWND mainWindow)
+{
+    if (m_bringToFront) {
+        m_bringToFront();
+    }
+    AppSettings& settings = Settings();
+    if (settings.g_endkey == settings.keyRecordCancel) {
+        DeleteTemporaries();
+        return;
+    }
+    // Nothing to save: a repeated message must not keep asking for a name.
+    if (!FileExists(settings.g_tempmoviepath)) {
+        return;
+    }
+    std::string chosen;
+    if (!AskForFileName(mainWindow, chosen)) {
+        DeleteTemporaries();
+        return;
+    }
+    const auto slash = chosen.find_last_of('\\');
+    if (slash != std::string::npos) {
+        settings.savedir = chosen.substr(0, slash);
+    }
+    // Saving onto a temporary file would delete the movie right after writing it.
+    if (SameFile(chosen, settings.g_tempmoviepath) ||
+        (settings.recordaudio == 1 && SameFile(chosen, settings.g_tempwavfile))) {
+        RunAgain();
+        return;
+    }
+    if (settings.recordaudio != 1) {
+        if (!Copy(settings.g_tempmoviepath, chosen)) {
+            RunAgain();
+            return;
+        }
+        Delete(settings.g_tempmoviepath);
+        Finish(mainWindow, chosen);
+        return;
+    }
+    SaveWithSound(mainWindow, chosen);
+}
+
+void CRecordingCompletion::SaveWithSound(HWND mainWindow, const std::string& chosen)
+{
+    AppSettings& settings = Settings();
+    settings.g_mergepath = GetTempDirectory() + "\\tempaudiovideomerge.avi";
+    if (!CanWrite(chosen) || SameFile(chosen, settings.g_mergepath)) {
+        RunAgain();
+        return;
+    }
+    m_progress.SetRange(0, 100);
+    m_progress.SetPosition(0);
+    m_progress.Show();
+    Delete(settings.g_mergepath);
+
+    int result = kMergedSaveFailed;
+    if (m_merge) {
+        const MergeRequest request{settings.g_tempmoviepath,  settings.g_tempwavfile,    settings.g_mergepath,
+                                   settings.bAudioCompression, settings.g_audioformat.handle(), settings.cbwfx,
+                                   settings.interleaveFrames, settings.interleaveFactor, settings.interleaveUnit};
+        result = m_merge(request);
+    }
+    const std::string& movie = settings.g_tempmoviepath;
+    const std::string& sound = settings.g_tempwavfile;
+    const std::string soundBeside = chosen + ".wav";
+
+    bool saved = false;
+    switch (result) {
+    case kMerged:
+        saved = Copy(settings.g_mergepath, chosen);
+        break;
+    case kVideoUnusable:
+    case kFirstStreamNotVideo: {
+        // No movie to save; the sound may still be worth keeping.
+        const bool soundKept = Copy(sound, soundBeside);
+        m_progress.Hide();
+        Delete(movie);
+        Delete(settings.g_mergepath);
+        if (soundKept) {
+            Delete(sound);
+        }
+        ShowNote(mainWindow, soundKept ? "The movie could not be saved: the recorded video is unusable.\nThe sound was "
+                                         "saved as " + soundBeside
+                                       : "The movie could not be saved: the recorded video is unusable.",
+                 MB_OK | MB_ICONEXCLAMATION);
+        return;
+    }
+    case kSoundUnusable:
+    case kSecondStreamNotAudio:
+        saved = Copy(movie, chosen);
+        break;
+    default:
+        saved = Copy(movie, chosen) && Copy(sound, soundBeside);
+        break;
+    }
+    m_progress.Hide();
+    // Every temporary file stays until the movie is safely saved; the Save dialog comes back.
+    if (!saved) {
+        RunAgain();
+        return;
+    }
+    Delete(movie);
+    Delete(sound);
+    Delete(settings.g_mergepath);
+    Finish(mainWindow, chosen);
+}
+
+void CRecordingCompletion::RunAgain()
+{
+    m_runAgainPosted = PostMessageA(Settings().g_mainwindow, WM_USER_GENERIC_MSG, 0, 0) != 0;
+}
+
+void CRecordingCompletion::Finish(HWND mainWindow, const std::string& chosen)
+{
+    m_currentMovie = chosen;
+    EnableWindow(GetDlgItem(mainWindow, IDC_PLAY), TRUE);
+    if (Settings().launchPlayer == 1 && m_openMovie) {
+        m_openMovie(mainWindow, chosen);
+    }
+}

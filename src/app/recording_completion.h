@@ -1,0 +1,71 @@
+#pragma once
+// Turns the temporary files of a finished recording into the user's movie: discard after the
+// Cancel key, otherwise ask for a name, merge the sound in when there is some, copy, clean up,
+// and offer the movie for playing.
+#include <windows.h>
+
+#include "app/convert_progress_dialog.h"
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+// What the merge of the temporary movie and sound file is given.
+struct MergeRequest {
+    std::string videoPath;
+    std::string audioPath;
+    std::string outputPath;
+    std::int32_t compressAudio = 0;
+    HGLOBAL compressedFormat = nullptr;
+    std::uint32_t compressedFormatLength = 0;
+    std::int32_t interleave = 0;
+    std::int32_t interleaveFactor = 0;
+    std::int32_t interleaveUnit = 0;
+};
+
+enum MergeResult : int {
+    kMerged = 0,
+    kVideoUnusable = 1,
+    kSoundUnusable = 2,
+    kFirstStreamNotVideo = 3,
+    kSecondStreamNotAudio = 4,
+    kMergedSaveFailed = 5,
+};
+
+using MergeFunction = std::function<int(const MergeRequest&)>;
+using MovieOpener = std::function<void(HWND owner, const std::string& path)>;
+
+class CRecordingCompletion {
+public:
+    explicit CRecordingCompletion(CConvertProgressDialog& progress);
+
+    // Without a merge the sound is kept as a file beside the movie.
+    void SetMerge(MergeFunction merge) { m_merge = std::move(merge); }
+    void SetBringToFront(std::function<void()> bringToFront) { m_bringToFront = std::move(bringToFront); }
+    // Opens a saved movie in the system's player; the default is the shell's default action.
+    void SetMovieOpener(MovieOpener opener) { m_openMovie = std::move(opener); }
+
+    // The main window's handler of WM_USER_GENERIC_MSG.
+    void OnRecordingComplete(HWND mainWindow);
+
+    // True while a run is in progress or has asked for the Save dialog again: the temporary
+    // files are still in use, so no new recording may start.
+    bool IsRunning() const { return m_running || m_runAgainPosted; }
+
+    // The last movie saved, for the Play button; empty until one is.
+    const std::string& CurrentMovie() const { return m_currentMovie; }
+
+private:
+    void Run(HWND mainWindow);
+    void SaveWithSound(HWND mainWindow, const std::string& chosen);
+    void RunAgain();
+    void Finish(HWND mainWindow, const std::string& chosen);
+
+    CConvertProgressDialog& m_progress;
+    MergeFunction m_merge;
+    std::function<void()> m_bringToFront;
+    MovieOpener m_openMovie;
+    std::string m_currentMovie;
+    bool m_running = false;
+    bool m_runAgainPosted = false;
+};

@@ -1,0 +1,259 @@
+#include "region/region_window.h"
+
+#include "app/private_messages.h"
+#include "resources/resource_ids.h"
+#include "settings/app_settings.h"
+
+#include <windowsx.h>
+
+HWND g_regionwindow = nullptr;
+
+namespace {
+constexpr char kClassName[] = "ShiftRegionWindow";
+constexpr COLORREF kBandColor = RGB(0, 0, 100);
+
+POINT ScreenPoint(HWND window, LPARAM lParam)
+{
+    POINT p{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+    ClientToScreen(window, &p);
+    return p;
+}
+} // namespace
+
+CRegionWindow::~CRegionWindow()
+{
+    if (g_regionwindow == hwnd()) {
+        g_regionwindow = nullptr;
+    }
+}
+
+bool CRegionWindow::Create()
+{
+    const HINSTANCE instance = GetModuleHandleA(nullptr);
+    WNDCLASSEXA cls{};
+    cls.lpfnWndProc = &CWindow::WindowProcedure;
+    cls.hInstance = instance;
+    // The crosshair-and-pencil icon serves as the pointer.
+    cls.hCursor = LoadIconA(instance, MAKEINTRESOURCEA(IDI_REGIONCURSOR));
+    if (!cls.hCursor) {
+        cls.hCursor = LoadCursorA(nullptr, IDC_CROSS);
+    }
+    cls.lpszClassName = kClassName;
+    if (!RegisterClassOnce(cls)) {
+        return false;
+    }
+    AppSettings& settings = Settings();
+    {
+        WindowDC screen(nullptr);
+        settings.g_screenwidth = GetDeviceCaps(screen.get(), HORZRES);
+        settings.g_screenheight = GetDeviceCaps(screen.get(), VERTRES);
+    }
+    if (!CWindow::Create(WS_EX_TOPMOST, kClassName, "Title", WS_POPUP, 0, 0, settings.g_screenwidth,
+                         settings.g_screenheight, nullptr, nullptr)) {
+        return false;
+    }
+    g_regionwindow = hwnd();
+    return true;
+}
+
+void CRegionWindow::ShowForSelection()
+{
+    if (!hwnd()) {
+        return;
+    }
+    // The screen as it is now must stay visible under the window. Where the system gives a new
+    // window blank pixels instead of what was beneath (Wine), the copy puts the screen back.
+    const int width = GetSystemMetrics(SM_CXSCREEN);
+    const int height = GetSystemMetrics(SM_CYSCREEN);
+    WindowDC screen(nullptr);
+    MemoryDC memory(CreateCompatibleDC(screen.get()));
+    GdiBitmap before(CreateCompatibleBitmap(screen.get(), width, height));
+    if (memory && before) {
+        SelectGuard selected(memory.get(), before.get());
+        BitBlt(memory.get(), 0, 0, width, height, screen.get(), 0, 0, SRCCOPY);
+    }
+    ShowWindow(hwnd(), SW_SHOWMAXIMIZED);
+    UpdateWindow(hwnd());
+    if (memory && before) {
+        WindowDC dc(hwnd());
+        SelectGuard selected(memory.get(), before.get());
+        BitBlt(dc.get(), 0, 0, width, height, memory.get(), 0, 0, SRCCOPY);
+    }
+    // The Cancel key reaches the window as a key press.
+    SetForegroundWindow(hwnd());
+    SetFocus(hwnd());
+}
+
+void CRegionWindow::BeginPlacement()
+{
+    AppSettings& settings = Settings();
+    FitIntoScreen(settings.g_fixedrect, settings.g_screenwidth, settings.g_screenheight);
+    m_new = settings.g_fixedrect;
+    Draw(m_new, false);
+    m_current = m_new;
+    m_offsets = OffsetsAroundCentre(settings.g_fixedrect);
+}
+
+void CRegionWindow::SetCurrentRectangle(const RECT& rect)
+{
+    m_current = ScreenRect{rect.left, rect.top, rect.right, rect.bottom};
+    m_new = m_current;
+}
+
+void CRegionWindow::SetDialogRequest(bool requested, HWND dialog)
+{
+    m_dialogRequested = requested;
+    m_requestingDialog = dialog;
+}
+
+LRESULT CRegionWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_MOUSEMOVE:
+        OnMouseMove(ScreenPoint(hwnd(), lParam));
+        break;
+    case WM_LBUTTONDOWN:
+        OnLeftButtonDown(ScreenPoint(hwnd(), lParam));
+        break;
+    case WM_LBUTTONUP:
+        OnLeftButtonUp();
+        break;
+    case WM_RBUTTONDOWN:
+        if (Settings().MouseCaptureMode == kCaptureFixed || Settings().MouseCaptureMode == kCaptureNormal) {
+            Abandon();
+        }
+        break;
+    case WM_KEYDOWN:
+        if (static_cast<std::int32_t>(wParam) == Settings().keyRecordCancel) {
+            Abandon();
+        }
+        break;
+    default:
+        break;
+    }
+    return DefaultHandling(message, wParam, lParam);
+}
+
+void CRegionWindow::OnMouseMove(POINT p)
+{
+    const AppSettings& settings = Settings();
+    if (settings.MouseCaptureMode == kCaptureFixed) {
+        m_new = PlaceAt(p.x, p.y, m_offsets, settings.g_fixedrect, settings.g_screenwidth, settings.g_screenheight);
+        if (!(m_new == m_current)) {
+            Draw(m_current, true);
+            Draw(m_new, false);
+        }
+        m_current = m_new;
+    } else if (settings.MouseCaptureMode == kCaptureNormal && m_dragging) {
+        Draw(m_new, true);
+        m_new = ScreenRect{m_anchor.x, m_anchor.y, p.x, p.y};
+        Normalise(m_new);
+        Draw(m_new, false);
+    }
+}
+
+void CRegionWindow::OnLeftButtonDown(POINT p)
+{
+    if (Settings().MouseCaptureMode != kCaptureNormal) {
+        return;
+    }
+    m_anchor = p;
+    m_new = ScreenRect{p.x, p.y, p.x, p.y};
+    Draw(m_new, false);
+    m_dragging = true;
+}
+
+void CRegionWindow::OnLeftButtonUp()
+{
+    AppSettings& settings = Settings();
+    if (settings.MouseCaptureMode == kCaptureFixed) {
+        Draw(m_current, true);
+        m_current = m_new;
+    } else if (settings.MouseCaptureMode == kCaptureNormal) {
+        // A release without a press here (the button was down when the window came up) must not
+        // start a recording of the previous selection.
+        if (!m_dragging) {
+            m_new = ScreenRect{};
+        }
+        Normalise(m_new);
+        m_current = m_new;
+        m_dragging = false;
+    }
+    ShowWindow(hwnd(), SW_HIDE);
+    if (IsEmptySelection(m_current)) {
+        settings.g_startkeyarmed = 1;
+        return;
+    }
+    Normalise(m_current);
+    settings.g_capturerect = m_current;
+    if (m_dialogRequested) {
+        PostMessageA(m_requestingDialog, kSelectionDoneMessage, 0, 0);
+    } else {
+        PostMessageA(settings.g_mainwindow, WM_USER_RECORDSTART_MSG, 0, 0);
+    }
+}
+
+void CRegionWindow::Abandon()
+{
+    // The hotkey may reach a window that was already hidden by the mouse.
+    if (!IsWindowVisible(hwnd())) {
+        return;
+    }
+    if (Settings().MouseCaptureMode == kCaptureFixed) {
+        Draw(m_current, true);
+    } else if (Settings().MouseCaptureMode == kCaptureNormal) {
+        Normalise(m_new);
+        m_current = m_new;
+        m_dragging = false;
+    }
+    ShowWindow(hwnd(), SW_HIDE);
+    Settings().g_startkeyarmed = 1;
+}
+
+void CRegionWindow::Draw(const ScreenRect& rect, bool erase)
+{
+    if (IsEmptySelection(rect)) {
+        return;
+    }
+    WindowDC dc(hwnd());
+    if (!dc) {
+        return;
+    }
+    {
+        GdiBrush brush(CreateHatchBrush(HS_BDIAGONAL, kBandColor));
+        SelectGuard selected(dc.get(), brush.get());
+        for (const Fill& fill : BandFills(rect)) {
+            PatBlt(dc.get(), fill.x, fill.y, fill.width, fill.height, PATINVERT);
+        }
+    }
+
+    const std::string text = LabelText(rect);
+    SelectGuard font(dc.get(), GetStockObject(DEFAULT_GUI_FONT));
+    SIZE size{};
+    GetTextExtentPoint32A(dc.get(), text.c_str(), static_cast<int>(text.size()), &size);
+    const int y = LabelTextTop(rect, size.cy);
+    const int boxLeft = rect.left + 6;
+    const int boxTop = y - 4;
+    const int boxWidth = size.cx + 8;
+    const int boxHeight = size.cy + 8;
+
+    MemoryDC memory(CreateCompatibleDC(dc.get()));
+    if (erase) {
+        if (m_labelBackground && memory) {
+            SelectGuard saved(memory.get(), m_labelBackground.get());
+            BitBlt(dc.get(), boxLeft, boxTop, boxWidth, boxHeight, memory.get(), 0, 0, SRCCOPY);
+        }
+        m_labelBackground.reset();
+        return;
+    }
+    m_labelBackground.reset(CreateCompatibleBitmap(dc.get(), boxWidth, boxHeight));
+    if (m_labelBackground && memory) {
+        SelectGuard saved(memory.get(), m_labelBackground.get());
+        BitBlt(memory.get(), 0, 0, boxWidth, boxHeight, dc.get(), boxLeft, boxTop, SRCCOPY);
+    }
+    RoundRect(dc.get(), boxLeft, boxTop, rect.left + 14 + size.cx, y + size.cy + 4, 10, 10);
+    SetBkMode(dc.get(), OPAQUE);
+    SetTextColor(dc.get(), RGB(0, 0, 0));
+    SetBkColor(dc.get(), RGB(255, 255, 255));
+    TextOutA(dc.get(), rect.left + 10, y, text.c_str(), static_cast<int>(text.size()));
+}

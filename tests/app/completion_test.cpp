@@ -1,0 +1,425 @@
+#include "app/recording_completion.h"
+
+#include "app/private_messages.h"
+#include "resources/resource_ids.h"
+#include "settings/app_settings.h"
+#include "win/directories.h"
+
+#include <commctrl.h>
+#include <commdlg.h>
+#include <dlgs.h>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace {
+CRecordingCompletion* g_completion = nullptr;
+
+LRESULT CALLBACK MainProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_USER_GENERIC_MSG && g_completion) {
+        g_completion->OnRecordingComplete(window);
+        return 0;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+void WriteFile(const std::string& path, const std::string& content)
+{
+    std::ofstream(path, std::ios::binary) << content;
+}
+
+std::string ReadFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        return "<missing>";
+    }
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+bool Exists(const std::string& path)
+{
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// Answers, from a second thread, the dialogs that the completion opens on the main thread.
+class DialogDriver {
+public:
+    enum class Answer { Save, Cancel, CloseNote };
+    struct Step {
+        Answer answer;
+        std::string name; // typed into the file name field
+    };
+
+    explicit DialogDriver(std::vector<Step> steps)
+        : m_steps(std::move(steps)), m_uiThread(GetCurrentThreadId()), m_thread([this] { Serve(); })
+    {
+    }
+    ~DialogDriver() { Stop(); }
+
+    void Stop()
+    {
+        m_stop = true;
+        if (m_thread.joinable()) {
+            m_thread.join();
+        }
+    }
+    std::size_t answered() const { return m_answered; }
+    int unexpected() const { return m_unexpected; }
+    // The folder each Save dialog opened in.
+    std::vector<std::string> folders() const
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_folders;
+    }
+
+private:
+    enum class Kind { Save, Note, Other };
+
+    // The dialog waiting for an answer: visible, and not disabled under a box of its own.
+    HWND FindDialog(Kind& kind) const
+    {
+        struct Search {
+            HWND found = nullptr;
+        } search;
+        EnumThreadWindows(
+            m_uiThread,
+            [](HWND window, LPARAM data) -> BOOL {
+                char cls[16] = {};
+                GetClassNameA(window, cls, sizeof(cls));
+                if (lstrcmpA(cls, "#32770") == 0 && IsWindowVisible(window) && IsWindowEnabled(window)) {
+                    reinterpret_cast<Search*>(data)->found = window;
+                    return FALSE;
+                }
+                return TRUE;
+            },
+            reinterpret_cast<LPARAM>(&search));
+        if (search.found) {
+            char title[64] = {};
+            GetWindowTextA(search.found, title, sizeof(title));
+            const bool hasNameField = GetDlgItem(search.found, edt1) || GetDlgItem(search.found, cmb13);
+            kind = hasNameField && lstrcmpA(title, "Save to...") == 0 ? Kind::Save
+                   : lstrcmpA(title, "Note") == 0                     ? Kind::Note
+                                                                      : Kind::Other;
+        }
+        return search.found;
+    }
+
+    void Serve()
+    {
+        while (!m_stop) {
+            Kind kind = Kind::Other;
+            const HWND dialog = FindDialog(kind);
+            if (!dialog) {
+                Sleep(20);
+                continue;
+            }
+            Sleep(100); // let the dialog finish its set-up
+            if (m_answered >= m_steps.size() || kind == Kind::Other) {
+                ++m_unexpected;
+                PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+            } else {
+                Respond(dialog, kind, m_steps[m_answered]);
+                ++m_answered;
+            }
+            while (IsWindow(dialog) && IsWindowVisible(dialog)) {
+                Sleep(20);
+            }
+        }
+    }
+
+    void Respond(HWND dialog, Kind kind, const Step& step)
+    {
+        if ((kind == Kind::Note) != (step.answer == Answer::CloseNote)) {
+            ++m_unexpected;
+            PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+            return;
+        }
+        if (step.answer == Answer::Save) {
+            char folder[MAX_PATH] = {};
+            SendMessageA(dialog, CDM_GETFOLDERPATH, MAX_PATH, reinterpret_cast<LPARAM>(folder));
+            {
+                std::lock_guard<std::mutex> lock(m_mutex);
+                m_folders.emplace_back(folder);
+            }
+            HWND field = GetDlgItem(dialog, edt1);
+            if (!field) {
+                field = GetDlgItem(dialog, cmb13);
+            }
+            SetWindowTextA(field, step.name.c_str());
+            PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+        } else {
+            PostMessageA(dialog, WM_COMMAND, step.answer == Answer::CloseNote ? IDOK : IDCANCEL, 0);
+        }
+    }
+
+    std::vector<Step> m_steps;
+    DWORD m_uiThread;
+    std::atomic<std::size_t> m_answered{0};
+    std::atomic<int> m_unexpected{0};
+    std::atomic<bool> m_stop{false};
+    mutable std::mutex m_mutex;
+    std::vector<std::string> m_folders;
+    std::thread m_thread;
+};
+
+using Answer = DialogDriver::Answer;
+
+class Completion : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        RegisterPrivateMessages();
+        WNDCLASSA cls{};
+        cls.lpfnWndProc = &MainProcedure;
+        cls.hInstance = GetModuleHandleA(nullptr);
+        cls.lpszClassName = "CompletionTestMain";
+        RegisterClassA(&cls);
+    }
+
+    void SetUp() override
+    {
+        char temp[MAX_PATH];
+        GetTempPathA(MAX_PATH, temp);
+        static int counter = 0;
+        scratch = std::string(temp) + "fl_completion_" + std::to_string(GetCurrentProcessId()) + "_" +
+                  std::to_string(GetTickCount()) + "_" + std::to_string(++counter);
+        ASSERT_TRUE(CreateDirectoryA(scratch.c_str(), nullptr));
+        ASSERT_TRUE(CreateDirectoryA((scratch + "\\out").c_str(), nullptr));
+
+        main = CreateWindowA("CompletionTestMain", "Framelark", WS_POPUP, 0, 0, 100, 100, nullptr, nullptr,
+                             GetModuleHandleA(nullptr), nullptr);
+        play = CreateWindowA("BUTTON", "Play", WS_CHILD | WS_DISABLED, 0, 0, 10, 10, main,
+                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_PLAY)), GetModuleHandleA(nullptr),
+                             nullptr);
+        ASSERT_TRUE(progress.Create(main));
+        EXPECT_FALSE(IsWindowVisible(progress.hwnd()));
+        g_completion = &completion;
+        completion.SetMovieOpener([this](HWND, const std::string& path) { opened.push_back(path); });
+
+        AppSettings& s = Settings();
+        s.g_mainwindow = main;
+        s.keyRecordCancel = VK_F9;
+        s.g_endkey = 0;
+        s.recordaudio = 0;
+        s.launchPlayer = 1;
+        s.savedir = scratch;
+        NewRecording();
+    }
+
+    void TearDown() override
+    {
+        g_completion = nullptr;
+        Settings().g_mainwindow = nullptr;
+        DestroyWindow(main);
+        std::error_code ignored;
+        std::filesystem::remove_all(scratch, ignored);
+    }
+
+    void NewRecording()
+    {
+        Settings().g_tempmoviepath = scratch + "\\~temp.avi";
+        Settings().g_tempwavfile = scratch + "\\~temp001.wav";
+        WriteFile(Settings().g_tempmoviepath, "movie");
+        WriteFile(Settings().g_tempwavfile, "sound");
+    }
+
+    // One completion with the dialogs answered, including the runs it asks for again.
+    void Complete(std::vector<DialogDriver::Step> steps)
+    {
+        const std::size_t count = steps.size();
+        DialogDriver driver(std::move(steps));
+        completion.OnRecordingComplete(main);
+        Settle();
+        driver.Stop();
+        EXPECT_EQ(driver.unexpected(), 0);
+        EXPECT_EQ(driver.answered(), count);
+        folders = driver.folders();
+    }
+
+    void Settle()
+    {
+        const DWORD start = GetTickCount();
+        MSG msg;
+        while ((completion.IsRunning() || PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE)) &&
+               GetTickCount() - start < 30000) {
+            if (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+                DispatchMessageA(&msg);
+            } else {
+                Sleep(10);
+            }
+        }
+        EXPECT_FALSE(completion.IsRunning());
+    }
+
+    bool PlayEnabled() const { return IsWindowEnabled(play) != FALSE; }
+
+    std::string scratch;
+    HWND main = nullptr;
+    HWND play = nullptr;
+    CConvertProgressDialog progress;
+    CRecordingCompletion completion{progress};
+    std::vector<std::string> opened;
+    std::vector<std::string> folders;
+};
+} // namespace
+
+TEST_F(Completion, CancelKeyDiscardsWithoutAsking)
+{
+    Settings().recordaudio = 1;
+    Settings().g_endkey = VK_F9;
+    Complete({});
+    EXPECT_FALSE(Exists(Settings().g_tempmoviepath));
+    EXPECT_FALSE(Exists(Settings().g_tempwavfile));
+    EXPECT_FALSE(PlayEnabled());
+    EXPECT_TRUE(completion.CurrentMovie().empty());
+}
+
+TEST_F(Completion, CancellingTheSaveDialogDiscards)
+{
+    Complete({{Answer::Cancel, ""}});
+    EXPECT_FALSE(Exists(Settings().g_tempmoviepath));
+    EXPECT_FALSE(PlayEnabled());
+    EXPECT_TRUE(opened.empty());
+}
+
+TEST_F(Completion, SavesUnderTheChosenNameInTheLastFolder)
+{
+    Settings().launchPlayer = 0;
+    Settings().g_endkey = VK_F8; // the stop key saves
+    Complete({{Answer::Save, scratch + "\\out\\demo"}});
+    const std::string saved = scratch + "\\out\\demo.avi";
+    EXPECT_EQ(ReadFile(saved), "movie");
+    EXPECT_FALSE(Exists(Settings().g_tempmoviepath));
+    EXPECT_EQ(Settings().savedir, scratch + "\\out");
+    EXPECT_EQ(completion.CurrentMovie(), saved);
+    EXPECT_TRUE(PlayEnabled());
+    EXPECT_TRUE(opened.empty());
+    ASSERT_EQ(folders.size(), 1u);
+    EXPECT_EQ(lstrcmpiA(folders[0].c_str(), scratch.c_str()), 0) << folders[0];
+
+    // The next one opens where the last one went and replaces the file without a question.
+    NewRecording();
+    WriteFile(Settings().g_tempmoviepath, "second");
+    Settings().launchPlayer = 1;
+    Complete({{Answer::Save, "demo.avi"}});
+    EXPECT_EQ(ReadFile(saved), "second");
+    ASSERT_EQ(folders.size(), 1u);
+    EXPECT_EQ(lstrcmpiA(folders[0].c_str(), (scratch + "\\out").c_str()), 0) << folders[0];
+    EXPECT_EQ(opened, std::vector<std::string>{saved});
+}
+
+TEST_F(Completion, ChoiceThatCannotBeWrittenBringsTheDialogBackAndKeepsTheRecording)
+{
+    // Held by another program. (Under Wine as superuser no folder refuses a new file.)
+    const std::string locked = scratch + "\\out\\locked.avi";
+    int merges = 0;
+    completion.SetMerge([&merges](const MergeRequest&) { return ++merges, kMerged; });
+    for (const int audio : {0, 1}) {
+        SCOPED_TRACE(audio);
+        Settings().recordaudio = audio;
+        NewRecording();
+        const HANDLE holder = CreateFileA(locked.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+        DialogDriver driver({{Answer::Save, locked}, {Answer::Cancel, ""}});
+        completion.OnRecordingComplete(main);
+        CloseHandle(holder);
+        EXPECT_TRUE(completion.IsRunning()); // asked for the dialog again
+        EXPECT_EQ(ReadFile(Settings().g_tempmoviepath), "movie");
+        EXPECT_EQ(ReadFile(Settings().g_tempwavfile), "sound");
+        Settle();
+        driver.Stop();
+        EXPECT_EQ(driver.answered(), 2u);
+        EXPECT_EQ(driver.unexpected(), 0);
+        EXPECT_FALSE(Exists(Settings().g_tempmoviepath));
+        EXPECT_FALSE(PlayEnabled());
+    }
+    EXPECT_EQ(merges, 0);
+}
+
+TEST_F(Completion, MergeResultsDecideWhatIsSaved)
+{
+    struct Case {
+        int result;
+        const char* movie; // what the chosen name holds afterwards
+        const char* sound; // what the name with ".wav" appended holds
+        bool finished;
+    };
+    const Case cases[] = {
+        {kMerged, "merged", "<missing>", true},
+        {kVideoUnusable, "older", "sound", false},
+        {kSoundUnusable, "movie", "<missing>", true},
+        {kFirstStreamNotVideo, "<missing>", "sound", false},
+        {kSecondStreamNotAudio, "movie", "<missing>", true},
+        {kMergedSaveFailed, "movie", "sound", true},
+    };
+    Settings().recordaudio = 1;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.result);
+        NewRecording();
+        const std::string chosen = scratch + "\\out\\clip" + std::to_string(c.result) + ".avi";
+        if (c.result == kVideoUnusable) {
+            WriteFile(chosen, "older"); // an unusable recording must not cost the file it was to replace
+        }
+        bool progressShown = false;
+        completion.SetMerge([&](const MergeRequest& request) {
+            EXPECT_EQ(request.videoPath, Settings().g_tempmoviepath);
+            EXPECT_EQ(request.audioPath, Settings().g_tempwavfile);
+            EXPECT_EQ(request.outputPath, GetTempDirectory() + "\\tempaudiovideomerge.avi");
+            progressShown = IsWindowVisible(progress.hwnd()) &&
+                            SendDlgItemMessageA(progress.hwnd(), IDC_CONVERTPROGRESS_BAR, PBM_GETPOS, 0, 0) == 0;
+            WriteFile(request.outputPath, "merged");
+            return c.result;
+        });
+        std::vector<DialogDriver::Step> steps{{Answer::Save, chosen}};
+        if (!c.finished) {
+            steps.push_back({Answer::CloseNote, ""});
+        }
+        opened.clear();
+        Complete(steps);
+        EXPECT_TRUE(progressShown);
+        EXPECT_FALSE(IsWindowVisible(progress.hwnd()));
+        EXPECT_EQ(ReadFile(chosen), c.movie);
+        EXPECT_EQ(ReadFile(chosen + ".wav"), c.sound);
+        EXPECT_FALSE(Exists(Settings().g_tempmoviepath));
+        EXPECT_FALSE(Exists(Settings().g_tempwavfile));
+        EXPECT_FALSE(Exists(Settings().g_mergepath));
+        EXPECT_EQ(opened.size(), c.finished ? 1u : 0u);
+        EXPECT_EQ(completion.CurrentMovie() == chosen, c.finished);
+    }
+}
+
+TEST_F(Completion, FailedCopyAfterTheMergeKeepsEverythingAndAsksAgain)
+{
+    Settings().recordaudio = 1;
+    const std::string chosen = scratch + "\\out\\busy.avi";
+    HANDLE busy = INVALID_HANDLE_VALUE;
+    completion.SetMerge([&](const MergeRequest& request) {
+        WriteFile(request.outputPath, "merged");
+        // Another program grabs the file between the write test and the copy.
+        busy = CreateFileA(chosen.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        return kMerged;
+    });
+    DialogDriver driver({{Answer::Save, chosen}, {Answer::Save, scratch + "\\out\\free.avi"}});
+    completion.OnRecordingComplete(main);
+    ASSERT_NE(busy, INVALID_HANDLE_VALUE);
+    CloseHandle(busy);
+    EXPECT_TRUE(completion.IsRunning());
+    EXPECT_FALSE(IsWindowVisible(progress.hwnd()));
+    EXPECT_EQ(ReadFile(Settings().g_tempmoviepath), "movie");
+    EXPECT_EQ(ReadFile(Settings().g_tempwavfile), "sound");
+    EXPECT_FALSE(PlayEnabled());
+    Settle();
+    driver.Stop();
+    EXPECT_EQ(driver.answered(), 2u);
+    EXPECT_EQ(ReadFile(scratch + "\\out\\free.avi"), "merged");
+    EXPECT_EQ(completion.CurrentMovie(), scratch + "\\out\\free.avi");
+}

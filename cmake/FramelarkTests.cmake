@@ -1,6 +1,7 @@
-# framelark_add_test(NAME SOURCES ... [WINDOWS] [LIBS ...] [LABELS ...])
+# framelark_add_test(NAME SOURCES ... [WINDOWS] [SCREEN] [LIBS ...] [LABELS ...])
 # WINDOWS tests need the Win32 code and run only in the windows preset (under Wine when
-# cross-compiling); the others are portable and run in both presets.
+# cross-compiling); the others are portable and run in both presets. SCREEN tests read the screen
+# or move the pointer, so they run one at a time.
 include(GoogleTest)
 
 if(NOT TARGET gtest)
@@ -15,7 +16,7 @@ if(NOT TARGET gtest)
 endif()
 
 function(framelark_add_test name)
-  cmake_parse_arguments(T "WINDOWS" "" "SOURCES;LIBS;LABELS" ${ARGN})
+  cmake_parse_arguments(T "WINDOWS;SCREEN" "" "SOURCES;LIBS;LABELS" ${ARGN})
   if(T_WINDOWS AND NOT WIN32)
     return()
   endif()
@@ -30,9 +31,13 @@ function(framelark_add_test name)
   else()
     list(APPEND labels host)
   endif()
+  set(lock)
+  if(T_SCREEN)
+    set(lock RESOURCE_LOCK framelark_screen)
+  endif()
   gtest_discover_tests(${name}
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 120
     TEST_PREFIX "${CMAKE_SYSTEM_NAME}."
-    PROPERTIES LABELS "${labels}" TIMEOUT 300)
+    PROPERTIES LABELS "${labels}" TIMEOUT 300 ${lock})
 endfunction()

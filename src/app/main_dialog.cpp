@@ -1,6 +1,7 @@
 #include "app/main_dialog.h"
 
 #include "app/about_dialog.h"
+#include "app/hook_library.h"
 #include "app/hotkeys.h"
 #include "app/private_messages.h"
 #include "codec/video1_install.h"
@@ -9,6 +10,8 @@
 #include "resources/resource_ids.h"
 #include "settings/app_settings.h"
 #include "win/directories.h"
+#include "recording/compressor_list.h"
+#include "recording/record_command.h"
 #include "recording/recording_seams.h"
 #include "win/message_box.h"
 
@@ -121,7 +124,7 @@ BOOL CMainDialog::OnInitDialog()
     if (SettingsFiles().load) {
         SettingsFiles().load();
     }
-    // Seam: the keyboard hook is installed here, posting WM_USER_KEYSTART_MSG to this window.
+    InstallKeyHook(hwnd(), WM_USER_KEYSTART_MSG);
     m_regionWindow = std::make_unique<CRegionWindow>();
     if (m_regionWindow->Create()) {
         Seams().regionSelection = m_regionWindow.get();
@@ -189,16 +192,8 @@ void CMainDialog::BringToFront()
 
 void CMainDialog::RecordCommand()
 {
-    AppSettings& settings = Settings();
-    if (settings.g_isrecording && !settings.g_paused) {
-        return;
-    }
-    const bool wasPaused = settings.g_paused != 0;
-    // Seam: the recording engine's Record command (choose the region and start, or resume).
-    if (wasPaused && !settings.g_paused) {
-        // Resumed: the paused title goes.
-        SetWindowTextA(hwnd(), kTitle);
-    }
+    // Refused while a recording runs unpaused; resumes a paused one.
+    ::RecordCommand();
 }
 
 void CMainDialog::OnPause()
@@ -225,7 +220,7 @@ void CMainDialog::OnStop()
 void CMainDialog::OnRecordInterrupted(int endKey)
 {
     AppSettings& settings = Settings();
-    // Seam: the mouse hook is removed here.
+    UninstallMouseHook();
     if (settings.g_isrecording) {
         m_ending = true;
     }
@@ -398,11 +393,11 @@ void CMainDialog::Shutdown()
     if (SettingsFiles().saveOrForget) {
         SettingsFiles().saveOrForget();
     }
-    // Seam: the keyboard hook is removed here.
+    UninstallKeyHook();
     // The region window takes the bitmap under its label with it.
     Seams().regionSelection = nullptr;
     m_regionWindow.reset();
-    // Seam: the list of installed video compressors is freed here.
+    Compressors().count = 0;
     Seams().flashingFrame = nullptr;
     m_flashingFrame.reset();
     settings.g_audioformat.reset();
@@ -421,7 +416,7 @@ INT_PTR CMainDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
     AppSettings& settings = Settings();
     if (message == WM_USER_RECORDSTART_MSG) {
-        // Seam: the recording engine's start handler.
+        OnRecordStart();
         return Result(0);
     }
     if (message == WM_USER_RECORDINTERRUPTED_MSG) {

@@ -5,9 +5,11 @@
 #include "resources/resource_ids.h"
 #include "settings/app_settings.h"
 #include "win/directories.h"
+#include "../recording/test_support.h"
 #include "../controls/ui_pump.h"
 
 #include <commctrl.h>
+#include <dlgs.h>
 #include <gtest/gtest.h>
 #include <vfw.h>
 
@@ -61,6 +63,7 @@ HWND FindThreadWindow(const char* title)
 struct ModalAnswerer {
     static inline std::vector<std::string> texts;
     static inline HHOOK hook = nullptr;
+    static inline std::string saveAs; // the name typed into the Save dialog
 
     static LRESULT CALLBACK Proc(int code, WPARAM wParam, LPARAM lParam)
     {
@@ -78,6 +81,11 @@ struct ModalAnswerer {
                 char caption[64] = {};
                 GetWindowTextA(box, caption, sizeof(caption));
                 texts.push_back(std::string(caption) + "|" + text);
+                if (std::string(caption) == "Save to...") {
+                    // The file name field: a combo box in newer dialogs, an edit field in older ones.
+                    SetDlgItemTextA(box, cmb13, saveAs.c_str());
+                    SetDlgItemTextA(box, edt1, saveAs.c_str());
+                }
                 PostMessageA(box, WM_COMMAND, IDOK, 0);
             }
         }
@@ -331,6 +339,54 @@ TEST_F(MainDialogTest, SmallCommands)
     EXPECT_TRUE(IsIconic(window()));
     dialog->BringToFront();
     EXPECT_FALSE(IsIconic(window()));
+}
+
+TEST_F(MainDialogTest, RecordPauseResumeStopAndSaveAFullScreenMovie)
+{
+    if (UnixPath("C:\\").empty()) {
+        GTEST_SKIP() << "read back with ffmpeg under Wine";
+    }
+    ScratchFolder scratch;
+    ModalAnswerer::saveAs = scratch.File("movie.avi");
+    AppSettings& settings = Settings();
+    UsePlainCaptureSettings();
+    settings.MouseCaptureMode = kCaptureFullScreen;
+    settings.timelapse = 100;
+    settings.launchPlayer = 0;
+
+    Click(IDC_RECORD);
+    ASSERT_TRUE(PumpUntil([] { return Settings().g_isrecording == 1; }, 3000));
+    EXPECT_EQ(State(), kRecording);
+    EXPECT_EQ(settings.g_capturerect, (ScreenRect{0, 0, GetSystemMetrics(SM_CXSCREEN) - 1, GetSystemMetrics(SM_CYSCREEN) - 1}));
+    Command(ID_RECORD_NOW); // refused while recording unpaused
+    EXPECT_EQ(State(), kRecording);
+    PumpMessages(600, window());
+
+    Click(IDC_PAUSE);
+    EXPECT_EQ(State(), kPaused);
+    PumpMessages(300, window());
+    Command(ID_RECORD_NOW); // resumes
+    EXPECT_EQ(State(), kRecording);
+    EXPECT_EQ(settings.g_paused, 0);
+    EXPECT_EQ(Title(), "Framelark");
+    PumpMessages(600, window());
+
+    Click(IDC_STOP);
+    EXPECT_EQ(State(), kIdle);
+    // The thread finishes the movie, the completion asks for a name and copies it there.
+    ASSERT_TRUE(PumpUntil([] { return !dialog->currentMovie().empty(); }, 20000));
+    EXPECT_EQ(dialog->currentMovie(), ModalAnswerer::saveAs);
+    EXPECT_FALSE(dialog->IsEndingOrCompleting());
+    EXPECT_EQ(State(), (Buttons{true, false, false, true}));
+    EXPECT_EQ(GetFileAttributesA(settings.g_tempmoviepath.c_str()), INVALID_FILE_ATTRIBUTES);
+
+    const std::string movie = UnixPath(ModalAnswerer::saveAs);
+    EXPECT_EQ(RunUnixShell("ffmpeg -v error -xerror -i '" + movie + "' -f null - 2>&1 | grep -q . && exit 1 || exit 0"), 0);
+    EXPECT_EQ(RunUnixShell("ffprobe -v error -select_streams v:0 -show_entries stream=codec_name,width,height -of csv=p=0 '" +
+                           movie + "' | grep -qx 'msvideo1," + std::to_string(GetSystemMetrics(SM_CXSCREEN)) + "," +
+                           std::to_string(GetSystemMetrics(SM_CYSCREEN)) + "'"),
+              0);
+    ModalAnswerer::texts.clear();
 }
 
 TEST_F(MainDialogTest, ClosingWhenIdleSavesOnceAndShutsDown)

@@ -1,0 +1,251 @@
+// Records a screen region through the real engine for a while and reports frames written per
+// second, processor time per frame and memory. Also shows the moving picture that is recorded.
+//   recording_bench record <left> <top> <width> <height> <timelapse> <seconds>
+//   recording_bench animate <seconds>
+//   recording_bench grab <width> <height> <count>     the frame grab alone
+//   recording_bench write <width> <height> <count>    grab, then the movie write alone
+#include "app/private_messages.h"
+#include "codec/video1_install.h"
+#include "recording/frame_grab.h"
+#include "recording/movie_writer.h"
+#include "recording/record_command.h"
+#include "settings/app_settings.h"
+#include "win/handles.h"
+
+#include <psapi.h>
+#include <vfw.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace {
+UINT g_endmessage = 0;
+
+// Full-screen bars that move a few pixels at every tick, so that every frame differs.
+LRESULT CALLBACK Animate(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    static int shift = 0;
+    if (message == WM_TIMER) {
+        shift += 7;
+        InvalidateRect(window, nullptr, FALSE);
+        return 0;
+    }
+    if (message == WM_PAINT) {
+        PAINTSTRUCT paint;
+        HDC dc = BeginPaint(window, &paint);
+        RECT client;
+        GetClientRect(window, &client);
+        for (int x = -64; x < client.right; x += 32) {
+            const int band = (x + shift) / 32;
+            GdiBrush brush(CreateSolidBrush(RGB(band * 53 % 256, band * 97 % 256, band * 31 % 256)));
+            const RECT bar{x + shift % 32, 0, x + shift % 32 + 32, client.bottom};
+            FillRect(dc, &bar, brush.get());
+        }
+        EndPaint(window, &paint);
+        return 0;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+LRESULT CALLBACK MainProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_USER_GENERIC_MSG || message == WM_USER_RECORDINTERRUPTED_MSG) {
+        g_endmessage = message;
+        return 0;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+HWND CreateWindowOf(const char* className, WNDPROC procedure, DWORD exStyle, DWORD style, int width, int height)
+{
+    WNDCLASSA cls{};
+    cls.lpfnWndProc = procedure;
+    cls.hInstance = GetModuleHandleA(nullptr);
+    cls.lpszClassName = className;
+    cls.hCursor = LoadCursor(nullptr, IDC_ARROW);
+    RegisterClassA(&cls);
+    return CreateWindowExA(exStyle, className, "", style, 0, 0, width, height, nullptr, nullptr, cls.hInstance, nullptr);
+}
+
+void PumpFor(DWORD ms)
+{
+    const DWORD start = GetTickCount();
+    while (GetTickCount() - start < ms) {
+        MSG message;
+        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+            DispatchMessageA(&message);
+        }
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
+    }
+}
+
+double ProcessorMs()
+{
+    FILETIME created, exited, kernel, user;
+    GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
+    const auto ticks = [](FILETIME t) { return (static_cast<ULONGLONG>(t.dwHighDateTime) << 32) | t.dwLowDateTime; };
+    return static_cast<double>(ticks(kernel) + ticks(user)) / 10000.0;
+}
+
+PROCESS_MEMORY_COUNTERS Memory()
+{
+    PROCESS_MEMORY_COUNTERS counters{};
+    counters.cb = sizeof(counters);
+    GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof(counters));
+    return counters;
+}
+
+// Samples that carry data: the frames the loop wrote (empty slots have none).
+long WrittenFrames(const std::string& path, long* length)
+{
+    AVIFileInit();
+    PAVISTREAM stream = nullptr;
+    long written = 0;
+    *length = 0;
+    if (AVIStreamOpenFromFileA(&stream, path.c_str(), streamtypeVIDEO, 0, OF_READ, nullptr) == 0) {
+        *length = AVIStreamLength(stream);
+        for (long position = 0; position < *length; ++position) {
+            LONG bytes = 0;
+            AVIStreamRead(stream, position, 1, nullptr, 0, &bytes, nullptr);
+            written += bytes > 0 ? 1 : 0;
+        }
+        AVIStreamRelease(stream);
+    }
+    AVIFileExit();
+    return written;
+}
+
+int Record(int left, int top, int width, int height, int timelapse, int seconds)
+{
+    AppSettings& s = Settings();
+    WindowDC screen(nullptr);
+    s.g_capturebits = GetDeviceCaps(screen.get(), BITSPIXEL);
+    s.g_screenwidth = GetSystemMetrics(SM_CXSCREEN);
+    s.g_screenheight = GetSystemMetrics(SM_CYSCREEN);
+    s.compfccHandler = static_cast<std::int32_t>(kFourCCVideo1);
+    s.timelapse = timelapse;
+    s.frames_per_second = timelapse > 0 ? 1000 / timelapse : 200;
+    s.flashingRect = 0;
+    s.recordaudio = 0;
+    s.g_capturerect = ScreenRect{left, top, left + width - 1, top + height - 1};
+    if (!InstallVideo1IfNeeded(s.g_capturebits, width, height)) {
+        std::fprintf(stderr, "no Video 1 compressor\n");
+        return 1;
+    }
+    s.g_mainwindow = CreateWindowOf("FramelarkBenchMain", &MainProcedure, 0, WS_OVERLAPPED, 10, 10);
+    HWND animation = CreateWindowOf("FramelarkBenchAnimation", &Animate, WS_EX_TOOLWINDOW, WS_POPUP | WS_VISIBLE,
+                                    s.g_screenwidth, s.g_screenheight);
+    SetTimer(animation, 1, 15, nullptr);
+    PumpFor(500);
+
+    const double cpuStart = ProcessorMs();
+    const DWORD start = GetTickCount();
+    OnRecordStart();
+    for (int elapsed = 0; elapsed < seconds; elapsed += 10) {
+        PumpFor(static_cast<DWORD>(std::min(10, seconds - elapsed) * 1000));
+        const PROCESS_MEMORY_COUNTERS memory = Memory();
+        std::printf("memory t=%ds working_set_kb=%zu private_kb=%zu\n", std::min(elapsed + 10, seconds),
+                    memory.WorkingSetSize / 1024, memory.PagefileUsage / 1024);
+    }
+    s.g_paused = 0;
+    s.g_isrecording = 0;
+    const DWORD stop = GetTickCount();
+    while (g_endmessage == 0) {
+        PumpFor(20);
+    }
+    const double cpu = ProcessorMs() - cpuStart;
+    long length = 0;
+    const long frames = WrittenFrames(s.g_tempmoviepath, &length);
+    DeleteFileA(s.g_tempmoviepath.c_str());
+    const double wall = (stop - start) / 1000.0;
+    std::printf("result region=%dx%d timelapse=%d frames=%ld timeline=%ld wall_s=%.1f fps=%.1f cpu_ms_per_frame=%.2f "
+                "peak_working_set_kb=%zu ended=%s\n",
+                width, height, timelapse, frames, length, wall, frames / wall, frames ? cpu / frames : 0.0,
+                Memory().PeakWorkingSetSize / 1024, g_endmessage == WM_USER_GENERIC_MSG ? "complete" : "interrupted");
+    DestroyWindow(animation);
+    RemoveVideo1();
+    return g_endmessage == WM_USER_GENERIC_MSG ? 0 : 1;
+}
+int GrabOnly(int width, int height, int count)
+{
+    Settings().g_capturebits = GetDeviceCaps(WindowDC(nullptr).get(), BITSPIXEL);
+    const double cpuStart = ProcessorMs();
+    const DWORD start = GetTickCount();
+    for (int i = 0; i < count; ++i) {
+        ReleaseFrame(GrabFrame(0, 0, width, height, false));
+    }
+    const DWORD wall = GetTickCount() - start;
+    std::printf("grab region=%dx%d bits=%d wall_ms_per_frame=%.2f cpu_ms_per_frame=%.2f\n", width, height,
+                Settings().g_capturebits, static_cast<double>(wall) / count, (ProcessorMs() - cpuStart) / count);
+    return 0;
+}
+// Frames of the moving picture are grabbed first; only the writes are timed, 8 slots apart as at
+// timelapse 5.
+int WriteOnly(int width, int height, int count)
+{
+    AppSettings& s = Settings();
+    s.g_capturebits = GetDeviceCaps(WindowDC(nullptr).get(), BITSPIXEL);
+    s.compfccHandler = static_cast<std::int32_t>(kFourCCVideo1);
+    InstallVideo1IfNeeded(s.g_capturebits, width, height);
+    HWND animation = CreateWindowOf("FramelarkBenchAnimation", &Animate, WS_EX_TOOLWINDOW, WS_POPUP | WS_VISIBLE,
+                                    GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
+    SetTimer(animation, 1, 15, nullptr);
+    std::vector<FramePtr> frames;
+    for (int i = 0; i < count; ++i) {
+        PumpFor(20);
+        frames.emplace_back(GrabFrame(0, 0, width, height, true));
+    }
+    char temp[MAX_PATH];
+    GetTempPathA(MAX_PATH, temp);
+    const std::string path = std::string(temp) + "framelark_write_bench.avi";
+    CMovieWriter movie;
+    if (movie.Open(path, 200, frames.front().get()) != 0) {
+        return 1;
+    }
+    const double cpuStart = ProcessorMs();
+    const DWORD start = GetTickCount();
+    for (int i = 0; i < count; ++i) {
+        movie.Write(frames[static_cast<std::size_t>(i)].get(), static_cast<std::uint32_t>(i * 8));
+    }
+    const DWORD wall = GetTickCount() - start;
+    std::printf("write region=%dx%d wall_ms_per_frame=%.2f cpu_ms_per_frame=%.2f\n", width, height,
+                static_cast<double>(wall) / count, (ProcessorMs() - cpuStart) / count);
+    movie.ReleaseOptions();
+    movie.ReleaseMovie();
+    DeleteFileA(path.c_str());
+    DestroyWindow(animation);
+    RemoveVideo1();
+    return 0;
+}
+} // namespace
+
+int main(int argc, char** argv)
+{
+    RegisterPrivateMessages();
+    const std::string mode = argc > 1 ? argv[1] : "";
+    if (mode == "animate" && argc == 3) {
+        HWND animation = CreateWindowOf("FramelarkBenchAnimation", &Animate, WS_EX_TOOLWINDOW, WS_POPUP | WS_VISIBLE,
+                                        GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
+        SetTimer(animation, 1, 15, nullptr);
+        PumpFor(static_cast<DWORD>(std::atoi(argv[2]) * 1000));
+        return 0;
+    }
+    if (mode == "write" && argc == 5) {
+        return WriteOnly(std::atoi(argv[2]), std::atoi(argv[3]), std::atoi(argv[4]));
+    }
+    if (mode == "grab" && argc == 5) {
+        return GrabOnly(std::atoi(argv[2]), std::atoi(argv[3]), std::atoi(argv[4]));
+    }
+    if (mode == "record" && argc == 8) {
+        return Record(std::atoi(argv[2]), std::atoi(argv[3]), std::atoi(argv[4]), std::atoi(argv[5]), std::atoi(argv[6]),
+                      std::atoi(argv[7]));
+    }
+    std::fprintf(stderr, "usage: recording_bench record <left> <top> <width> <height> <timelapse> <seconds>\n"
+                         "       recording_bench animate <seconds>\n"
+                         "       recording_bench grab <width> <height> <count>\n"
+                         "       recording_bench write <width> <height> <count>\n");
+    return 2;
+}

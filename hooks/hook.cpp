@@ -1,0 +1,66 @@
+// hook.dll: reports the cursor shown on screen to one window while a recording runs.
+// The mouse hook runs before the event reaches its window, so the shape that the event brings is
+// read again shortly after.
+#include "low_level_hook.h"
+
+namespace {
+constexpr UINT kSettleDelayMs = 30;
+
+LowLevelHook g_hook;
+HCURSOR g_lastreported = nullptr;
+UINT_PTR g_settletimer = 0;
+
+void ReportCursor()
+{
+    CURSORINFO info{};
+    info.cbSize = sizeof(info);
+    if (!GetCursorInfo(&info) || !info.hCursor || info.hCursor == g_lastreported) {
+        return;
+    }
+    g_lastreported = info.hCursor;
+    g_hook.Post(reinterpret_cast<WPARAM>(info.hCursor), 0);
+}
+
+void StopSettleTimer()
+{
+    if (g_settletimer) {
+        KillTimer(nullptr, g_settletimer);
+        g_settletimer = 0;
+    }
+}
+
+void CALLBACK SettleTimer(HWND, UINT, UINT_PTR, DWORD)
+{
+    StopSettleTimer();
+    if (g_hook.Installed()) {
+        ReportCursor();
+    }
+}
+
+LRESULT CALLBACK MouseProc(int code, WPARAM wParam, LPARAM lParam)
+{
+    if (code == HC_ACTION && g_hook.Installed()) {
+        ReportCursor();
+        g_settletimer = SetTimer(nullptr, g_settletimer, kSettleDelayMs, &SettleTimer);
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+} // namespace
+
+FRAMELARK_HOOK_LIBRARY_ENTRY(g_hook)
+
+extern "C" BOOL InstallMyHook(HWND window, UINT message)
+{
+    g_lastreported = nullptr;
+    if (!g_hook.Install(WH_MOUSE_LL, &MouseProc, window, message)) {
+        return FALSE;
+    }
+    ReportCursor();
+    return TRUE;
+}
+
+extern "C" BOOL UninstallMyHook(HWND)
+{
+    StopSettleTimer();
+    return g_hook.Remove();
+}

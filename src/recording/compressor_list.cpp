@@ -1,0 +1,7 @@
+#include "recording/compressor_list.h"
+
+CompressorList& Compressors()
+{
+    static CompressorList list;
+    return list;
+}

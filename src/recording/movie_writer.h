@@ -1,0 +1,44 @@
+#pragma once
+// The temporary movie: one compressed video stream written frame by frame at time-line positions.
+#include <windows.h>
+#include <vfw.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "recording/frame_grab.h"
+
+// Switching to the default compressor changes the settings and outlives the recording.
+void UseDefaultCompressor();
+bool IsDefaultCompressor();
+
+// Checks the chosen compressor against the probe frame and may bring width and height to a
+// multiple of 2, 4 or 8 (replacing the probe) or fall back to the default compressor. False when
+// a new probe frame could not be grabbed.
+bool CheckCompressor(FramePtr& probe, int left, int top, int& width, int& height);
+
+class CMovieWriter {
+public:
+    CMovieWriter() = default;
+    CMovieWriter(const CMovieWriter&) = delete;
+    CMovieWriter& operator=(const CMovieWriter&) = delete;
+    ~CMovieWriter();
+
+    // 0, or the result of the first movie library call that failed.
+    HRESULT Open(const std::string& path, int rate, const BITMAPINFOHEADER* probe);
+    HRESULT Write(const BITMAPINFOHEADER* frame, std::uint32_t position);
+
+    // The end of a recording, in two steps so that audio can stop in between: the options first
+    // (with the compressor state detached, which stays ours), then the file and streams.
+    void ReleaseOptions();
+    void ReleaseMovie();
+
+private:
+    bool m_libraryOpen = false;
+    PAVIFILE m_file = nullptr;
+    PAVISTREAM m_stream = nullptr;
+    PAVISTREAM m_compressed = nullptr;
+    AVICOMPRESSOPTIONS m_options{};
+    bool m_optionsHeld = false;
+};

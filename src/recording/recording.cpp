@@ -1,0 +1,192 @@
+#include "recording/recording.h"
+
+#include "app/private_messages.h"
+#include "recording/autopan.h"
+#include "recording/autopan_step.h"
+#include "recording/capture_loop.h"
+#include "recording/movie_writer.h"
+#include "recording/recording_seams.h"
+#include "settings/app_settings.h"
+#include "win/directories.h"
+#include "win/handles.h"
+#include "win/message_box.h"
+
+#include <mmsystem.h>
+
+#include <chrono>
+#include <random>
+
+namespace {
+constexpr DWORD kOldestVideoForWindows = 0x010A;
+constexpr int kTempNameAttempts = 100;
+constexpr char kUseDefaultQuestion[] = "Error recording AVI file using current compressor. Use default compressor ? ";
+
+// A 1 ms system timer tick for the length of a recording, so that short intervals hold.
+class FineTimer {
+public:
+    FineTimer() : m_raised(timeBeginPeriod(1) == TIMERR_NOERROR) {}
+    FineTimer(const FineTimer&) = delete;
+    FineTimer& operator=(const FineTimer&) = delete;
+    ~FineTimer()
+    {
+        if (m_raised) {
+            timeEndPeriod(1);
+        }
+    }
+
+private:
+    bool m_raised;
+};
+
+class LiveCaptureHost {
+public:
+    struct Position {
+        int x;
+        int y;
+    };
+
+    LiveCaptureHost(CMovieWriter& movie, int left, int top, int width, int height)
+        : m_movie(movie), m_left(left), m_top(top), m_width(width), m_height(height)
+    {
+    }
+
+    std::uint32_t Milliseconds() { return timeGetTime(); }
+    void Sleep(std::uint32_t ms) { ::Sleep(ms); }
+    std::int32_t Recording() { return Settings().g_isrecording; }
+    std::int32_t Paused() { return Settings().g_paused; }
+    Position NextPosition()
+    {
+        const AppSettings& settings = Settings();
+        if (PansRegion(settings.autopan, m_width, m_height, settings.g_screenwidth, settings.g_screenheight)) {
+            const POINT corner = NextPanPosition(m_width, m_height);
+            return {corner.x, corner.y};
+        }
+        return {m_left, m_top};
+    }
+    FramePtr Grab(int x, int y) { return FramePtr(GrabFrame(x, y, m_width, m_height, false)); }
+    std::int32_t Write(const FramePtr& frame, std::uint32_t number) { return m_movie.Write(frame.get(), number); }
+    void Release(FramePtr& frame) { frame.reset(); }
+    void BlankTitle()
+    {
+        // Bounded, so that a busy main thread never holds up the recording.
+        SendMessageTimeoutA(Settings().g_mainwindow, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(""), SMTO_ABORTIFHUNG, 200,
+                            nullptr);
+    }
+
+private:
+    CMovieWriter& m_movie;
+    int m_left;
+    int m_top;
+    int m_width;
+    int m_height;
+};
+
+void PostToMainWindow(UINT message)
+{
+    PostMessageA(Settings().g_mainwindow, message, 0, 0);
+}
+
+void ShowFlashingFrame(int left, int top, int width, int height)
+{
+    const AppSettings& settings = Settings();
+    if (IFlashingFrame* frame = Seams().flashingFrame; frame && settings.flashingRect != 0) {
+        frame->SetShape(left, top, width, height, settings.autopan != 0);
+        frame->Show();
+    }
+}
+
+void EndRecording(CMovieWriter& movie, const CaptureOutcome& outcome, bool audioStarted)
+{
+    if (IFlashingFrame* frame = Seams().flashingFrame; frame && Settings().flashingRect != 0) {
+        frame->Hide();
+    }
+    movie.ReleaseOptions();
+    if (audioStarted) {
+        Seams().audio->Stop();
+    }
+    movie.ReleaseMovie();
+    if (outcome.movieError == 0 && !outcome.frameLost) {
+        PostToMainWindow(WM_USER_GENERIC_MSG);
+        return;
+    }
+    PostToMainWindow(WM_USER_RECORDINTERRUPTED_MSG);
+    // Running out of memory is no fault of the compressor: no offer to change it.
+    if (outcome.movieError == 0 || IsDefaultCompressor()) {
+        return;
+    }
+    if (ShowNote(nullptr, kUseDefaultQuestion, MB_YESNO | MB_ICONEXCLAMATION) == IDYES) {
+        UseDefaultCompressor();
+        PostToMainWindow(WM_USER_RECORDSTART_MSG);
+    }
+}
+} // namespace
+
+void RecordVideo(int top, int left, int width, int height, int rate, const std::string& path)
+{
+    if (HIWORD(VideoForWindowsVersion()) < kOldestVideoForWindows) {
+        return;
+    }
+    AppSettings& settings = Settings();
+    CMovieWriter movie;
+    CaptureOutcome outcome;
+    bool audioStarted = false;
+    FramePtr probe(GrabFrame(left, top, width, height, true));
+    if (!probe || !CheckCompressor(probe, left, top, width, height)) {
+        outcome.frameLost = true;
+    } else {
+        ShowFlashingFrame(left, top, width, height);
+        outcome.movieError = movie.Open(path, rate, probe.get());
+        probe.reset();
+        if (outcome.movieError == 0) {
+            const std::uint32_t start = timeGetTime();
+            if (settings.autopan != 0) {
+                StartPanning(left, top, width, height);
+            }
+            if (IAudioCapture* audio = Seams().audio; audio && settings.recordaudio != 0) {
+                audio->Start();
+                audioStarted = true;
+            }
+            LiveCaptureHost host(movie, left, top, width, height);
+            outcome = RunCaptureLoop(host, settings.timelapse, start);
+        }
+    }
+    EndRecording(movie, outcome, audioStarted);
+}
+
+std::string ReserveTempMoviePath(const std::string& folder)
+{
+    std::string path = folder + "\\~temp.avi";
+    std::minstd_rand numbers(static_cast<std::uint32_t>(
+        std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch()).count()));
+    for (int attempt = 0; attempt < kTempNameAttempts; ++attempt) {
+        KernelHandle file = OwnFile(
+            CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (file) {
+            file.reset();
+            DeleteFileA(path.c_str());
+            return path;
+        }
+        path = folder + "\\~temp" + std::to_string(numbers()) + ".avi";
+    }
+    return {};
+}
+
+DWORD WINAPI RecordingThread(LPVOID)
+{
+    try {
+        FineTimer fineTimer;
+        AppSettings& settings = Settings();
+        const ScreenRect rect = settings.g_capturerect;
+        const std::string path = ReserveTempMoviePath(GetTempDirectory());
+        settings.g_tempmoviepath = path;
+        if (path.empty()) {
+            // Nothing can be written: end the recording the way a failed movie call would.
+            PostToMainWindow(WM_USER_RECORDINTERRUPTED_MSG);
+            return 0;
+        }
+        RecordVideo(rect.top, rect.left, rect.Width(), rect.Height(), settings.frames_per_second, path);
+    } catch (...) {
+        PostToMainWindow(WM_USER_RECORDINTERRUPTED_MSG);
+    }
+    return 0;
+}

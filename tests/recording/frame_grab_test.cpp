@@ -1,0 +1,247 @@
+#include "recording/frame_grab.h"
+
+#include "recording/recording_seams.h"
+#include "settings/app_settings.h"
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+namespace {
+constexpr int kLeft = 100;
+constexpr int kTop = 100;
+constexpr int kWidth = 321;
+constexpr int kHeight = 240;
+constexpr COLORREF kWhite = RGB(255, 255, 255);
+
+// Paints the grabbed rectangle white, with a red left half of its top 100 rows and a blue band in
+// its bottom 40 rows.
+LRESULT CALLBACK PaintPicture(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message != WM_PAINT) {
+        return DefWindowProcA(window, message, wParam, lParam);
+    }
+    PAINTSTRUCT paint;
+    HDC dc = BeginPaint(window, &paint);
+    FillRect(dc, &paint.rcPaint, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    const RECT red{0, 0, kWidth / 2, 100};
+    const RECT blue{0, kHeight - 40, kWidth, kHeight};
+    GdiBrush redBrush(CreateSolidBrush(RGB(255, 0, 0)));
+    GdiBrush blueBrush(CreateSolidBrush(RGB(0, 0, 255)));
+    FillRect(dc, &red, redBrush.get());
+    FillRect(dc, &blue, blueBrush.get());
+    EndPaint(window, &paint);
+    return 0;
+}
+
+COLORREF PixelAt(const BITMAPINFOHEADER* frame, int x, int y)
+{
+    const auto* pixels = reinterpret_cast<const BYTE*>(frame) + FramePixelOffset(frame);
+    const int bytes = frame->biBitCount / 8;
+    const int row = ((frame->biBitCount * frame->biWidth + 31) / 32) * 4;
+    const BYTE* p = pixels + (frame->biHeight - 1 - y) * row + x * bytes;
+    return RGB(p[2], p[1], p[0]);
+}
+
+class FrameGrab : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        UsePlainCaptureSettings();
+        AppSettings& s = Settings();
+        s.g_cursortype = kCursorActual;
+        s.g_hookcursor = nullptr;
+        s.g_cursorhandle.builtIn = nullptr;
+        SetCursorPos(900, 700);
+    }
+    static void SetUpTestSuite()
+    {
+        picture = new TestPopup("FramelarkGrabPicture", RECT{kLeft, kTop, kLeft + kWidth, kTop + kHeight}, &PaintPicture);
+        PumpFor(300);
+    }
+    static void TearDownTestSuite() { delete picture; }
+    static TestPopup* picture;
+};
+TestPopup* FrameGrab::picture = nullptr;
+
+HCURSOR SquareCursor(int hotX, int hotY)
+{
+    // 32 x 32, black where the AND mask is 0 and the XOR mask is 0.
+    std::vector<BYTE> andMask(32 * 4, 0x00);
+    std::vector<BYTE> xorMask(32 * 4, 0x00);
+    return CreateCursor(GetModuleHandleA(nullptr), hotX, hotY, 32, 32, andMask.data(), xorMask.data());
+}
+} // namespace
+
+TEST_F(FrameGrab, HeaderAndPixelsAt24And32Bits)
+{
+    for (const int bits : {24, 32}) {
+        Settings().g_capturebits = bits;
+        FramePtr frame(GrabFrame(kLeft, kTop, kWidth, kHeight, true));
+        ASSERT_TRUE(frame);
+        EXPECT_EQ(frame->biSize, 40u);
+        EXPECT_EQ(frame->biWidth, kWidth);
+        EXPECT_EQ(frame->biHeight, kHeight);
+        EXPECT_EQ(frame->biPlanes, 1);
+        EXPECT_EQ(frame->biBitCount, bits);
+        EXPECT_EQ(frame->biCompression, static_cast<DWORD>(BI_RGB));
+        EXPECT_EQ(frame->biSizeImage, bits == 24 ? 231360u : 308160u);
+        EXPECT_EQ(frame->biClrUsed, 0u);
+        EXPECT_EQ(FramePixelOffset(frame.get()), 40u);
+        EXPECT_EQ(GlobalSize(GlobalHandle(frame.get())), 40u + frame->biSizeImage);
+        EXPECT_EQ(PixelAt(frame.get(), 0, 0), RGB(255, 0, 0));
+        EXPECT_EQ(PixelAt(frame.get(), 159, 99), RGB(255, 0, 0));
+        EXPECT_EQ(PixelAt(frame.get(), 161, 0), kWhite);
+        EXPECT_EQ(PixelAt(frame.get(), 0, 100), kWhite);
+        EXPECT_EQ(PixelAt(frame.get(), 320, 200), RGB(0, 0, 255));
+        EXPECT_EQ(PixelAt(frame.get(), 320, 199), kWhite);
+    }
+}
+
+TEST_F(FrameGrab, EightBitFramesCarryAFullColourTable)
+{
+    Settings().g_capturebits = 8;
+    FramePtr frame(GrabFrame(kLeft, kTop, 320, kHeight, true));
+    ASSERT_TRUE(frame);
+    EXPECT_EQ(frame->biClrUsed, 256u);
+    EXPECT_EQ(FramePixelOffset(frame.get()), 1064u);
+    EXPECT_EQ(frame->biSizeImage, 320u * 240u);
+    // The red corner maps to a palette entry that is red.
+    const auto* bytes = reinterpret_cast<const BYTE*>(frame.get());
+    const BYTE index = bytes[1064 + 239 * 320];
+    const auto* table = reinterpret_cast<const RGBQUAD*>(bytes + 40);
+    EXPECT_EQ(table[index].rgbRed, 255);
+    EXPECT_EQ(table[index].rgbGreen, 0);
+}
+
+TEST_F(FrameGrab, CursorIsDrawnAtItsHotSpotAndClipped)
+{
+    OwnedCursor cursor(SquareCursor(5, 5));
+    ASSERT_TRUE(cursor);
+    AppSettings& s = Settings();
+    s.g_recordcursor = 1;
+    s.g_cursortype = kCursorBuiltIn;
+    s.g_cursorhandle.builtIn = cursor.get();
+
+    SetCursorPos(kLeft + 200, kTop + 150);
+    FramePtr inside(GrabFrame(kLeft, kTop, kWidth, kHeight, true));
+    ASSERT_TRUE(inside);
+    EXPECT_EQ(PixelAt(inside.get(), 195, 145), RGB(0, 0, 0));
+    EXPECT_EQ(PixelAt(inside.get(), 226, 176), RGB(0, 0, 0));
+    EXPECT_EQ(PixelAt(inside.get(), 194, 150), kWhite);
+    EXPECT_EQ(PixelAt(inside.get(), 227, 150), kWhite);
+
+    // 10 pixels left of the frame: the image spans -15 .. 16, so columns 0 .. 16 are covered.
+    SetCursorPos(kLeft - 10, kTop + 150);
+    FramePtr clipped(GrabFrame(kLeft, kTop, kWidth, kHeight, true));
+    ASSERT_TRUE(clipped);
+    EXPECT_EQ(PixelAt(clipped.get(), 0, 150), RGB(0, 0, 0));
+    EXPECT_EQ(PixelAt(clipped.get(), 16, 150), RGB(0, 0, 0));
+    EXPECT_EQ(PixelAt(clipped.get(), 17, 150), kWhite);
+}
+
+TEST_F(FrameGrab, HighlightCellIsCentredOnTheHotSpot)
+{
+    AppSettings& s = Settings();
+    s.g_highlightcursor = 1;
+    s.g_highlightcolor = 0x00FF00FF; // magenta: red 255, blue 255
+    s.g_highlightsize = 128;
+    s.g_highlightshape = kShapeSquare;
+
+    // 10 pixels left of the frame, the 128-pixel cell reaches 54 pixels in.
+    SetCursorPos(kLeft - 10, kTop + 150);
+    FramePtr frame(GrabFrame(kLeft, kTop, kWidth, kHeight, true));
+    ASSERT_TRUE(frame);
+    EXPECT_EQ(PixelAt(frame.get(), 0, 150), RGB(255, 0, 255));
+    EXPECT_EQ(PixelAt(frame.get(), 50, 150), RGB(255, 0, 255));
+    EXPECT_EQ(PixelAt(frame.get(), 55, 150), kWhite);
+    EXPECT_EQ(PixelAt(frame.get(), 0, 50), RGB(255, 0, 0)); // above the cell
+}
+
+TEST_F(FrameGrab, EllipseHighlightFillsItsHalfHeightBox)
+{
+    AppSettings& s = Settings();
+    s.g_highlightcursor = 1;
+    s.g_highlightcolor = 0x00FF00FF;
+    s.g_highlightsize = 64;
+    s.g_highlightshape = kShapeEllipse;
+    SetCursorPos(kLeft + 200, kTop + 150);
+    FramePtr frame(GrabFrame(kLeft, kTop, kWidth, kHeight, true));
+    ASSERT_TRUE(frame);
+    // The cell's box (32, 48) to (96, 80) is x 168 .. 232 and y 134 .. 166 in the frame.
+    const COLORREF tinted = RGB(255, 0, 255);
+    EXPECT_EQ(PixelAt(frame.get(), 200, 150), tinted);
+    EXPECT_EQ(PixelAt(frame.get(), 172, 150), tinted);
+    EXPECT_EQ(PixelAt(frame.get(), 200, 138), tinted);
+    EXPECT_EQ(PixelAt(frame.get(), 200, 163), tinted);
+    EXPECT_EQ(PixelAt(frame.get(), 165, 150), kWhite);
+    EXPECT_EQ(PixelAt(frame.get(), 235, 150), kWhite);
+    EXPECT_EQ(PixelAt(frame.get(), 200, 131), kWhite);
+    EXPECT_EQ(PixelAt(frame.get(), 200, 169), kWhite);
+    EXPECT_EQ(PixelAt(frame.get(), 170, 136), kWhite); // corner of the box, outside the ellipse
+
+    s.g_highlightshape = 7; // unknown shapes leave the frame alone
+    FramePtr plain(GrabFrame(kLeft, kTop, kWidth, kHeight, true));
+    ASSERT_TRUE(plain);
+    EXPECT_EQ(PixelAt(plain.get(), 200, 150), kWhite);
+}
+
+TEST_F(FrameGrab, ActualCursorFallsBackUntilTheHookReports)
+{
+    Settings().g_cursortype = kCursorActual;
+    const HCURSOR first = ChooseCursor();
+    EXPECT_NE(first, nullptr);
+    EXPECT_EQ(Settings().g_hookcursor.load(), first);
+    const HCURSOR reported = LoadCursor(nullptr, IDC_CROSS);
+    Settings().g_hookcursor = reported;
+    EXPECT_EQ(ChooseCursor(), reported);
+}
+
+namespace {
+struct FlashLog : IFlashingFrame {
+    std::vector<std::string> calls;
+    void SetShape(int left, int top, int width, int height, bool thin) override
+    {
+        calls.push_back("shape " + std::to_string(left) + "," + std::to_string(top) + " " + std::to_string(width) + "x" +
+                        std::to_string(height) + (thin ? " thin" : ""));
+    }
+    void Paint(COLORREF color) override { calls.push_back("paint " + std::to_string(color)); }
+    void Invert(COLORREF color) override { calls.push_back("invert " + std::to_string(color)); }
+    void Show() override { calls.push_back("show"); }
+    void Hide() override { calls.push_back("hide"); }
+};
+} // namespace
+
+TEST_F(FrameGrab, RecordingGrabsMarkTheFlashingFrame)
+{
+    FlashLog log;
+    Seams().flashingFrame = &log;
+    Settings().flashingRect = 1;
+    const std::string yellow = std::to_string(RGB(255, 255, 180));
+    const std::string green = std::to_string(RGB(0, 255, 80));
+
+    ReleaseFrame(GrabFrame(kLeft, kTop, 32, 32, true));
+    EXPECT_TRUE(log.calls.empty());
+
+    ReleaseFrame(GrabFrame(kLeft, kTop, 32, 32, false));
+    EXPECT_EQ(log.calls, (std::vector<std::string>{"paint " + yellow, "paint " + green}));
+
+    log.calls.clear();
+    Settings().autopan = 1;
+    ReleaseFrame(GrabFrame(kLeft, kTop, 32, 32, false));
+    EXPECT_EQ(log.calls, (std::vector<std::string>{"shape 100,100 32x32 thin", "invert " + green, "invert " + green}));
+
+    log.calls.clear();
+    Settings().flashingRect = 0;
+    ReleaseFrame(GrabFrame(kLeft, kTop, 32, 32, false));
+    EXPECT_TRUE(log.calls.empty());
+    Seams().flashingFrame = nullptr;
+}
+
+TEST_F(FrameGrab, AFrameThatCannotBeHadIsReportedNotFatal)
+{
+    EXPECT_EQ(GrabFrame(0, 0, 200000, 200000, true), nullptr);
+    ReleaseFrame(nullptr);
+}

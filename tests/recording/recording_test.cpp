@@ -1,0 +1,321 @@
+#include "recording/recording.h"
+
+#include "app/hook_library.h"
+#include "app/private_messages.h"
+#include "recording/movie_writer.h"
+#include "recording/record_command.h"
+#include "recording/recording_seams.h"
+#include "settings/app_settings.h"
+#include "test_compressor.h"
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <set>
+
+namespace {
+const DWORD kFail = mmioFOURCC('F', 'A', 'I', 'L');
+const DWORD kUncompressed = mmioFOURCC('D', 'I', 'B', ' ');
+
+// Other programs' notes on the same display are not ours.
+HWND FindQuestion()
+{
+    HWND found = nullptr;
+    EnumWindows(
+        [](HWND window, LPARAM result) -> BOOL {
+            char caption[16] = {};
+            char cls[16] = {};
+            DWORD process = 0;
+            GetWindowThreadProcessId(window, &process);
+            GetWindowTextA(window, caption, sizeof(caption));
+            GetClassNameA(window, cls, sizeof(cls));
+            if (process == GetCurrentProcessId() && std::string(caption) == "Note" && std::string(cls) == "#32770") {
+                *reinterpret_cast<HWND*>(result) = window;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
+std::string QuestionText(HWND box)
+{
+    char text[256] = {};
+    GetDlgItemTextA(box, 0xFFFF, text, sizeof(text));
+    return text;
+}
+
+// The hook's cursor reports interleave freely; the order of starts and ends is what counts.
+std::vector<UINT> StartsAndEnds(const std::vector<UINT>& messages)
+{
+    std::vector<UINT> kept;
+    for (const UINT message : messages) {
+        if (message != WM_USER_SAVECURSOR_MSG) {
+            kept.push_back(message);
+        }
+    }
+    return kept;
+}
+
+struct RegionLog : IRegionSelection {
+    std::vector<std::string> calls;
+    RECT current{};
+    void ShowForSelection() override { calls.push_back("show"); }
+    void BeginPlacement() override { calls.push_back("place"); }
+    void SetCurrentRectangle(const RECT& rect) override
+    {
+        calls.push_back("current");
+        current = rect;
+    }
+};
+
+struct FlashLog : IFlashingFrame {
+    std::vector<std::string> calls;
+    void SetShape(int, int, int, int, bool thin) override { calls.push_back(thin ? "shape thin" : "shape"); }
+    void Paint(COLORREF) override {}
+    void Invert(COLORREF) override {}
+    void Show() override { calls.push_back("show"); }
+    void Hide() override { calls.push_back("hide"); }
+};
+
+// The main window's part: start handler, stop routine and the hook's cursor.
+class Recording : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { RegisterPrivateMessages(); }
+    void SetUp() override
+    {
+        UsePlainCaptureSettings();
+        AppSettings& s = Settings();
+        s.g_mainwindow = main.hwnd();
+        s.recordaudio = 0;
+        s.minimizeOnStart = 0;
+        s.timelapse = 50;
+        s.frames_per_second = 20;
+        s.g_isrecording = 0;
+        s.g_paused = 0;
+        main.onMessage = [this](UINT message, WPARAM wParam, LPARAM) {
+            if (message == WM_USER_RECORDSTART_MSG && starts++ < maxStarts) {
+                OnRecordStart();
+            } else if (message == WM_USER_RECORDINTERRUPTED_MSG) {
+                Stop();
+            } else if (message == WM_USER_SAVECURSOR_MSG) {
+                Settings().g_hookcursor = reinterpret_cast<HCURSOR>(wParam);
+            }
+        };
+        for (const int id : {1000, 1001, 1002}) {
+            CreateWindowExA(0, "BUTTON", "", WS_CHILD, 0, 0, 10, 10, main.hwnd(), reinterpret_cast<HMENU>(id), nullptr,
+                            nullptr);
+        }
+    }
+    void TearDown() override
+    {
+        Stop();
+        PumpUntil([] { return false; }, 100);
+        if (!Settings().g_tempmoviepath.empty()) {
+            DeleteFileA(Settings().g_tempmoviepath.c_str());
+        }
+    }
+    static void Stop()
+    {
+        UninstallMouseHook();
+        Settings().g_paused = 0;
+        Settings().g_isrecording = 0;
+    }
+    bool Enabled(int id) const { return IsWindowEnabled(GetDlgItem(main.hwnd(), id)) != FALSE; }
+    void StartFixedRegion()
+    {
+        AppSettings& s = Settings();
+        s.MouseCaptureMode = kCaptureFixed;
+        s.fixedcapture = 1;
+        s.captureleft = 10;
+        s.capturetop = 20;
+        s.capturewidth = 64;
+        s.captureheight = 48;
+        RecordCommand();
+    }
+    // Waits for the end message and answers the question box, if one comes, with the button.
+    bool AnswerQuestion(int button, std::string* text)
+    {
+        HWND box = nullptr;
+        if (!PumpUntil([&] { return (box = FindQuestion()) != nullptr; }, 10000)) {
+            return false;
+        }
+        *text = QuestionText(box);
+        PostMessageA(box, WM_COMMAND, static_cast<WPARAM>(button), 0);
+        return true;
+    }
+
+    RecordingWindow main;
+    int starts = 0;
+    int maxStarts = 1;
+};
+} // namespace
+
+TEST_F(Recording, WriteFailureOffersTheDefaultCompressor)
+{
+    TestCompressor failing(kFail, CompressorBehaviour::FailOnCompress);
+    TestCompressor video1(kFourCCVideo1, CompressorBehaviour::PassThrough);
+    Settings().compfccHandler = static_cast<std::int32_t>(kFail);
+    maxStarts = 2;
+    StartFixedRegion();
+    ASSERT_TRUE(PumpUntil([&] { return starts == 1; }, 5000));
+    EXPECT_EQ(Settings().g_capturerect, (ScreenRect{10, 20, 73, 67}));
+    EXPECT_EQ(Settings().g_endkey.load(), 0);
+    EXPECT_EQ(Settings().g_startkeyarmed.load(), 1);
+
+    std::string question;
+    ASSERT_TRUE(AnswerQuestion(IDYES, &question));
+    EXPECT_EQ(question, "Error recording AVI file using current compressor. Use default compressor ? ");
+    // Yes starts again at once with the default compressor, which works here.
+    ASSERT_TRUE(PumpUntil([&] { return starts == 2; }, 5000));
+    EXPECT_EQ(static_cast<DWORD>(Settings().compfccHandler.load()), kFourCCVideo1);
+    EXPECT_EQ(Settings().g_compressorname, "MS Video 1");
+    EXPECT_EQ(Settings().g_isrecording.load(), 1);
+    EXPECT_FALSE(Enabled(1000));
+    EXPECT_TRUE(Enabled(1001));
+    EXPECT_TRUE(Enabled(1002));
+    PumpFor(500);
+    Stop();
+    ASSERT_TRUE(PumpUntil([&] { return main.Count(WM_USER_GENERIC_MSG) == 1; }, 5000));
+    EXPECT_EQ(StartsAndEnds(main.messages), (std::vector<UINT>{WM_USER_RECORDSTART_MSG, WM_USER_RECORDINTERRUPTED_MSG,
+                                                WM_USER_RECORDSTART_MSG, WM_USER_GENERIC_MSG}));
+    EXPECT_EQ(Settings().g_capturerect, (ScreenRect{10, 20, 73, 67}));
+}
+
+TEST_F(Recording, DecliningKeepsTheCompressor)
+{
+    TestCompressor failing(kFail, CompressorBehaviour::FailOnCompress);
+    Settings().compfccHandler = static_cast<std::int32_t>(kFail);
+    StartFixedRegion();
+    std::string question;
+    ASSERT_TRUE(AnswerQuestion(IDNO, &question));
+    EXPECT_TRUE(PumpUntil([] { return FindQuestion() == nullptr; }, 5000));
+    PumpFor(300);
+    EXPECT_EQ(static_cast<DWORD>(Settings().compfccHandler.load()), kFail);
+    EXPECT_EQ(StartsAndEnds(main.messages), (std::vector<UINT>{WM_USER_RECORDSTART_MSG, WM_USER_RECORDINTERRUPTED_MSG}));
+}
+
+TEST_F(Recording, WithTheDefaultCompressorAFailureAsksNothing)
+{
+    TestCompressor failing(kFourCCVideo1, CompressorBehaviour::FailOnCompress);
+    Settings().compfccHandler = static_cast<std::int32_t>(kFourCCVideo1);
+    StartFixedRegion();
+    ASSERT_TRUE(PumpUntil([&] { return main.Count(WM_USER_RECORDINTERRUPTED_MSG) == 1; }, 10000));
+    PumpFor(500);
+    EXPECT_EQ(FindQuestion(), nullptr) << QuestionText(FindQuestion());
+    EXPECT_EQ(StartsAndEnds(main.messages), (std::vector<UINT>{WM_USER_RECORDSTART_MSG, WM_USER_RECORDINTERRUPTED_MSG}));
+}
+
+TEST_F(Recording, AFrameThatCannotBeHadEndsTheRecordingAndKeepsTheMovie)
+{
+    const DWORD kPass = mmioFOURCC('P', 'A', 'S', 'S');
+    TestCompressor pass(kPass, CompressorBehaviour::PassThrough);
+    Settings().compfccHandler = static_cast<std::int32_t>(kPass); // not the default, yet no question
+    StartFixedRegion();
+    ASSERT_TRUE(PumpUntil([] { return Settings().g_isrecording == 1; }, 5000));
+    PumpFor(600);
+    Settings().g_capturebits = 0; // no frame block can be laid out at 0 bits
+    ASSERT_TRUE(PumpUntil([&] { return main.Count(WM_USER_RECORDINTERRUPTED_MSG) == 1; }, 5000));
+    PumpFor(300);
+    EXPECT_EQ(FindQuestion(), nullptr);
+    EXPECT_EQ(static_cast<DWORD>(Settings().compfccHandler.load()), kPass);
+
+    AVIFileInit();
+    PAVISTREAM stream = nullptr;
+    ASSERT_EQ(AVIStreamOpenFromFileA(&stream, Settings().g_tempmoviepath.c_str(), streamtypeVIDEO, 0, OF_READ, nullptr), 0);
+    EXPECT_GE(AVIStreamLength(stream), 5); // 600 ms at a 50 ms interval
+    AVIStreamRelease(stream);
+    AVIFileExit();
+}
+
+TEST_F(Recording, TemporaryNamesAreCreatedExclusively)
+{
+    ScratchFolder scratch;
+    const std::string plain = ReserveTempMoviePath(scratch.path());
+    EXPECT_EQ(plain, scratch.File("~temp.avi"));
+    EXPECT_EQ(GetFileAttributesA(plain.c_str()), INVALID_FILE_ATTRIBUTES);
+
+    // A movie still open elsewhere under the plain name: a numbered name is used.
+    HANDLE held = CreateFileA(plain.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    const std::string numbered = ReserveTempMoviePath(scratch.path());
+    CloseHandle(held);
+    DeleteFileA(plain.c_str());
+    ASSERT_GT(numbered.size(), scratch.File("~temp.avi").size());
+    EXPECT_EQ(numbered.rfind(scratch.File("~temp"), 0), 0u);
+    EXPECT_EQ(numbered.substr(numbered.size() - 4), ".avi");
+
+    // A folder that cannot be written ends the search.
+    EXPECT_EQ(ReserveTempMoviePath(scratch.File("missing")), "");
+}
+
+TEST_F(Recording, RecordCommandResolvesTheRegionByMode)
+{
+    RegionLog region;
+    Seams().regionSelection = &region;
+    AppSettings& s = Settings();
+    s.g_screenwidth = 1024;
+    s.g_screenheight = 768;
+    maxStarts = 0;
+
+    s.MouseCaptureMode = kCaptureFixed;
+    s.fixedcapture = 1;
+    s.captureleft = -10;
+    s.capturetop = 700;
+    s.capturewidth = 100;
+    s.captureheight = 100;
+    RecordCommand();
+    EXPECT_EQ(s.g_fixedrect, (ScreenRect{0, 700, 89, 767})); // edges clipped, not moved
+    EXPECT_EQ(s.g_capturerect, (ScreenRect{0, 700, 89, 767}));
+    EXPECT_EQ(region.calls, (std::vector<std::string>{"current"}));
+    EXPECT_EQ(region.current.right, 89);
+
+    region.calls.clear();
+    s.fixedcapture = 0;
+    RecordCommand();
+    EXPECT_EQ(s.g_fixedrect, (ScreenRect{0, 0, 99, 99}));
+    EXPECT_EQ(region.calls, (std::vector<std::string>{"show", "place"}));
+
+    region.calls.clear();
+    s.MouseCaptureMode = kCaptureNormal;
+    RecordCommand();
+    EXPECT_EQ(region.calls, (std::vector<std::string>{"show"}));
+
+    region.calls.clear();
+    s.MouseCaptureMode = kCaptureFullScreen;
+    RecordCommand();
+    EXPECT_EQ(s.g_capturerect, (ScreenRect{0, 0, 1023, 767}));
+
+    s.MouseCaptureMode = 7;
+    RecordCommand();
+    EXPECT_TRUE(region.calls.empty());
+    PumpFor(100);
+    EXPECT_EQ(main.Count(WM_USER_RECORDSTART_MSG), 2);
+    Seams().regionSelection = nullptr;
+}
+
+TEST_F(Recording, RecordCommandResumesAPause)
+{
+    AppSettings& s = Settings();
+    s.MouseCaptureMode = kCaptureFullScreen;
+    s.g_isrecording = 1;
+    RecordCommand(); // refused: a recording runs
+    PumpFor(100);
+    EXPECT_EQ(main.Count(WM_USER_RECORDSTART_MSG), 0);
+
+    s.g_paused = 1;
+    SetWindowTextA(main.hwnd(), "");
+    EnableWindow(GetDlgItem(main.hwnd(), 1000), TRUE);
+    RecordCommand();
+    PumpFor(100);
+    EXPECT_EQ(s.g_paused.load(), 0);
+    EXPECT_EQ(main.Count(WM_USER_RECORDSTART_MSG), 0);
+    char title[64] = {};
+    GetWindowTextA(main.hwnd(), title, sizeof(title));
+    EXPECT_STREQ(title, "Framelark");
+    EXPECT_FALSE(Enabled(1000));
+    EXPECT_TRUE(Enabled(1001));
+    EXPECT_TRUE(Enabled(1002));
+}

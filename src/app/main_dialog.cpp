@@ -134,7 +134,7 @@ BOOL CMainDialog::OnInitDialog()
         settings.g_capturebits = GetDeviceCaps(screen.get(), BITSPIXEL) * GetDeviceCaps(screen.get(), PLANES);
     }
     // Wine's own Video 1 only decompresses: bring ours when the system's cannot take the screen.
-    InstallVideo1IfNeeded(settings.g_capturebits, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
+    InstallVideo1IfNeeded(settings.g_capturebits, settings.g_screenwidth, settings.g_screenheight);
     settings.compfccHandler = FourCCAsSigned(kFourCCVideo1);
     m_flashingFrame = std::make_unique<CFlashingFrame>();
     if (m_flashingFrame->Create()) {

@@ -5,6 +5,7 @@
 #include "resources/resource_ids.h"
 #include "settings/app_settings.h"
 #include "win/directories.h"
+#include "win/message_box.h"
 #include "../recording/test_support.h"
 #include "../controls/ui_pump.h"
 
@@ -401,6 +402,18 @@ TEST_F(MainDialogTest, ClosingWhenIdleSavesOnceAndShutsDown)
     EXPECT_EQ(g_regionwindow, nullptr);
     // Our Video 1 is gone again: the system's own answers as it did before the start.
     EXPECT_EQ(Video1Compresses(), systemVideo1Compresses);
+}
+
+TEST(Resources, MessageTableEntriesLoad)
+{
+    for (DWORD id : {ID_TITLE_PAUSED, ID_ERR_CREATE_SOUND_FILE, ID_ERR_ALLOC_COMPRESS_PARAMETERS_FORMAT,
+                     ID_ERR_TIMELAPSE_MINUS, ID_ERR_TIMELAPSE_TOO_BIG, ID_ERR_KEYFRAME_RANGE_FORMAT,
+                     ID_ERR_PLAYBACKRATE_RANGE_FORMAT}) {
+        const std::string text = LoadMessageText(id, "");
+        EXPECT_GT(text.size(), 10u) << id;
+        EXPECT_EQ(text.find('\n'), std::string::npos) << id;
+    }
+    EXPECT_EQ(LoadResourceString(IDS_NOTE, ""), "Note");
 }
 
 TEST(MainMenus, CarryTheirCommandsInOrder)

@@ -56,6 +56,10 @@ void Blit(HDC target, int w, int h, HDC source, SIZE size, DWORD rop, int drawMo
 
 CImageButton::~CImageButton()
 {
+    // The tooltip goes with the button's window when that is destroyed first.
+    if (m_tooltip && !IsWindow(m_tooltip.get())) {
+        m_tooltip.release();
+    }
     // The window may outlive this object when the dialog is destroyed later.
     Detach();
 }

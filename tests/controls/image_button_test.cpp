@@ -141,6 +141,40 @@ TEST_F(ImageButtonTest, DisabledButtonWithoutDisabledImageShowsTheNormalOne)
     EXPECT_NE(sample(), enabled);
 }
 
+TEST_F(ImageButtonTest, TileRepeatsAndStretchScalesTheImage)
+{
+    // The minimise image is 17 x 16; the buttons are twice that.
+    HWND reference = AddButton(15, BS_PUSHBUTTON, 0, 0, 17, 16);
+    HWND tiled = AddButton(16, BS_PUSHBUTTON, 0, 60, 34, 32);
+    HWND stretched = AddButton(17, BS_PUSHBUTTON, 60, 60, 34, 32);
+    CImageButton buttons[3];
+    const HWND windows[3] = {reference, tiled, stretched};
+    const int modes[3] = {CImageButton::kDrawNormal, CImageButton::kDrawTile, CImageButton::kDrawStretch};
+    for (int i = 0; i < 3; ++i) {
+        ASSERT_TRUE(buttons[i].AttachTo(host.hwnd(), 15 + i));
+        buttons[i].SetBitmaps(IDB_MIN, 0, 0, 0, 0, 0, modes[i], 0, 0);
+        RedrawWindow(windows[i], nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+    }
+    PumpMessages(50);
+    auto pixel = [](HWND window, int x, int y) {
+        HDC dc = GetDC(window);
+        const COLORREF colour = GetPixel(dc, x, y);
+        ReleaseDC(window, dc);
+        return colour;
+    };
+    int differing = 0;
+    for (int y = 0; y < 16; y += 3) {
+        for (int x = 0; x < 17; x += 2) {
+            const COLORREF original = pixel(reference, x, y);
+            EXPECT_EQ(pixel(tiled, x, y), original);
+            EXPECT_EQ(pixel(tiled, x + 17, y + 16), original);
+            EXPECT_EQ(pixel(stretched, 2 * x, 2 * y), original);
+            differing += original != pixel(reference, 8, 8);
+        }
+    }
+    EXPECT_GT(differing, 0); // the image is not one flat colour
+}
+
 TEST_F(ImageButtonTest, PressDragOffAndBackAndReleaseOutsideSendsNoClick)
 {
     HWND control = AddButton(13, BS_PUSHBUTTON, 50, 50);

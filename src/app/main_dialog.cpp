@@ -15,6 +15,7 @@
 #include "recording/recording_seams.h"
 #include "win/message_box.h"
 
+#include <commctrl.h>
 #include <commdlg.h>
 #include <shellapi.h>
 
@@ -335,6 +336,12 @@ void CMainDialog::PlayVideoFile()
 
 void CMainDialog::ShowOptionMenu()
 {
+    // The button's tip would stand over the menu's first entry.
+    for (const CImageButton& b : m_buttons) {
+        if (b.tooltip()) {
+            SendMessageA(b.tooltip(), TTM_POP, 0, 0);
+        }
+    }
     RECT button{};
     GetWindowRect(GetDlgItem(hwnd(), IDC_OPTION), &button);
     TrackMenu(hwnd(), IDR_OPTIONSMENU, button.left, button.bottom);

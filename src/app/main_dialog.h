@@ -1,0 +1,69 @@
+#pragma once
+// The program's one main window: the skinned panel with its buttons, every user command, the
+// recording state's buttons and title, and the private messages of the recording thread and hooks.
+#include "app/convert_progress_dialog.h"
+#include "app/main_commands.h"
+#include "app/recording_completion.h"
+#include "controls/image_button.h"
+#include "region/flashing_frame.h"
+#include "region/region_window.h"
+#include "win/handles.h"
+#include "win/window_base.h"
+
+#include <array>
+#include <memory>
+#include <string>
+
+// Reading and writing the settings files; empty until those files are supported.
+struct SettingsFileSeam {
+    void (*load)() = nullptr;
+    void (*saveOrForget)() = nullptr;
+};
+SettingsFileSeam& SettingsFiles();
+
+class CMainDialog : public CDialog, public IMainCommands {
+public:
+    CMainDialog();
+    ~CMainDialog() override;
+
+    void BringToFront();
+
+    void RecordCommand() override;
+    void OnPause() override;
+    void OnRecordInterrupted(int endKey) override;
+    bool IsEndingOrCompleting() const override;
+
+    void OnStop();
+    // The last movie saved in this run; Play opens it.
+    const std::string& currentMovie() const { return m_completion.CurrentMovie(); }
+
+protected:
+    BOOL OnInitDialog() override;
+    bool OnCommand(WORD id, WORD code, HWND control) override;
+    INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+private:
+    void SetUpButtons();
+    void CloseCheck(WORD id);
+    void OnPaint();
+    void OnFirstTick(UINT_PTR timer);
+    void OnContextMenu(LPARAM screenPoint);
+    void ShowOptionMenu();
+    void PlayVideoFile();
+    void ShowAbout();
+    void Shutdown();
+    void EnableButton(int id, bool enable) const;
+    INT_PTR Result(LRESULT value);
+
+    HICON m_icon = nullptr;
+    int m_skinBitmap;
+    bool m_regionPending = true;
+    bool m_firstTickPending = true;
+    bool m_ending = false;
+    GdiBitmap m_skin;
+    std::array<CImageButton, 12> m_buttons;
+    CConvertProgressDialog m_progress;
+    CRecordingCompletion m_completion{m_progress};
+    std::unique_ptr<CRegionWindow> m_regionWindow;
+    std::unique_ptr<CFlashingFrame> m_flashingFrame;
+};

@@ -1,0 +1,441 @@
+#include "app/main_dialog.h"
+#include "app/private_messages.h"
+#include "common/fourcc.h"
+#include "recording/recording_seams.h"
+#include "resources/resource_ids.h"
+#include "settings/app_settings.h"
+#include "win/directories.h"
+#include "win/message_box.h"
+#include "../recording/test_support.h"
+#include "../controls/ui_pump.h"
+
+#include <commctrl.h>
+#include <dlgs.h>
+#include <gtest/gtest.h>
+#include <vfw.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+// Whether the "MSVC" compressor that the system gives us takes a 32-bit frame.
+bool Video1Compresses()
+{
+    HIC compressor = ICOpen(ICTYPE_VIDEO, kFourCCVideo1, ICMODE_COMPRESS);
+    if (!compressor) {
+        return false;
+    }
+    BITMAPINFOHEADER frame{};
+    frame.biSize = sizeof(frame);
+    frame.biWidth = 64;
+    frame.biHeight = 48;
+    frame.biPlanes = 1;
+    frame.biBitCount = 32;
+    frame.biSizeImage = 64 * 48 * 4;
+    const bool ok = ICCompressQuery(compressor, &frame, nullptr) == ICERR_OK;
+    ICClose(compressor);
+    return ok;
+}
+
+// A top-level window of this thread by its title; tests running beside this one have their own.
+HWND FindThreadWindow(const char* title)
+{
+    struct Search {
+        const char* title;
+        HWND found;
+    } search{title, nullptr};
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND window, LPARAM data) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(data);
+            char text[128] = {};
+            GetWindowTextA(window, text, sizeof(text));
+            if (std::string(text) == s->title) {
+                s->found = window;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+// Answers every modal box or dialog the window opens, keeping what it showed.
+struct ModalAnswerer {
+    static inline std::vector<std::string> texts;
+    static inline HHOOK hook = nullptr;
+    static inline std::string saveAs; // the name typed into the Save dialog
+
+    static LRESULT CALLBACK Proc(int code, WPARAM wParam, LPARAM lParam)
+    {
+        if (code == HCBT_ACTIVATE) {
+            HWND box = reinterpret_cast<HWND>(wParam);
+            char className[32] = {};
+            GetClassNameA(box, className, sizeof(className));
+            // Boxes are owned by the main window, which has no owner itself.
+            if (std::string(className) == "#32770" && GetWindow(box, GW_OWNER)) {
+                char text[256] = {};
+                // The message box's text, or the About box's link line.
+                if (!GetDlgItemTextA(box, 0xFFFF, text, sizeof(text))) {
+                    GetDlgItemTextA(box, IDC_ABOUTLINK, text, sizeof(text));
+                }
+                char caption[64] = {};
+                GetWindowTextA(box, caption, sizeof(caption));
+                texts.push_back(std::string(caption) + "|" + text);
+                if (std::string(caption) == "Save to...") {
+                    // The file name field: a combo box in newer dialogs, an edit field in older ones.
+                    SetDlgItemTextA(box, cmb13, saveAs.c_str());
+                    SetDlgItemTextA(box, edt1, saveAs.c_str());
+                }
+                PostMessageA(box, WM_COMMAND, IDOK, 0);
+            }
+        }
+        return CallNextHookEx(hook, code, wParam, lParam);
+    }
+};
+
+int loads = 0;
+int saves = 0;
+
+struct Buttons {
+    bool record, pause, stop, play;
+    bool operator==(const Buttons&) const = default;
+};
+
+std::ostream& operator<<(std::ostream& out, const Buttons& b)
+{
+    return out << "record " << b.record << " pause " << b.pause << " stop " << b.stop << " play " << b.play;
+}
+
+// One window for the whole suite: hiding a top-level window makes Wine wait for a window manager
+// that the test display does not have.
+class MainDialogTest : public testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        RegisterPrivateMessages();
+        SettingsFiles().load = [] { ++loads; };
+        SettingsFiles().saveOrForget = [] { ++saves; };
+        ModalAnswerer::hook = SetWindowsHookExA(WH_CBT, &ModalAnswerer::Proc, nullptr, GetCurrentThreadId());
+        Settings().compfccHandler = FourCCAsSigned(MakeFourCC('c', 'v', 'i', 'd'));
+        systemVideo1Compresses = Video1Compresses();
+        dialog = new CMainDialog; // left to the process's end, for the same reason
+        ASSERT_TRUE(dialog->CreateModeless(nullptr));
+        iconicAtStart = IsIconic(dialog->hwnd()) != 0;
+        PumpMessages(400, dialog->hwnd());
+    }
+
+    void SetUp() override
+    {
+        ModalAnswerer::texts.clear();
+        Settings().g_isrecording = 0;
+        Settings().g_paused = 0;
+        ASSERT_TRUE(IsWindow(window()));
+    }
+
+    static HWND window() { return dialog->hwnd(); }
+
+    static Buttons State()
+    {
+        auto on = [](int id) { return IsWindowEnabled(GetDlgItem(window(), id)) != 0; };
+        return {on(IDC_RECORD), on(IDC_PAUSE), on(IDC_STOP), on(IDC_PLAY)};
+    }
+
+    static std::string Title()
+    {
+        char text[128] = {};
+        GetWindowTextA(window(), text, sizeof(text));
+        return text;
+    }
+
+    static void Click(int id)
+    {
+        SendMessageA(GetDlgItem(window(), id), BM_CLICK, 0, 0);
+        PumpMessages(20, window());
+    }
+
+    static void Command(int id)
+    {
+        SendMessageA(window(), WM_COMMAND, id, 0);
+        PumpMessages(20, window());
+    }
+
+    // What the recording engine's start handler does to the window.
+    static void RecordingStarted()
+    {
+        Settings().g_isrecording = 1;
+        EnableWindow(GetDlgItem(window(), IDC_RECORD), FALSE);
+        EnableWindow(GetDlgItem(window(), IDC_PAUSE), TRUE);
+        EnableWindow(GetDlgItem(window(), IDC_STOP), TRUE);
+    }
+
+    static inline CMainDialog* dialog = nullptr;
+    static inline bool iconicAtStart = false;
+    static inline bool systemVideo1Compresses = false;
+};
+
+const Buttons kIdle{true, false, false, false};
+const Buttons kRecording{false, true, true, false};
+const Buttons kPaused{true, false, true, false};
+} // namespace
+
+TEST_F(MainDialogTest, StartsMinimisedThenStandsRestoredAt200)
+{
+    EXPECT_TRUE(iconicAtStart);
+    EXPECT_FALSE(IsIconic(window()));
+    EXPECT_TRUE(IsWindowVisible(window()));
+    RECT r{};
+    GetWindowRect(window(), &r);
+    EXPECT_EQ(r.left, 200);
+    EXPECT_EQ(r.top, 200);
+    EXPECT_EQ(r.right - r.left, 390);
+    EXPECT_EQ(r.bottom - r.top, 146);
+    EXPECT_EQ(State(), kIdle);
+    EXPECT_EQ(Title(), "Framelark");
+    EXPECT_EQ(GetWindowLongPtrA(window(), GWL_EXSTYLE) & WS_EX_APPWINDOW, WS_EX_APPWINDOW);
+    EXPECT_EQ(GetWindowLongPtrA(window(), GWL_EXSTYLE) & WS_EX_TOPMOST, WS_EX_TOPMOST);
+    EXPECT_EQ(GetWindowLongPtrA(window(), GWL_STYLE) & WS_CAPTION, 0);
+
+    GdiRegion shape(CreateRectRgn(0, 0, 0, 0));
+    ASSERT_NE(GetWindowRgn(window(), shape.get()), ERROR);
+    EXPECT_FALSE(PtInRegion(shape.get(), 0, 0));
+    EXPECT_TRUE(PtInRegion(shape.get(), 195, 73));
+}
+
+TEST_F(MainDialogTest, InitialisationSetsTheSharedState)
+{
+    const AppSettings& settings = Settings();
+    EXPECT_EQ(loads, 1);
+    EXPECT_EQ(settings.g_mainwindow, window());
+    // Replaced at every start, whatever the settings files held.
+    EXPECT_EQ(static_cast<std::uint32_t>(settings.compfccHandler.load()), kFourCCVideo1);
+    EXPECT_EQ(settings.savedir, GetProgramDirectory());
+    EXPECT_EQ(settings.cursordir, GetWindowsDirectoryPath() + "\\cursors");
+    EXPECT_EQ(settings.g_capturebits, 32); // the test display is 24-bit, seen as 32
+    EXPECT_EQ(g_skincursor, LoadCursorA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDC_SKINCURSOR)));
+    EXPECT_TRUE(Video1Compresses());
+    EXPECT_EQ(settings.g_screenwidth, GetSystemMetrics(SM_CXSCREEN));
+    EXPECT_EQ(settings.g_screenheight, GetSystemMetrics(SM_CYSCREEN));
+    EXPECT_NE(Seams().regionSelection, nullptr);
+    EXPECT_NE(Seams().flashingFrame, nullptr);
+
+    HMENU system = GetSystemMenu(window(), FALSE);
+    const int count = GetMenuItemCount(system);
+    ASSERT_GE(count, 2);
+    EXPECT_EQ(GetMenuItemID(system, count - 1), static_cast<UINT>(IDM_ABOUTBOX));
+    char text[64] = {};
+    GetMenuStringA(system, count - 1, text, sizeof(text), MF_BYPOSITION);
+    EXPECT_STREQ(text, "&About Framelark...");
+    EXPECT_EQ(GetMenuState(system, count - 2, MF_BYPOSITION) & MF_SEPARATOR, static_cast<UINT>(MF_SEPARATOR));
+}
+
+TEST_F(MainDialogTest, PauseAndStopFollowTheRecordingState)
+{
+    // Idle: Pause and Stop change nothing.
+    Click(IDC_PAUSE);
+    Command(ID_PAUSE_NOW);
+    Command(ID_STOP_NOW);
+    EXPECT_EQ(State(), kIdle);
+    EXPECT_EQ(Settings().g_paused, 0);
+
+    RecordingStarted();
+    // A second Record during an unpaused recording is refused.
+    Command(ID_RECORD_NOW);
+    EXPECT_EQ(State(), kRecording);
+    EXPECT_EQ(Settings().g_isrecording, 1);
+
+    Click(IDC_PAUSE);
+    EXPECT_EQ(State(), kPaused);
+    EXPECT_EQ(Settings().g_paused, 1);
+    EXPECT_EQ(Title(), "Framelark - recording paused");
+    Command(ID_PAUSE_NOW);
+    EXPECT_EQ(State(), kPaused);
+    EXPECT_EQ(Settings().g_paused, 1);
+
+    Click(IDC_STOP);
+    EXPECT_EQ(State(), kIdle);
+    EXPECT_EQ(Settings().g_isrecording, 0);
+    EXPECT_EQ(Settings().g_paused, 0);
+    EXPECT_EQ(Settings().g_endkey, 0);
+    EXPECT_EQ(Title(), "Framelark");
+    EXPECT_TRUE(dialog->IsEndingOrCompleting());
+    // As if the cancel key had ended it: the completion discards the movie without asking.
+    Settings().g_endkey = Settings().keyRecordCancel;
+    SendMessageA(window(), WM_USER_GENERIC_MSG, 0, 0);
+    EXPECT_FALSE(dialog->IsEndingOrCompleting());
+}
+
+TEST_F(MainDialogTest, StopHotkeyAndThreadFailureEndTheRecording)
+{
+    RecordingStarted();
+    Click(IDC_PAUSE);
+    dialog->OnRecordInterrupted(VK_F8);
+    EXPECT_EQ(State(), kIdle);
+    EXPECT_EQ(Settings().g_endkey, VK_F8);
+    EXPECT_EQ(Title(), "Framelark");
+
+    // The cancel hotkey, as the keyboard hook reports it; the completion then discards the movie.
+    RecordingStarted();
+    SendMessageA(window(), WM_USER_KEYSTART_MSG, VK_F9, 1);
+    EXPECT_EQ(State(), kIdle);
+    EXPECT_EQ(Settings().g_endkey, VK_F9);
+    EXPECT_TRUE(dialog->IsEndingOrCompleting());
+    SendMessageA(window(), WM_USER_GENERIC_MSG, 0, 0);
+    EXPECT_FALSE(dialog->IsEndingOrCompleting());
+    EXPECT_TRUE(ModalAnswerer::texts.empty());
+
+    RecordingStarted();
+    SendMessageA(window(), WM_USER_RECORDINTERRUPTED_MSG, 0, 0);
+    EXPECT_EQ(State(), kIdle);
+    EXPECT_EQ(Settings().g_isrecording, 0);
+    EXPECT_EQ(Settings().g_endkey, 0);
+    // The thread is done with it: nothing is left to complete.
+    EXPECT_FALSE(dialog->IsEndingOrCompleting());
+}
+
+TEST_F(MainDialogTest, EndingIsRefusedWhileRecording)
+{
+    RecordingStarted();
+    SendMessageA(window(), WM_CLOSE, 0, 0);
+    PumpMessages(50, window());
+    Command(IDC_CLOSE);
+    PostMessageA(window(), WM_KEYDOWN, VK_ESCAPE, 0);
+    PumpMessages(50, window());
+    Command(IDOK);
+    Click(IDC_PAUSE);
+    Command(IDCANCEL);
+    const std::string refusal = "Framelark|Please stop video screen capture before exit!";
+    EXPECT_EQ(ModalAnswerer::texts, std::vector<std::string>(5, refusal));
+    EXPECT_TRUE(IsWindow(window()));
+    EXPECT_EQ(saves, 0);
+}
+
+TEST_F(MainDialogTest, SmallCommands)
+{
+    const int flashing = Settings().flashingRect;
+    Command(ID_TOGGLE_FLASHING);
+    EXPECT_EQ(Settings().flashingRect, flashing == 0 ? 1 : 0);
+    Command(ID_TOGGLE_FLASHING);
+    EXPECT_EQ(Settings().flashingRect, flashing);
+
+    int cursor = 0;
+    SendMessageA(window(), WM_USER_SAVECURSOR_MSG, reinterpret_cast<WPARAM>(&cursor), 0);
+    EXPECT_EQ(Settings().g_hookcursor.load(), reinterpret_cast<HCURSOR>(&cursor));
+
+    EXPECT_EQ(SendMessageA(window(), WM_QUERYDRAGICON, 0, 0) != 0, true);
+
+    // The merge's progress reaches the progress window's bar, which stays hidden until a merge.
+    SendMessageA(window(), MergeProgressMessage, 40, 0);
+    HWND progress = FindThreadWindow("Convert progress");
+    ASSERT_NE(progress, nullptr);
+    EXPECT_FALSE(IsWindowVisible(progress));
+    EXPECT_EQ(SendDlgItemMessageA(progress, IDC_CONVERTPROGRESS_BAR, PBM_GETPOS, 0, 0), 40);
+
+    // About from its button and from the system menu.
+    Command(IDC_ABOUT);
+    SendMessageA(window(), WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
+    EXPECT_EQ(ModalAnswerer::texts, std::vector<std::string>(2, "|https://framelark.example/"));
+
+    Command(IDC_MINIMISE);
+    EXPECT_TRUE(IsIconic(window()));
+    dialog->BringToFront();
+    EXPECT_FALSE(IsIconic(window()));
+}
+
+TEST_F(MainDialogTest, RecordPauseResumeStopAndSaveAFullScreenMovie)
+{
+    if (UnixPath("C:\\").empty()) {
+        GTEST_SKIP() << "read back with ffmpeg under Wine";
+    }
+    ScratchFolder scratch;
+    ModalAnswerer::saveAs = scratch.File("movie.avi");
+    AppSettings& settings = Settings();
+    UsePlainCaptureSettings();
+    settings.MouseCaptureMode = kCaptureFullScreen;
+    settings.timelapse = 100;
+    settings.launchPlayer = 0;
+
+    Click(IDC_RECORD);
+    ASSERT_TRUE(PumpUntil([] { return Settings().g_isrecording == 1; }, 3000));
+    EXPECT_EQ(State(), kRecording);
+    EXPECT_EQ(settings.g_capturerect, (ScreenRect{0, 0, GetSystemMetrics(SM_CXSCREEN) - 1, GetSystemMetrics(SM_CYSCREEN) - 1}));
+    Command(ID_RECORD_NOW); // refused while recording unpaused
+    EXPECT_EQ(State(), kRecording);
+    PumpMessages(600, window());
+
+    Click(IDC_PAUSE);
+    EXPECT_EQ(State(), kPaused);
+    PumpMessages(300, window());
+    Command(ID_RECORD_NOW); // resumes
+    EXPECT_EQ(State(), kRecording);
+    EXPECT_EQ(settings.g_paused, 0);
+    EXPECT_EQ(Title(), "Framelark");
+    PumpMessages(600, window());
+
+    Click(IDC_STOP);
+    // Play may already be on: the thread can finish and the completion save within the click.
+    EXPECT_TRUE(State().record);
+    EXPECT_FALSE(State().pause);
+    EXPECT_FALSE(State().stop);
+    // The thread finishes the movie, the completion asks for a name and copies it there.
+    ASSERT_TRUE(PumpUntil([] { return !dialog->currentMovie().empty(); }, 20000));
+    EXPECT_EQ(dialog->currentMovie(), ModalAnswerer::saveAs);
+    EXPECT_FALSE(dialog->IsEndingOrCompleting());
+    EXPECT_EQ(State(), (Buttons{true, false, false, true}));
+    EXPECT_EQ(GetFileAttributesA(settings.g_tempmoviepath.c_str()), INVALID_FILE_ATTRIBUTES);
+
+    const std::string movie = UnixPath(ModalAnswerer::saveAs);
+    EXPECT_EQ(RunUnixShell("ffmpeg -v error -xerror -i '" + movie + "' -f null - 2>&1 | grep -q . && exit 1 || exit 0"), 0);
+    EXPECT_EQ(RunUnixShell("ffprobe -v error -select_streams v:0 -show_entries stream=codec_name,width,height -of csv=p=0 '" +
+                           movie + "' | grep -qx 'msvideo1," + std::to_string(GetSystemMetrics(SM_CXSCREEN)) + "," +
+                           std::to_string(GetSystemMetrics(SM_CYSCREEN)) + "'"),
+              0);
+    ModalAnswerer::texts.clear();
+}
+
+TEST_F(MainDialogTest, ClosingWhenIdleSavesOnceAndShutsDown)
+{
+    ASSERT_EQ(saves, 0);
+    Command(IDC_CLOSE);
+    EXPECT_FALSE(IsWindow(window()));
+    EXPECT_EQ(saves, 1);
+    EXPECT_EQ(Settings().g_mainwindow, nullptr);
+    EXPECT_EQ(Seams().regionSelection, nullptr);
+    EXPECT_EQ(Seams().flashingFrame, nullptr);
+    EXPECT_EQ(g_regionwindow, nullptr);
+    // Our Video 1 is gone again: the system's own answers as it did before the start.
+    EXPECT_EQ(Video1Compresses(), systemVideo1Compresses);
+}
+
+TEST(Resources, MessageTableEntriesLoad)
+{
+    for (DWORD id : {ID_TITLE_PAUSED, ID_ERR_CREATE_SOUND_FILE, ID_ERR_ALLOC_COMPRESS_PARAMETERS_FORMAT,
+                     ID_ERR_TIMELAPSE_MINUS, ID_ERR_TIMELAPSE_TOO_BIG, ID_ERR_KEYFRAME_RANGE_FORMAT,
+                     ID_ERR_PLAYBACKRATE_RANGE_FORMAT}) {
+        const std::string text = LoadMessageText(id, "");
+        EXPECT_GT(text.size(), 10u) << id;
+        EXPECT_EQ(text.find('\n'), std::string::npos) << id;
+    }
+    EXPECT_EQ(LoadResourceString(IDS_NOTE, ""), "Note");
+}
+
+TEST(MainMenus, CarryTheirCommandsInOrder)
+{
+    auto ids = [](HMENU menu) {
+        std::vector<int> out;
+        for (int i = 0; i < GetMenuItemCount(menu); ++i) {
+            out.push_back(static_cast<int>(GetMenuItemID(menu, i)));
+        }
+        return out;
+    };
+    OwnedMenu tray(LoadMenuA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_TRAYMENU)));
+    ASSERT_TRUE(tray);
+    HMENU popup = GetSubMenu(tray.get(), 0);
+    // Separators have id 0, sub-menus -1.
+    EXPECT_EQ(ids(popup), (std::vector<int>{105, 121, 106, 0, 32772, 0, -1, 0, 1008, 1080, 0, 1075}));
+    EXPECT_EQ(ids(GetSubMenu(popup, 6)), (std::vector<int>{32783, 32784, 32785, 0, 32786, 32787}));
+
+    OwnedMenu options(LoadMenuA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_OPTIONSMENU)));
+    ASSERT_TRUE(options);
+    EXPECT_EQ(ids(GetSubMenu(options.get(), 0)), (std::vector<int>{32783, 32784, 32785, 0, 32786, 32787}));
+}

@@ -1,5 +1,7 @@
 #include "region/flashing_frame.h"
 
+#include "win/z_order.h"
+
 #include "settings/app_settings.h"
 #include "win/handles.h"
 
@@ -103,6 +105,7 @@ void CFlashingFrame::Show()
     // Without activation: the recorded program keeps the keyboard.
     if (hwnd()) {
         ShowWindow(hwnd(), SW_SHOWNA);
+        RaiseTopmost(hwnd());
     }
 }
 

@@ -3,6 +3,7 @@
 #include "app/private_messages.h"
 #include "resources/resource_ids.h"
 #include "settings/app_settings.h"
+#include "win/z_order.h"
 
 #include <windowsx.h>
 
@@ -73,6 +74,7 @@ void CRegionWindow::ShowForSelection()
         BitBlt(memory.get(), 0, 0, width, height, screen.get(), 0, 0, SRCCOPY);
     }
     ShowWindow(hwnd(), SW_SHOWMAXIMIZED);
+    RaiseTopmost(hwnd());
     UpdateWindow(hwnd());
     if (memory && before) {
         WindowDC dc(hwnd());

@@ -1,0 +1,101 @@
+// A window whose picture changes every 400 ms, for recording tests: flat colour fields, bars and a
+// large counter, so each state is easy to tell apart and to match against screenshots.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+int g_tick = 0;
+
+void PaintState(HDC dc, const RECT& client)
+{
+    static const COLORREF kBackgrounds[] = {RGB(30, 60, 160), RGB(200, 60, 40), RGB(40, 150, 70),
+                                            RGB(220, 200, 40), RGB(120, 40, 140)};
+    HBRUSH background = CreateSolidBrush(kBackgrounds[g_tick % 5]);
+    FillRect(dc, &client, background);
+    DeleteObject(background);
+
+    HBRUSH bar = CreateSolidBrush(RGB(250, 250, 250));
+    const int width = client.right - client.left;
+    for (int i = 0; i < 4; ++i) {
+        const int x = (g_tick * 37 + i * width / 4) % width;
+        RECT r{x, client.top + 20 + i * 30, x + 60, client.top + 40 + i * 30};
+        FillRect(dc, &r, bar);
+    }
+    DeleteObject(bar);
+
+    HFONT font = CreateFontA(96, 0, 0, 0, FW_BOLD, 0, 0, 0, ANSI_CHARSET, 0, 0, NONANTIALIASED_QUALITY, 0, "Arial");
+    HGDIOBJ old = SelectObject(dc, font);
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, RGB(255, 255, 255));
+    char text[16];
+    std::snprintf(text, sizeof(text), "%d", g_tick);
+    RECT textRect = client;
+    textRect.top += 150;
+    DrawTextA(dc, text, -1, &textRect, DT_CENTER | DT_SINGLELINE);
+    SelectObject(dc, old);
+    DeleteObject(font);
+}
+
+LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_TIMER:
+        ++g_tick;
+        InvalidateRect(window, nullptr, FALSE);
+        return 0;
+    case WM_PAINT: {
+        PAINTSTRUCT ps;
+        HDC dc = BeginPaint(window, &ps);
+        RECT client;
+        GetClientRect(window, &client);
+        PaintState(dc, client);
+        EndPaint(window, &ps);
+        return 0;
+    }
+    case WM_DESTROY:
+        PostQuitMessage(0);
+        return 0;
+    default:
+        return DefWindowProcA(window, message, wParam, lParam);
+    }
+}
+} // namespace
+
+// animator.exe X Y WIDTH HEIGHT SECONDS
+int main(int argc, char** argv)
+{
+    if (argc < 6) {
+        std::fprintf(stderr, "usage: animator X Y WIDTH HEIGHT SECONDS\n");
+        return 2;
+    }
+    const int x = std::atoi(argv[1]);
+    const int y = std::atoi(argv[2]);
+    const int width = std::atoi(argv[3]);
+    const int height = std::atoi(argv[4]);
+    const int seconds = std::atoi(argv[5]);
+
+    WNDCLASSA cls{};
+    cls.lpfnWndProc = &Procedure;
+    cls.hInstance = GetModuleHandleA(nullptr);
+    cls.hCursor = LoadCursor(nullptr, IDC_ARROW);
+    cls.lpszClassName = "FramelarkAnimator";
+    RegisterClassA(&cls);
+    HWND window = CreateWindowExA(0, "FramelarkAnimator", "Animator", WS_POPUP | WS_VISIBLE, x, y, width, height,
+                                  nullptr, nullptr, cls.hInstance, nullptr);
+    if (!window) {
+        return 1;
+    }
+    SetTimer(window, 1, 400, nullptr);
+    SetTimer(window, 2, static_cast<UINT>(seconds) * 1000, nullptr);
+    MSG message;
+    while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+        if (message.message == WM_TIMER && message.wParam == 2) {
+            DestroyWindow(window);
+            continue;
+        }
+        DispatchMessageA(&message);
+    }
+    return 0;
+}

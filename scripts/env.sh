@@ -64,4 +64,12 @@ framelark_start_wine() {
   wineserver -p </dev/null >/dev/null 2>&1 || true
   wine cmd /c exit </dev/null >/dev/null 2>&1 || true
   started_wine=1
+  # On our own virtual display no window manager runs: Wine must not wait for one (it would hold
+  # every hidden full-screen window for two seconds).
+  local key='HKCU\Software\Wine\X11 Driver'
+  if [ -n "$started_xvfb" ]; then
+    wine reg add "$key" /v Managed /d N /f </dev/null >/dev/null 2>&1 || true
+  else
+    wine reg delete "$key" /v Managed /f </dev/null >/dev/null 2>&1 || true
+  fi
 }

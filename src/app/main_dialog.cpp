@@ -193,6 +193,10 @@ void CMainDialog::BringToFront()
 
 void CMainDialog::RecordCommand()
 {
+    // A stopped recording still being written or saved owns the temporary files.
+    if (IsEndingOrCompleting()) {
+        return;
+    }
     // Refused while a recording runs unpaused; resumes a paused one.
     ::RecordCommand();
 }

@@ -2,6 +2,7 @@
 #include "app/private_messages.h"
 #include "common/fourcc.h"
 #include "recording/recording_seams.h"
+#include "region/region_window.h"
 #include "resources/resource_ids.h"
 #include "settings/app_settings.h"
 #include "win/directories.h"
@@ -259,6 +260,11 @@ TEST_F(MainDialogTest, PauseAndStopFollowTheRecordingState)
     EXPECT_EQ(Settings().g_endkey, 0);
     EXPECT_EQ(Title(), "Framelark");
     EXPECT_TRUE(dialog->IsEndingOrCompleting());
+    // The stopped recording is still being written: a new one would take over its temporary movie.
+    Settings().MouseCaptureMode = kCaptureNormal;
+    Command(ID_RECORD_NOW);
+    Click(IDC_RECORD);
+    EXPECT_FALSE(IsWindowVisible(g_regionwindow));
     // As if the cancel key had ended it: the completion discards the movie without asking.
     Settings().g_endkey = Settings().keyRecordCancel;
     SendMessageA(window(), WM_USER_GENERIC_MSG, 0, 0);

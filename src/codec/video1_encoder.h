@@ -7,6 +7,8 @@
 
 namespace video1 {
 
+class BlockWriter;
+
 constexpr int kMinDimension = 4;
 constexpr int kMaxDimension = 16384;
 constexpr int kMaxQuality = 10000;
@@ -43,6 +45,9 @@ public:
 private:
     template <int Bytes, bool ReuseUnchanged>
     std::size_t encodeFrame(const std::uint8_t* pixels, long long lambda, bool key, std::uint8_t* out);
+    template <int Bytes, bool ReuseUnchanged>
+    void encodeRows(const std::uint8_t* pixels, long long lambda, bool key, int firstBlockRow, int endBlockRow,
+                    BlockWriter& writer);
 
     int m_width = 0;
     int m_height = 0;
@@ -53,6 +58,8 @@ private:
     std::vector<std::uint16_t> m_recon;
     // The coded area of the previous input: a block whose input is unchanged keeps its pixels.
     std::vector<std::uint8_t> m_previousInput;
+    // Output of the second half of a frame coded on two threads.
+    std::vector<std::uint8_t> m_upperOutput;
     bool m_havePrevious = false;
     bool m_lastKey = false;
     int m_previousQuality = -1;

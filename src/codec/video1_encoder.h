@@ -3,11 +3,13 @@
 // Portable: the Video for Windows driver wraps it.
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 namespace video1 {
 
 class BlockWriter;
+class HalfFrameWorker;
 
 constexpr int kMinDimension = 4;
 constexpr int kMaxDimension = 16384;
@@ -24,6 +26,11 @@ std::size_t MaxFrameBytes(int width, int height);
 
 class Encoder {
 public:
+    Encoder();
+    ~Encoder();
+    Encoder(const Encoder&) = delete;
+    Encoder& operator=(const Encoder&) = delete;
+
     // False when the input format is not supported; the encoder then stays unusable.
     bool begin(int width, int height, int bitsPerPixel);
     void end();
@@ -60,6 +67,7 @@ private:
     std::vector<std::uint8_t> m_previousInput;
     // Output of the second half of a frame coded on two threads.
     std::vector<std::uint8_t> m_upperOutput;
+    std::unique_ptr<HalfFrameWorker> m_worker; // started by the first large frame
     bool m_havePrevious = false;
     bool m_lastKey = false;
     int m_previousQuality = -1;

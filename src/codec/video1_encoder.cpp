@@ -3,7 +3,12 @@
 #include <algorithm>
 #include <array>
 #include <cstdlib>
+#include <condition_variable>
 #include <cstring>
+#include <exception>
+#include <functional>
+#include <mutex>
+#include <thread>
 #include <utility>
 
 namespace video1 {
@@ -333,9 +338,19 @@ TwoColours QuadrantPair(const Block& k, int quadrant)
     return result;
 }
 
-class Writer {
+// Below this many block rows a second thread costs more than it saves.
+constexpr int kSplitBlockRows = 120;
+
+} // namespace
+
+class BlockWriter {
 public:
-    explicit Writer(std::uint8_t* out) : m_start(out), m_out(out) {}
+    // A writer for a later part of the frame holds back its leading skips: they join the run that
+    // ends the part before it, as if one writer had coded both.
+    explicit BlockWriter(std::uint8_t* out, bool holdLeadingSkips = false)
+        : m_start(out), m_out(out), m_holdLeadingSkips(holdLeadingSkips)
+    {
+    }
     void word(std::uint16_t w)
     {
         m_out[0] = static_cast<std::uint8_t>(w & 0xFF);
@@ -345,11 +360,25 @@ public:
     void skip() { ++m_skipRun; }
     void flushSkips()
     {
+        if (m_holdLeadingSkips && m_out == m_start) {
+            m_leadingSkips = std::exchange(m_skipRun, 0);
+            return;
+        }
         while (m_skipRun > 0) {
             const int run = std::min(m_skipRun, kMaxSkipRun);
             word(static_cast<std::uint16_t>(kSkipWordBase + run));
             m_skipRun -= run;
         }
+    }
+    void append(const BlockWriter& later)
+    {
+        m_skipRun += later.m_leadingSkips;
+        if (later.size() > 0) {
+            flushSkips();
+            std::memcpy(m_out, later.m_start, later.size());
+            m_out += later.size();
+        }
+        m_skipRun += later.m_skipRun;
     }
     std::size_t size() const { return static_cast<std::size_t>(m_out - m_start); }
 
@@ -357,9 +386,67 @@ private:
     std::uint8_t* m_start;
     std::uint8_t* m_out;
     int m_skipRun = 0;
+    bool m_holdLeadingSkips;
+    int m_leadingSkips = 0;
 };
 
-} // namespace
+// One thread kept for the second half of large frames: starting a thread per frame costs too much
+// under Wine.
+class HalfFrameWorker {
+public:
+    HalfFrameWorker() : m_thread([this] { loop(); }) {}
+    HalfFrameWorker(const HalfFrameWorker&) = delete;
+    HalfFrameWorker& operator=(const HalfFrameWorker&) = delete;
+    ~HalfFrameWorker()
+    {
+        {
+            const std::lock_guard lock(m_mutex);
+            m_stop = true;
+        }
+        m_wake.notify_one();
+        m_thread.join();
+    }
+    void start(std::function<void()> job)
+    {
+        {
+            const std::lock_guard lock(m_mutex);
+            m_job = std::move(job);
+        }
+        m_wake.notify_one();
+    }
+    void wait()
+    {
+        std::unique_lock lock(m_mutex);
+        m_done.wait(lock, [this] { return !m_job; });
+    }
+
+private:
+    void loop()
+    {
+        std::unique_lock lock(m_mutex);
+        for (;;) {
+            m_wake.wait(lock, [this] { return m_stop || m_job; });
+            if (m_stop) {
+                return;
+            }
+            lock.unlock();
+            m_job();
+            lock.lock();
+            m_job = nullptr;
+            m_done.notify_one();
+        }
+    }
+
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    std::condition_variable m_done;
+    std::function<void()> m_job;
+    bool m_stop = false;
+    std::thread m_thread; // last: the thread uses the members above
+};
+
+Encoder::Encoder() = default;
+Encoder::~Encoder() = default;
 
 bool IsSupportedInput(int width, int height, int bitsPerPixel)
 {
@@ -393,6 +480,9 @@ bool Encoder::begin(int width, int height, int bitsPerPixel)
     const std::size_t pixels = static_cast<std::size_t>(codedWidth()) * static_cast<std::size_t>(codedHeight());
     m_recon.assign(pixels, 0);
     m_previousInput.assign(pixels * static_cast<std::size_t>(bitsPerPixel / 8), 0);
+    if (m_blocksHigh >= kSplitBlockRows) {
+        m_upperOutput.resize(MaxFrameBytes(width, height));
+    }
     return true;
 }
 
@@ -403,6 +493,7 @@ void Encoder::end()
     m_stride = 0;
     m_recon.clear();
     m_previousInput.clear();
+    m_upperOutput.clear();
     m_havePrevious = false;
     m_lastKey = false;
     m_previousQuality = -1;
@@ -439,14 +530,41 @@ std::size_t Encoder::encode(const std::uint8_t* pixels, int quality, bool keyFra
 template <int Bytes, bool ReuseUnchanged>
 std::size_t Encoder::encodeFrame(const std::uint8_t* pixels, long long lambda, bool key, std::uint8_t* out)
 {
-    Writer writer(out);
+    BlockWriter writer(out);
+    // Block rows are independent: a large frame is coded in two halves at once and joined.
+    if (m_blocksHigh >= kSplitBlockRows && !m_worker) {
+        try {
+            m_worker = std::make_unique<HalfFrameWorker>();
+        } catch (const std::exception&) {
+            // No second thread to be had: frames are coded whole.
+        }
+    }
+    if (m_blocksHigh >= kSplitBlockRows && m_worker) {
+        const int split = m_blocksHigh / 2;
+        BlockWriter upper(m_upperOutput.data(), true);
+        m_worker->start([&] { encodeRows<Bytes, ReuseUnchanged>(pixels, lambda, key, split, m_blocksHigh, upper); });
+        encodeRows<Bytes, ReuseUnchanged>(pixels, lambda, key, 0, split, writer);
+        m_worker->wait();
+        writer.append(upper);
+        writer.flushSkips();
+        return writer.size();
+    }
+    encodeRows<Bytes, ReuseUnchanged>(pixels, lambda, key, 0, m_blocksHigh, writer);
+    writer.flushSkips();
+    return writer.size();
+}
+
+template <int Bytes, bool ReuseUnchanged>
+void Encoder::encodeRows(const std::uint8_t* pixels, long long lambda, bool key, int firstBlockRow, int endBlockRow,
+                         BlockWriter& writer)
+{
     const std::size_t codedWidthPixels = static_cast<std::size_t>(codedWidth());
     const std::size_t previousStride = codedWidthPixels * Bytes;
     // Bottom-up rows: the uncoded rows at the bottom of the screen come first.
     const std::size_t firstRow = static_cast<std::size_t>(m_height - codedHeight());
     Block k;
 
-    for (int by = 0; by < m_blocksHigh; ++by) {
+    for (int by = firstBlockRow; by < endBlockRow; ++by) {
         const std::uint8_t* rows[4];
         std::uint8_t* previous[4];
         std::uint16_t* recon[4];
@@ -571,8 +689,6 @@ std::size_t Encoder::encodeFrame(const std::uint8_t* pixels, long long lambda, b
             }
         }
     }
-    writer.flushSkips();
-    return writer.size();
 }
 
 } // namespace video1

@@ -3,9 +3,13 @@
 // Portable: the Video for Windows driver wraps it.
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 namespace video1 {
+
+class BlockWriter;
+class HalfFrameWorker;
 
 constexpr int kMinDimension = 4;
 constexpr int kMaxDimension = 16384;
@@ -22,6 +26,11 @@ std::size_t MaxFrameBytes(int width, int height);
 
 class Encoder {
 public:
+    Encoder();
+    ~Encoder();
+    Encoder(const Encoder&) = delete;
+    Encoder& operator=(const Encoder&) = delete;
+
     // False when the input format is not supported; the encoder then stays unusable.
     bool begin(int width, int height, int bitsPerPixel);
     void end();
@@ -43,6 +52,9 @@ public:
 private:
     template <int Bytes, bool ReuseUnchanged>
     std::size_t encodeFrame(const std::uint8_t* pixels, long long lambda, bool key, std::uint8_t* out);
+    template <int Bytes, bool ReuseUnchanged>
+    void encodeRows(const std::uint8_t* pixels, long long lambda, bool key, int firstBlockRow, int endBlockRow,
+                    BlockWriter& writer);
 
     int m_width = 0;
     int m_height = 0;
@@ -53,6 +65,9 @@ private:
     std::vector<std::uint16_t> m_recon;
     // The coded area of the previous input: a block whose input is unchanged keeps its pixels.
     std::vector<std::uint8_t> m_previousInput;
+    // Output of the second half of a frame coded on two threads.
+    std::vector<std::uint8_t> m_upperOutput;
+    std::unique_ptr<HalfFrameWorker> m_worker; // started by the first large frame
     bool m_havePrevious = false;
     bool m_lastKey = false;
     int m_previousQuality = -1;

@@ -49,6 +49,26 @@ void DrawCursor(HDC dc, int x, int y)
     DrawIcon(dc, x, y, cursor);
 }
 
+// The screen copy's bitmap. A screen-compatible one of full-screen size takes milliseconds to create
+// and delete under Wine; a DIB section in the frame's own format does not, and its rows copy out
+// unconverted. Palette frames keep the compatible bitmap, whose palette fills their colour table.
+HBITMAP ScreenCopyBitmap(HDC screen, int width, int height)
+{
+    const int bits = Settings().g_capturebits;
+    if (bits <= 8) {
+        return CreateCompatibleBitmap(screen, width, height);
+    }
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = static_cast<WORD>(bits);
+    info.bmiHeader.biCompression = BI_RGB;
+    void* pixels = nullptr;
+    return CreateDIBSection(screen, &info, DIB_RGB_COLORS, &pixels, nullptr, 0);
+}
+
 // Converts the bitmap into a new locked frame block; null when the block cannot be had.
 BITMAPINFOHEADER* ToFrameBlock(HDC screen, HBITMAP bitmap)
 {
@@ -90,7 +110,7 @@ BITMAPINFOHEADER* GrabFrame(int left, int top, int width, int height, bool suppr
     BITMAPINFOHEADER* frame = nullptr;
     {
         MemoryDC memory(CreateCompatibleDC(screen.get()));
-        GdiBitmap bitmap(CreateCompatibleBitmap(screen.get(), width, height));
+        GdiBitmap bitmap(ScreenCopyBitmap(screen.get(), width, height));
         if (memory && bitmap) {
             {
                 SelectGuard select(memory.get(), bitmap.get());

@@ -112,6 +112,76 @@ TEST(Video1Encoder, SameInputGivesTheSameBytes)
     }
 }
 
+// The skip words of a stream, one list per run of consecutive skip words.
+std::vector<std::vector<int>> SkipRuns(const std::vector<std::uint8_t>& bytes)
+{
+    std::vector<std::vector<int>> runs;
+    bool inRun = false;
+    std::size_t at = 0;
+    const auto next = [&] {
+        const int w = bytes[at] | (bytes[at + 1] << 8);
+        at += 2;
+        return w;
+    };
+    while (at + 1 < bytes.size()) {
+        const int w = next();
+        if ((w & 0xFC00) == 0x8400) {
+            if (!inRun) {
+                runs.emplace_back();
+            }
+            runs.back().push_back(w - 0x8400);
+            inRun = true;
+            continue;
+        }
+        inRun = false;
+        if (w & 0x8000) {
+            continue; // fill
+        }
+        const int first = next();
+        at += (first & 0x8000) ? 14 : 2; // eight colours, else two
+    }
+    return runs;
+}
+
+// Large frames are coded in parts; a run of skipped blocks that crosses from one part into the next
+// must still be coded as one run, as a single pass would.
+TEST(Video1Encoder, SkipRunsAreWholeAcrossTheFrame)
+{
+    constexpr int kWidth = 640;
+    constexpr int kHeight = 480;
+    constexpr int kBlocks = (kWidth / 4) * (kHeight / 4);
+    video1::Encoder encoder;
+    ASSERT_TRUE(encoder.begin(kWidth, kHeight, 32));
+    std::vector<std::uint16_t> picture;
+    const TestFrame scene = MovingScene(kWidth, kHeight, 32, 0);
+    EncodeAndDecode(encoder, scene, 7000, true, picture);
+
+    const Encoded same = EncodeAndDecode(encoder, scene, 7000, false, picture);
+    std::vector<int> expected(kBlocks / 1023, 1023);
+    expected.push_back(kBlocks % 1023);
+    EXPECT_EQ(SkipRuns(same.bytes), std::vector<std::vector<int>>{expected});
+
+    // One changed block first in the stream (bottom left) and one near the top.
+    TestFrame changed = scene;
+    for (const int y : {kHeight - 1, 20}) {
+        changed.set(0, y, 255, 255, 255);
+        changed.set(1, y, 0, 0, 0);
+    }
+    const Encoded two = EncodeAndDecode(encoder, changed, 7000, false, picture);
+    ASSERT_TRUE(two.decoded.complete);
+    EXPECT_EQ(picture, encoder.reconstruction());
+    const std::vector<std::vector<int>> runs = SkipRuns(two.bytes);
+    ASSERT_EQ(runs.size(), 2u);
+    int skipped = 0;
+    for (const std::vector<int>& run : runs) {
+        for (std::size_t i = 0; i < run.size(); ++i) {
+            EXPECT_TRUE(i + 1 == run.size() || run[i] == 1023) << "a run broken into " << run.size() << " words";
+            skipped += run[i];
+        }
+    }
+    EXPECT_EQ(skipped, kBlocks - 2);
+}
+
 // Fills a 4 x 4 frame (16-bit input, so every colour is exact) from a top-down picture.
 TestFrame BlockFrame(const std::uint16_t (&topDown)[16])
 {

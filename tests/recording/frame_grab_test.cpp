@@ -100,6 +100,23 @@ TEST_F(FrameGrab, HeaderAndPixelsAt24And32Bits)
     }
 }
 
+TEST_F(FrameGrab, SixteenBitFramesHoldFiveBitsPerColour)
+{
+    Settings().g_capturebits = 16;
+    FramePtr frame(GrabFrame(kLeft, kTop, kWidth, kHeight, true));
+    ASSERT_TRUE(frame);
+    EXPECT_EQ(frame->biBitCount, 16);
+    EXPECT_EQ(frame->biSizeImage, 644u * kHeight);
+    const auto* pixels = reinterpret_cast<const BYTE*>(frame.get()) + FramePixelOffset(frame.get());
+    const auto word = [&](int x, int y) {
+        const BYTE* p = pixels + (kHeight - 1 - y) * 644 + x * 2;
+        return p[0] | (p[1] << 8);
+    };
+    EXPECT_EQ(word(0, 0), 0x7C00); // red
+    EXPECT_EQ(word(161, 0), 0x7FFF); // white
+    EXPECT_EQ(word(320, 200), 0x001F); // blue
+}
+
 TEST_F(FrameGrab, EightBitFramesCarryAFullColourTable)
 {
     Settings().g_capturebits = 8;

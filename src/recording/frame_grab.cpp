@@ -95,6 +95,7 @@ BITMAPINFOHEADER* ToFrameBlock(HDC screen, HBITMAP bitmap)
     header->biClrUsed = layout.colours;
     GetDIBits(screen, bitmap, 0, static_cast<UINT>(info.bmHeight), reinterpret_cast<BYTE*>(header) + layout.pixelOffset,
               reinterpret_cast<BITMAPINFO*>(header), DIB_RGB_COLORS);
+    // GetDIBits may clear it; the frame's readers take the table's length from it.
     header->biClrUsed = layout.colours;
     block.release();
     return header;

@@ -133,7 +133,6 @@ HRESULT CMovieWriter::Open(const std::string& path, int rate, const BITMAPINFOHE
     m_options.dwFlags = kKeyFramesAndValid;
     if (StateApplies()) {
         GlobalBlock& copy = StateCopy();
-        copy.reset();
         const auto size = static_cast<std::size_t>(settings.CompressorStateSize > 0 ? settings.CompressorStateSize : 0);
         copy = GlobalBlock(size);
         LockedGlobal source(settings.g_compressorstate.handle());

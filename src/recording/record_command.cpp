@@ -104,11 +104,7 @@ void OnRecordStart()
     if (settings.minimizeOnStart == 1) {
         PostMessageA(settings.g_mainwindow, WM_SYSCOMMAND, SC_MINIMIZE, 0);
     }
-    {
-        WindowDC screen(nullptr);
-        settings.g_screenwidth = GetDeviceCaps(screen.get(), HORZRES);
-        settings.g_screenheight = GetDeviceCaps(screen.get(), VERTRES);
-    }
+    ReadScreenSize(settings);
     FitIntoScreen(settings.g_fixedrect, settings.g_screenwidth, settings.g_screenheight);
     InstallMouseHook(settings.g_mainwindow, WM_USER_SAVECURSOR_MSG);
     settings.g_isrecording = 1;

@@ -44,11 +44,7 @@ bool CRegionWindow::Create()
         return false;
     }
     AppSettings& settings = Settings();
-    {
-        WindowDC screen(nullptr);
-        settings.g_screenwidth = GetDeviceCaps(screen.get(), HORZRES);
-        settings.g_screenheight = GetDeviceCaps(screen.get(), VERTRES);
-    }
+    ReadScreenSize(settings);
     if (!CWindow::Create(WS_EX_TOPMOST, kClassName, "Title", WS_POPUP, 0, 0, settings.g_screenwidth,
                          settings.g_screenheight, nullptr, nullptr)) {
         return false;

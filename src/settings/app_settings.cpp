@@ -2,6 +2,7 @@
 
 #include "resources/resource_ids.h"
 #include "win/directories.h"
+#include "win/handles.h"
 
 const std::array<BuiltInCursor, 6> kBuiltInCursors = {{
     {"Hand 1", IDI_CURSOR_HAND1},
@@ -44,6 +45,13 @@ std::size_t BuiltInCursorIndex(std::int32_t customsel)
 AppSettings::AppSettings()
     : savedir(GetProgramDirectory()), cursordir(GetWindowsDirectoryPath() + "\\cursors")
 {
+}
+
+void ReadScreenSize(AppSettings& settings)
+{
+    WindowDC screen(nullptr);
+    settings.g_screenwidth = GetDeviceCaps(screen.get(), HORZRES);
+    settings.g_screenheight = GetDeviceCaps(screen.get(), VERTRES);
 }
 
 AppSettings& Settings()

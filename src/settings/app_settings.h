@@ -119,5 +119,8 @@ struct AppSettings {
 // The one instance, for the whole run.
 AppSettings& Settings();
 
+// g_screenwidth and g_screenheight from the display's resolution.
+void ReadScreenSize(AppSettings& settings);
+
 // Index into kBuiltInCursors for g_customsel: a value beyond the table counts as 0.
 std::size_t BuiltInCursorIndex(std::int32_t customsel);

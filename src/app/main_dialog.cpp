@@ -7,6 +7,9 @@
 #include "codec/video1_install.h"
 #include "common/fourcc.h"
 #include "controls/window_region.h"
+#include "options/general_options_dialog.h"
+#include "options/hotkeys_dialog.h"
+#include "options/video_options_dialog.h"
 #include "resources/resource_ids.h"
 #include "settings/app_settings.h"
 #include "win/directories.h"
@@ -275,15 +278,17 @@ bool CMainDialog::OnCommand(WORD id, WORD, HWND)
         return true;
     case IDC_VIDEO:
     case ID_VIDEO_OPTIONS:
-    case IDC_AUDIO:
-    case ID_AUDIO_OPTIONS:
     case IDC_GENERAL:
     case ID_GENERAL_OPTIONS:
-    case IDC_CURSOR:
-    case ID_CURSOR_OPTIONS:
     case IDC_HOTKEY:
     case ID_HOTKEYS:
-        // Seam: the option dialogs open here, never while a recording runs.
+        OpenOptions(id);
+        return true;
+    case IDC_AUDIO:
+    case ID_AUDIO_OPTIONS:
+    case IDC_CURSOR:
+    case ID_CURSOR_OPTIONS:
+        // Seam: the other option dialogs open here, never while a recording runs.
         return true;
     case IDC_PLAY:
         if (!currentMovie().empty()) {
@@ -338,17 +343,43 @@ void CMainDialog::PlayVideoFile()
     }
 }
 
+void CMainDialog::OpenOptions(WORD id)
+{
+    // The settings they edit must stay as they are while a recording runs.
+    if (Settings().g_isrecording) {
+        return;
+    }
+    switch (id) {
+    case IDC_VIDEO:
+    case ID_VIDEO_OPTIONS:
+        CVideoOptionsDialog::Run(hwnd());
+        break;
+    case IDC_GENERAL:
+    case ID_GENERAL_OPTIONS:
+        CGeneralOptionsDialog::Run(hwnd(), m_regionWindow.get());
+        break;
+    default:
+        CHotkeysDialog::Run(hwnd());
+        break;
+    }
+}
+
 void CMainDialog::ShowOptionMenu()
 {
-    // The button's tip would stand over the menu's first entry.
-    for (const CImageButton& b : m_buttons) {
-        if (b.tooltip()) {
-            SendMessageA(b.tooltip(), TTM_POP, 0, 0);
+    // The button's tip would stand over the menu's first entry: its timer, started by the click,
+    // shows it again after a mere pop, so the tips stay off while the menu is open.
+    const auto activateTips = [this](BOOL on) {
+        for (const CImageButton& b : m_buttons) {
+            if (b.tooltip()) {
+                SendMessageA(b.tooltip(), TTM_ACTIVATE, on, 0);
+            }
         }
-    }
+    };
+    activateTips(FALSE);
     RECT button{};
     GetWindowRect(GetDlgItem(hwnd(), IDC_OPTION), &button);
     TrackMenu(hwnd(), IDR_OPTIONSMENU, button.left, button.bottom);
+    activateTips(TRUE);
 }
 
 void CMainDialog::OnContextMenu(LPARAM screenPoint)

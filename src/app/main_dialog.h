@@ -49,6 +49,7 @@ private:
     void OnFirstTick(UINT_PTR timer);
     void OnContextMenu(LPARAM screenPoint);
     void ShowOptionMenu();
+    void OpenOptions(WORD id);
     void PlayVideoFile();
     void ShowAbout();
     void Shutdown();

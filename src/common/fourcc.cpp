@@ -9,3 +9,17 @@ std::string FourCCText(std::uint32_t code)
     }
     return text;
 }
+
+bool SameHandler(std::uint32_t a, std::uint32_t b)
+{
+    for (int shift = 0; shift < 32; shift += 8) {
+        const auto upper = [shift](std::uint32_t code) {
+            const auto c = static_cast<char>((code >> shift) & 0xFF);
+            return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+        };
+        if (upper(a) != upper(b)) {
+            return false;
+        }
+    }
+    return true;
+}

@@ -20,3 +20,6 @@ constexpr std::uint32_t kFourCCVids = MakeFourCC('v', 'i', 'd', 's');
 constexpr std::uint32_t kFourCCVidc = MakeFourCC('v', 'i', 'd', 'c');
 
 std::string FourCCText(std::uint32_t code);
+
+// Handlers are looked up without regard to case: "msvc" and "MSVC" name the same compressor.
+bool SameHandler(std::uint32_t a, std::uint32_t b);

@@ -4,6 +4,8 @@
 #include <windows.h>
 #include <vfw.h>
 
+#include "win/handles.h"
+
 #include <array>
 
 constexpr int kMaxCompressors = 30;
@@ -15,3 +17,8 @@ struct CompressorList {
 };
 
 CompressorList& Compressors();
+
+namespace compressor_detail {
+inline void Close(HIC compressor) { ICClose(compressor); }
+} // namespace compressor_detail
+using OwnedCompressor = Owned<HIC, compressor_detail::Close>;

@@ -17,3 +17,12 @@ TEST(FourCC, HighBitCodesAreNegativeAsSigned)
     EXPECT_EQ(static_cast<std::uint32_t>(FourCCAsSigned(code)), code);
     EXPECT_EQ(FourCCText(code), "abc?");
 }
+
+TEST(FourCC, HandlersMatchWithoutRegardToCase)
+{
+    EXPECT_TRUE(SameHandler(kFourCCVideo1, MakeFourCC('m', 's', 'v', 'c')));
+    EXPECT_TRUE(SameHandler(MakeFourCC('c', 'v', 'I', 'd'), MakeFourCC('C', 'V', 'i', 'D')));
+    EXPECT_FALSE(SameHandler(kFourCCVideo1, MakeFourCC('m', 'r', 'l', 'e')));
+    // Only letters fold: '@' (0x40) is not '`' (0x60).
+    EXPECT_FALSE(SameHandler(MakeFourCC('@', 'A', 'B', 'C'), MakeFourCC('`', 'A', 'B', 'C')));
+}

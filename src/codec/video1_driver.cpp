@@ -80,6 +80,7 @@ private:
         return ICERR_OK;
     }
 
+public:
     static LRESULT getInfo(ICINFO* info, DWORD size)
     {
         if (!info || size < sizeof(ICINFO)) {
@@ -97,6 +98,7 @@ private:
         return sizeof(ICINFO);
     }
 
+private:
     static LRESULT query(const BITMAPINFOHEADER* in, const BITMAPINFOHEADER* out)
     {
         if (!IsAcceptedInput(in) || (out && !IsMatchingOutput(in, out))) {
@@ -262,7 +264,9 @@ LRESULT CALLBACK Video1DriverProc(DWORD_PTR driverId, HDRVR driver, UINT message
         return DefDriverProc(driverId, driver, message, param1, param2);
     }
     if (!compressor) {
-        return ICERR_UNSUPPORTED;
+        // The system's list of compressors asks for the description without opening one.
+        return message == ICM_GETINFO ? Video1Compressor::getInfo(reinterpret_cast<ICINFO*>(param1), static_cast<DWORD>(param2))
+                                      : ICERR_UNSUPPORTED;
     }
     try {
         return compressor->handle(message, param1, param2);

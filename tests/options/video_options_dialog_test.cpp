@@ -257,11 +257,6 @@ TEST_F(VideoOptionsTest, ConfigureKeepsTheCompressorsStateAndRestoresItNextTime)
     ASSERT_TRUE(ICInstall(ICTYPE_VIDEO, kConfigurable, reinterpret_cast<LPARAM>(&TestDriver<kConfigurable>),
                           nullptr, ICINSTALL_FUNCTION));
     CompressorState::value = 41;
-    for (DWORD i = 0; i < 8; ++i) {
-        ICINFO info{};
-        BOOL ok = ICInfo(ICTYPE_VIDEO, i, &info);
-        printf("DEBUG %lu ok %d %s\n", i, ok, FourCCText(info.fccHandler).c_str());
-    }
     AppSettings& s = Settings();
     s.g_compressorstate.reset();
     s.CompressorStateSize = 0;

@@ -25,7 +25,7 @@ from record_end_to_end import (REGION, drag_region, fail, find_window, geometry,
 MAIN = (200, 200)          # where the main window stands
 VIDEO_BUTTON = (262, 79)   # centres of the buttons, within the window
 OPTION_BUTTON = (232, 79)
-INFO_BACKGROUND = (255, 255, 225)  # the tooltip's face
+OPTION_BUTTON_LEFT_BOTTOM = (217, 97)
 
 
 def click(x, y):
@@ -60,28 +60,29 @@ def closed(title):
     fail(f'"{title}" stayed open after OK')
 
 
-def option_menu_entry(letter, scratch):
+def option_menu_entry(letter):
     """Opens the Option button's menu, checks that no tooltip covers it, and picks an entry."""
     click(MAIN[0] + OPTION_BUTTON[0], MAIN[1] + OPTION_BUTTON[1])
     time.sleep(1.5)  # the pointer rests on the button, long enough for a tooltip to show
-    shot = os.path.join(scratch, "menu.png")
-    subprocess.run(["import", "-window", "root", shot], check=True)
-    check_menu_uncovered(shot)
+    check_menu_uncovered()
     keys(letter)
 
 
-def check_menu_uncovered(shot):
-    from PIL import Image
-    image = Image.open(shot).convert("RGB")
-    # The menu opens at the button's lower-left corner; its first entry is the top 20 pixels.
-    left, top = MAIN[0] + 217, MAIN[1] + 62 + 35
-    box = image.crop((left, top, left + 120, top + 20))
-    covered = sum(1 for p in box.getdata() if p == INFO_BACKGROUND)
-    if covered > 40:
-        fail(f"a tooltip covers the menu's first entry ({covered} pixels of its face)")
-    menu_face = sum(1 for p in box.getdata() if p != INFO_BACKGROUND and sum(p) > 600)
-    if menu_face < 200:
-        fail("no menu below the Option button")
+def check_menu_uncovered():
+    # Menus and tooltips are the program's unnamed pop-up windows.
+    popups = []
+    for window in xdotool("search", "--onlyvisible", "--class", "framelark").split():
+        if not xdotool("getwindowname", window).strip():
+            popups.append(geometry(window))
+    left, top = MAIN[0] + OPTION_BUTTON_LEFT_BOTTOM[0], MAIN[1] + OPTION_BUTTON_LEFT_BOTTOM[1]
+    menus = [g for g in popups if (g["X"], g["Y"]) == (left, top)]
+    if not menus:
+        fail(f"no menu at the Option button's lower-left corner; pop-ups: {popups}")
+    menu = menus[0]
+    for g in popups:
+        if g is not menu and g["X"] < left + menu["WIDTH"] and g["X"] + g["WIDTH"] > left and \
+                g["Y"] < top + 20 and g["Y"] + g["HEIGHT"] > top:
+            fail(f"a pop-up at {g['X']},{g['Y']} ({g['WIDTH']}x{g['HEIGHT']}) covers the menu's first entry")
 
 
 def save_movie(scratch, name):
@@ -116,7 +117,7 @@ def probe(movie):
 def video_options_then_record(prefix, scratch):
     open_dialog("Video Options", lambda: click(MAIN[0] + VIDEO_BUTTON[0], MAIN[1] + VIDEO_BUTTON[1]))
     keys("alt+d")                       # Auto Adjust off: the numbers can be typed
-    keys("alt+q", "End", "Prior", "Prior")  # quality slider: 100, then two pages down
+    keys("alt+q", "End", "Prior", "Prior")  # quality slider to the end, then two pages back
     keys("alt+k")
     xdotool("type", "5")
     keys("alt+e")
@@ -145,13 +146,12 @@ def video_options_then_record(prefix, scratch):
         fail("the frame count does not follow the 200 ms capture interval")
 
 
-def hotkeys_then_record(prefix, scratch):
-    option_menu_entry("h", scratch)
-    dialog = open_dialog("Hotkeys", lambda: None)
+def hotkeys_then_record(prefix):
+    option_menu_entry("h")
+    open_dialog("Hotkeys", lambda: None)
     keys("alt+r", "Home", "Down", "Down", "Down", "Down", "Down")  # F1, then down to F6
     keys("Return")
     closed("Hotkeys")
-    del dialog
 
     before = temp_movies(prefix)
     press("F7")
@@ -166,7 +166,7 @@ def hotkeys_then_record(prefix, scratch):
 
 
 def full_screen_then_record(prefix, scratch):
-    option_menu_entry("g", scratch)
+    option_menu_entry("g")
     open_dialog("General Options", lambda: None)
     keys("alt+u", "Return")
     closed("General Options")
@@ -195,7 +195,7 @@ def main():
     animator = start_animator(args.build, 90)
     try:
         video_options_then_record(prefix, scratch)
-        hotkeys_then_record(prefix, scratch)
+        hotkeys_then_record(prefix)
         full_screen_then_record(prefix, scratch)
     finally:
         animator.kill()

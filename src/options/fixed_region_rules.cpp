@@ -15,6 +15,21 @@ std::string CheckAxis(const std::optional<std::int32_t>& value, std::int32_t lim
     }
     return {};
 }
+// A region running off the screen is cut at its edge; with nothing left of it, it starts again at
+// 100 with the default length.
+void FitAxis(std::int32_t& start, std::int32_t& length, std::int32_t screen, std::int32_t defaultLength,
+             const char* note, std::vector<std::string>& notes)
+{
+    if (start + length <= screen) {
+        return;
+    }
+    length = screen - start;
+    if (length <= 0) {
+        start = 100;
+        length = defaultLength;
+    }
+    notes.push_back(note + std::to_string(length));
+}
 } // namespace
 
 FixedRegionOutcome CheckFixedRegion(const FixedRegionFields& fields, std::int32_t screenWidth,
@@ -46,21 +61,8 @@ FixedRegionOutcome CheckFixedRegion(const FixedRegionFields& fields, std::int32_
     }
     out.left = *fields.left;
     out.top = *fields.top;
-    if (out.left + out.width > screenWidth) {
-        out.width = screenWidth - out.left;
-        if (out.width <= 0) {
-            out.left = 100;
-            out.width = 320;
-        }
-        out.notes.push_back("Value exceed screen width. The width is adjusted to " + std::to_string(out.width));
-    }
-    if (out.top + out.height > screenHeight) {
-        out.height = screenHeight - out.top;
-        if (out.height <= 0) {
-            out.top = 100;
-            out.height = 240;
-        }
-        out.notes.push_back("Value exceed screen height. The height is adjusted to " + std::to_string(out.height));
-    }
+    FitAxis(out.left, out.width, screenWidth, 320, "Value exceed screen width. The width is adjusted to ", out.notes);
+    FitAxis(out.top, out.height, screenHeight, 240, "Value exceed screen height. The height is adjusted to ",
+            out.notes);
     return out;
 }

@@ -19,8 +19,9 @@ import tempfile
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from record_end_to_end import (REGION, drag_region, fail, find_window, geometry, press, start_animator,  # noqa: E402
-                               start_program, temp_movies, wait_for_recording, xdotool, close_program)
+from record_end_to_end import (REGION, close_program, drag_region, fail, find_window, geometry,  # noqa: E402
+                               press, save_as, start_animator, start_program, temp_movies,
+                               wait_for_recording, xdotool)
 
 MAIN = (200, 200)          # where the main window stands
 VIDEO_BUTTON = (262, 79)   # centres of the buttons, within the window
@@ -89,20 +90,7 @@ def save_movie(scratch, name):
     save = find_window("^Save to...$", 15)
     if not save:
         fail("no Save dialog after the stop key")
-    g = geometry(save)
-    xdotool("mousemove", g["X"] + g["WIDTH"] // 2, g["Y"] + g["HEIGHT"] // 2)
-    time.sleep(0.3)
-    xdotool("key", "End", "shift+Home")
-    xdotool("type", "Z:" + scratch.replace("/", "\\") + "\\" + name)
-    xdotool("key", "Return")
-    movie = os.path.join(scratch, name + ".avi")
-    end = time.time() + 30
-    while time.time() < end and not (os.path.exists(movie) and os.path.getsize(movie) > 0):
-        time.sleep(0.3)
-    if not os.path.exists(movie):
-        fail("no movie was saved")
-    time.sleep(1.5)
-    return movie
+    return save_as(save, scratch, name)
 
 
 def probe(movie):

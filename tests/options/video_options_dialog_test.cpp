@@ -1,3 +1,4 @@
+#include "codec/video1_driver.h"
 #include "codec/video1_install.h"
 #include "common/fourcc.h"
 #include "options/compressor_choice.h"
@@ -317,13 +318,7 @@ TEST(CompressorList, NoMoreThanThirtyEntries)
 {
     // Thirty-two compressors that take any frame: only the first thirty fit.
     const std::vector<DWORD> handlers = InstallMany(std::make_index_sequence<32>());
-    BITMAPINFOHEADER sample{};
-    sample.biSize = sizeof(sample);
-    sample.biWidth = 320;
-    sample.biHeight = 200;
-    sample.biPlanes = 1;
-    sample.biBitCount = 32;
-    sample.biSizeImage = 320 * 200 * 4;
+    const BITMAPINFOHEADER sample = UncompressedFrameHeader(320, 200, 32);
     CompressorList list;
     BuildCompressorList(list, sample);
     EXPECT_EQ(list.count, kMaxCompressors);

@@ -127,3 +127,17 @@ int ChosenEntry(HWND dialog, int id)
 {
     return static_cast<int>(SendDlgItemMessageA(dialog, id, CB_GETCURSEL, 0, 0));
 }
+
+std::vector<int> TabOrder(HWND dialog)
+{
+    std::vector<int> ids;
+    HWND first = GetNextDlgTabItem(dialog, nullptr, FALSE);
+    for (HWND item = first; item && ids.size() < 50;) {
+        ids.push_back(GetDlgCtrlID(item));
+        item = GetNextDlgTabItem(dialog, item, FALSE);
+        if (item == first) {
+            break;
+        }
+    }
+    return ids;
+}

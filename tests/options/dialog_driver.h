@@ -22,3 +22,5 @@ std::string ItemText(HWND dialog, int id);
 bool ItemEnabled(HWND dialog, int id);
 bool ItemChecked(HWND dialog, int id);
 int ChosenEntry(HWND dialog, int id);
+// Ids of the controls that Tab visits, from the first.
+std::vector<int> TabOrder(HWND dialog);

@@ -87,6 +87,20 @@ TEST_F(GeneralOptionsTest, TheModeDecidesWhichFixedRegionControlsWork)
     EXPECT_EQ(s.fixedcapture, 0);
 }
 
+TEST_F(GeneralOptionsTest, TabOrderFollowsTheLayout)
+{
+    Settings().MouseCaptureMode = kCaptureFixed;
+    Settings().fixedcapture = 1;
+    Run([](HWND d) {
+        // The region radios are one stop: the checked one.
+        EXPECT_EQ(TabOrder(d),
+                  (std::vector<int>{IDC_REGION_FIXED, IDC_SELECT_FIXED_REGION, IDC_FIXED_CORNER, IDC_FIXED_LEFT,
+                                    IDC_FIXED_TOP, IDC_FIXED_WIDTH, IDC_FIXED_HEIGHT, IDC_MINIMIZE_ON_START,
+                                    IDC_HIDE_FLASHING, IDC_PLAY_AFTER_RECORDING, IDC_SAVE_ON_EXIT, IDOK, IDCANCEL}));
+        ClickButton(d, IDCANCEL);
+    });
+}
+
 TEST_F(GeneralOptionsTest, FixedRegionIsCheckedAgainstTheScreen)
 {
     const int W = Settings().g_screenwidth;

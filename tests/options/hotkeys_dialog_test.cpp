@@ -63,6 +63,14 @@ TEST_F(HotkeysTest, AKeyOfAnotherRoleIsRefusedAndTheChoiceUndone)
     EXPECT_EQ(Settings().keyRecordCancel, VK_F9);
 }
 
+TEST_F(HotkeysTest, TabOrderFollowsTheLayout)
+{
+    Run([](HWND d) {
+        EXPECT_EQ(TabOrder(d), (std::vector<int>{IDC_KEY_RECORDPAUSE, IDC_KEY_STOP, IDC_KEY_CANCEL, IDOK, IDCANCEL}));
+        ClickButton(d, IDCANCEL);
+    });
+}
+
 TEST_F(HotkeysTest, OKStoresTheChosenCodesAndCancelNothing)
 {
     Run([](HWND d) {

@@ -164,9 +164,7 @@ TEST_F(VideoOptionsTest, AutoAdjustDerivesTheNumbersFromTheTimeLapseSlider)
     const Case cases[] = {{1, 200, 5},     {17, 40, 25},      {18, 39, 25},     {56, 1, 1000},
                           {57, 20, 1000}, {86, 20, 30000}, {87, 20, 32000}, {100, 20, 60000}};
     Run([&](HWND d) {
-        ClickButton(d, IDC_AUTO_ADJUST); // the notification alone, as the box is not ticked by it
-        SendDlgItemMessageA(d, IDC_AUTO_ADJUST, BM_SETCHECK, BST_CHECKED, 0);
-        ClickButton(d, IDC_AUTO_ADJUST);
+        SendDlgItemMessageA(d, IDC_AUTO_ADJUST, BM_CLICK, 0, 0);
         EXPECT_FALSE(ItemEnabled(d, IDC_CAPTURE_INTERVAL));
         EXPECT_TRUE(ItemEnabled(d, IDC_TIME_LAPSE));
         for (const Case& c : cases) {
@@ -219,6 +217,19 @@ TEST_F(VideoOptionsTest, RefusedNumbersKeepTheDialogOpenAndStoreNothing)
         EXPECT_EQ(Settings().keyFramesEvery, 200);
         EXPECT_EQ(Settings().frames_per_second, 200);
     }
+}
+
+TEST_F(VideoOptionsTest, TabOrderFollowsTheLayout)
+{
+    Run([](HWND d) {
+        // Video 1 has no About or Configure; with Auto Adjust off the time-lapse slider rests.
+        EXPECT_EQ(TabOrder(d), (std::vector<int>{IDC_COMPRESSORS, IDC_QUALITY, IDC_KEYFRAMES, IDC_CAPTURE_INTERVAL,
+                                                 IDC_PLAYBACK_RATE, IDC_AUTO_ADJUST, IDOK, IDCANCEL}));
+        SendDlgItemMessageA(d, IDC_AUTO_ADJUST, BM_CLICK, 0, 0);
+        EXPECT_EQ(TabOrder(d), (std::vector<int>{IDC_COMPRESSORS, IDC_QUALITY, IDC_AUTO_ADJUST, IDC_TIME_LAPSE, IDOK,
+                                                 IDCANCEL}));
+        ClickButton(d, IDCANCEL);
+    });
 }
 
 TEST_F(VideoOptionsTest, EachInstalledCompressorIsListedOnce)

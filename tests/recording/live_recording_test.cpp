@@ -111,7 +111,9 @@ TEST(LiveRecording, FullScreenMovieShowsTheAnimationAndTheCursor)
     ASSERT_TRUE(PumpUntil([] { return Settings().g_isrecording == 1; }, 5000));
     PumpFor(1000);
     ASSERT_EQ(RunUnixShell("xdotool mousemove " + std::to_string(kCursorX + 1) + " " + std::to_string(kCursorY)), 0);
-    PumpFor(2000);
+    // A busy machine can take a while to bring the move through the hook; then a second of frames.
+    EXPECT_TRUE(PumpUntil([&] { return s.g_hookcursor.load() == LoadCursor(nullptr, IDC_CROSS); }, 10000));
+    PumpFor(1000);
     UninstallMouseHook();
     s.g_paused = 0;
     s.g_isrecording = 0;

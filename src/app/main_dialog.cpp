@@ -1,9 +1,9 @@
 #include "app/main_dialog.h"
 
 #include "app/about_dialog.h"
-#include "app/hook_library.h"
+#include "messages/hook_library.h"
 #include "app/hotkeys.h"
-#include "app/private_messages.h"
+#include "messages/private_messages.h"
 #include "codec/video1_install.h"
 #include "common/fourcc.h"
 #include "controls/window_region.h"

@@ -52,7 +52,8 @@ def run(build, shots):
         if not tray:
             fail("no tray icon: the Wine System Tray window did not appear")
         t = geometry(tray)
-        icon = (t["X"] + 10, t["Y"] + t["HEIGHT"] // 2)
+        # The first icon stands at the left of the client area, below the caption Wine draws.
+        icon = (t["X"] + 13, t["Y"] + t["HEIGHT"] - 13)
         print(f"tray window at {t['X']},{t['Y']} {t['WIDTH']}x{t['HEIGHT']}")
         if shots:
             subprocess.run(["import", "-window", "root", os.path.join(shots, "tray_icon.png")], check=True)

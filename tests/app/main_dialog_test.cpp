@@ -1,5 +1,5 @@
 #include "app/main_dialog.h"
-#include "app/private_messages.h"
+#include "messages/private_messages.h"
 #include "common/fourcc.h"
 #include "recording/recording_seams.h"
 #include "region/region_window.h"

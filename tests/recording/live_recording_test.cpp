@@ -1,7 +1,7 @@
 // A real recording under Wine: full screen, the built-in Video 1 compressor, a window that
 // animates, the cursor reported by the mouse hook; the movie is read back with ffmpeg.
-#include "app/hook_library.h"
-#include "app/private_messages.h"
+#include "messages/hook_library.h"
+#include "messages/private_messages.h"
 #include "codec/video1_install.h"
 #include "recording/record_command.h"
 #include "recording/recording_seams.h"

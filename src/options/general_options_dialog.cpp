@@ -1,6 +1,6 @@
 #include "options/general_options_dialog.h"
 
-#include "app/private_messages.h"
+#include "messages/private_messages.h"
 #include "options/fixed_region_rules.h"
 #include "region/region_window.h"
 #include "resources/resource_ids.h"

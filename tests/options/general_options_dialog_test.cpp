@@ -1,5 +1,5 @@
 #include "options/general_options_dialog.h"
-#include "app/private_messages.h"
+#include "messages/private_messages.h"
 #include "region/region_window.h"
 #include "resources/resource_ids.h"
 #include "settings/app_settings.h"

@@ -4,6 +4,7 @@
 #include "app/convert_progress_dialog.h"
 #include "app/main_commands.h"
 #include "app/recording_completion.h"
+#include "audio/audio_capture.h"
 #include "controls/image_button.h"
 #include "region/flashing_frame.h"
 #include "region/region_window.h"
@@ -66,4 +67,5 @@ private:
     CRecordingCompletion m_completion{m_progress};
     std::unique_ptr<CRegionWindow> m_regionWindow;
     std::unique_ptr<CFlashingFrame> m_flashingFrame;
+    CAudioCapture m_audio;
 };

@@ -6,6 +6,7 @@
 
 namespace {
 constexpr std::int32_t kFallbackBit = 16; // 22.05 kHz mono 8-bit
+constexpr int kFewestWaveBuffers = 3;
 
 // 22.05 kHz first, then 11.025 kHz, then 44.1 kHz.
 constexpr std::array<std::int32_t, 12> kPreference = {128, 16, 32, 64, 1, 4, 2, 8, 256, 1024, 512, 2048};
@@ -82,4 +83,10 @@ std::string AudioFormatDetailText(std::int64_t samplesPerSecond, std::int64_t bi
     text += channels == 1 ? "Mono" : "Stereo";
     text += "      " + std::to_string(averageBytesPerSecond) + " Bytes/sec";
     return text;
+}
+
+int WaveBuffersToQueue(std::int32_t samplesPerSecond)
+{
+    const int forOneSecond = samplesPerSecond > 0 ? (samplesPerSecond + kWaveBufferFrames - 1) / kWaveBufferFrames : 0;
+    return std::max(forOneSecond, kFewestWaveBuffers);
 }

@@ -38,3 +38,10 @@ bool MpegLayer3Applies(std::int32_t samplesPerSecond, std::int32_t channels, std
 // "22050 Hz, 16 Bit, Stereo      88200 Bytes/sec"; the bit part is left out for 0 bits.
 std::string AudioFormatDetailText(std::int64_t samplesPerSecond, std::int64_t bitsPerSample, std::int64_t channels,
                                   std::int64_t averageBytesPerSecond);
+
+// Sample frames in each buffer handed to the wave input device.
+constexpr std::int32_t kWaveBufferFrames = 1000;
+
+// Buffers to queue at the device: a second of sound, and never fewer than 3, so that a main
+// thread busy for a moment (a few hundred milliseconds of work) loses none of it.
+int WaveBuffersToQueue(std::int32_t samplesPerSecond);

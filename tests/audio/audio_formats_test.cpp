@@ -153,7 +153,7 @@ TEST(AudioFormats, ValidationKeepsAReachableFormatAndReplacesOthers)
     const Case cases[] = {
         {suggested.wFormatTag, suggested.nChannels, suggested.nSamplesPerSec, suggested.wBitsPerSample, true},
         {WAVE_FORMAT_PCM, 2, 22050, 16, true},
-        {WAVE_FORMAT_PCM, 2, 44100, 16, false},  // the recording is 22.05 kHz
+        {WAVE_FORMAT_ADPCM, 2, 22050, 16, false}, // ADPCM has 4-bit samples
         {0x7777, 2, 22050, 16, false},           // no codec knows the tag
     };
     for (const Case& c : cases) {

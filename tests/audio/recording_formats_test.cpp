@@ -75,3 +75,13 @@ TEST(RecordingFormats, DetailTexts)
     EXPECT_EQ(AudioFormatDetailText(4294967295LL, 65535, 3, 4294967295LL),
               "4294967295 Hz, 65535 Bit, Stereo      4294967295 Bytes/sec");
 }
+
+TEST(RecordingFormats, AboutASecondOfBuffersIsQueued)
+{
+    EXPECT_EQ(WaveBuffersToQueue(11025), 12);
+    EXPECT_EQ(WaveBuffersToQueue(22050), 23);
+    EXPECT_EQ(WaveBuffersToQueue(44100), 45);
+    EXPECT_EQ(WaveBuffersToQueue(1000), 3);
+    EXPECT_EQ(WaveBuffersToQueue(0), 3);
+    EXPECT_EQ(WaveBuffersToQueue(-5), 3);
+}

@@ -60,6 +60,7 @@ bool QueueAtDevice(WAVEHDR& header)
     }
     return true;
 }
+
 // Some devices (Wine's over PulseAudio: about 1.1 s) deliver nothing for a while after they
 // start. What they missed becomes silence, so that the sound keeps time with the movie.
 void WriteLateStartSilence(DWORD firstBufferBytes)
@@ -111,14 +112,7 @@ int OpenWaveInput(const WAVEFORMATEX* format)
 {
     AppSettings& settings = Settings();
     if (format) {
-        WAVEFORMATEX& record = settings.g_recordformat;
-        record.wFormatTag = format->wFormatTag;
-        record.nChannels = format->nChannels;
-        record.nSamplesPerSec = format->nSamplesPerSec;
-        record.nAvgBytesPerSec = format->nAvgBytesPerSec;
-        record.nBlockAlign = format->nBlockAlign;
-        record.wBitsPerSample = format->wBitsPerSample;
-        record.cbSize = format->cbSize;
+        settings.g_recordformat = *format;
     }
     {
         std::lock_guard lock(g_deviceLock);

@@ -8,7 +8,105 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <cwchar>
+
 namespace {
+constexpr WORD kMpegLayer3 = 0x55;
+
+// The driver side of the compression manager, which the SDK headers here leave out.
+constexpr UINT kAcmDriverMessages = DRV_USER + 0x2000;
+constexpr UINT ACMDM_DRIVER_DETAILS = kAcmDriverMessages + 10;
+constexpr UINT ACMDM_FORMATTAG_DETAILS = kAcmDriverMessages + 25;
+constexpr UINT ACMDM_FORMAT_SUGGEST = kAcmDriverMessages + 27;
+struct ACMDRVFORMATSUGGEST {
+    DWORD cbStruct;
+    DWORD fdwSuggest;
+    LPWAVEFORMATEX pwfxSrc;
+    DWORD cbwfxSrc;
+    LPWAVEFORMATEX pwfxDst;
+    DWORD cbwfxDst;
+};
+
+// An audio codec of the test's own, added to the compression manager while it lives.
+class AnyPcmToMpegLayer3 {
+public:
+    AnyPcmToMpegLayer3()
+    {
+        m_added = acmDriverAddA(&m_id, GetModuleHandleA(nullptr), reinterpret_cast<LPARAM>(&Procedure), 0,
+                                ACM_DRIVERADDF_FUNCTION | ACM_DRIVERADDF_LOCAL) == MMSYSERR_NOERROR;
+    }
+    ~AnyPcmToMpegLayer3()
+    {
+        if (m_added) {
+            acmDriverRemove(m_id, 0);
+        }
+    }
+    bool Added() const { return m_added; }
+
+private:
+    static constexpr DWORD kFormatSize = sizeof(WAVEFORMATEX) + 12;
+
+    static LRESULT CALLBACK Procedure(DWORD_PTR, HDRVR, UINT message, LPARAM first, LPARAM second)
+    {
+        switch (message) {
+        case DRV_LOAD:
+        case DRV_FREE:
+        case DRV_ENABLE:
+        case DRV_DISABLE:
+        case DRV_OPEN:
+        case DRV_CLOSE:
+            return 1;
+        case ACMDM_DRIVER_DETAILS: {
+            auto* details = reinterpret_cast<ACMDRIVERDETAILSW*>(first);
+            details->fccType = ACMDRIVERDETAILS_FCCTYPE_AUDIOCODEC;
+            details->fdwSupport = ACMDRIVERDETAILS_SUPPORTF_CODEC;
+            details->cFormatTags = 2;
+            wcscpy(details->szShortName, L"Test MP3");
+            wcscpy(details->szLongName, L"Test MPEG Layer-3 codec");
+            return MMSYSERR_NOERROR;
+        }
+        case ACMDM_FORMATTAG_DETAILS: {
+            auto* details = reinterpret_cast<ACMFORMATTAGDETAILSW*>(first);
+            const DWORD query = static_cast<DWORD>(second) & ACM_FORMATTAGDETAILSF_QUERYMASK;
+            WORD tag = 0;
+            if (query == ACM_FORMATTAGDETAILSF_INDEX) {
+                tag = details->dwFormatTagIndex == 0 ? WAVE_FORMAT_PCM : kMpegLayer3;
+            } else if (details->dwFormatTag == WAVE_FORMAT_PCM || details->dwFormatTag == kMpegLayer3 ||
+                       (query == ACM_FORMATTAGDETAILSF_LARGESTSIZE && details->dwFormatTag == WAVE_FORMAT_UNKNOWN)) {
+                tag = details->dwFormatTag == WAVE_FORMAT_PCM ? WAVE_FORMAT_PCM : kMpegLayer3;
+            } else {
+                return ACMERR_NOTPOSSIBLE;
+            }
+            details->dwFormatTagIndex = tag == WAVE_FORMAT_PCM ? 0 : 1;
+            details->dwFormatTag = tag;
+            details->cbFormatSize = tag == WAVE_FORMAT_PCM ? sizeof(PCMWAVEFORMAT) : kFormatSize;
+            details->fdwSupport = ACMDRIVERDETAILS_SUPPORTF_CODEC;
+            details->cStandardFormats = 1;
+            wcscpy(details->szFormatTag, tag == WAVE_FORMAT_PCM ? L"PCM" : L"MPEG Layer-3");
+            return MMSYSERR_NOERROR;
+        }
+        case ACMDM_FORMAT_SUGGEST: {
+            auto* suggest = reinterpret_cast<ACMDRVFORMATSUGGEST*>(first);
+            const WAVEFORMATEX* source = suggest->pwfxSrc;
+            WAVEFORMATEX* destination = suggest->pwfxDst;
+            if (source->wFormatTag != WAVE_FORMAT_PCM || !(suggest->fdwSuggest & ACM_FORMATSUGGESTF_WFORMATTAG) ||
+                destination->wFormatTag != kMpegLayer3 || suggest->cbwfxDst < kFormatSize) {
+                return ACMERR_NOTPOSSIBLE;
+            }
+            std::memset(destination, 0, kFormatSize);
+            *destination = {kMpegLayer3, source->nChannels, source->nSamplesPerSec, 4000, 1, 0, 12};
+            return MMSYSERR_NOERROR;
+        }
+        default:
+            return MMSYSERR_NOTSUPPORTED;
+        }
+    }
+
+    HACMDRIVERID m_id = nullptr;
+    bool m_added = false;
+};
+
 // A set of format values of its own, like a dialog's working copy.
 struct WorkingFormats {
     std::int32_t deviceId = -1;
@@ -110,32 +208,48 @@ TEST(AudioFormats, RecordingFormatFollowsTheDevice)
     EXPECT_EQ(working.waveinselected, preferred.bit);
 }
 
-TEST(AudioFormats, SuggestionTriesMpegLayer3ThenAdpcmThenPcm)
+TEST(AudioFormats, SuggestionPrefersMpegLayer3ThenAdpcm)
 {
+    // A codec that makes MPEG Layer-3 from any PCM: where it is not chosen, it was not asked.
+    AnyPcmToMpegLayer3 mp3;
+    ASSERT_TRUE(mp3.Added());
     struct Case {
         std::int32_t rate, channels, bits;
+        WORD tag;
     };
-    for (const Case c : {Case{22050, 2, 16}, Case{11025, 1, 8}, Case{44100, 2, 16}}) {
+    const Case cases[] = {
+        {22050, 2, 16, kMpegLayer3}, {22050, 2, 8, kMpegLayer3},      {11025, 1, 8, WAVE_FORMAT_ADPCM},
+        {22050, 1, 16, WAVE_FORMAT_ADPCM}, {44100, 2, 16, WAVE_FORMAT_ADPCM},
+    };
+    for (const Case& c : cases) {
         WorkingFormats working;
         working.rate = c.rate;
         working.channels = c.channels;
         working.bits = c.bits;
         SuggestCompressedFormat(working.Set());
-        WORD expected = 0;
-        if (MpegLayer3Applies(c.rate, c.channels, c.bits) && CanSuggest(working.record, 0x55)) {
-            expected = 0x55;
-        } else if (CanSuggest(working.record, WAVE_FORMAT_ADPCM)) {
-            expected = WAVE_FORMAT_ADPCM;
-        } else if (CanSuggest(working.record, WAVE_FORMAT_PCM)) {
-            expected = WAVE_FORMAT_PCM;
-        }
-        ASSERT_EQ(working.compression, expected != 0 ? 1 : 0);
-        DWORD largest = 0;
-        ASSERT_EQ(acmMetrics(nullptr, ACM_METRIC_MAX_SIZE_FORMAT, &largest), static_cast<MMRESULT>(MMSYSERR_NOERROR));
-        EXPECT_EQ(working.compressedSize, largest);
-        EXPECT_EQ(working.Compressed().wFormatTag, expected) << c.rate;
+        EXPECT_EQ(working.compression, 1);
+        EXPECT_EQ(working.Compressed().wFormatTag, c.tag) << c.rate << " " << c.channels << " " << c.bits;
         EXPECT_EQ(working.Compressed().nSamplesPerSec, static_cast<DWORD>(c.rate));
+        EXPECT_EQ(working.Compressed().nChannels, c.channels);
     }
+}
+
+TEST(AudioFormats, SuggestionOnThisPlatform)
+{
+    WorkingFormats working;
+    SuggestCompressedFormat(working.Set());
+    DWORD largest = 0;
+    ASSERT_EQ(acmMetrics(nullptr, ACM_METRIC_MAX_SIZE_FORMAT, &largest), static_cast<MMRESULT>(MMSYSERR_NOERROR));
+    EXPECT_EQ(working.compressedSize, largest);
+    EXPECT_EQ(working.compression, 1);
+    const WAVEFORMATEX suggested = working.Compressed();
+    if (!CanSuggest(working.record, kMpegLayer3)) {
+        // Wine's audio compression manager has no MPEG Layer-3 encoder.
+        EXPECT_EQ(suggested.wFormatTag, WAVE_FORMAT_ADPCM);
+        EXPECT_EQ(suggested.wBitsPerSample, 4);
+    }
+    EXPECT_EQ(suggested.nSamplesPerSec, 22050u);
+    EXPECT_EQ(suggested.nChannels, 2);
 }
 
 TEST(AudioFormats, ValidationKeepsAReachableFormatAndReplacesOthers)

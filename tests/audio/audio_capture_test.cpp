@@ -14,46 +14,17 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <cmath>
-#include <thread>
 
 namespace {
 constexpr int kTone = 440;
 
-// The main window's part in a recording: start, data, end.
-struct SoundWindow {
-    SoundWindow()
-    {
-        WNDCLASSA cls{};
-        cls.lpfnWndProc = &Procedure;
-        cls.hInstance = GetModuleHandleA(nullptr);
-        cls.lpszClassName = "FramelarkSoundTest";
-        RegisterClassA(&cls);
-        window = CreateWindowExA(0, cls.lpszClassName, "Framelark", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr,
-                                 cls.hInstance, nullptr);
+// The main window's part in the capture.
+void PassSoundToCapture(UINT message, WPARAM, LPARAM lParam)
+{
+    if (message == MM_WIM_DATA) {
+        OnWaveInData(reinterpret_cast<WAVEHDR*>(lParam));
     }
-    ~SoundWindow() { DestroyWindow(window); }
-
-    static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-    {
-        if (message == MM_WIM_DATA) {
-            OnWaveInData(reinterpret_cast<WAVEHDR*>(lParam));
-            return 0;
-        }
-        if (message == WM_USER_RECORDSTART_MSG) {
-            OnRecordStart();
-            return 0;
-        }
-        if (message == WM_USER_GENERIC_MSG || message == WM_USER_RECORDINTERRUPTED_MSG) {
-            ++ended;
-            return 0;
-        }
-        return DefWindowProcA(window, message, wParam, lParam);
-    }
-
-    HWND window = nullptr;
-    static inline std::atomic<int> ended{0};
-};
+}
 
 // The real capture, timed: sound is expected from the device's start to the end of recording.
 struct TimedCapture : IAudioCapture {
@@ -73,7 +44,7 @@ struct TimedCapture : IAudioCapture {
 // One recording of a 160 x 120 region; `during` runs the recording's main thread and returns
 // the milliseconds of it that were paused.
 struct Recording {
-    SoundWindow window;
+    RecordingWindow window;
     TimedCapture capture;
     DWORD stopped = 0;
 
@@ -82,7 +53,8 @@ struct Recording {
         RegisterPrivateMessages();
         UsePlainCaptureSettings();
         AppSettings& s = Settings();
-        s.g_mainwindow = window.window;
+        s.g_mainwindow = window.hwnd();
+        window.onMessage = &PassSoundToCapture;
         s.recordaudio = recordaudio;
         s.timelapse = 50;
         s.frames_per_second = 20;
@@ -90,14 +62,13 @@ struct Recording {
         s.g_capturerect = {0, 0, 159, 119};
         s.g_tempwavfile.clear();
         Seams().audio = &capture;
-        SoundWindow::ended = 0;
         OnRecordStart();
         const DWORD paused = during();
         UninstallMouseHook();
         s.g_paused = 0;
         s.g_isrecording = 0;
         stopped = timeGetTime();
-        EXPECT_TRUE(PumpUntil([] { return SoundWindow::ended == 1; }, 15000));
+        EXPECT_TRUE(PumpUntil([this] { return window.Count(WM_USER_GENERIC_MSG) + window.Count(WM_USER_RECORDINTERRUPTED_MSG) == 1; }, 15000));
         PumpFor(100);
         Seams().audio = nullptr;
         DeleteFileA(s.g_tempmoviepath.c_str());
@@ -207,16 +178,17 @@ TEST_F(AudioRecording, WithoutRecordAudioNoSoundFileIsMade)
 
 TEST(AudioCapture, StrayDataNotificationsAreIgnored)
 {
-    SoundWindow window;
-    Settings().g_mainwindow = window.window;
+    RecordingWindow window;
+    window.onMessage = &PassSoundToCapture;
     WAVEHDR stranger{};
     char bytes[16] = {};
     stranger.lpData = bytes;
     stranger.dwBufferLength = sizeof(bytes);
     stranger.dwBytesRecorded = sizeof(bytes);
-    PostMessageA(window.window, MM_WIM_DATA, 0, reinterpret_cast<LPARAM>(&stranger));
-    PostMessageA(window.window, MM_WIM_DATA, 0, 0x1234);
+    PostMessageA(window.hwnd(), MM_WIM_DATA, 0, reinterpret_cast<LPARAM>(&stranger));
+    PostMessageA(window.hwnd(), MM_WIM_DATA, 0, 0x1234);
     PumpFor(50);
+    EXPECT_EQ(window.Count(MM_WIM_DATA), 2);
     EXPECT_EQ(stranger.dwFlags, 0u);
     EXPECT_EQ(QueuedWaveBuffers(), 0);
 }

@@ -1,4 +1,4 @@
-# framelark_add_test(NAME SOURCES ... [WINDOWS] [SCREEN] [LIBS ...] [LABELS ...])
+# framelark_add_test(NAME SOURCES ... [WINDOWS] [SCREEN] [LIBS ...] [LABELS ...] [ENVIRONMENT change])
 # WINDOWS tests need the Win32 code and run only in the windows preset (under Wine when
 # cross-compiling); the others are portable and run in both presets. SCREEN tests read the screen
 # or move the pointer, so they run one at a time.
@@ -16,7 +16,7 @@ if(NOT TARGET gtest)
 endif()
 
 function(framelark_add_test name)
-  cmake_parse_arguments(T "WINDOWS;SCREEN" "" "SOURCES;LIBS;LABELS" ${ARGN})
+  cmake_parse_arguments(T "WINDOWS;SCREEN" "ENVIRONMENT" "SOURCES;LIBS;LABELS" ${ARGN})
   if(T_WINDOWS AND NOT WIN32)
     return()
   endif()
@@ -31,13 +31,16 @@ function(framelark_add_test name)
   else()
     list(APPEND labels host)
   endif()
-  set(lock)
+  set(extra)
   if(T_SCREEN)
-    set(lock RESOURCE_LOCK framelark_screen)
+    set(extra RESOURCE_LOCK framelark_screen)
+  endif()
+  if(T_ENVIRONMENT)
+    list(APPEND extra ENVIRONMENT_MODIFICATION "${T_ENVIRONMENT}")
   endif()
   gtest_discover_tests(${name}
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 120
     TEST_PREFIX "${CMAKE_SYSTEM_NAME}."
-    PROPERTIES LABELS "${labels}" TIMEOUT 300 ${lock})
+    PROPERTIES LABELS "${labels}" TIMEOUT 300 ${extra})
 endfunction()

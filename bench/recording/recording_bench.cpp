@@ -4,7 +4,7 @@
 //   recording_bench animate <seconds>
 //   recording_bench grab <width> <height> <count>     the frame grab alone
 //   recording_bench write <width> <height> <count>    grab, then the movie write alone
-#include "app/private_messages.h"
+#include "messages/private_messages.h"
 #include "codec/video1_install.h"
 #include "recording/frame_grab.h"
 #include "recording/movie_writer.h"

@@ -4,10 +4,25 @@
 
 #include <windowsx.h>
 
+namespace {
+constexpr COLORREF kLinkBlue = RGB(0, 0, 255);
+}
+
 CAboutDialog::CAboutDialog() : CDialog(IDD_ABOUTBOX) {}
 
-// The link line (control 1083) becomes a link label when that control exists; until then it is
-// plain text.
+BOOL CAboutDialog::OnInitDialog()
+{
+    SetDlgItemTextA(hwnd(), IDC_ABOUTLINK, kProductWebSite);
+    if (m_link.AttachTo(hwnd(), IDC_ABOUTLINK)) {
+        m_link.SetLink(true, false);
+        m_link.SetColour(kLinkBlue);
+        m_link.SetUnderline(true);
+        m_link.SetLinkCursor(LoadCursorA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDC_LINKCURSOR)));
+        m_link.SetLinkTarget(kProductWebSite);
+    }
+    return TRUE;
+}
+
 INT_PTR CAboutDialog::HandleMessage(UINT message, WPARAM, LPARAM lParam)
 {
     if (message == WM_LBUTTONDOWN) {

@@ -1,5 +1,6 @@
 #pragma once
-// The About box: banner, version and the product's web address; dragged by its face.
+// The About box: banner, version and the product's web address as a link; dragged by its face.
+#include "controls/link_label.h"
 #include "win/window_base.h"
 
 constexpr char kProductWebSite[] = "https://framelark.example/";
@@ -9,7 +10,11 @@ public:
     CAboutDialog();
 
 protected:
+    BOOL OnInitDialog() override;
     INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+private:
+    CLinkLabel m_link;
 };
 
 // Posts a caption click at the point, so that the user drags the window by any point of its face.

@@ -1,5 +1,5 @@
 #include "app/main_dialog.h"
-#include "app/private_messages.h"
+#include "messages/private_messages.h"
 
 #include <commctrl.h>
 

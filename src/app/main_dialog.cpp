@@ -1,9 +1,10 @@
 #include "app/main_dialog.h"
 
 #include "app/about_dialog.h"
-#include "app/hook_library.h"
+#include "app/help.h"
+#include "messages/hook_library.h"
 #include "app/hotkeys.h"
-#include "app/private_messages.h"
+#include "messages/private_messages.h"
 #include "audio/audio_capture.h"
 #include "audio/audio_formats.h"
 #include "codec/video1_install.h"
@@ -111,8 +112,10 @@ BOOL CMainDialog::OnInitDialog()
     SendMessageA(hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_icon));
     SendMessageA(hwnd(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_icon));
 
-    // Seam: the tray icon (identifier and menu 176, callback 0x40A, icon 262, tooltip "Framelark").
-    // When it cannot be added the program runs on without one.
+    // When the icon cannot be added the program runs on without one.
+    m_tray.AddToTray(hwnd(), kTrayIconMessage, kTitle, nullptr, IDR_TRAYMENU);
+    m_tray.ChangeTrayIcon(IDI_TRAY);
+    m_tray.ChangeTrayTip(kTitle);
 
     g_skincursor = LoadCursorA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDC_SKINCURSOR));
     SetWindowPos(hwnd(), nullptr, 200, 200, kFaceWidth, kFaceHeight, SWP_NOZORDER | SWP_NOREDRAW | SWP_NOACTIVATE);
@@ -306,7 +309,7 @@ bool CMainDialog::OnCommand(WORD id, WORD, HWND)
         ShowAbout();
         return true;
     case IDC_HELPFILE:
-        OpenWithShell(hwnd(), GetProgramDirectory() + "\\help.chm");
+        OpenHelp(hwnd(), GetProgramDirectory());
         return true;
     case IDC_WEBSITE:
         OpenWithShell(hwnd(), kProductWebSite);
@@ -411,6 +414,8 @@ void CMainDialog::Shutdown()
         SettingsFiles().saveOrForget();
     }
     UninstallKeyHook();
+    // While the window still exists: the shell finds the icon by its owner.
+    m_tray.RemoveFromTray();
     // The region window takes the bitmap under its label with it.
     Seams().regionSelection = nullptr;
     m_regionWindow.reset();
@@ -456,6 +461,9 @@ INT_PTR CMainDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         OnHotkey(*this, wParam, lParam);
         return Result(0);
     }
+    if (m_tray.HandleOwnerMessage(message, wParam, lParam)) {
+        return Result(0);
+    }
     switch (message) {
     case WM_PAINT:
         OnPaint();
@@ -488,9 +496,6 @@ INT_PTR CMainDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_TIMER:
         OnFirstTick(wParam);
         return FALSE;
-    case kTrayIconMessage:
-        // Seam: the tray icon's events.
-        return Result(0);
     case kWaveInDataMessage:
         OnWaveInData(reinterpret_cast<WAVEHDR*>(lParam));
         return Result(0);

@@ -4,8 +4,9 @@
 #include "app/convert_progress_dialog.h"
 #include "app/main_commands.h"
 #include "app/recording_completion.h"
-#include "audio/audio_capture.h"
+#include "app/system_tray.h"
 #include "controls/image_button.h"
+#include "recording/recording_audio.h"
 #include "region/flashing_frame.h"
 #include "region/region_window.h"
 #include "win/handles.h"
@@ -63,6 +64,7 @@ private:
     bool m_ending = false;
     GdiBitmap m_skin;
     std::array<CImageButton, 12> m_buttons;
+    CSystemTray m_tray;
     CConvertProgressDialog m_progress;
     CRecordingCompletion m_completion{m_progress};
     std::unique_ptr<CRegionWindow> m_regionWindow;

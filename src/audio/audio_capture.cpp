@@ -228,15 +228,3 @@ int QueuedWaveBuffers()
 {
     return g_queuedbuffers;
 }
-
-void CAudioCapture::Start()
-{
-    StartAudioRecording();
-    OpenWaveInput(&Settings().g_recordformat);
-}
-
-void CAudioCapture::Stop()
-{
-    StopWaveInput();
-    ReleaseWaveFile();
-}

@@ -5,8 +5,6 @@
 #include <windows.h>
 #include <mmsystem.h>
 
-#include "recording/recording_seams.h"
-
 #include <cstddef>
 
 // Recording thread: builds g_recordformat, picks g_tempwavfile and opens the WAV writer; says so
@@ -35,10 +33,3 @@ void ReleaseWaveFile();
 
 // Buffers handed to the device and not yet returned and freed.
 int QueuedWaveBuffers();
-
-// The recording thread's audio seam.
-class CAudioCapture : public IAudioCapture {
-public:
-    void Start() override;
-    void Stop() override;
-};

@@ -1,6 +1,6 @@
 #include "controls/image_button.h"
 
-#include "app/private_messages.h"
+#include "messages/private_messages.h"
 #include "controls/window_region.h"
 #include "resources/resource_ids.h"
 

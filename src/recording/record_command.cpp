@@ -1,7 +1,7 @@
 #include "recording/record_command.h"
 
-#include "app/hook_library.h"
-#include "app/private_messages.h"
+#include "messages/hook_library.h"
+#include "messages/private_messages.h"
 #include "recording/recording.h"
 #include "recording/recording_seams.h"
 #include "resources/resource_ids.h"

@@ -1,6 +1,6 @@
 #include "recording/recording.h"
 
-#include "app/private_messages.h"
+#include "messages/private_messages.h"
 #include "recording/autopan.h"
 #include "recording/autopan_step.h"
 #include "recording/capture_loop.h"

@@ -1,6 +1,6 @@
 #include "app/recording_completion.h"
 
-#include "app/private_messages.h"
+#include "messages/private_messages.h"
 #include "resources/resource_ids.h"
 #include "settings/app_settings.h"
 #include "win/directories.h"

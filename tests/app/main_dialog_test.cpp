@@ -1,5 +1,5 @@
 #include "app/main_dialog.h"
-#include "app/private_messages.h"
+#include "messages/private_messages.h"
 #include "common/fourcc.h"
 #include "recording/recording_seams.h"
 #include "region/region_window.h"
@@ -123,6 +123,9 @@ protected:
         dialog = new CMainDialog; // left to the process's end, for the same reason
         ASSERT_TRUE(dialog->CreateModeless(nullptr));
         iconicAtStart = IsIconic(dialog->hwnd()) != 0;
+        // Read before any message is pumped: from then on the buttons switch it as the pointer, left
+        // anywhere by earlier screen tests, passes over them.
+        skinCursorAtStart = g_skincursor;
         PumpMessages(400, dialog->hwnd());
     }
 
@@ -172,6 +175,7 @@ protected:
 
     static inline CMainDialog* dialog = nullptr;
     static inline bool iconicAtStart = false;
+    static inline HCURSOR skinCursorAtStart = nullptr;
     static inline bool systemVideo1Compresses = false;
 };
 
@@ -213,7 +217,7 @@ TEST_F(MainDialogTest, InitialisationSetsTheSharedState)
     EXPECT_EQ(settings.savedir, GetProgramDirectory());
     EXPECT_EQ(settings.cursordir, GetWindowsDirectoryPath() + "\\cursors");
     EXPECT_EQ(settings.g_capturebits, 32); // the test display is 24-bit, seen as 32
-    EXPECT_EQ(g_skincursor, LoadCursorA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDC_SKINCURSOR)));
+    EXPECT_EQ(skinCursorAtStart, LoadCursorA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDC_SKINCURSOR)));
     EXPECT_TRUE(Video1Compresses());
     EXPECT_EQ(settings.g_screenwidth, GetSystemMetrics(SM_CXSCREEN));
     EXPECT_EQ(settings.g_screenheight, GetSystemMetrics(SM_CYSCREEN));

@@ -2,10 +2,11 @@
 // 440 Hz tone plays into it: the temporary WAV file must hold the recording, without its pauses.
 #include "audio/audio_capture.h"
 
-#include "app/hook_library.h"
-#include "app/private_messages.h"
 #include "audio/audio_formats.h"
+#include "messages/hook_library.h"
+#include "messages/private_messages.h"
 #include "recording/record_command.h"
+#include "recording/recording_audio.h"
 #include "settings/app_settings.h"
 #include "sound_analysis.h"
 #include "test_support.h"

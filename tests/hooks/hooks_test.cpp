@@ -1,6 +1,6 @@
-#include "app/hook_library.h"
+#include "messages/hook_library.h"
 
-#include "app/private_messages.h"
+#include "messages/private_messages.h"
 #include "../recording/test_support.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 #include "recording/recording.h"
 
-#include "app/hook_library.h"
-#include "app/private_messages.h"
+#include "messages/hook_library.h"
+#include "messages/private_messages.h"
 #include "recording/movie_writer.h"
 #include "recording/record_command.h"
 #include "recording/recording_seams.h"

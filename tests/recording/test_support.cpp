@@ -1,6 +1,6 @@
 #include "test_support.h"
 
-#include "app/private_messages.h"
+#include "messages/private_messages.h"
 #include "settings/app_settings.h"
 
 #include <cstdlib>

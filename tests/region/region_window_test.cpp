@@ -1,7 +1,7 @@
 #include "region/region_window.h"
 
 #include "app/hotkeys.h"
-#include "app/private_messages.h"
+#include "messages/private_messages.h"
 #include "settings/app_settings.h"
 
 #include <gtest/gtest.h>

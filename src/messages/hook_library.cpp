@@ -1,4 +1,4 @@
-#include "app/hook_library.h"
+#include "messages/hook_library.h"
 
 #include "win/directories.h"
 

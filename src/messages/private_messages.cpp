@@ -1,4 +1,4 @@
-#include "app/private_messages.h"
+#include "messages/private_messages.h"
 
 UINT WM_USER_RECORDSTART_MSG = 0;
 UINT WM_USER_RECORDINTERRUPTED_MSG = 0;

@@ -228,9 +228,9 @@ void ForgetAudioFormat(AppSettings& settings, IAudioFormatOperations& audio)
 
 void LoadAudioFormat(AppSettings& settings, const CdataBlock& stored, IAudioFormatOperations& audio)
 {
-    audio.AllocAudioFormatBuffer();
+    const bool allocated = audio.AllocAudioFormatBuffer();
     const std::size_t room = std::min<std::size_t>(settings.cbwfx, settings.g_audioformat.size());
-    if (!stored.whole || stored.bytes.size() > room || !HoldsWholeWaveFormat(stored.bytes)) {
+    if (!allocated || !stored.whole || stored.bytes.size() > room || !HoldsWholeWaveFormat(stored.bytes)) {
         ForgetAudioFormat(settings, audio);
         return;
     }

@@ -14,7 +14,7 @@ public:
     virtual void CheckRecordingFormat() = 0;
     virtual void SuggestCompressedFormat() = 0;
     virtual void ValidateCompressedFormat() = 0;
-    virtual void AllocAudioFormatBuffer() = 0;
+    virtual bool AllocAudioFormatBuffer() = 0; // true when g_audioformat exists
 };
 
 // Never fails: what cannot be read keeps its value. Also completes a save that was cut short.

@@ -277,6 +277,9 @@ void LoadData(AppSettings& settings, const std::string& dataPath, const StoredSe
     const std::optional<std::string> data = ReadFileStart(dataPath, CdataBytesNeeded(lengths, rules));
     if (!data) {
         ForgetAudioFormat(settings, audio);
+        if (!settings.g_compressorstate.valid()) {
+            settings.CompressorStateSize = 0;
+        }
         return;
     }
     const CdataBlocks blocks = SplitCdata(*data, lengths, rules);

@@ -1,27 +1,13 @@
 #include "settings/settings_text.h"
 
+#include "settings_file_table.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
 namespace {
-// The file's lines transcribed by hand, so that the writer is checked against them, not itself.
-const char* const kLineStarts[46] = {
-    "flashingRect=",       "launchPlayer=",       "minimizeOnStart=",       "MouseCaptureMode= ",
-    "capturewidth=",       "captureheight=",      "timelapse=",             "frames_per_second= ",
-    "keyFramesEvery= ",    "compquality= ",       "compfccHandler= ",       "CompressorStateIsFor= ",
-    "CompressorStateSize= ", "g_recordcursor=",   "g_customsel=",           "g_cursortype=",
-    "g_highlightcursor=",  "g_highlightsize=",    "g_highlightshape=",      "g_highlightcolorR=",
-    "g_highlightcolorG=",  "g_highlightcolorB=",  "autopan=",               "maxpan= ",
-    "AudioDeviceID= ",     "cbwfx= ",             "recordaudio= ",          "waveinselected= ",
-    "audio_bits_per_sample= ", "audio_num_channels= ", "audio_samples_per_seconds= ", "bAudioCompression= ",
-    "interleaveFrames= ",  "interleaveFactor= ",  "keyRecordStart= ",       "keyRecordEnd= ",
-    "keyRecordCancel= ",   "g_autoadjust= ",      "g_valueadjust= ",        "savedir=",
-    "cursordir=",          "threadPriority=",     "captureleft= ",          "capturetop= ",
-    "fixedcapture=",       "interleaveUnit= ",
-};
-
 const std::vector<std::int32_t> kDefaults = {1,   1,   0,   1,     320, 240, 5,   200, 200, 7000, 1129730893, 0,
                                              0,   1,   0,   0,     0,   64,  0,   255, 255, 125,  0,          20,
                                              -1,  50,  0,   128,   16,  2,   22050, 1, 1,   100,  118,        119,
@@ -31,16 +17,6 @@ const std::vector<std::int32_t> kChanged = {0,  0,   1,  2,     -640, -480, 1000
                                             -8, 0,   5,  2,     1,    128,  3,    1,  2,   3,    1,          -20,
                                             3,  70,  1,  2048,  8,    1,    44100, 0, 0,   -5,   65,         66,
                                             67, 0,   99, 0,     999,  -2,   -100, -200, 1, 1};
-
-std::string Expected(const std::vector<std::int32_t>& values, const std::string& version = "1.50",
-                     const std::string& end = "\n", std::size_t lines = 46)
-{
-    std::string text = "[Framelark Settings ver" + version + " -- Please do not edit ] " + end + end;
-    for (std::size_t i = 0; i < lines; ++i) {
-        text += kLineStarts[i] + std::to_string(values[i]) + " " + end;
-    }
-    return text;
-}
 
 StoredSettings FromValues(const std::vector<std::int32_t>& values)
 {
@@ -71,7 +47,7 @@ TEST(SettingsText, WritesTheHeaderAndEveryLineByteForByte)
 {
     for (const auto* values : {&kDefaults, &kChanged}) {
         for (const std::string end : {"\n", "\r\n"}) {
-            EXPECT_EQ(FormatSettingsText(FromValues(*values), end), Expected(*values, "1.50", end));
+            EXPECT_EQ(FormatSettingsText(FromValues(*values), end), ExpectedSettingsText(*values, "1.50", end));
         }
     }
 }
@@ -97,7 +73,7 @@ TEST(SettingsText, OlderVersionsHoldFewerLines)
     for (const Case& c : {Case{"1.20", 41, 41}, Case{"1.30", 42, 42}, Case{"1.35", 42, 42}, Case{"1.49", 46, 42},
                           Case{"1.50", 46, 46}, Case{"1.10", 41, 0}, Case{"2", 46, 46}}) {
         StoredSettings read = FromValues(Untouched());
-        const SettingsTextRead result = ReadSettingsText(Expected(kChanged, c.version, "\n", c.linesInFile), read);
+        const SettingsTextRead result = ReadSettingsText(ExpectedSettingsText(kChanged, c.version, "\n", c.linesInFile), read);
         EXPECT_EQ(result.linesRead, c.linesRead) << c.version;
         std::vector<std::int32_t> expected = Untouched();
         std::copy_n(kChanged.begin(), c.linesRead, expected.begin());
@@ -132,7 +108,7 @@ TEST(SettingsText, VersionRulesHoldTheVersionAsASingleNumber)
 
 TEST(SettingsText, ALineThatDoesNotMatchEndsTheReading)
 {
-    const std::string whole = Expected(kChanged);
+    const std::string whole = ExpectedSettingsText(kChanged);
     const auto lineOf = [&](const std::string& key) {
         const std::size_t start = whole.find("\n" + key) + 1;
         return std::pair{start, whole.find('\n', start) + 1 - start};
@@ -178,7 +154,7 @@ TEST(SettingsText, BlanksMatchAnyRunOfWhiteSpace)
         std::string text;
         std::int32_t captureleft;
     };
-    const std::string whole = Expected(kChanged);
+    const std::string whole = ExpectedSettingsText(kChanged);
     std::string spaced = whole;
     for (std::size_t at = spaced.find('\n'); at != std::string::npos; at = spaced.find('\n', at + 4)) {
         spaced.replace(at, 1, "\n \t\n");

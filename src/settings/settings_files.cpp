@@ -149,17 +149,20 @@ void ApplyStoredSettings(const StoredSettings& v, AppSettings& s)
     s.interleaveUnit = v.interleaveUnit;
 }
 
-// A save that stopped before CS.ini took its new place is dropped; one that stopped after it gets
-// its Cdata.ini. Returns the Cdata.ini to read.
+// A save writes Cdata.ini.new, then CS.ini.new, and commits by putting CS.ini.new in CS.ini's place.
+// A pending Cdata.ini.new no older than CS.ini belongs to a committed save and takes its place; any
+// other pending file is what a save left when it stopped. Returns the Cdata.ini to read.
 std::string CompleteInterruptedSave(const SettingsPaths& paths)
 {
-    if (FileExists(paths.pendingText)) {
+    const std::optional<std::uint64_t> pendingData = LastWriteTime(paths.pendingData);
+    const std::optional<std::uint64_t> text = LastWriteTime(paths.text);
+    const bool committed = pendingData && text && !FileExists(paths.pendingText) && *text >= *pendingData;
+    if (committed && !ReplaceWithFile(paths.pendingData, paths.data)) {
+        return paths.pendingData;
+    }
+    if (!committed) {
         DeleteFileA(paths.pendingText.c_str());
         DeleteFileA(paths.pendingData.c_str());
-        return paths.data;
-    }
-    if (FileExists(paths.pendingData) && !ReplaceWithFile(paths.pendingData, paths.data)) {
-        return paths.pendingData;
     }
     return paths.data;
 }
@@ -297,7 +300,8 @@ void LoadData(AppSettings& settings, const std::string& dataPath, const StoredSe
     }
 }
 
-// Everything of a save goes to pending names first, so the previous files stay until all is written.
+// Everything of a save goes to pending names first, so the previous files stay until all is written;
+// CS.ini.new last, so that it is never older than the Cdata.ini.new it goes with.
 bool WritePendingFiles(const AppSettings& settings, const SettingsPaths& paths)
 {
     const std::size_t audioFormatLength = SavedLength(settings.g_audioformat, settings.cbwfx);
@@ -309,9 +313,8 @@ bool WritePendingFiles(const AppSettings& settings, const SettingsPaths& paths)
     const std::string_view stateBytes = BlockBytes(compressorState, compressorStateLength);
 
     const StoredSettings stored = StoreSettings(settings, audioBytes.size(), stateBytes.size());
-    return WriteDurableFile(paths.pendingText, FormatSettingsText(stored, "\r\n")) &&
-           WriteDurableFile(paths.pendingData,
-                            FormatCdata(settings.savedir, settings.cursordir, audioBytes, stateBytes));
+    return WriteDurableFile(paths.pendingData, FormatCdata(settings.savedir, settings.cursordir, audioBytes, stateBytes)) &&
+           WriteDurableFile(paths.pendingText, FormatSettingsText(stored, "\r\n"));
 }
 
 // CCursor.ini changes only when a new cursor file was chosen and copied whole.

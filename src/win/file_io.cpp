@@ -10,6 +10,16 @@ bool FileExists(const std::string& path)
                                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)));
 }
 
+std::optional<std::uint64_t> LastWriteTime(const std::string& path)
+{
+    WIN32_FILE_ATTRIBUTE_DATA attributes{};
+    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &attributes)) {
+        return std::nullopt;
+    }
+    return (static_cast<std::uint64_t>(attributes.ftLastWriteTime.dwHighDateTime) << 32) |
+           attributes.ftLastWriteTime.dwLowDateTime;
+}
+
 std::optional<std::string> ReadFileStart(const std::string& path, std::uint64_t limit)
 {
     const KernelHandle file = OwnFile(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,

@@ -7,6 +7,9 @@
 
 bool FileExists(const std::string& path);
 
+// The file's last write time in 100 ns steps; nothing when it does not exist.
+std::optional<std::uint64_t> LastWriteTime(const std::string& path);
+
 // At most limit bytes from the start of the file; nothing when it cannot be opened.
 std::optional<std::string> ReadFileStart(const std::string& path, std::uint64_t limit);
 

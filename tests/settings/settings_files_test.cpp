@@ -495,8 +495,8 @@ TEST_F(SettingsFiles, ASaveThatFailsHalfWayKeepsThePreviousFiles)
     const std::optional<std::string> text = Read("CS.ini");
     const std::optional<std::string> data = Read("Cdata.ini");
 
-    // Cdata.ini's new bytes cannot be written once CS.ini's are.
-    CreateDirectoryA(Path("Cdata.ini.new").c_str(), nullptr);
+    // CS.ini's new bytes cannot be written once Cdata.ini's are.
+    CreateDirectoryA(Path("CS.ini.new").c_str(), nullptr);
     AppSettings changed;
     Change(changed);
     MessageBoxAnswerer answerer;
@@ -504,8 +504,8 @@ TEST_F(SettingsFiles, ASaveThatFailsHalfWayKeepsThePreviousFiles)
     EXPECT_EQ(answerer.Text(), "Framelark: Error creating .ini config file. Load default settings next time.");
     EXPECT_EQ(Read("CS.ini"), text);
     EXPECT_EQ(Read("Cdata.ini"), data);
-    EXPECT_FALSE(Read("CS.ini.new"));
-    RemoveDirectoryA(Path("Cdata.ini.new").c_str());
+    EXPECT_FALSE(Read("Cdata.ini.new"));
+    RemoveDirectoryA(Path("CS.ini.new").c_str());
 
     AppSettings loaded;
     Load(loaded);
@@ -524,28 +524,36 @@ TEST_F(SettingsFiles, AStartAfterAnInterruptedSaveReadsOneWholePair)
     const std::string newText = *Read("CS.ini");
     const std::string newData = *Read("Cdata.ini");
 
+    // Each state's files in the order they were written.
     struct Case {
         const char* stoppedAfter;
         std::vector<std::pair<std::string, std::string>> files;
         bool readsNew;
     };
     const Case cases[] = {
-        {"part of CS.ini.new", {{"CS.ini", oldText}, {"Cdata.ini", oldData}, {"CS.ini.new", newText.substr(0, 99)}},
+        {"part of Cdata.ini.new", {{"CS.ini", oldText}, {"Cdata.ini", oldData}, {"Cdata.ini.new", newData.substr(0, 9)}},
          false},
-        {"part of Cdata.ini.new",
-         {{"CS.ini", oldText}, {"Cdata.ini", oldData}, {"CS.ini.new", newText}, {"Cdata.ini.new", newData.substr(0, 9)}},
+        {"Cdata.ini.new", {{"CS.ini", oldText}, {"Cdata.ini", oldData}, {"Cdata.ini.new", newData}}, false},
+        {"part of CS.ini.new",
+         {{"CS.ini", oldText}, {"Cdata.ini", oldData}, {"Cdata.ini.new", newData}, {"CS.ini.new", newText.substr(0, 99)}},
          false},
-        {"both written", {{"CS.ini", oldText}, {"Cdata.ini", oldData}, {"CS.ini.new", newText}, {"Cdata.ini.new", newData}},
+        {"both written", {{"CS.ini", oldText}, {"Cdata.ini", oldData}, {"Cdata.ini.new", newData}, {"CS.ini.new", newText}},
          false},
-        {"CS.ini replaced", {{"CS.ini", newText}, {"Cdata.ini", oldData}, {"Cdata.ini.new", newData}}, true},
-        {"both replaced", {{"CS.ini", newText}, {"Cdata.ini", newData}}, true},
+        {"CS.ini replaced", {{"Cdata.ini", oldData}, {"Cdata.ini.new", newData}, {"CS.ini", newText}}, true},
+        {"both replaced", {{"Cdata.ini", newData}, {"CS.ini", newText}}, true},
     };
     for (const Case& c : cases) {
         for (const std::string& name : Names()) {
             DeleteFileA(Path(name).c_str());
         }
+        std::uint64_t written = 0x01DC000000000000ull;
         for (const auto& [name, bytes] : c.files) {
             Write(name, bytes);
+            written += 10'000'000; // a second later
+            const FILETIME time{static_cast<DWORD>(written), static_cast<DWORD>(written >> 32)};
+            KernelHandle file = OwnFile(CreateFileA(Path(name).c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING,
+                                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+            ASSERT_TRUE(SetFileTime(file.get(), nullptr, nullptr, &time));
         }
         AppSettings loaded;
         Load(loaded);

@@ -149,6 +149,24 @@ def close_program(program):
         program.kill()
 
 
+def save_movie(save, folder, name):
+    """Types the movie's name into the Save dialog; returns its path once the movie is written."""
+    g = geometry(save)
+    xdotool("mousemove", g["X"] + g["WIDTH"] // 2, g["Y"] + g["HEIGHT"] // 2)
+    time.sleep(0.3)
+    xdotool("key", "End", "shift+Home")
+    xdotool("type", "Z:" + folder.replace("/", "\\") + "\\" + name)
+    xdotool("key", "Return")
+    movie = os.path.join(folder, name + ".avi")
+    end = time.time() + 30
+    while time.time() < end and not (os.path.exists(movie) and os.path.getsize(movie) > 0):
+        time.sleep(0.3)
+    if not os.path.exists(movie):
+        fail("no movie was saved")
+    time.sleep(1.5)
+    return movie
+
+
 def check_movie(movie, seconds, scratch, shots):
     probe = subprocess.run(["ffprobe", "-v", "error", "-select_streams", "v:0", "-count_frames", "-show_entries",
                             "stream=codec_name,width,height,nb_frames,nb_read_frames,r_frame_rate",
@@ -214,19 +232,7 @@ def run(build, mode):
             return
         if not save:
             fail("no Save dialog after the stop key")
-        g = geometry(save)
-        xdotool("mousemove", g["X"] + g["WIDTH"] // 2, g["Y"] + g["HEIGHT"] // 2)
-        time.sleep(0.3)
-        xdotool("key", "End", "shift+Home")
-        xdotool("type", "Z:" + scratch.replace("/", "\\") + "\\movie")
-        xdotool("key", "Return")
-        movie = os.path.join(scratch, "movie.avi")
-        end = time.time() + 30
-        while time.time() < end and not (os.path.exists(movie) and os.path.getsize(movie) > 0):
-            time.sleep(0.3)
-        if not os.path.exists(movie):
-            fail("no movie was saved")
-        time.sleep(1.5)
+        movie = save_movie(save, scratch, "movie")
         check_movie(movie, seconds, scratch, 6)
         left = [p for p in temp_movies(prefix) if p not in before]
         if left:

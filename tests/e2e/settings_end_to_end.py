@@ -17,11 +17,10 @@ import sys
 import tempfile
 import time
 
-from record_end_to_end import fail, find_window, geometry, start_program, xdotool
+from record_end_to_end import fail, find_window, geometry, save_movie, start_program, xdotool
 
 HEADER = b"[Framelark Settings ver1.50 -- Please do not edit ] \r\n\r\n"
 CLOSE_BUTTON = (348, 19)  # middle of the Close button on the main window's face
-SAVE_FAILED = "Error creating .ini config file. Load default settings next time."
 
 
 def read(scratch, name):
@@ -127,17 +126,7 @@ def hand_edited(build, scratch, prefix):
     save = find_window("^Save to...$", 15)
     if not save:
         fail("no Save dialog after the stop key")
-    g = geometry(save)
-    xdotool("mousemove", g["X"] + g["WIDTH"] // 2, g["Y"] + g["HEIGHT"] // 2)
-    time.sleep(0.3)
-    xdotool("key", "End", "shift+Home")
-    xdotool("type", "Z:" + scratch.replace("/", "\\") + "\\full")
-    xdotool("key", "Return")
-    movie = os.path.join(scratch, "full.avi")
-    end = time.time() + 30
-    while time.time() < end and not (os.path.exists(movie) and os.path.getsize(movie) > 0):
-        time.sleep(0.3)
-    time.sleep(1.5)
+    movie = save_movie(save, scratch, "full")
     probe = subprocess.run(["ffprobe", "-v", "error", "-select_streams", "v:0", "-show_entries", "stream=width,height",
                             "-of", "csv=p=0", movie], capture_output=True, text=True).stdout.strip()
     if probe != "%d,%d" % screen_size():

@@ -63,24 +63,6 @@ TEST(SettingsText, ReadsBackWhatItWrote)
     }
 }
 
-TEST(SettingsText, OlderVersionsHoldFewerLines)
-{
-    struct Case {
-        const char* version;
-        std::size_t linesInFile;
-        std::size_t linesRead;
-    };
-    for (const Case& c : {Case{"1.20", 41, 41}, Case{"1.30", 42, 42}, Case{"1.35", 42, 42}, Case{"1.49", 46, 42},
-                          Case{"1.50", 46, 46}, Case{"1.10", 41, 0}, Case{"2", 46, 46}}) {
-        StoredSettings read = FromValues(Untouched());
-        const SettingsTextRead result = ReadSettingsText(ExpectedSettingsText(kChanged, c.version, "\n", c.linesInFile), read);
-        EXPECT_EQ(result.linesRead, c.linesRead) << c.version;
-        std::vector<std::int32_t> expected = Untouched();
-        std::copy_n(kChanged.begin(), c.linesRead, expected.begin());
-        EXPECT_EQ(ToValues(read), expected) << c.version;
-    }
-}
-
 TEST(SettingsText, VersionRulesHoldTheVersionAsASingleNumber)
 {
     struct Case {

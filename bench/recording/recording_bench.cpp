@@ -110,10 +110,12 @@ void RemoveTimedVideo1()
     ICRemove(ICTYPE_VIDEO, kFourCCVideo1, 0);
 }
 
+bool g_relaunched = false;
+
 // How this process got glibc's heap setting: from its launcher, through the relaunch, or not at all.
 const char* HeapSetting()
 {
-    if (GetEnvironmentVariableA(kRelaunchedByVariable, nullptr, 0) != 0) {
+    if (g_relaunched) {
         return "relaunched";
     }
     return GetEnvironmentVariableA(kFastHeapSettings[0].name, nullptr, 0) != 0 ? "launcher" : "none";
@@ -292,6 +294,7 @@ int WriteOnly(int width, int height, int count)
 
 int main(int argc, char** argv)
 {
+    g_relaunched = GetEnvironmentVariableA(kRelaunchedByVariable, nullptr, 0) != 0;
     if (const std::optional<int> relaunched = RunRelaunchedWithFastHeap()) {
         return *relaunched;
     }

@@ -8,8 +8,8 @@
 #include <string>
 
 namespace {
-// Long enough for a cold Wine to start the new process; after it the relaunch counts as failed.
-constexpr DWORD kStartTimeoutMs = 60000;
+// Long enough for a busy Wine to start the new process; after it the relaunch counts as failed.
+constexpr DWORD kStartTimeoutMs = 30000;
 
 std::optional<std::string> Variable(const char* name)
 {
@@ -59,9 +59,22 @@ std::optional<std::string> LoaderPath()
     return path;
 }
 
+// Whichever process owns this mutex runs the program: the relaunched one from its start to its end,
+// or the first one when it gave up waiting. The relaunched process's end abandons it.
+std::string RunMutexName(const std::string& firstProcess)
+{
+    return "FramelarkRelaunchRun" + firstProcess;
+}
+
 std::string StartedEventName(const std::string& firstProcess)
 {
     return "FramelarkRelaunchStarted" + firstProcess;
+}
+
+bool Owns(HANDLE mutex, DWORD timeoutMs)
+{
+    const DWORD result = WaitForSingleObject(mutex, timeoutMs);
+    return result == WAIT_OBJECT_0 || result == WAIT_ABANDONED;
 }
 
 std::string ProgramPath()
@@ -99,56 +112,66 @@ public:
     }
 };
 
-// Tells the first process that this one has started and takes over.
-void AnnounceStart(const std::string& firstProcess)
+// The relaunched process takes the run over, unless the first one gave up waiting and runs itself.
+bool TakeOverRun(const std::string& firstProcess)
 {
+    // Held until this process ends; the handle is left open on purpose.
+    const HANDLE run = OpenMutexA(SYNCHRONIZE, FALSE, RunMutexName(firstProcess).c_str());
+    if (!run || !Owns(run, 0)) {
+        return false;
+    }
     const KernelHandle started(OpenEventA(EVENT_MODIFY_STATE, FALSE, StartedEventName(firstProcess).c_str()));
     if (started) {
         SetEvent(started.get());
     }
+    // Programs started from here are first processes of their own.
+    SetEnvironmentVariableA(kRelaunchedByVariable, nullptr);
+    return true;
 }
 } // namespace
 
 std::optional<int> RunRelaunchedWithFastHeap()
 {
     if (const std::optional<std::string> firstProcess = Variable(kRelaunchedByVariable)) {
-        AnnounceStart(*firstProcess);
-        return std::nullopt;
+        if (TakeOverRun(*firstProcess)) {
+            return std::nullopt;
+        }
+        return 0; // the first process runs the program
     }
     if (!ShouldRelaunchForHeap(UnderWine(), &Variable)) {
         return std::nullopt;
     }
+    const std::optional<std::string> unixLoader = Variable("WINELOADER");
     const std::optional<std::string> loader = LoaderPath();
-    if (!loader) {
+    if (!unixLoader || !loader) {
         return std::nullopt;
     }
     const std::string self = std::to_string(GetCurrentProcessId());
+    const KernelHandle run(CreateMutexA(nullptr, FALSE, RunMutexName(self).c_str()));
     const KernelHandle started(CreateEventA(nullptr, TRUE, FALSE, StartedEventName(self).c_str()));
-    if (!started) {
+    if (!run || !started) {
         return std::nullopt;
     }
-    std::string commandLine = RelaunchCommandLine(*loader, ProgramPath(), ArgumentsOf(GetCommandLineA()));
+    // The loader finds its own files by the Unix path it is started under.
+    std::string commandLine = RelaunchCommandLine(*unixLoader, ProgramPath(), ArgumentsOf(GetCommandLineA()));
     const std::string folder = CurrentFolder();
     STARTUPINFOA startup{};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION child{};
     {
         const ChildEnvironment environment(self);
-        if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
+        if (!CreateProcessA(loader->c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
                             folder.empty() ? nullptr : folder.c_str(), &startup, &child)) {
             return std::nullopt;
         }
     }
+    // A Unix program started this way comes without a process handle to wait on.
     const KernelHandle process(child.hProcess);
     const KernelHandle thread(child.hThread);
-    const HANDLE waits[] = {started.get(), process.get()};
-    if (WaitForMultipleObjects(2, waits, FALSE, kStartTimeoutMs) != WAIT_OBJECT_0) {
-        // It ended or hung before the program started: run here instead, and only here.
-        TerminateProcess(process.get(), 1);
-        return std::nullopt;
+    if (WaitForSingleObject(started.get(), kStartTimeoutMs) != WAIT_OBJECT_0 && Owns(run.get(), 0)) {
+        return std::nullopt; // it never came: this process runs the program, and the late one will not
     }
-    WaitForSingleObject(process.get(), INFINITE);
-    DWORD exitCode = 0;
-    GetExitCodeProcess(process.get(), &exitCode);
-    return static_cast<int>(exitCode);
+    Owns(run.get(), INFINITE); // until the relaunched process ends
+    ReleaseMutex(run.get());
+    return 0;
 }

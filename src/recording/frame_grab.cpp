@@ -30,7 +30,7 @@ void MarkCapture(bool before, int left, int top, int width, int height)
     }
 }
 
-void DrawCursor(HDC dc, int x, int y)
+void DrawCursor(HDC dc, int x, int y, CCursorHotSpot& hotSpots)
 {
     AppSettings& settings = Settings();
     if (settings.g_highlightcursor == 1) {
@@ -43,14 +43,8 @@ void DrawCursor(HDC dc, int x, int y)
     if (!cursor) {
         return;
     }
-    ICONINFO info{};
-    if (GetIconInfo(cursor, &info)) {
-        x -= static_cast<int>(info.xHotspot);
-        y -= static_cast<int>(info.yHotspot);
-        GdiBitmap mask(info.hbmMask);
-        GdiBitmap color(info.hbmColor);
-    }
-    DrawIcon(dc, x, y, cursor);
+    const POINT hotSpot = hotSpots.Of(cursor);
+    DrawIcon(dc, x - hotSpot.x, y - hotSpot.y, cursor);
 }
 
 HDC ScreenCompatibleDC()
@@ -59,6 +53,22 @@ HDC ScreenCompatibleDC()
     return CreateCompatibleDC(screen.get());
 }
 } // namespace
+
+POINT CCursorHotSpot::Of(HCURSOR cursor)
+{
+    if (cursor == m_cursor) {
+        return m_hotSpot;
+    }
+    m_cursor = cursor;
+    m_hotSpot = POINT{};
+    ICONINFO info{};
+    if (GetIconInfo(cursor, &info)) {
+        m_hotSpot = POINT{static_cast<LONG>(info.xHotspot), static_cast<LONG>(info.yHotspot)};
+        GdiBitmap mask(info.hbmMask);
+        GdiBitmap color(info.hbmColor);
+    }
+    return m_hotSpot;
+}
 
 CFrameBlocks::~CFrameBlocks()
 {
@@ -139,7 +149,7 @@ BITMAPINFOHEADER* CScreenCopy::Grab(int left, int top, bool suppressFeedback, CF
         const StageTimer timer(RecordingStage::Cursor);
         POINT cursor{};
         GetCursorPos(&cursor);
-        DrawCursor(m_memory.get(), cursor.x - left, cursor.y - top);
+        DrawCursor(m_memory.get(), cursor.x - left, cursor.y - top, m_hotSpots);
     }
     BITMAPINFOHEADER* frame = nullptr;
     {

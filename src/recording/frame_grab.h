@@ -39,6 +39,17 @@ struct FrameReleaser {
 };
 using FramePtr = std::unique_ptr<BITMAPINFOHEADER, FrameReleaser>;
 
+// The hot spot of the cursor drawn last. Reading it copies the cursor's two bitmaps, which under
+// Wine costs more than drawing the cursor; (0, 0) when it cannot be read.
+class CCursorHotSpot {
+public:
+    POINT Of(HCURSOR cursor);
+
+private:
+    HCURSOR m_cursor = nullptr;
+    POINT m_hotSpot{};
+};
+
 // The screen copy of one size: its bitmap and drawing context are made once.
 class CScreenCopy {
 public:
@@ -57,6 +68,7 @@ private:
     MemoryDC m_memory;
     GdiBitmap m_bitmap;
     void* m_pixels = nullptr; // the DIB section's rows; null for a palette frame's bitmap
+    CCursorHotSpot m_hotSpots;
 };
 
 // The recording's grabs: one screen copy and recycled frame blocks for all its frames. The loop

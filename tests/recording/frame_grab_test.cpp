@@ -303,8 +303,22 @@ TEST_F(FrameGrab, RecordingGrabsReuseTheirBlockAndCopyEachFrameAfresh)
     EXPECT_EQ(PixelAt(third.get(), 110, 190), RGB(0, 0, 0));
 
     // Autopan moves the grab: the same grabber copies from the new corner.
+    third.reset();
+    second.reset();
     FramePtr moved = grabber.Grab(kLeft + kWidth / 2, kTop);
     ASSERT_TRUE(moved);
     EXPECT_EQ(PixelAt(moved.get(), 0, 0), kWhite);
     EXPECT_EQ(PixelAt(moved.get(), 0, 200), RGB(0, 0, 255));
+    moved.reset();
+
+    // Another cursor brings its own hot spot: the image starts 10 pixels up and left.
+    OwnedCursor offset(SquareCursor(10, 10));
+    ASSERT_TRUE(offset);
+    s.g_cursorhandle.builtIn = offset.get();
+    SetCursorPos(kLeft + 250, kTop + 30);
+    FramePtr shifted = grabber.Grab(kLeft, kTop);
+    ASSERT_TRUE(shifted);
+    EXPECT_EQ(PixelAt(shifted.get(), 240, 20), RGB(0, 0, 0));
+    EXPECT_EQ(PixelAt(shifted.get(), 271, 51), RGB(0, 0, 0));
+    EXPECT_EQ(PixelAt(shifted.get(), 273, 53), kWhite);
 }

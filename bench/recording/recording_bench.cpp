@@ -121,12 +121,11 @@ const char* HeapSetting()
     return GetEnvironmentVariableA(kFastHeapSettings[0].name, nullptr, 0) != 0 ? "launcher" : "none";
 }
 
-void PrintStages(const char* what, long frames)
+void PrintStages(const char* what)
 {
-    const auto ms = RecordingStageMs();
-    const auto per = [frames](double total) { return frames ? total / frames : 0.0; };
-    std::printf("stages %s cpu_ms_per_frame grab=%.2f cursor=%.2f encoder=%.2f writer=%.2f\n", what, per(ms[0]),
-                per(ms[1]), per(ms[2]), per(ms[3]));
+    const auto ms = RecordingStageMsPerFrame();
+    std::printf("stages %s cpu_ms_per_frame grab=%.2f cursor=%.2f encoder=%.2f writer=%.2f (one frame in %d timed)\n",
+                what, ms[0], ms[1], ms[2], ms[3], kStageSampleEvery);
 }
 
 double ProcessorMs()
@@ -220,7 +219,7 @@ int Record(int left, int top, int width, int height, int timelapse, int seconds)
                 width, height, timelapse, HeapSetting(), frames, length, wall, frames / wall, frames ? cpu / frames : 0.0,
                 frames ? cpu * 1e6 / frames / (static_cast<double>(width) * height) : 0.0,
                 Memory().PeakWorkingSetSize / 1024, g_endmessage == WM_USER_GENERIC_MSG ? "complete" : "interrupted");
-    PrintStages("record", frames);
+    PrintStages("record");
     // Frames' worth of memory that the recording added at its peak, and how far the samples spread.
     std::printf("memory_summary frame_kb=%.0f peak_over_start_frames=%.2f sample_spread_frames=%.2f\n",
                 frameBytes / 1024, (static_cast<double>(Memory().PeakWorkingSetSize) - workingSetBefore) / frameBytes,
@@ -239,13 +238,14 @@ int GrabOnly(int width, int height, int count)
     const double cpuStart = ProcessorMs();
     const DWORD start = GetTickCount();
     for (int i = 0; i < count; ++i) {
+        StartStageFrame();
         grabber.Grab(0, 0);
     }
     const DWORD wall = GetTickCount() - start;
     std::printf("grab region=%dx%d bits=%d heap=%s wall_ms_per_frame=%.2f cpu_ms_per_frame=%.2f\n", width, height,
                 Settings().g_capturebits, HeapSetting(), static_cast<double>(wall) / count,
                 (ProcessorMs() - cpuStart) / count);
-    PrintStages("grab", count);
+    PrintStages("grab");
     MeasureRecordingStages(false);
     return 0;
 }
@@ -276,12 +276,13 @@ int WriteOnly(int width, int height, int count)
     const double cpuStart = ProcessorMs();
     const DWORD start = GetTickCount();
     for (int i = 0; i < count; ++i) {
+        StartStageFrame();
         movie.Write(frames[static_cast<std::size_t>(i)].get(), static_cast<std::uint32_t>(i * 8));
     }
     const DWORD wall = GetTickCount() - start;
     std::printf("write region=%dx%d wall_ms_per_frame=%.2f cpu_ms_per_frame=%.2f\n", width, height,
                 static_cast<double>(wall) / count, (ProcessorMs() - cpuStart) / count);
-    PrintStages("write", count);
+    PrintStages("write");
     MeasureRecordingStages(false);
     movie.ReleaseOptions();
     movie.ReleaseMovie();

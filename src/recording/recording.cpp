@@ -6,6 +6,7 @@
 #include "recording/capture_loop.h"
 #include "recording/movie_writer.h"
 #include "recording/recording_seams.h"
+#include "recording/stage_times.h"
 #include "settings/app_settings.h"
 #include "win/directories.h"
 #include "win/handles.h"
@@ -63,7 +64,11 @@ public:
         }
         return {m_left, m_top};
     }
-    FramePtr Grab(int x, int y) { return m_grabber.Grab(x, y); }
+    FramePtr Grab(int x, int y)
+    {
+        StartStageFrame();
+        return m_grabber.Grab(x, y);
+    }
     std::int32_t Write(const FramePtr& frame, std::uint32_t number) { return m_movie.Write(frame.get(), number); }
     void Release(FramePtr& frame) { frame.reset(); }
     void BlankTitle()

@@ -7,6 +7,9 @@
 
 namespace {
 std::atomic<bool> g_measuring{false};
+std::atomic<bool> g_sampling{false}; // the current frame is timed
+std::atomic<std::int64_t> g_frames{0};
+std::atomic<std::int64_t> g_sampledFrames{0};
 std::array<std::atomic<std::int64_t>, kRecordingStages> g_stageTicks{}; // 100 ns units
 
 // The innermost running timer of this thread and when its current share began.
@@ -35,19 +38,31 @@ void MeasureRecordingStages(bool on)
     for (auto& ticks : g_stageTicks) {
         ticks = 0;
     }
+    g_frames = 0;
+    g_sampledFrames = 0;
+    g_sampling = false;
     g_measuring = on;
 }
 
-std::array<double, kRecordingStages> RecordingStageMs()
+void StartStageFrame()
+{
+    g_sampling = g_measuring && g_frames++ % kStageSampleEvery == 0;
+    if (g_sampling) {
+        ++g_sampledFrames;
+    }
+}
+
+std::array<double, kRecordingStages> RecordingStageMsPerFrame()
 {
     std::array<double, kRecordingStages> ms{};
-    for (std::size_t i = 0; i < ms.size(); ++i) {
-        ms[i] = static_cast<double>(g_stageTicks[i].load()) / 10000.0;
+    const std::int64_t frames = g_sampledFrames;
+    for (std::size_t i = 0; i < ms.size() && frames > 0; ++i) {
+        ms[i] = static_cast<double>(g_stageTicks[i].load()) / 10000.0 / static_cast<double>(frames);
     }
     return ms;
 }
 
-StageTimer::StageTimer(RecordingStage stage) : m_timing(g_measuring), m_stage(stage)
+StageTimer::StageTimer(RecordingStage stage) : m_timing(g_measuring && g_sampling), m_stage(stage)
 {
     if (!m_timing) {
         return;

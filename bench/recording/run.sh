@@ -76,8 +76,8 @@ x11grab() { # codec left top width height rate
 }
 
 start_screen 1920x1080
-bench_run launcher grab 1920 1080 60 | tee -a "$log"
-bench_run launcher write 1920 1080 20 | tee -a "$log"
+bench_run launcher grab 1920 1080 161 | tee -a "$log"
+bench_run launcher write 1920 1080 25 | tee -a "$log"
 engine launcher 0 0 1920 1080 5 "$seconds"
 x11grab msvideo1 0 0 1920 1080 200
 x11grab rawvideo 0 0 1920 1080 200
@@ -86,13 +86,13 @@ engine launcher 800 400 320 240 5 "$seconds"
 engine plain 800 400 320 240 5 "$seconds"
 x11grab msvideo1 800 400 320 240 200
 x11grab rawvideo 800 400 320 240 200
-bench_run plain grab 1920 1080 60 | tee -a "$log"
+bench_run plain grab 1920 1080 161 | tee -a "$log"
 echo "long full-screen recording, ${long} s:" | tee -a "$log"
 engine launcher 0 0 1920 1080 5 "$long"
 grep '^memory t=' "$scratch/engine.log" | tee -a "$log"
 
 start_screen 3840x2160
-bench_run launcher grab 3840 2160 30 | tee -a "$log"
+bench_run launcher grab 3840 2160 41 | tee -a "$log"
 engine launcher 0 0 3840 2160 5 "$seconds"
 
 echo "--- summary"

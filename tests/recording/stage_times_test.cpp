@@ -39,13 +39,14 @@ TEST(StageTimes, TimeGoesToTheInnermostStageAndOnlyWhileMeasuring)
         EXPECT_EQ(ms, 0.0);
     }
 
-    // Two timed frames among the frames in between that are not: the figures are per timed frame.
+    // Two timed frames among frames that are not (the first is never timed): the figures are per
+    // timed frame.
     MeasureRecordingStages(true);
-    for (int frame = 0; frame < kStageSampleEvery + 1; ++frame) {
+    for (int frame = 0; frame < kStageSampleEvery + 2; ++frame) {
         StartStageFrame();
         const StageTimer writer(RecordingStage::Writer);
         const StageTimer encoder(RecordingStage::Encoder);
-        Spin(frame % kStageSampleEvery == 0 ? 150 : 20);
+        Spin(frame % kStageSampleEvery == 1 ? 150 : 20);
     }
     const auto ms = RecordingStageMsPerFrame();
     MeasureRecordingStages(false);

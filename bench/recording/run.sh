@@ -40,8 +40,8 @@ bench_run() { # how (launcher | plain) then the bench's arguments
   shift
   [ "$how" = plain ] && prefix=(env -u MALLOC_TRIM_THRESHOLD_ -u MALLOC_TOP_PAD_ -u MALLOC_MMAP_MAX_ -u GLIBC_TUNABLES)
   # A Wine program now and then fails to start at all: one retry, then the run is reported and skipped.
-  "${prefix[@]}" wine "$bench" "$@" </dev/null 2>/dev/null || "${prefix[@]}" wine "$bench" "$@" </dev/null 2>/dev/null ||
-    echo "failed: $how $*"
+  { "${prefix[@]}" wine "$bench" "$@" </dev/null 2>/dev/null || "${prefix[@]}" wine "$bench" "$@" </dev/null 2>/dev/null ||
+    echo "failed: $how $*"; } | tr -d '\r' # Wine's console ends lines with CR LF
 }
 
 engine() { # how left top width height timelapse seconds

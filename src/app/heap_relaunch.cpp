@@ -6,6 +6,8 @@
 #include <windows.h>
 
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace {
 // Long enough for a busy Wine to start the new process; after it the relaunch counts as failed.
@@ -34,17 +36,13 @@ bool UnderWine()
 }
 
 // Wine names its loader by its Unix path in WINELOADER; CreateProcess wants the DOS form.
-std::optional<std::string> LoaderPath()
+std::optional<std::string> DosPath(const std::string& unixPath)
 {
     using ToDosName = WCHAR*(CDECL*)(const char*);
     // Through void (*)() first: FARPROC's own type does not match the export's.
     const auto toDosName = reinterpret_cast<ToDosName>(
         reinterpret_cast<void (*)()>(WineExport("kernel32.dll", "wine_get_dos_file_name")));
-    const std::optional<std::string> unixPath = Variable("WINELOADER");
-    if (!toDosName || !unixPath) {
-        return std::nullopt;
-    }
-    WCHAR* dosName = toDosName(unixPath->c_str());
+    WCHAR* dosName = toDosName ? toDosName(unixPath.c_str()) : nullptr;
     if (!dosName) {
         return std::nullopt;
     }
@@ -97,19 +95,27 @@ public:
     explicit ChildEnvironment(const std::string& firstProcess)
     {
         for (const EnvironmentSetting& setting : kFastHeapSettings) {
-            SetEnvironmentVariableA(setting.name, setting.value);
+            Set(setting.name, setting.value);
         }
-        SetEnvironmentVariableA(kRelaunchedByVariable, firstProcess.c_str());
+        Set(kRelaunchedByVariable, firstProcess.c_str());
     }
     ChildEnvironment(const ChildEnvironment&) = delete;
     ChildEnvironment& operator=(const ChildEnvironment&) = delete;
     ~ChildEnvironment()
     {
-        for (const EnvironmentSetting& setting : kFastHeapSettings) {
-            SetEnvironmentVariableA(setting.name, nullptr);
+        for (const auto& [name, value] : m_before) {
+            SetEnvironmentVariableA(name, value ? value->c_str() : nullptr);
         }
-        SetEnvironmentVariableA(kRelaunchedByVariable, nullptr);
     }
+
+private:
+    void Set(const char* name, const char* value)
+    {
+        m_before.emplace_back(name, Variable(name));
+        SetEnvironmentVariableA(name, value);
+    }
+
+    std::vector<std::pair<const char*, std::optional<std::string>>> m_before;
 };
 
 // The relaunched process takes the run over, unless the first one gave up waiting and runs itself.
@@ -142,8 +148,8 @@ std::optional<int> RunRelaunchedWithFastHeap()
         return std::nullopt;
     }
     const std::optional<std::string> unixLoader = Variable("WINELOADER");
-    const std::optional<std::string> loader = LoaderPath();
-    if (!unixLoader || !loader) {
+    const std::optional<std::string> loader = unixLoader ? DosPath(*unixLoader) : std::nullopt;
+    if (!loader) {
         return std::nullopt;
     }
     const std::string self = std::to_string(GetCurrentProcessId());

@@ -11,6 +11,15 @@ started_xvfb=""
 started_pulse=""
 started_wine=""
 
+# glibc's heap kept from shrinking in every Wine process started from here: otherwise each grabbed
+# frame faults in megabytes of fresh pages. framelark.exe relaunches itself with the same setting
+# when started without it. Called after the builds, which do not need it.
+framelark_use_fast_heap() {
+  export MALLOC_TRIM_THRESHOLD_=1073741824
+  export MALLOC_TOP_PAD_=67108864
+  export MALLOC_MMAP_MAX_=0 # screen images above 32 MB would be mapped afresh every frame
+}
+
 framelark_stop_services() {
   if [ -n "$started_wine" ]; then wineserver -k >/dev/null 2>&1 || true; fi
   if [ -n "$started_pulse" ]; then pulseaudio --kill >/dev/null 2>&1 || kill "$started_pulse" 2>/dev/null || true; fi

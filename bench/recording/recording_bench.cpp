@@ -1,14 +1,21 @@
 // Records a screen region through the real engine for a while and reports frames written per
-// second, processor time per frame and memory. Also shows the moving picture that is recorded.
+// second, processor time per frame and per stage, and memory. Also shows the moving picture that is
+// recorded. Started under Wine without glibc's heap setting, it relaunches itself as framelark.exe does.
 //   recording_bench record <left> <top> <width> <height> <timelapse> <seconds>
 //   recording_bench animate <seconds>
 //   recording_bench grab <width> <height> <count>     the frame grab alone
 //   recording_bench write <width> <height> <count>    grab, then the movie write alone
-#include "messages/private_messages.h"
+#include "app/heap_relaunch.h"
+#include "app/heap_relaunch_rules.h"
+#include "codec/video1_driver.h"
 #include "codec/video1_install.h"
+#include "common/fourcc.h"
+#include "messages/private_messages.h"
 #include "recording/frame_grab.h"
 #include "recording/movie_writer.h"
 #include "recording/record_command.h"
+#include "recording/recording_arithmetic.h"
+#include "recording/stage_times.h"
 #include "settings/app_settings.h"
 #include "win/handles.h"
 
@@ -18,6 +25,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -82,6 +90,45 @@ void PumpFor(DWORD ms)
     }
 }
 
+// Our Video 1 compressor with its compress calls credited to the encoder stage.
+LRESULT CALLBACK TimedVideo1(DWORD_PTR driverId, HDRVR driver, UINT message, LPARAM param1, LPARAM param2)
+{
+    if (message == ICM_COMPRESS) {
+        const StageTimer timer(RecordingStage::Encoder);
+        return Video1DriverProc(driverId, driver, message, param1, param2);
+    }
+    return Video1DriverProc(driverId, driver, message, param1, param2);
+}
+
+bool InstallTimedVideo1()
+{
+    return ICInstall(ICTYPE_VIDEO, kFourCCVideo1, reinterpret_cast<LPARAM>(&TimedVideo1), nullptr,
+                     ICINSTALL_FUNCTION) != FALSE;
+}
+
+void RemoveTimedVideo1()
+{
+    ICRemove(ICTYPE_VIDEO, kFourCCVideo1, 0);
+}
+
+bool g_relaunched = false;
+
+// How this process got glibc's heap setting: from its launcher, through the relaunch, or not at all.
+const char* HeapSetting()
+{
+    if (g_relaunched) {
+        return "relaunched";
+    }
+    return GetEnvironmentVariableA(kFastHeapSettings[0].name, nullptr, 0) != 0 ? "launcher" : "none";
+}
+
+void PrintStages(const char* what)
+{
+    const auto ms = RecordingStageMsPerFrame();
+    std::printf("stages %s cpu_ms_per_frame grab=%.2f cursor=%.2f encoder=%.2f writer=%.2f (one frame in %d timed)\n",
+                what, ms[0], ms[1], ms[2], ms[3], kStageSampleEvery);
+}
+
 double ProcessorMs()
 {
     FILETIME created, exited, kernel, user;
@@ -131,7 +178,7 @@ int Record(int left, int top, int width, int height, int timelapse, int seconds)
     s.flashingRect = 0;
     s.recordaudio = 0;
     s.g_capturerect = ScreenRect{left, top, left + width - 1, top + height - 1};
-    if (!InstallVideo1IfNeeded(s.g_capturebits, width, height)) {
+    if (!InstallTimedVideo1()) {
         std::fprintf(stderr, "no Video 1 compressor\n");
         return 1;
     }
@@ -141,12 +188,18 @@ int Record(int left, int top, int width, int height, int timelapse, int seconds)
     SetTimer(animation, 1, 15, nullptr);
     PumpFor(500);
 
+    const std::size_t workingSetBefore = Memory().WorkingSetSize;
+    std::size_t lowest = SIZE_MAX;
+    std::size_t highest = 0;
+    MeasureRecordingStages(true);
     const double cpuStart = ProcessorMs();
     const DWORD start = GetTickCount();
     OnRecordStart();
     for (int elapsed = 0; elapsed < seconds; elapsed += 10) {
         PumpFor(static_cast<DWORD>(std::min(10, seconds - elapsed) * 1000));
         const PROCESS_MEMORY_COUNTERS memory = Memory();
+        lowest = std::min(lowest, memory.WorkingSetSize);
+        highest = std::max(highest, memory.WorkingSetSize);
         std::printf("memory t=%ds working_set_kb=%zu private_kb=%zu\n", std::min(elapsed + 10, seconds),
                     memory.WorkingSetSize / 1024, memory.PagefileUsage / 1024);
     }
@@ -161,25 +214,40 @@ int Record(int left, int top, int width, int height, int timelapse, int seconds)
     const long frames = WrittenFrames(s.g_tempmoviepath, &length);
     DeleteFileA(s.g_tempmoviepath.c_str());
     const double wall = (stop - start) / 1000.0;
-    std::printf("result region=%dx%d timelapse=%d frames=%ld timeline=%ld wall_s=%.1f fps=%.1f cpu_ms_per_frame=%.2f "
-                "peak_working_set_kb=%zu ended=%s\n",
-                width, height, timelapse, frames, length, wall, frames / wall, frames ? cpu / frames : 0.0,
+    const double frameBytes = LayoutFor(width, height, s.g_capturebits).blockSize;
+    std::printf("result region=%dx%d timelapse=%d heap=%s frames=%ld timeline=%ld wall_s=%.1f fps=%.1f "
+                "cpu_ms_per_frame=%.2f cpu_ns_per_pixel=%.2f peak_working_set_kb=%zu ended=%s\n",
+                width, height, timelapse, HeapSetting(), frames, length, wall, frames / wall, frames ? cpu / frames : 0.0,
+                frames ? cpu * 1e6 / frames / (static_cast<double>(width) * height) : 0.0,
                 Memory().PeakWorkingSetSize / 1024, g_endmessage == WM_USER_GENERIC_MSG ? "complete" : "interrupted");
+    PrintStages("record");
+    // Frames' worth of memory that the recording added at its peak, and how far the samples spread.
+    std::printf("memory_summary frame_kb=%.0f peak_over_start_frames=%.2f sample_spread_frames=%.2f\n",
+                frameBytes / 1024, (static_cast<double>(Memory().PeakWorkingSetSize) - workingSetBefore) / frameBytes,
+                highest >= lowest ? static_cast<double>(highest - lowest) / frameBytes : 0.0);
+    MeasureRecordingStages(false);
     DestroyWindow(animation);
-    RemoveVideo1();
+    RemoveTimedVideo1();
     return g_endmessage == WM_USER_GENERIC_MSG ? 0 : 1;
 }
+// The recording's grabs, one after another on this thread.
 int GrabOnly(int width, int height, int count)
 {
     Settings().g_capturebits = GetDeviceCaps(WindowDC(nullptr).get(), BITSPIXEL);
+    CFrameGrabber grabber(width, height);
+    MeasureRecordingStages(true);
     const double cpuStart = ProcessorMs();
     const DWORD start = GetTickCount();
     for (int i = 0; i < count; ++i) {
-        ReleaseFrame(GrabFrame(0, 0, width, height, false));
+        StartStageFrame();
+        grabber.Grab(0, 0);
     }
     const DWORD wall = GetTickCount() - start;
-    std::printf("grab region=%dx%d bits=%d wall_ms_per_frame=%.2f cpu_ms_per_frame=%.2f\n", width, height,
-                Settings().g_capturebits, static_cast<double>(wall) / count, (ProcessorMs() - cpuStart) / count);
+    std::printf("grab region=%dx%d bits=%d heap=%s wall_ms_per_frame=%.2f cpu_ms_per_frame=%.2f\n", width, height,
+                Settings().g_capturebits, HeapSetting(), static_cast<double>(wall) / count,
+                (ProcessorMs() - cpuStart) / count);
+    PrintStages("grab");
+    MeasureRecordingStages(false);
     return 0;
 }
 // Frames of the moving picture are grabbed first; only the writes are timed, 8 slots apart as at
@@ -189,7 +257,7 @@ int WriteOnly(int width, int height, int count)
     AppSettings& s = Settings();
     s.g_capturebits = GetDeviceCaps(WindowDC(nullptr).get(), BITSPIXEL);
     s.compfccHandler = static_cast<std::int32_t>(kFourCCVideo1);
-    InstallVideo1IfNeeded(s.g_capturebits, width, height);
+    InstallTimedVideo1();
     HWND animation = CreateWindowOf("FramelarkBenchAnimation", &Animate, WS_EX_TOOLWINDOW, WS_POPUP | WS_VISIBLE,
                                     GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
     SetTimer(animation, 1, 15, nullptr);
@@ -205,25 +273,33 @@ int WriteOnly(int width, int height, int count)
     if (movie.Open(path, 200, frames.front().get()) != 0) {
         return 1;
     }
+    MeasureRecordingStages(true);
     const double cpuStart = ProcessorMs();
     const DWORD start = GetTickCount();
     for (int i = 0; i < count; ++i) {
+        StartStageFrame();
         movie.Write(frames[static_cast<std::size_t>(i)].get(), static_cast<std::uint32_t>(i * 8));
     }
     const DWORD wall = GetTickCount() - start;
     std::printf("write region=%dx%d wall_ms_per_frame=%.2f cpu_ms_per_frame=%.2f\n", width, height,
                 static_cast<double>(wall) / count, (ProcessorMs() - cpuStart) / count);
+    PrintStages("write");
+    MeasureRecordingStages(false);
     movie.ReleaseOptions();
     movie.ReleaseMovie();
     DeleteFileA(path.c_str());
     DestroyWindow(animation);
-    RemoveVideo1();
+    RemoveTimedVideo1();
     return 0;
 }
 } // namespace
 
 int main(int argc, char** argv)
 {
+    g_relaunched = GetEnvironmentVariableA(kRelaunchedByVariable, nullptr, 0) != 0;
+    if (const std::optional<int> relaunched = RunRelaunchedWithFastHeap()) {
+        return *relaunched;
+    }
     RegisterPrivateMessages();
     const std::string mode = argc > 1 ? argv[1] : "";
     if (mode == "animate" && argc == 3) {

@@ -1,36 +1,58 @@
 #!/usr/bin/env bash
-# Recording benchmark on a 1920x1080 virtual screen: the engine (Video 1, the full screen and a
-# 320x240 region, timelapse 5 and 33) beside ffmpeg's x11grab on the same display and regions, plus a
-# 2-minute full-screen recording for memory. Prints one line per run.
+# Recording benchmark: every figure of the capture speed targets in one run, printed one line per
+# measurement and summed up at the end.
 #   bench/recording/run.sh [seconds per run, default 20] [long run seconds, default 120]
+# On a fresh 1920x1080 virtual screen: the grab and the write alone; the engine (Video 1, timelapse 5)
+# on the full screen and a 320x240 region, started with glibc's heap setting as scripts/run does and
+# by a plain `wine` (the program relaunches itself); ffmpeg's x11grab with msvideo1 and rawvideo at
+# 200 frames/s on the same moving picture; a long full-screen recording for memory. Then on a fresh
+# 3840x2160 virtual screen: the grab and the full-screen engine, for the processor time per pixel.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 seconds=${1:-20}
 long=${2:-120}
-export FRAMELARK_SCREEN=1920x1080x24
 source "$here/../../scripts/env.sh"
 cd "$root"
 cmake --preset windows >/dev/null
 cmake --build --preset windows -j 2 --target recording_bench >/dev/null
 bench=build/windows/bench/recording/recording_bench.exe
 
+framelark_use_fast_heap
 trap framelark_stop_services EXIT
 trap 'exit 130' INT TERM
-unset DISPLAY # always a fresh 1920x1080 screen
-framelark_start_display
-framelark_start_wine
-xvfb=$started_xvfb
 scratch=$(mktemp -d)
+log=$scratch/all.log
+
+start_screen() { # WIDTHxHEIGHT
+  framelark_stop_services
+  unset DISPLAY # always a fresh screen of the size asked for
+  FRAMELARK_SCREEN="${1}x24" framelark_start_display
+  framelark_start_wine
+  xvfb=$started_xvfb
+  echo "screen $1, load average $(cut -d' ' -f1-3 /proc/loadavg)" | tee -a "$log"
+}
 
 # Processor time of the X server in ms: the screen copies are partly its work.
 xserver_ms() { awk -v hz="$(getconf CLK_TCK)" '{print ($14 + $15) * 1000 / hz}' "/proc/$xvfb/stat"; }
 
-engine() { # left top width height timelapse seconds
-  local before after line
+bench_run() { # how (launcher | plain) then the bench's arguments
+  local how=$1 prefix=()
+  shift
+  [ "$how" = plain ] && prefix=(env -u MALLOC_TRIM_THRESHOLD_ -u MALLOC_TOP_PAD_ -u MALLOC_MMAP_MAX_ -u GLIBC_TUNABLES)
+  # A Wine program now and then fails to start at all: one retry, then the run is reported and skipped.
+  { "${prefix[@]}" wine "$bench" "$@" </dev/null 2>/dev/null || "${prefix[@]}" wine "$bench" "$@" </dev/null 2>/dev/null ||
+    echo "failed: $how $*"; } | tr -d '\r' # Wine's console ends lines with CR LF
+}
+
+engine() { # how left top width height timelapse seconds
+  local how=$1 before after
+  shift
   before=$(xserver_ms)
-  line=$(wine "$bench" record "$@" </dev/null 2>/dev/null | tee "$scratch/engine.log" | grep '^result')
+  bench_run "$how" record "$@" > "$scratch/engine.log"
   after=$(xserver_ms)
-  echo "engine $line xserver_ms=$(awk -v a="$after" -v b="$before" 'BEGIN{print a-b}')"
+  sed -n "s/^result /engine start=$how /p" "$scratch/engine.log" |
+    sed "s/\$/ xserver_ms_per_frame=$(awk -v a="$after" -v b="$before" -v f="$(grep -o 'frames=[0-9]*' "$scratch/engine.log" | cut -d= -f2)" 'BEGIN{printf "%.2f", f ? (a-b)/f : 0}')/" | tee -a "$log"
+  grep '^stages\|^memory_summary' "$scratch/engine.log" | tee -a "$log"
 }
 
 x11grab() { # codec left top width height rate
@@ -49,22 +71,51 @@ x11grab() { # codec left top width height rate
   frames=$(ffprobe -v error -count_packets -select_streams v:0 -show_entries stream=nb_read_packets -of csv=p=0 "$out")
   read -r wall user sys rss < "$scratch/time"
   awk -v f="$frames" -v w="$wall" -v u="$user" -v s="$sys" -v m="$rss" -v c="$codec" -v r="${width}x${height}" -v q="$rate" \
-    'BEGIN{printf "x11grab codec=%s region=%s rate=%s frames=%d wall_s=%.1f fps=%.1f cpu_ms_per_frame=%.2f peak_rss_kb=%d\n", c, r, q, f, w, f/w, (u+s)*1000/f, m}'
+    'BEGIN{printf "x11grab codec=%s region=%s rate=%s frames=%d wall_s=%.1f fps=%.1f cpu_ms_per_frame=%.2f peak_rss_kb=%d\n", c, r, q, f, w, f/w, (u+s)*1000/f, m}' |
+    tee -a "$log"
 }
 
-# Where a full-screen frame's time goes.
-wine "$bench" grab 1920 1080 60 </dev/null 2>/dev/null
-wine "$bench" write 1920 1080 60 </dev/null 2>/dev/null
-for timelapse in 5 33; do
-  engine 0 0 1920 1080 "$timelapse" "$seconds"
-  engine 800 400 320 240 "$timelapse" "$seconds"
-done
-for rate in 200 30; do
-  for codec in msvideo1 rawvideo; do
-    x11grab "$codec" 0 0 1920 1080 "$rate"
-    x11grab "$codec" 800 400 320 240 "$rate"
-  done
-done
-engine 0 0 1920 1080 33 "$long"
-grep '^memory' "$scratch/engine.log"
+start_screen 1920x1080
+bench_run launcher grab 1920 1080 161 | tee -a "$log"
+bench_run launcher write 1920 1080 25 | tee -a "$log"
+engine launcher 0 0 1920 1080 5 "$seconds"
+x11grab msvideo1 0 0 1920 1080 200
+x11grab rawvideo 0 0 1920 1080 200
+engine plain 0 0 1920 1080 5 "$seconds"
+engine launcher 800 400 320 240 5 "$seconds"
+engine plain 800 400 320 240 5 "$seconds"
+x11grab msvideo1 800 400 320 240 200
+x11grab rawvideo 800 400 320 240 200
+bench_run plain grab 1920 1080 161 | tee -a "$log"
+echo "long full-screen recording, ${long} s:" | tee -a "$log"
+engine launcher 0 0 1920 1080 5 "$long"
+grep '^memory t=' "$scratch/engine.log" | tee -a "$log"
+
+start_screen 3840x2160
+bench_run launcher grab 3840 2160 41 | tee -a "$log"
+engine launcher 0 0 3840 2160 5 "$seconds"
+
+echo "--- summary"
+awk '
+  function field(name,   i) { for (i = 1; i <= NF; i++) if (index($i, name "=") == 1) return substr($i, length(name) + 2); return "" }
+  /^engine start=launcher region=1920x1080/ && !full { full = field("fps"); fullcpu = field("cpu_ns_per_pixel"); inengine = 1; next }
+  /^engine start=plain region=1920x1080/ { plainfull = field("fps") }
+  /^engine start=launcher region=320x240/ { small = field("fps") }
+  /^engine start=plain region=320x240/ { plainsmall = field("fps") }
+  /^engine start=launcher region=3840x2160/ { big = field("fps"); bigcpu = field("cpu_ns_per_pixel") }
+  /^stages record/ && inengine { fullgrab = field("grab"); inengine = 0 }
+  /^x11grab codec=msvideo1 region=1920x1080/ { msv = field("fps") }
+  /^long full-screen/ { inlong = 1 }
+  /^screen 3840x2160/ { inlong = 0 }
+  /^memory_summary/ && inlong { held = field("peak_over_start_frames"); spread = field("sample_spread_frames") }
+  /^memory t=/ && inlong { ws = field("working_set_kb"); if (first == "") first = ws; last = ws }
+  /^x11grab codec=rawvideo region=1920x1080/ { raw = field("cpu_ms_per_frame") }
+  END {
+    printf "full screen, timelapse 5: %s frames/s (target 50), %.1f times x11grab msvideo1 %s (target 4)\n", full, msv ? full / msv : 0, msv
+    printf "  by a plain wine (relaunch): %s frames/s, %.1f times x11grab msvideo1\n", plainfull, msv ? plainfull / msv : 0
+    printf "  recording thread grab: %s ms processor per frame; x11grab rawvideo %s ms per frame (target: at most)\n", fullgrab, raw
+    printf "320x240, timelapse 5: %s frames/s (target 150); by a plain wine: %s\n", small, plainsmall
+    printf "long full-screen recording: working set %s kB at 10 s, %s kB at the end, samples within %s frames; peak %s frames over the start (target 3)\n", first, last, spread, held
+    printf "3840x2160: %s frames/s, %s ns processor per pixel against %s at 1920x1080: %.2f times (target 1.2)\n", big, bigcpu, fullcpu, fullcpu ? bigcpu / fullcpu : 0
+  }' "$log"
 rm -rf "$scratch"

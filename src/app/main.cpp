@@ -1,3 +1,4 @@
+#include "app/heap_relaunch.h"
 #include "app/main_dialog.h"
 #include "app/settings_files_connection.h"
 #include "messages/private_messages.h"
@@ -7,6 +8,9 @@
 // No message loop of our own: the program is the main window's modal run. Arguments are ignored.
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
 {
+    if (const std::optional<int> relaunched = RunRelaunchedWithFastHeap()) {
+        return *relaunched;
+    }
     RegisterPrivateMessages();
     ConnectSettingsFiles();
     INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};

@@ -2,8 +2,12 @@
 
 #include "recording/recording_arithmetic.h"
 #include "recording/recording_seams.h"
+#include "recording/stage_times.h"
 #include "settings/app_settings.h"
 #include "win/handles.h"
+
+#include <cstring>
+#include <utility>
 
 namespace {
 constexpr COLORREF kCaptureMark = RGB(255, 255, 180);
@@ -26,7 +30,7 @@ void MarkCapture(bool before, int left, int top, int width, int height)
     }
 }
 
-void DrawCursor(HDC dc, int x, int y)
+void DrawCursor(HDC dc, int x, int y, CCursorHotSpot& hotSpots)
 {
     AppSettings& settings = Settings();
     if (settings.g_highlightcursor == 1) {
@@ -39,94 +43,168 @@ void DrawCursor(HDC dc, int x, int y)
     if (!cursor) {
         return;
     }
+    const POINT hotSpot = hotSpots.Of(cursor);
+    DrawIcon(dc, x - hotSpot.x, y - hotSpot.y, cursor);
+}
+
+HDC ScreenCompatibleDC()
+{
+    const WindowDC screen(nullptr);
+    return CreateCompatibleDC(screen.get());
+}
+} // namespace
+
+POINT CCursorHotSpot::Of(HCURSOR cursor)
+{
+    if (cursor == m_cursor) {
+        return m_hotSpot;
+    }
+    m_cursor = cursor;
+    m_hotSpot = POINT{};
     ICONINFO info{};
     if (GetIconInfo(cursor, &info)) {
-        x -= static_cast<int>(info.xHotspot);
-        y -= static_cast<int>(info.yHotspot);
+        m_hotSpot = POINT{static_cast<LONG>(info.xHotspot), static_cast<LONG>(info.yHotspot)};
         GdiBitmap mask(info.hbmMask);
         GdiBitmap color(info.hbmColor);
     }
-    DrawIcon(dc, x, y, cursor);
+    return m_hotSpot;
 }
 
-// The screen copy's bitmap. A screen-compatible one of full-screen size takes milliseconds to create
-// and delete under Wine; a DIB section in the frame's own format does not, and its rows copy out
-// unconverted. Palette frames keep the compatible bitmap, whose palette fills their colour table.
-HBITMAP ScreenCopyBitmap(HDC screen, int width, int height)
+CFrameBlocks::~CFrameBlocks()
 {
-    const int bits = Settings().g_capturebits;
-    if (bits <= 8) {
-        return CreateCompatibleBitmap(screen, width, height);
+    ReleaseFrame(m_spare);
+}
+
+BITMAPINFOHEADER* CFrameBlocks::Take(std::uint32_t size)
+{
+    BITMAPINFOHEADER* frame = std::exchange(m_spare, nullptr);
+    if (frame && GlobalSize(GlobalHandle(frame)) >= size) {
+        return frame;
+    }
+    ReleaseFrame(frame);
+    OwnedGlobal block(GlobalAlloc(GHND, size));
+    frame = static_cast<BITMAPINFOHEADER*>(block ? GlobalLock(block.get()) : nullptr);
+    if (frame) {
+        block.release();
+    }
+    return frame;
+}
+
+void CFrameBlocks::Give(BITMAPINFOHEADER* frame)
+{
+    // The loop releases each frame before it grabs the next: one spare block is all it needs.
+    if (!m_spare) {
+        m_spare = frame;
+    } else {
+        ReleaseFrame(frame);
+    }
+}
+
+void FrameReleaser::operator()(BITMAPINFOHEADER* frame) const
+{
+    if (blocks) {
+        blocks->Give(frame);
+    } else {
+        ReleaseFrame(frame);
+    }
+}
+
+// A screen-compatible bitmap of full-screen size takes milliseconds to create and delete under Wine;
+// a DIB section in the frame's own format does not, and its rows copy out as they are. Palette
+// frames keep the compatible bitmap, whose palette fills their colour table.
+CScreenCopy::CScreenCopy(int width, int height)
+    : m_width(width), m_height(height), m_bits(Settings().g_capturebits), m_memory(ScreenCompatibleDC())
+{
+    const WindowDC screen(nullptr);
+    if (m_bits <= 8) {
+        m_bitmap.reset(CreateCompatibleBitmap(screen.get(), width, height));
+        return;
     }
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof(info.bmiHeader);
     info.bmiHeader.biWidth = width;
     info.bmiHeader.biHeight = height;
     info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = static_cast<WORD>(bits);
+    info.bmiHeader.biBitCount = static_cast<WORD>(m_bits);
     info.bmiHeader.biCompression = BI_RGB;
-    void* pixels = nullptr;
-    return CreateDIBSection(screen, &info, DIB_RGB_COLORS, &pixels, nullptr, 0);
+    m_bitmap.reset(CreateDIBSection(screen.get(), &info, DIB_RGB_COLORS, &m_pixels, nullptr, 0));
 }
 
-// Converts the bitmap into a new locked frame block; null when the block cannot be had.
-BITMAPINFOHEADER* ToFrameBlock(HDC screen, HBITMAP bitmap)
+BITMAPINFOHEADER* CScreenCopy::Grab(int left, int top, bool suppressFeedback, CFrameBlocks* blocks)
 {
-    BITMAP info{};
-    if (!GetObjectA(bitmap, sizeof(info), &info)) {
+    // No frame of another depth than the copy's: the movie's format was fixed when it opened.
+    if (!*this || Settings().g_capturebits != m_bits) {
         return nullptr;
     }
-    const FrameLayout layout = LayoutFor(info.bmWidth, info.bmHeight, Settings().g_capturebits);
-    if (layout.blockSize == 0) {
-        return nullptr;
-    }
-    OwnedGlobal block(GlobalAlloc(GHND, layout.blockSize));
-    auto* header = static_cast<BITMAPINFOHEADER*>(block ? GlobalLock(block.get()) : nullptr);
-    if (!header) {
-        return nullptr;
-    }
-    header->biSize = kBitmapHeaderSize;
-    header->biWidth = info.bmWidth;
-    header->biHeight = info.bmHeight;
-    header->biPlanes = 1;
-    header->biBitCount = static_cast<WORD>(Settings().g_capturebits);
-    header->biCompression = BI_RGB;
-    header->biSizeImage = layout.imageSize;
-    header->biClrUsed = layout.colours;
-    GetDIBits(screen, bitmap, 0, static_cast<UINT>(info.bmHeight), reinterpret_cast<BYTE*>(header) + layout.pixelOffset,
-              reinterpret_cast<BITMAPINFO*>(header), DIB_RGB_COLORS);
-    // GetDIBits may clear it; the frame's readers take the table's length from it.
-    header->biClrUsed = layout.colours;
-    block.release();
-    return header;
-}
-} // namespace
-
-BITMAPINFOHEADER* GrabFrame(int left, int top, int width, int height, bool suppressFeedback)
-{
     WindowDC screen(nullptr);
     if (!suppressFeedback) {
-        MarkCapture(true, left, top, width, height);
+        MarkCapture(true, left, top, m_width, m_height);
+    }
+    {
+        SelectGuard select(m_memory.get(), m_bitmap.get());
+        {
+            const StageTimer timer(RecordingStage::Grab);
+            BitBlt(m_memory.get(), 0, 0, m_width, m_height, screen.get(), left, top, SRCCOPY);
+        }
+        const StageTimer timer(RecordingStage::Cursor);
+        POINT cursor{};
+        GetCursorPos(&cursor);
+        DrawCursor(m_memory.get(), cursor.x - left, cursor.y - top, m_hotSpots);
     }
     BITMAPINFOHEADER* frame = nullptr;
     {
-        MemoryDC memory(CreateCompatibleDC(screen.get()));
-        GdiBitmap bitmap(ScreenCopyBitmap(screen.get(), width, height));
-        if (memory && bitmap) {
-            {
-                SelectGuard select(memory.get(), bitmap.get());
-                BitBlt(memory.get(), 0, 0, width, height, screen.get(), left, top, SRCCOPY);
-                POINT cursor{};
-                GetCursorPos(&cursor);
-                DrawCursor(memory.get(), cursor.x - left, cursor.y - top);
-            }
-            frame = ToFrameBlock(screen.get(), bitmap.get());
-        }
+        const StageTimer timer(RecordingStage::Grab);
+        frame = ToFrameBlock(screen.get(), blocks);
     }
     if (!suppressFeedback) {
-        MarkCapture(false, left, top, width, height);
+        MarkCapture(false, left, top, m_width, m_height);
     }
     return frame;
+}
+
+BITMAPINFOHEADER* CScreenCopy::ToFrameBlock(HDC screen, CFrameBlocks* blocks)
+{
+    const FrameLayout layout = LayoutFor(m_width, m_height, m_bits);
+    if (layout.blockSize == 0) {
+        return nullptr;
+    }
+    CFrameBlocks fresh;
+    BITMAPINFOHEADER* header = (blocks ? blocks : &fresh)->Take(layout.blockSize);
+    if (!header) {
+        return nullptr;
+    }
+    *header = BITMAPINFOHEADER{};
+    header->biSize = kBitmapHeaderSize;
+    header->biWidth = m_width;
+    header->biHeight = m_height;
+    header->biPlanes = 1;
+    header->biBitCount = static_cast<WORD>(m_bits);
+    header->biCompression = BI_RGB;
+    header->biSizeImage = layout.imageSize;
+    header->biClrUsed = layout.colours;
+    BYTE* pixels = reinterpret_cast<BYTE*>(header) + layout.pixelOffset;
+    if (m_pixels) {
+        // The DIB section's rows are laid out as the frame's; a copy is all it takes.
+        GdiFlush();
+        std::memcpy(pixels, m_pixels, layout.imageSize);
+    } else {
+        GetDIBits(screen, m_bitmap.get(), 0, static_cast<UINT>(m_height), pixels, reinterpret_cast<BITMAPINFO*>(header),
+                  DIB_RGB_COLORS);
+        // GetDIBits may clear it; the frame's readers take the table's length from it.
+        header->biClrUsed = layout.colours;
+    }
+    return header;
+}
+
+FramePtr CFrameGrabber::Grab(int left, int top)
+{
+    return FramePtr(m_copy.Grab(left, top, false, &m_blocks), FrameReleaser{&m_blocks});
+}
+
+BITMAPINFOHEADER* GrabFrame(int left, int top, int width, int height, bool suppressFeedback)
+{
+    CScreenCopy copy(width, height);
+    return copy.Grab(left, top, suppressFeedback, nullptr);
 }
 
 void ReleaseFrame(BITMAPINFOHEADER* frame)

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <memory>
 
+#include "win/handles.h"
+
 // Null when the frame block cannot be allocated or locked. With feedback suppressed (probe and
 // sample frames) the flashing frame is left alone.
 BITMAPINFOHEADER* GrabFrame(int left, int top, int width, int height, bool suppressFeedback);
@@ -13,10 +15,74 @@ BITMAPINFOHEADER* GrabFrame(int left, int top, int width, int height, bool suppr
 // Unlocks and frees a grabbed frame; null is ignored.
 void ReleaseFrame(BITMAPINFOHEADER* frame);
 
+// Released frame blocks kept locked for the next grab of the same size: a fresh screen-sized
+// block per frame faults in every one of its pages again.
+class CFrameBlocks {
+public:
+    CFrameBlocks() = default;
+    CFrameBlocks(const CFrameBlocks&) = delete;
+    CFrameBlocks& operator=(const CFrameBlocks&) = delete;
+    ~CFrameBlocks();
+
+    // A zero-filled block of the size on first use, a recycled one after; null when none can be had.
+    BITMAPINFOHEADER* Take(std::uint32_t size);
+    void Give(BITMAPINFOHEADER* frame);
+
+private:
+    BITMAPINFOHEADER* m_spare = nullptr;
+};
+
+// Gives the frame back to its blocks, or frees it when it has none.
 struct FrameReleaser {
-    void operator()(BITMAPINFOHEADER* frame) const { ReleaseFrame(frame); }
+    CFrameBlocks* blocks = nullptr;
+    void operator()(BITMAPINFOHEADER* frame) const;
 };
 using FramePtr = std::unique_ptr<BITMAPINFOHEADER, FrameReleaser>;
+
+// The hot spot of the cursor drawn last. Reading it copies the cursor's two bitmaps, which under
+// Wine costs more than drawing the cursor; (0, 0) when it cannot be read.
+class CCursorHotSpot {
+public:
+    POINT Of(HCURSOR cursor);
+
+private:
+    HCURSOR m_cursor = nullptr;
+    POINT m_hotSpot{};
+};
+
+// The screen copy of one size: its bitmap and drawing context are made once.
+class CScreenCopy {
+public:
+    CScreenCopy(int width, int height);
+    explicit operator bool() const { return m_memory && m_bitmap; }
+    // Copies the rectangle at (left, top), draws the cursor and converts the copy into the block
+    // that blocks gives (a new one without blocks).
+    BITMAPINFOHEADER* Grab(int left, int top, bool suppressFeedback, CFrameBlocks* blocks);
+
+private:
+    BITMAPINFOHEADER* ToFrameBlock(HDC screen, CFrameBlocks* blocks);
+
+    int m_width;
+    int m_height;
+    int m_bits;
+    MemoryDC m_memory;
+    GdiBitmap m_bitmap;
+    void* m_pixels = nullptr; // the DIB section's rows; null for a palette frame's bitmap
+    CCursorHotSpot m_hotSpots;
+};
+
+// The recording's grabs: one screen copy and recycled frame blocks for all its frames. The loop
+// still owns each frame until it releases it.
+class CFrameGrabber {
+public:
+    CFrameGrabber(int width, int height) : m_copy(width, height) {}
+    // Empty when the frame cannot be had.
+    FramePtr Grab(int left, int top);
+
+private:
+    CScreenCopy m_copy;
+    CFrameBlocks m_blocks;
+};
 
 // Header size plus colour table: where the pixels start.
 std::uint32_t FramePixelOffset(const BITMAPINFOHEADER* frame);

@@ -2,6 +2,7 @@
 
 #include "recording/compressor_list.h"
 #include "recording/recording_arithmetic.h"
+#include "recording/stage_times.h"
 #include "settings/app_settings.h"
 #include "win/global_block.h"
 
@@ -155,6 +156,7 @@ HRESULT CMovieWriter::Open(const std::string& path, int rate, const BITMAPINFOHE
 
 HRESULT CMovieWriter::Write(const BITMAPINFOHEADER* frame, std::uint32_t position)
 {
+    const StageTimer timer(RecordingStage::Writer);
     auto* pixels = const_cast<BYTE*>(reinterpret_cast<const BYTE*>(frame) + FramePixelOffset(frame));
     return AVIStreamWrite(m_compressed, static_cast<LONG>(position), 1, pixels, static_cast<LONG>(frame->biSizeImage), 0,
                           nullptr, nullptr);

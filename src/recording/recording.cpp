@@ -6,6 +6,7 @@
 #include "recording/capture_loop.h"
 #include "recording/movie_writer.h"
 #include "recording/recording_seams.h"
+#include "recording/stage_times.h"
 #include "settings/app_settings.h"
 #include "win/directories.h"
 #include "win/handles.h"
@@ -42,7 +43,7 @@ public:
     };
 
     LiveCaptureHost(CMovieWriter& movie, int left, int top, int width, int height)
-        : m_movie(movie), m_left(left), m_top(top), m_width(width), m_height(height)
+        : m_movie(movie), m_left(left), m_top(top), m_width(width), m_height(height), m_grabber(width, height)
     {
     }
 
@@ -59,7 +60,11 @@ public:
         }
         return {m_left, m_top};
     }
-    FramePtr Grab(int x, int y) { return FramePtr(GrabFrame(x, y, m_width, m_height, false)); }
+    FramePtr Grab(int x, int y)
+    {
+        StartStageFrame();
+        return m_grabber.Grab(x, y);
+    }
     std::int32_t Write(const FramePtr& frame, std::uint32_t number) { return m_movie.Write(frame.get(), number); }
     void Release(FramePtr& frame) { frame.reset(); }
     void BlankTitle()
@@ -75,6 +80,7 @@ private:
     int m_top;
     int m_width;
     int m_height;
+    CFrameGrabber m_grabber;
 };
 
 void PostToMainWindow(UINT message)

@@ -262,3 +262,63 @@ TEST_F(FrameGrab, AFrameThatCannotBeHadIsReportedNotFatal)
     EXPECT_EQ(GrabFrame(0, 0, 200000, 200000, true), nullptr);
     ReleaseFrame(nullptr);
 }
+
+TEST_F(FrameGrab, RecordingGrabsReuseTheirBlockAndCopyEachFrameAfresh)
+{
+    OwnedCursor cursor(SquareCursor(0, 0));
+    ASSERT_TRUE(cursor);
+    AppSettings& s = Settings();
+    s.g_capturebits = 32;
+    s.g_recordcursor = 1;
+    s.g_cursortype = kCursorBuiltIn;
+    s.g_cursorhandle.builtIn = cursor.get();
+    CFrameGrabber grabber(kWidth, kHeight);
+
+    SetCursorPos(kLeft + 200, kTop + 150);
+    FramePtr first = grabber.Grab(kLeft, kTop);
+    ASSERT_TRUE(first);
+    EXPECT_EQ(PixelAt(first.get(), 210, 160), RGB(0, 0, 0));
+    const BITMAPINFOHEADER* firstBlock = first.get();
+    first->biXPelsPerMeter = 99; // a reader's scribble must not outlive the frame
+    first.reset();
+
+    // The cursor moved: the kept bitmap shows no trace of the first frame's cursor.
+    SetCursorPos(kLeft + 250, kTop + 30);
+    FramePtr second = grabber.Grab(kLeft, kTop);
+    ASSERT_TRUE(second);
+    EXPECT_EQ(second.get(), firstBlock);
+    EXPECT_EQ(second->biXPelsPerMeter, 0);
+    EXPECT_EQ(second->biSizeImage, 308160u);
+    EXPECT_EQ(PixelAt(second.get(), 210, 160), kWhite);
+    EXPECT_EQ(PixelAt(second.get(), 260, 40), RGB(0, 0, 0));
+    EXPECT_EQ(PixelAt(second.get(), 0, 0), RGB(255, 0, 0));
+
+    // A frame still held is never the next frame's block, and stays as it was.
+    SetCursorPos(kLeft + 100, kTop + 180);
+    FramePtr third = grabber.Grab(kLeft, kTop);
+    ASSERT_TRUE(third);
+    EXPECT_NE(third.get(), second.get());
+    EXPECT_EQ(PixelAt(second.get(), 260, 40), RGB(0, 0, 0));
+    EXPECT_EQ(PixelAt(second.get(), 110, 190), kWhite);
+    EXPECT_EQ(PixelAt(third.get(), 110, 190), RGB(0, 0, 0));
+
+    // Autopan moves the grab: the same grabber copies from the new corner.
+    third.reset();
+    second.reset();
+    FramePtr moved = grabber.Grab(kLeft + kWidth / 2, kTop);
+    ASSERT_TRUE(moved);
+    EXPECT_EQ(PixelAt(moved.get(), 0, 0), kWhite);
+    EXPECT_EQ(PixelAt(moved.get(), 0, 200), RGB(0, 0, 255));
+    moved.reset();
+
+    // Another cursor brings its own hot spot: the image starts 10 pixels up and left.
+    OwnedCursor offset(SquareCursor(10, 10));
+    ASSERT_TRUE(offset);
+    s.g_cursorhandle.builtIn = offset.get();
+    SetCursorPos(kLeft + 250, kTop + 30);
+    FramePtr shifted = grabber.Grab(kLeft, kTop);
+    ASSERT_TRUE(shifted);
+    EXPECT_EQ(PixelAt(shifted.get(), 240, 20), RGB(0, 0, 0));
+    EXPECT_EQ(PixelAt(shifted.get(), 271, 51), RGB(0, 0, 0));
+    EXPECT_EQ(PixelAt(shifted.get(), 273, 53), kWhite);
+}

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <mmreg.h>
+#include <mmsystem.h>
 #include <msacm.h>
 
 constexpr UINT kAcmDriverDetails = ACMDM_BASE + 10;

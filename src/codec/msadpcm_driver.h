@@ -3,6 +3,8 @@
 // MS ADPCM with the standard coefficients, at the block size the platform suggests.
 #include <windows.h>
 
+#include <mmsystem.h>
+
 inline constexpr wchar_t kMsAdpcmShortName[] = L"MS ADPCM";
 inline constexpr wchar_t kMsAdpcmLongName[] = L"MS ADPCM encoder (built in)";
 

@@ -4,6 +4,7 @@
 #include "codec/msadpcm_encoder.h"
 
 #include <mmreg.h>
+#include <mmsystem.h>
 #include <msacm.h>
 
 #include <vector>

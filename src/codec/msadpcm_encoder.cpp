@@ -1,7 +1,6 @@
 #include "codec/msadpcm_encoder.h"
 
 #include <algorithm>
-#include <cmath>
 #include <cstdlib>
 #include <limits>
 #include <numeric>
@@ -14,13 +13,17 @@ constexpr std::array<int, 16> kAdaptation = {230, 230, 230, 230, 307, 409, 512, 
                                              768, 614, 512, 409, 307, 230, 230, 230};
 constexpr int kMinDelta = 16;
 constexpr int kMaxInitialDelta = std::numeric_limits<std::int16_t>::max();
-// Predictors tried per channel and block, best guesses first; each with these starting steps
-// (in quarters of the mean size of the first residuals).
-constexpr int kTrialPredictors = 3;
-constexpr std::array<int, 3> kInitialDeltaQuarters = {1, 2, 4};
+// Codings done at once per block, in lanes: the processor overlaps two independent ones for about
+// the time of one, while more run out of registers. Mono tries its two best-fitting predictors,
+// stereo the best one per channel. A coding starts with a step of half the mean size of the first
+// residuals.
+constexpr int kLanes = 2;
 constexpr int kInitialResiduals = 4;
+// Squared error per sample below which a coding is good enough (an RMS error of 16).
+constexpr long long kAudibleError = 256;
 
-constexpr int kMaxBlockAlign = 0xFFFF;
+// Keeps a block's summed absolute residuals (each below 2^17) within 32 bits.
+constexpr int kMaxBlockAlign = 8192;
 
 int Predict(int sample1, int sample2, int predictor)
 {
@@ -33,57 +36,71 @@ int ClampSample(int value)
                       static_cast<int>(std::numeric_limits<std::int16_t>::max()));
 }
 
-struct ChannelChoice {
+struct Candidate {
     int predictor = 0;
     int delta = kMinDelta;
-    long long error = std::numeric_limits<long long>::max();
 };
 
-// Codes samples 2 ... count-1 of one channel; stops early (returning more than limit) once the
-// squared error passes limit.
-long long CodeChannel(const std::int32_t* samples, int count, int predictor, int delta, long long limit,
-                      std::uint8_t* nibbles, std::int16_t* reconstruction)
+// The code nearest to residual / delta in -8 ... 7, by comparisons instead of a division. The
+// thresholds do not depend on one another, nor do the sums, so the processor works on them at once.
+inline int NearestCode(int residual, int delta)
 {
-    const int c1 = kCoefficients[predictor][0];
-    const int c2 = kCoefficients[predictor][1];
-    int sample2 = samples[0];
-    int sample1 = count > 1 ? samples[1] : samples[0];
-    long long error = 0;
-    for (int i = 2; i < count; ++i) {
-        // A division rounding toward zero, as decoders compute it (not a shift).
-        const int predicted = (sample1 * c1 + sample2 * c2) / 256;
-        const int residual = samples[i] - predicted;
-        const float steps = static_cast<float>(residual) / static_cast<float>(delta);
-        const int code = std::clamp(static_cast<int>(std::lrint(steps)), -8, 7);
-        const int decoded = ClampSample(predicted + code * delta);
-        const long long miss = samples[i] - decoded;
-        error += miss * miss;
-        if (error > limit) {
-            return error;
-        }
-        const int nibble = code & 15;
-        nibbles[i] = static_cast<std::uint8_t>(nibble);
-        reconstruction[i] = static_cast<std::int16_t>(decoded);
-        delta = std::max(kMinDelta, (kAdaptation[nibble] * delta) >> 8);
-        sample2 = sample1;
-        sample1 = decoded;
-    }
-    return error;
+    const int twice = 2 * (residual < 0 ? -residual : residual);
+    const int low = (twice >= delta) + (twice >= 3 * delta) + (twice >= 5 * delta) + (twice >= 7 * delta);
+    const int high = (twice >= 9 * delta) + (twice >= 11 * delta) + (twice >= 13 * delta) + (twice >= 15 * delta);
+    const int magnitude = low + high;
+    return residual < 0 ? -magnitude : std::min(magnitude, 7);
 }
 
-// Residual energy of each predictor on the input itself: a cheap ranking before trial coding.
-std::array<long long, kCoefficientCount> PredictorEnergies(const std::int32_t* samples, int count)
+// Codes samples 2 ... count-1 of every lane (a channel with one candidate) at once; each lane's
+// squared error goes to error.
+template <int Lanes>
+void CodeLanes(int count, const std::int32_t* const* samples, const Candidate* candidates,
+               std::uint8_t* const* nibbles, std::int16_t* const* reconstructions, long long* error)
 {
-    std::array<long long, kCoefficientCount> energies{};
-    for (int p = 0; p < kCoefficientCount; ++p) {
-        long long energy = 0;
-        for (int i = 2; i < count; ++i) {
-            const long long residual = samples[i] - Predict(samples[i - 1], samples[i - 2], p);
-            energy += residual * residual;
-        }
-        energies[p] = energy;
+    std::array<int, Lanes> c1{}, c2{}, delta{}, sample1{}, sample2{};
+    for (int k = 0; k < Lanes; ++k) {
+        c1[k] = kCoefficients[candidates[k].predictor][0];
+        c2[k] = kCoefficients[candidates[k].predictor][1];
+        delta[k] = candidates[k].delta;
+        error[k] = 0;
+        sample2[k] = samples[k][0];
+        sample1[k] = count > 1 ? samples[k][1] : samples[k][0];
     }
-    return energies;
+    for (int i = 2; i < count; ++i) {
+        for (int k = 0; k < Lanes; ++k) {
+            // A division rounding toward zero, as decoders compute it (not a shift).
+            const int predicted = (sample1[k] * c1[k] + sample2[k] * c2[k]) / 256;
+            const int code = NearestCode(samples[k][i] - predicted, delta[k]);
+            const int decoded = ClampSample(predicted + code * delta[k]);
+            const long long miss = samples[k][i] - decoded;
+            error[k] += miss * miss;
+            const int nibble = code & 15;
+            nibbles[k][i] = static_cast<std::uint8_t>(nibble);
+            reconstructions[k][i] = static_cast<std::int16_t>(decoded);
+            delta[k] = std::max(kMinDelta, (kAdaptation[nibble] * delta[k]) >> 8);
+            sample2[k] = sample1[k];
+            sample1[k] = decoded;
+        }
+    }
+}
+
+// How far each predictor misses on the input itself (sum of absolute residuals, which fits in 32
+// bits for any block): a cheap ranking before coding. Integer sums let the compiler vectorise.
+std::array<std::int32_t, kCoefficientCount> PredictorMisses(const std::int32_t* samples, int count)
+{
+    std::array<std::int32_t, kCoefficientCount> misses{};
+    for (int p = 0; p < kCoefficientCount; ++p) {
+        const std::int32_t c1 = kCoefficients[p][0];
+        const std::int32_t c2 = kCoefficients[p][1];
+        std::int32_t sum = 0;
+        for (int i = 2; i < count; ++i) {
+            const std::int32_t residual = samples[i] - ((samples[i - 1] * c1 + samples[i - 2] * c2) >> 8);
+            sum += residual < 0 ? -residual : residual;
+        }
+        misses[p] = sum;
+    }
+    return misses;
 }
 
 int MeanInitialResidual(const std::int32_t* samples, int count, int predictor)
@@ -151,11 +168,9 @@ bool Encoder::begin(int channels, int blockAlign)
     m_blockAlign = blockAlign;
     m_samplesPerBlock = samplesPerBlock;
     const std::size_t frames = static_cast<std::size_t>(samplesPerBlock);
-    m_samples.resize(frames);
-    m_bestNibbles.resize(frames * channels);
-    m_trialNibbles.resize(frames);
-    m_bestRecon.resize(frames * channels);
-    m_trialRecon.resize(frames);
+    m_samples.resize(frames * channels);
+    m_laneNibbles.resize(frames * (kLanes + 1));
+    m_laneRecon.resize(frames * (kLanes + 1));
     return true;
 }
 
@@ -164,42 +179,66 @@ std::size_t Encoder::encodeBlock(const std::int16_t* pcm, int frames, std::uint8
 {
     frames = std::clamp(frames, 1, m_samplesPerBlock);
     const std::size_t count = static_cast<std::size_t>(frames);
-    std::array<ChannelChoice, kMaxChannels> choices{};
+    const int candidatesPerChannel = kLanes / m_channels;
+    // The lanes, then a spare for a rescue search.
+    std::array<const std::int32_t*, kLanes + 1> samples{};
+    std::array<Candidate, kLanes + 1> candidates{};
+    std::array<std::uint8_t*, kLanes + 1> nibbles{};
+    std::array<std::int16_t*, kLanes + 1> recons{};
+    std::array<std::array<int, kCoefficientCount>, kMaxChannels> orders{};
+    std::array<long long, kMaxChannels> leastMisses{};
+    for (int lane = 0; lane <= kLanes; ++lane) {
+        nibbles[lane] = m_laneNibbles.data() + count * lane;
+        recons[lane] = m_laneRecon.data() + count * lane;
+    }
     for (int c = 0; c < m_channels; ++c) {
+        std::int32_t* channel = m_samples.data() + count * c;
         for (std::size_t i = 0; i < count; ++i) {
-            m_samples[i] = pcm[i * m_channels + c];
+            channel[i] = pcm[i * m_channels + c];
         }
-        const std::array<long long, kCoefficientCount> energies = PredictorEnergies(m_samples.data(), frames);
-        std::array<int, kCoefficientCount> order{};
+        const std::array<std::int32_t, kCoefficientCount> misses = PredictorMisses(channel, frames);
+        std::array<int, kCoefficientCount>& order = orders[c];
         std::iota(order.begin(), order.end(), 0);
-        std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return energies[a] < energies[b]; });
-
-        ChannelChoice& best = choices[c];
-        std::uint8_t* bestNibbles = m_bestNibbles.data() + count * c;
-        std::int16_t* bestRecon = m_bestRecon.data() + count * c;
-        for (int t = 0; t < kTrialPredictors; ++t) {
-            const int predictor = order[t];
-            const int mean = MeanInitialResidual(m_samples.data(), frames, predictor);
-            int previousDelta = 0;
-            for (const int quarters : kInitialDeltaQuarters) {
-                const int delta = std::clamp(mean * quarters / 4, kMinDelta, kMaxInitialDelta);
-                if (delta == previousDelta) {
-                    continue;
-                }
-                previousDelta = delta;
-                const long long error = CodeChannel(m_samples.data(), frames, predictor, delta, best.error,
-                                                    m_trialNibbles.data(), m_trialRecon.data());
-                if (error < best.error) {
-                    best = {predictor, delta, error};
-                    std::copy_n(m_trialNibbles.begin() + 2, std::max<std::size_t>(count, 2) - 2, bestNibbles + 2);
-                    std::copy_n(m_trialRecon.begin() + 2, std::max<std::size_t>(count, 2) - 2, bestRecon + 2);
-                }
+        std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return misses[a] < misses[b]; });
+        leastMisses[c] = misses[order[0]];
+        for (int k = 0; k < candidatesPerChannel; ++k) {
+            const int lane = c * candidatesPerChannel + k;
+            const int predictor = order[k];
+            const int mean = MeanInitialResidual(channel, frames, predictor);
+            samples[lane] = channel;
+            candidates[lane] = {predictor, std::clamp(mean / 2, kMinDelta, kMaxInitialDelta)};
+        }
+    }
+    std::array<long long, kLanes + 1> errors{};
+    CodeLanes<kLanes>(frames, samples.data(), candidates.data(), nibbles.data(), recons.data(), errors.data());
+    std::array<int, kMaxChannels> chosen{}; // lane per channel
+    for (int c = 0; c < m_channels; ++c) {
+        const auto lanes = errors.begin() + c * candidatesPerChannel;
+        chosen[c] = static_cast<int>(std::min_element(lanes, lanes + candidatesPerChannel) - errors.begin());
+        // The steps could not follow the input (a full-scale square does this): the coding then
+        // misses by more than a sixteenth of what the best predictor alone misses, so try the others.
+        const long long residualEnergy = leastMisses[c] * leastMisses[c] / std::max<long long>(frames - 2, 1);
+        if (errors[chosen[c]] <= kAudibleError * frames || errors[chosen[c]] * 16 <= residualEnergy) {
+            continue;
+        }
+        for (int k = candidatesPerChannel; k < kCoefficientCount; ++k) {
+            const int predictor = orders[c][k];
+            const int mean = MeanInitialResidual(m_samples.data() + count * c, frames, predictor);
+            samples[kLanes] = m_samples.data() + count * c;
+            candidates[kLanes] = {predictor, std::clamp(mean / 2, kMinDelta, kMaxInitialDelta)};
+            CodeLanes<1>(frames, &samples[kLanes], &candidates[kLanes], &nibbles[kLanes], &recons[kLanes],
+                         &errors[kLanes]);
+            if (errors[kLanes] < errors[chosen[c]]) {
+                std::swap(candidates[kLanes], candidates[chosen[c]]);
+                std::swap(nibbles[kLanes], nibbles[chosen[c]]);
+                std::swap(recons[kLanes], recons[chosen[c]]);
+                std::swap(errors[kLanes], errors[chosen[c]]);
             }
         }
-        bestRecon[0] = static_cast<std::int16_t>(m_samples[0]);
-        if (count > 1) {
-            bestRecon[1] = static_cast<std::int16_t>(m_samples[1]);
-        }
+    }
+    for (int c = 0; c < m_channels; ++c) {
+        recons[chosen[c]][0] = static_cast<std::int16_t>(m_samples[count * c]);
+        recons[chosen[c]][1 % count] = static_cast<std::int16_t>(m_samples[count * c + 1 % count]);
     }
 
     std::uint8_t* p = out;
@@ -208,10 +247,10 @@ std::size_t Encoder::encodeBlock(const std::int16_t* pcm, int frames, std::uint8
         *p++ = static_cast<std::uint8_t>((value >> 8) & 0xFF);
     };
     for (int c = 0; c < m_channels; ++c) {
-        *p++ = static_cast<std::uint8_t>(choices[c].predictor);
+        *p++ = static_cast<std::uint8_t>(candidates[chosen[c]].predictor);
     }
     for (int c = 0; c < m_channels; ++c) {
-        put16(choices[c].delta);
+        put16(candidates[chosen[c]].delta);
     }
     const std::size_t second = count > 1 ? 1 : 0;
     for (int c = 0; c < m_channels; ++c) {
@@ -224,7 +263,7 @@ std::size_t Encoder::encodeBlock(const std::int16_t* pcm, int frames, std::uint8
     bool high = true;
     for (std::size_t i = 2; i < count; ++i) {
         for (int c = 0; c < m_channels; ++c) {
-            const std::uint8_t nibble = m_bestNibbles[count * c + i];
+            const std::uint8_t nibble = nibbles[chosen[c]][i];
             if (high) {
                 *p = static_cast<std::uint8_t>(nibble << 4);
             } else {
@@ -239,7 +278,7 @@ std::size_t Encoder::encodeBlock(const std::int16_t* pcm, int frames, std::uint8
     if (reconstruction) {
         for (std::size_t i = 0; i < count; ++i) {
             for (int c = 0; c < m_channels; ++c) {
-                reconstruction[i * m_channels + c] = m_bestRecon[count * c + i];
+                reconstruction[i * m_channels + c] = recons[chosen[c]][i];
             }
         }
     }

@@ -44,15 +44,13 @@ public:
                             std::int16_t* reconstruction = nullptr);
 
 private:
-    struct Channel;
     int m_channels = 0;
     int m_blockAlign = 0;
     int m_samplesPerBlock = 0;
-    std::vector<std::int32_t> m_samples;      // one channel of the block
-    std::vector<std::uint8_t> m_bestNibbles;  // per channel
-    std::vector<std::uint8_t> m_trialNibbles;
-    std::vector<std::int16_t> m_bestRecon;
-    std::vector<std::int16_t> m_trialRecon;
+    // One block: each channel's samples, and each candidate's coding of each channel.
+    std::vector<std::int32_t> m_samples;
+    std::vector<std::uint8_t> m_laneNibbles;
+    std::vector<std::int16_t> m_laneRecon;
 };
 
 } // namespace msadpcm

@@ -132,7 +132,8 @@ std::vector<std::int16_t> MakeSignal(Signal signal, int samplesPerSecond, int ch
     return pcm;
 }
 
-EncodedStream Encode(const std::vector<std::int16_t>& pcm, int samplesPerSecond, int channels, int blockAlign)
+EncodedStream Encode(const std::vector<std::int16_t>& pcm, int samplesPerSecond, int channels, int blockAlign,
+                     bool keepReconstruction)
 {
     EncodedStream stream;
     msadpcm::Encoder encoder;
@@ -144,14 +145,18 @@ EncodedStream Encode(const std::vector<std::int16_t>& pcm, int samplesPerSecond,
     stream.blockAlign = encoder.blockAlign();
     stream.samplesPerBlock = encoder.samplesPerBlock();
     stream.frames = static_cast<int>(pcm.size() / channels);
-    stream.reconstruction.resize(pcm.size());
+    if (keepReconstruction) {
+        stream.reconstruction.resize(pcm.size());
+    }
+    const std::size_t blocks = static_cast<std::size_t>(stream.frames / stream.samplesPerBlock) + 1;
+    stream.data.reserve(blocks * static_cast<std::size_t>(stream.blockAlign));
     for (int first = 0; first < stream.frames; first += stream.samplesPerBlock) {
         const int frames = std::min(stream.samplesPerBlock, stream.frames - first);
         const std::size_t at = stream.data.size();
         stream.data.resize(at + msadpcm::BlockBytes(frames, channels));
         const std::size_t offset = static_cast<std::size_t>(first) * channels;
         const std::size_t written = encoder.encodeBlock(pcm.data() + offset, frames, stream.data.data() + at,
-                                                        stream.reconstruction.data() + offset);
+                                                        keepReconstruction ? stream.reconstruction.data() + offset : nullptr);
         stream.data.resize(at + written);
     }
     return stream;

@@ -21,7 +21,8 @@ struct EncodedStream {
     std::vector<std::int16_t> reconstruction;
 };
 // Our encoder over the whole signal with the suggested block size (or the given one).
-EncodedStream Encode(const std::vector<std::int16_t>& pcm, int samplesPerSecond, int channels, int blockAlign = 0);
+EncodedStream Encode(const std::vector<std::int16_t>& pcm, int samplesPerSecond, int channels, int blockAlign = 0,
+                     bool keepReconstruction = true);
 
 bool WriteAdpcmWav(const std::string& path, const EncodedStream& stream);
 bool WritePcmWav(const std::string& path, const std::vector<std::int16_t>& pcm, int samplesPerSecond, int channels);

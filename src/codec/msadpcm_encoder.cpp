@@ -216,9 +216,10 @@ std::size_t Encoder::encodeBlock(const std::int16_t* pcm, int frames, std::uint8
         const auto lanes = errors.begin() + c * candidatesPerChannel;
         chosen[c] = static_cast<int>(std::min_element(lanes, lanes + candidatesPerChannel) - errors.begin());
         // The steps could not follow the input (a full-scale square does this): the coding then
-        // misses by more than a sixteenth of what the best predictor alone misses, so try the others.
+        // misses by more than the best predictor alone does (at least the square of its summed
+        // misses over the count), so try the other predictors.
         const long long residualEnergy = leastMisses[c] * leastMisses[c] / std::max<long long>(frames - 2, 1);
-        if (errors[chosen[c]] <= kAudibleError * frames || errors[chosen[c]] * 16 <= residualEnergy) {
+        if (errors[chosen[c]] <= kAudibleError * frames || errors[chosen[c]] <= residualEnergy) {
             continue;
         }
         for (int k = candidatesPerChannel; k < kCoefficientCount; ++k) {

@@ -12,7 +12,7 @@
 namespace {
 
 constexpr DWORD kDriverId = 1;
-constexpr WORD kAdpcmFormatSize = sizeof(WAVEFORMATEX) + msadpcm::kFormatExtraBytes;
+constexpr DWORD kAdpcmFormatSize = sizeof(WAVEFORMATEX) + msadpcm::kFormatExtraBytes;
 
 bool IsPcmSource(const WAVEFORMATEX& pcm)
 {
@@ -74,6 +74,10 @@ LRESULT DriverDetails(ACMDRIVERDETAILSW& details)
     return MMSYSERR_NOERROR;
 }
 
+// Name of format tag 2 as the user sees it in the format choice; where the system names it, ours
+// answers with the same name.
+wchar_t g_adpcmTagName[ACMFORMATTAGDETAILS_FORMATTAG_CHARS] = L"MS ADPCM";
+
 LRESULT FormatTagDetails(ACMFORMATTAGDETAILSW& details, DWORD flags)
 {
     DWORD tag = 0;
@@ -101,8 +105,8 @@ LRESULT FormatTagDetails(ACMFORMATTAGDETAILSW& details, DWORD flags)
     details.dwFormatTag = tag;
     details.cbFormatSize = pcm ? sizeof(PCMWAVEFORMAT) : kAdpcmFormatSize;
     details.fdwSupport = ACMDRIVERDETAILS_SUPPORTF_CODEC;
-    details.cStandardFormats = 0; // the platform's own drivers list the formats
-    std::wcscpy(details.szFormatTag, pcm ? L"PCM" : kMsAdpcmShortName);
+    details.cStandardFormats = 0; // the system's own drivers list the formats
+    std::wcscpy(details.szFormatTag, pcm ? L"PCM" : g_adpcmTagName);
     return MMSYSERR_NOERROR;
 }
 
@@ -216,6 +220,13 @@ LRESULT StreamConvert(const AcmDriverStreamInstance& instance, AcmDriverStreamHe
 }
 
 } // namespace
+
+void SetMsAdpcmFormatTagName(const wchar_t* name)
+{
+    if (name[0] != L'\0') {
+        std::wcsncpy(g_adpcmTagName, name, ACMFORMATTAGDETAILS_FORMATTAG_CHARS - 1);
+    }
+}
 
 LRESULT CALLBACK MsAdpcmDriverProc(DWORD_PTR driverId, HDRVR, UINT message, LPARAM param1, LPARAM param2)
 {

@@ -33,6 +33,17 @@ bool SystemConvertsPcmToMsAdpcm()
     return acmStreamOpen(&stream, nullptr, &pcm, adpcm, nullptr, 0, 0, ACM_STREAMOPENF_QUERY) == MMSYSERR_NOERROR;
 }
 
+// Keeps the name the user sees in the format choice the same once ours answers for the tag too.
+void AdoptSystemFormatTagName()
+{
+    ACMFORMATTAGDETAILSW details{};
+    details.cbStruct = sizeof(details);
+    details.dwFormatTag = msadpcm::kFormatTag;
+    if (acmFormatTagDetailsW(nullptr, &details, ACM_FORMATTAGDETAILSF_FORMATTAG) == MMSYSERR_NOERROR) {
+        SetMsAdpcmFormatTagName(details.szFormatTag);
+    }
+}
+
 } // namespace
 
 bool InstallMsAdpcmIfNeeded()
@@ -40,6 +51,7 @@ bool InstallMsAdpcmIfNeeded()
     if (g_msAdpcmDriver || SystemConvertsPcmToMsAdpcm()) {
         return true;
     }
+    AdoptSystemFormatTagName();
     HACMDRIVERID added = nullptr;
     if (acmDriverAdd(&added, GetModuleHandleW(nullptr), reinterpret_cast<LPARAM>(&MsAdpcmDriverProc), 0,
                      ACM_DRIVERADDF_FUNCTION | ACM_DRIVERADDF_LOCAL) != MMSYSERR_NOERROR) {

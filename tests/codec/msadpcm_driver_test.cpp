@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
 #include <vector>
 
 namespace {
@@ -160,6 +161,26 @@ TEST_F(MsAdpcmDriver, RefusesWhatItCannotProduce)
     WAVEFORMATEX twentyFourBit = PcmFormat(22050, 2, 24);
     Stream stream(twentyFourBit, adpcm.header);
     EXPECT_NE(stream.openResult(), static_cast<MMRESULT>(MMSYSERR_NOERROR));
+}
+
+std::wstring FormatTagName(DWORD tag)
+{
+    ACMFORMATTAGDETAILSW details{};
+    details.cbStruct = sizeof(details);
+    details.dwFormatTag = tag;
+    return acmFormatTagDetailsW(nullptr, &details, ACM_FORMATTAGDETAILSF_FORMATTAG) == MMSYSERR_NOERROR
+               ? details.szFormatTag
+               : L"";
+}
+
+// Installing ours changes nothing the user sees in the format choice: the name stays the system's.
+TEST_F(MsAdpcmDriver, LeavesTheSystemsFormatName)
+{
+    const std::wstring withOurs = FormatTagName(msadpcm::kFormatTag);
+    RemoveMsAdpcm();
+    const std::wstring without = FormatTagName(msadpcm::kFormatTag);
+    EXPECT_EQ(withOurs, without);
+    EXPECT_NE(without, L"");
 }
 
 // One second of a 440 Hz tone at the default recording format, written as a WAV file where

@@ -7,6 +7,7 @@
 #include "messages/private_messages.h"
 #include "audio/audio_capture.h"
 #include "audio/audio_formats.h"
+#include "codec/msadpcm_install.h"
 #include "codec/video1_install.h"
 #include "common/fourcc.h"
 #include "controls/window_region.h"
@@ -130,6 +131,9 @@ BOOL CMainDialog::OnInitDialog()
     SetUpButtons();
     settings.g_mainwindow = hwnd();
 
+    // Wine's compression manager suggests MS ADPCM but cannot produce it: bring ours first, so that
+    // the formats chosen below can be reached.
+    InstallMsAdpcmIfNeeded();
     if (SettingsFiles().load) {
         SettingsFiles().load();
     } else {
@@ -457,6 +461,7 @@ void CMainDialog::Shutdown()
     settings.g_audioformat.reset();
     settings.g_compressorstate.reset();
     RemoveVideo1();
+    RemoveMsAdpcm();
     settings.g_mainwindow = nullptr;
 }
 

@@ -16,7 +16,6 @@ started_wine=""
 # when started without it. Called after the builds, which do not need it.
 framelark_use_fast_heap() {
   export MALLOC_TRIM_THRESHOLD_=1073741824
-  export MALLOC_TOP_PAD_=67108864
   export MALLOC_MMAP_MAX_=0 # screen images above 32 MB would be mapped afresh every frame
 }
 

@@ -142,6 +142,23 @@ TEST_F(AudioOptionsTest, ADeviceChangeDiscardsTheCompressedChoice)
     EXPECT_NE(StoredCompressedTag(), WAVE_FORMAT_PCM);
 }
 
+TEST_F(AudioOptionsTest, TheFormatChooserOpensAndItsCancelChangesNothing)
+{
+    Run([](HWND d) {
+        bool shown = false;
+        // Wine's chooser keeps its own caption rather than the title it is given.
+        AnswerWhenShown("Sound Selection", [&shown](HWND chooser) {
+            shown = true;
+            PostMessageA(chooser, WM_COMMAND, IDCANCEL, 0);
+        });
+        ClickButton(d, IDC_CHOOSE_COMPRESSED);
+        EXPECT_TRUE(shown);
+        EXPECT_EQ(ItemText(d, IDC_COMPRESSED_NAME), "PCM");
+        ClickButton(d, IDCANCEL);
+    });
+    EXPECT_TRUE(AnsweredBoxes().empty());
+}
+
 TEST_F(AudioOptionsTest, CancelAfterChangesStoresNothing)
 {
     Run([](HWND d) {

@@ -5,6 +5,7 @@
 #include "dialog_driver.h"
 
 #include <commdlg.h>
+#include <colordlg.h>
 #include <dlgs.h>
 #include <gtest/gtest.h>
 
@@ -54,23 +55,13 @@ std::string TempFile(const char* name, const std::vector<unsigned char>& bytes)
     return path;
 }
 
-// Chooses `path` in the "File to load" dialog once it shows, as a person typing its name would.
-std::string g_fileToChoose;
-void CALLBACK AnswerFileDialog(HWND, UINT, UINT_PTR timer, DWORD)
-{
-    HWND chooser = FindWindowA(nullptr, "File to load");
-    if (!chooser || !IsWindowVisible(chooser)) {
-        return;
-    }
-    KillTimer(nullptr, timer);
-    SetDlgItemTextA(chooser, cmb13, g_fileToChoose.c_str());
-    PostMessageA(chooser, WM_COMMAND, IDOK, 0);
-}
-
+// Chooses `path` in the "File to load" dialog, as a person typing its name would.
 void ChooseFile(HWND dialog, const std::string& path)
 {
-    g_fileToChoose = path;
-    SetTimer(nullptr, 0, 50, &AnswerFileDialog);
+    AnswerWhenShown("File to load", [path](HWND chooser) {
+        SetDlgItemTextA(chooser, cmb13, path.c_str());
+        PostMessageA(chooser, WM_COMMAND, IDOK, 0);
+    });
     ClickButton(dialog, IDC_CURSOR_FILE);
 }
 
@@ -228,6 +219,24 @@ TEST_F(CursorOptionsTest, CursorFilesLoadByExtensionAndAreRememberedEvenOnCancel
     });
     EXPECT_EQ(Settings().g_cursorfile, cur);
     EXPECT_NE(Settings().g_cursorhandle.fromFile, nullptr);
+}
+
+TEST_F(CursorOptionsTest, TheColourChooserSetsTheHighlightColour)
+{
+    Settings().g_highlightcursor = 1;
+    Run([](HWND d) {
+        AnswerWhenShown("Color", [](HWND chooser) {
+            EXPECT_EQ(GetDlgItemInt(chooser, COLOR_BLUE, nullptr, FALSE), 255u); // the working colour preset
+            SetDlgItemInt(chooser, COLOR_RED, 0, FALSE);
+            SetDlgItemInt(chooser, COLOR_GREEN, 128, FALSE);
+            SetDlgItemInt(chooser, COLOR_BLUE, 0, FALSE);
+            PostMessageA(chooser, WM_COMMAND, IDOK, 0);
+        });
+        ClickButton(d, IDC_HIGHLIGHT_COLOR);
+        EXPECT_EQ(PreviewPixel(d, 32, 32), RGB(0, 128, 0));
+        ClickButton(d, IDOK);
+    });
+    EXPECT_EQ(Settings().g_highlightcolor, RGB(0, 128, 0));
 }
 
 TEST_F(CursorOptionsTest, CancelStoresNothing)

@@ -32,17 +32,18 @@ LRESULT CALLBACK AnswerBoxes(int code, WPARAM wParam, LPARAM lParam)
     return CallNextHookEx(g_hook, code, wParam, lParam);
 }
 
-HWND FindShownDialog()
+HWND FindShownWindow(const std::string& title)
 {
     struct Search {
+        const std::string* title;
         HWND found = nullptr;
-    } search;
+    } search{&title};
     EnumThreadWindows(
         GetCurrentThreadId(),
         [](HWND window, LPARAM data) -> BOOL {
             char text[128] = {};
             GetWindowTextA(window, text, sizeof(text));
-            if (g_title == text && IsWindowVisible(window)) {
+            if (*reinterpret_cast<Search*>(data)->title == text && IsWindowVisible(window)) {
                 reinterpret_cast<Search*>(data)->found = window;
                 return FALSE;
             }
@@ -54,7 +55,7 @@ HWND FindShownDialog()
 
 void CALLBACK OnTick(HWND, UINT, UINT_PTR timer, DWORD)
 {
-    HWND dialog = FindShownDialog();
+    HWND dialog = FindShownWindow(g_title);
     if (!dialog || !g_script) {
         return;
     }
@@ -63,7 +64,28 @@ void CALLBACK OnTick(HWND, UINT, UINT_PTR timer, DWORD)
     g_script = nullptr;
     script(dialog);
 }
+std::string g_answerTitle;
+std::function<void(HWND)> g_answer;
+
+void CALLBACK OnAnswerTick(HWND, UINT, UINT_PTR timer, DWORD)
+{
+    HWND window = FindShownWindow(g_answerTitle);
+    if (!window || !g_answer) {
+        return;
+    }
+    KillTimer(nullptr, timer);
+    const auto answer = std::move(g_answer);
+    g_answer = nullptr;
+    answer(window);
+}
 } // namespace
+
+void AnswerWhenShown(const char* title, const std::function<void(HWND)>& answer)
+{
+    g_answerTitle = title;
+    g_answer = answer;
+    SetTimer(nullptr, 0, 50, &OnAnswerTick);
+}
 
 std::vector<std::string>& AnsweredBoxes()
 {

@@ -11,6 +11,8 @@
 #include "codec/video1_install.h"
 #include "common/fourcc.h"
 #include "controls/window_region.h"
+#include "options/audio_options_dialog.h"
+#include "options/cursor_options_dialog.h"
 #include "options/general_options_dialog.h"
 #include "options/hotkeys_dialog.h"
 #include "options/video_options_dialog.h"
@@ -295,13 +297,11 @@ bool CMainDialog::OnCommand(WORD id, WORD, HWND)
     case ID_GENERAL_OPTIONS:
     case IDC_HOTKEY:
     case ID_HOTKEYS:
-        OpenOptions(id);
-        return true;
-    case IDC_AUDIO:
-    case ID_AUDIO_OPTIONS:
     case IDC_CURSOR:
     case ID_CURSOR_OPTIONS:
-        // Seam: the other option dialogs open here, never while a recording runs.
+    case IDC_AUDIO:
+    case ID_AUDIO_OPTIONS:
+        OpenOptions(id);
         return true;
     case IDC_PLAY:
         if (!currentMovie().empty()) {
@@ -370,6 +370,14 @@ void CMainDialog::OpenOptions(WORD id)
     case IDC_GENERAL:
     case ID_GENERAL_OPTIONS:
         CGeneralOptionsDialog::Run(hwnd(), m_regionWindow.get());
+        break;
+    case IDC_CURSOR:
+    case ID_CURSOR_OPTIONS:
+        CCursorOptionsDialog::Run(hwnd());
+        break;
+    case IDC_AUDIO:
+    case ID_AUDIO_OPTIONS:
+        CAudioOptionsDialog::Run(hwnd());
         break;
     default:
         CHotkeysDialog::Run(hwnd());

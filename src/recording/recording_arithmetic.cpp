@@ -24,15 +24,15 @@ FrameLayout LayoutFor(std::int32_t width, std::int32_t height, std::int32_t bits
     return layout;
 }
 
-HighlightBox HighlightBoxFor(std::int32_t size, std::int32_t shape)
+HighlightBox HighlightBoxFor(std::int32_t size, std::int32_t shape, std::int32_t cell)
 {
     HighlightBox box;
     const double s = size;
     const double half = shape == 1 || shape == 3 ? s * 0.5 : s;
-    box.left = static_cast<std::int32_t>((kHighlightCell - s) * 0.5);
-    box.right = static_cast<std::int32_t>((kHighlightCell + s) * 0.5);
-    box.top = static_cast<std::int32_t>((kHighlightCell - half) * 0.5);
-    box.bottom = static_cast<std::int32_t>((kHighlightCell + half) * 0.5);
+    box.left = static_cast<std::int32_t>((cell - s) * 0.5);
+    box.right = static_cast<std::int32_t>((cell + s) * 0.5);
+    box.top = static_cast<std::int32_t>((cell - half) * 0.5);
+    box.bottom = static_cast<std::int32_t>((cell + half) * 0.5);
     box.ellipse = shape == 0 || shape == 1;
     box.drawn = shape >= 0 && shape <= 3;
     return box;

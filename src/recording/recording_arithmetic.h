@@ -14,7 +14,8 @@ constexpr std::uint32_t kBitmapHeaderSize = 40;
 // Zero sizes for a width, height or depth the block cannot hold.
 FrameLayout LayoutFor(std::int32_t width, std::int32_t height, std::int32_t bits);
 
-// The highlight's shape inside its 128 x 128 cell; right and bottom exclusive.
+// The highlight's shape of the given size inside a square cell (128 x 128 when recording); right
+// and bottom exclusive.
 constexpr std::int32_t kHighlightCell = 128;
 struct HighlightBox {
     std::int32_t left = 0;
@@ -24,7 +25,7 @@ struct HighlightBox {
     bool ellipse = false;
     bool drawn = false; // an unknown shape leaves the cell white
 };
-HighlightBox HighlightBoxFor(std::int32_t size, std::int32_t shape);
+HighlightBox HighlightBoxFor(std::int32_t size, std::int32_t shape, std::int32_t cell = kHighlightCell);
 
 // Compressor check: a size brought to a multiple of n, rounded up unless that passes the screen.
 std::int32_t SizeForMultiple(std::int32_t size, std::int32_t n, std::int32_t screen);

@@ -363,6 +363,21 @@ def crosshair_pencil():
     return img.resize((32, 32), Image.LANCZOS)
 
 
+def folder(size):
+    """An open folder for the buttons that browse for a file."""
+    def draw(d, k):
+        u = size / 16 * k
+        d.rounded_rectangle([1 * u, 2.5 * u, 7 * u, 5.5 * u], radius=u, fill=255)   # tab
+        d.rectangle([1 * u, 4 * u, 14 * u, 13.5 * u], fill=255)                    # back
+    back = shape_image(size, draw, (232, 180, 60), (120, 80, 10))
+
+    def front(d, k):
+        u = size / 16 * k
+        d.polygon([(3 * u, 7 * u), (15.5 * u, 7 * u), (13.5 * u, 13.5 * u), (1 * u, 13.5 * u)], fill=255)
+    back.alpha_composite(shape_image(size, front, (250, 214, 110), (120, 80, 10)))
+    return back
+
+
 def app_icon(size, with_background=True):
     k = 8
     big = size * k
@@ -517,6 +532,7 @@ def main():
     for number, (name, img) in recording.items():
         write_icon_file(os.path.join(OUT, f"{number}_{name}.ico"), [img])
 
+    write_icon_file(os.path.join(OUT, "173_folder.ico"), [folder(16), folder(32)])
     write_message_table(os.path.join(OUT, "messages.bin"))
 
 

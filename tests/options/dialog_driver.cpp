@@ -4,8 +4,14 @@
 
 namespace {
 HHOOK g_hook = nullptr;
-std::function<void(HWND)> g_script;
-std::string g_title;
+
+// A script waiting for the window of its title to show.
+struct WaitingScript {
+    std::string title;
+    std::function<void(HWND)> script;
+};
+WaitingScript g_dialogScript; // drives the dialog under test
+WaitingScript g_answerScript; // answers a common dialog that the dialog under test opens
 
 bool IsMessageBox(HWND window)
 {
@@ -32,17 +38,18 @@ LRESULT CALLBACK AnswerBoxes(int code, WPARAM wParam, LPARAM lParam)
     return CallNextHookEx(g_hook, code, wParam, lParam);
 }
 
-HWND FindShownDialog()
+HWND FindShownWindow(const std::string& title)
 {
     struct Search {
+        const std::string* title;
         HWND found = nullptr;
-    } search;
+    } search{&title};
     EnumThreadWindows(
         GetCurrentThreadId(),
         [](HWND window, LPARAM data) -> BOOL {
             char text[128] = {};
             GetWindowTextA(window, text, sizeof(text));
-            if (g_title == text && IsWindowVisible(window)) {
+            if (*reinterpret_cast<Search*>(data)->title == text && IsWindowVisible(window)) {
                 reinterpret_cast<Search*>(data)->found = window;
                 return FALSE;
             }
@@ -52,18 +59,27 @@ HWND FindShownDialog()
     return search.found;
 }
 
-void CALLBACK OnTick(HWND, UINT, UINT_PTR timer, DWORD)
+void RunOnceShown(WaitingScript& waiting, UINT_PTR timer)
 {
-    HWND dialog = FindShownDialog();
-    if (!dialog || !g_script) {
+    HWND window = FindShownWindow(waiting.title);
+    if (!window || !waiting.script) {
         return;
     }
     KillTimer(nullptr, timer);
-    const auto script = std::move(g_script);
-    g_script = nullptr;
-    script(dialog);
+    const auto script = std::move(waiting.script);
+    waiting.script = nullptr;
+    script(window);
 }
+
+void CALLBACK OnDialogTick(HWND, UINT, UINT_PTR timer, DWORD) { RunOnceShown(g_dialogScript, timer); }
+void CALLBACK OnAnswerTick(HWND, UINT, UINT_PTR timer, DWORD) { RunOnceShown(g_answerScript, timer); }
 } // namespace
+
+void AnswerWhenShown(const char* title, const std::function<void(HWND)>& answer)
+{
+    g_answerScript = {title, answer};
+    SetTimer(nullptr, 0, 50, &OnAnswerTick);
+}
 
 std::vector<std::string>& AnsweredBoxes()
 {
@@ -76,9 +92,8 @@ void DriveModal(const char* title, const std::function<void()>& open, const std:
     if (!g_hook) {
         g_hook = SetWindowsHookExA(WH_CBT, &AnswerBoxes, nullptr, GetCurrentThreadId());
     }
-    g_title = title;
-    g_script = script;
-    SetTimer(nullptr, 0, 30, &OnTick);
+    g_dialogScript = {title, script};
+    SetTimer(nullptr, 0, 30, &OnDialogTick);
     open();
 }
 

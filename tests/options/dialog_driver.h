@@ -13,6 +13,10 @@ std::vector<std::string>& AnsweredBoxes();
 // open() runs the dialog modally; script() gets its window once it is shown and must end it.
 void DriveModal(const char* title, const std::function<void()>& open, const std::function<void(HWND)>& script);
 
+// Once a window of this thread with the title shows (a common dialog opened by a click to come),
+// answer() gets it and must end it.
+void AnswerWhenShown(const char* title, const std::function<void(HWND)>& answer);
+
 // What a person's actions send: a click, a new list entry, a slider moved, text typed.
 void ClickButton(HWND dialog, int id);
 void ChooseEntry(HWND dialog, int id, int index);

@@ -1,3 +1,4 @@
+#include "options/cursor_options_rules.h"
 #include "options/fixed_region_rules.h"
 #include "options/hotkey_keys.h"
 #include "options/video_options_rules.h"
@@ -159,4 +160,50 @@ TEST(FixedRegionRules, RegionOffTheScreenIsBroughtBackWithANote)
         EXPECT_EQ(out.height, c.height);
         EXPECT_EQ(out.notes, c.notes);
     }
+}
+
+TEST(CursorOptionsRules, HighlightPreviewIsHalfTheSizeInA64Square)
+{
+    struct Case {
+        int size, shape, left, top, right, bottom;
+        bool ellipse;
+    };
+    const Case cases[] = {
+        {1, 0, 32, 32, 32, 32, true},     // h = 0: a point at the centre
+        {128, 0, 0, 0, 64, 64, true},     // h = 64: the whole square
+        {65, 0, 16, 16, 48, 48, true},    // h = 32
+        {65, 1, 16, 24, 48, 40, true},    // the ellipse is half as tall
+        {65, 2, 16, 16, 48, 48, false},
+        {65, 3, 16, 24, 48, 40, false},
+        {7, 1, 30, 31, 33, 32, true},     // h = 3: each edge truncated
+    };
+    for (const Case& c : cases) {
+        const HighlightBox box = HighlightPreviewBox(c.size, c.shape);
+        EXPECT_EQ(box.left, c.left) << c.size << "/" << c.shape;
+        EXPECT_EQ(box.top, c.top) << c.size << "/" << c.shape;
+        EXPECT_EQ(box.right, c.right) << c.size << "/" << c.shape;
+        EXPECT_EQ(box.bottom, c.bottom) << c.size << "/" << c.shape;
+        EXPECT_EQ(box.ellipse, c.ellipse) << c.size << "/" << c.shape;
+    }
+}
+
+TEST(CursorOptionsRules, CursorFilesAreLoadedByUpperCasedExtension)
+{
+    EXPECT_TRUE(IsLoadableCursorFile("C:\\cursors\\hand.Cur"));
+    EXPECT_TRUE(IsLoadableCursorFile("a.ico"));
+    EXPECT_TRUE(IsLoadableCursorFile(".CUR"));
+    EXPECT_FALSE(IsLoadableCursorFile("C:\\cursors\\busy.ani"));
+    EXPECT_FALSE(IsLoadableCursorFile("ico"));
+    EXPECT_FALSE(IsLoadableCursorFile("hand.cur "));
+    EXPECT_EQ(FolderOf("C:\\windows\\cursors\\busy.ani"), "C:\\windows\\cursors");
+    EXPECT_EQ(FolderOf("busy.ani"), "");
+}
+
+TEST(CursorOptionsRules, ShowingTheCursorKeepsOnlyKnownTypes)
+{
+    EXPECT_EQ(ShownCursorType(0), 0);
+    EXPECT_EQ(ShownCursorType(1), 1);
+    EXPECT_EQ(ShownCursorType(2), 2);
+    EXPECT_EQ(ShownCursorType(3), 2);
+    EXPECT_EQ(ShownCursorType(-1), 2);
 }

@@ -1,0 +1,58 @@
+#pragma once
+// "Audio Options": whether sound is recorded, from which input device, in which recording format,
+// the compressed format it becomes in the movie, and how sound and pictures are interleaved. The
+// formats are edited in a working copy that only OK writes back.
+#include "audio/audio_formats.h"
+#include "win/dialog_controls.h"
+
+#include <vector>
+
+class CAudioOptionsDialog : public CControlsDialog {
+public:
+    CAudioOptionsDialog();
+
+    // Does nothing without a wave input device; on OK, "Record Audio" and the rest are stored.
+    static void Run(HWND owner);
+
+protected:
+    BOOL OnInitDialog() override;
+    void OnOK() override;
+
+private:
+    AudioFormatSet WorkingSet();
+    void FillFormats(std::int32_t deviceId, std::int32_t wanted, const GlobalBlock* compressed);
+    void ApplyFormatSelection();
+    void ShowCompressedFormat();
+    void EnableRecordingControls();
+    void EnableInterleaveControls();
+    void ChooseCompressedFormat();
+    void LaunchVolumeControl();
+    std::int32_t SelectedDevice() const;
+
+    std::int32_t m_recordAudio = 0;
+    std::vector<std::int32_t> m_deviceIds;  // behind each device entry; -1 is the default device
+    std::vector<std::int32_t> m_formatBits; // behind each format entry; empty for "None Available"
+
+    // The working copy of the audio formats.
+    std::int32_t m_deviceId = -1;
+    std::int32_t m_waveinselected = 0;
+    std::int32_t m_bits = 0;
+    std::int32_t m_channels = 0;
+    std::int32_t m_rate = 0;
+    WAVEFORMATEX m_recordFormat{};
+    GlobalBlock m_compressed;
+    std::uint32_t m_compressedSize = 0;
+    std::int32_t m_compression = 0;
+
+    CheckBox m_recordAudioBox;
+    DropDown m_devices;
+    PushButton m_volume;
+    DropDown m_formats;
+    TextField m_formatName;
+    TextField m_formatDetail;
+    PushButton m_choose;
+    CheckBox m_interleave;
+    TextField m_factor;
+    CheckBox m_frames;
+    CheckBox m_milliseconds;
+};

@@ -1,0 +1,58 @@
+#pragma once
+// "Cursor Options": whether the cursor is recorded, which image stands for it (the one on screen, a
+// built-in one or one from a file), and the coloured highlight drawn under it.
+#include "settings/app_settings.h"
+#include "win/dialog_controls.h"
+
+class CCursorOptionsDialog : public CControlsDialog {
+public:
+    CCursorOptionsDialog();
+
+    // Runs the dialog; the OK handler stores the settings.
+    static void Run(HWND owner);
+
+protected:
+    BOOL OnInitDialog() override;
+    void OnOK() override;
+    INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+private:
+    // The cursor settings the dialog edits, taken when it opens.
+    struct Working {
+        std::int32_t recordCursor = 1;
+        std::int32_t cursorType = 0;
+        std::int32_t customSel = 0;
+        std::int32_t highlight = 0;
+        std::int32_t highlightSize = 64;
+        std::int32_t highlightShape = 0;
+        std::uint32_t highlightColor = 0;
+        CursorHandles handles;
+    };
+
+    void ShowCursorChoice();
+    void ChooseType(std::int32_t type);
+    void EnableHighlightControls();
+    void UpdatePreview();
+    void ChooseCursorFile();
+    void ChooseHighlightColor();
+    void DrawHighlightPreview() const;
+
+    Working m_working;
+    HCURSOR m_preview = nullptr;
+
+    CheckBox m_hide;
+    CheckBox m_show;
+    CheckBox m_actual;
+    CheckBox m_builtIn;
+    CheckBox m_fromFile;
+    DropDown m_builtIns;
+    PushButton m_browse;
+    TextField m_previewIcon;
+    CheckBox m_highlight;
+    Trackbar m_size;
+    TextField m_sizeLabel;
+    DropDown m_shapes;
+    TextField m_shapeLabel;
+    PushButton m_color;
+    TextField m_halfSize;
+};

@@ -5,6 +5,8 @@
 #include "messages/hook_library.h"
 #include "app/hotkeys.h"
 #include "messages/private_messages.h"
+#include "audio/audio_capture.h"
+#include "audio/audio_formats.h"
 #include "codec/video1_install.h"
 #include "common/fourcc.h"
 #include "controls/window_region.h"
@@ -130,7 +132,11 @@ BOOL CMainDialog::OnInitDialog()
 
     if (SettingsFiles().load) {
         SettingsFiles().load();
+    } else {
+        // Without settings files the device and the compression manager decide.
+        ChooseDefaultAudioFormats();
     }
+    Seams().audio = &m_audio;
     InstallKeyHook(hwnd(), WM_USER_KEYSTART_MSG);
     m_regionWindow = std::make_unique<CRegionWindow>();
     if (m_regionWindow->Create()) {
@@ -447,6 +453,7 @@ void CMainDialog::Shutdown()
     Compressors().count = 0;
     Seams().flashingFrame = nullptr;
     m_flashingFrame.reset();
+    Seams().audio = nullptr;
     settings.g_audioformat.reset();
     settings.g_compressorstate.reset();
     RemoveVideo1();
@@ -521,7 +528,7 @@ INT_PTR CMainDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         OnFirstTick(wParam);
         return FALSE;
     case kWaveInDataMessage:
-        // Seam: filled audio buffers are written to the temporary sound file here.
+        OnWaveInData(reinterpret_cast<WAVEHDR*>(lParam));
         return Result(0);
     case MergeProgressMessage:
         m_progress.SetPosition(static_cast<int>(wParam));

@@ -6,6 +6,7 @@
 #include "app/recording_completion.h"
 #include "app/system_tray.h"
 #include "controls/image_button.h"
+#include "recording/recording_audio.h"
 #include "region/flashing_frame.h"
 #include "region/region_window.h"
 #include "win/handles.h"
@@ -69,4 +70,5 @@ private:
     CRecordingCompletion m_completion{m_progress};
     std::unique_ptr<CRegionWindow> m_regionWindow;
     std::unique_ptr<CFlashingFrame> m_flashingFrame;
+    CAudioCapture m_audio;
 };

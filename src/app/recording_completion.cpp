@@ -213,7 +213,8 @@ void CRecordingCompletion::SaveWithSound(HWND mainWindow, const std::string& cho
         saved = Copy(movie, chosen);
         break;
     default:
-        saved = Copy(movie, chosen) && Copy(sound, soundBeside);
+        // A sound file that could not be created must not keep the movie from being saved.
+        saved = Copy(movie, chosen) && (!FileExists(sound) || Copy(sound, soundBeside));
         break;
     }
     m_progress.Hide();

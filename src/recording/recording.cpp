@@ -13,12 +13,8 @@
 
 #include <mmsystem.h>
 
-#include <chrono>
-#include <random>
-
 namespace {
 constexpr DWORD kOldestVideoForWindows = 0x010A;
-constexpr int kTempNameAttempts = 100;
 constexpr char kUseDefaultQuestion[] = "Error recording AVI file using current compressor. Use default compressor ? ";
 
 // A 1 ms system timer tick for the length of a recording, so that short intervals hold.
@@ -155,20 +151,7 @@ void RecordVideo(int top, int left, int width, int height, int rate, const std::
 
 std::string ReserveTempMoviePath(const std::string& folder)
 {
-    std::string path = folder + "\\~temp.avi";
-    std::minstd_rand numbers(static_cast<std::uint32_t>(
-        std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch()).count()));
-    for (int attempt = 0; attempt < kTempNameAttempts; ++attempt) {
-        KernelHandle file = OwnFile(
-            CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (file) {
-            file.reset();
-            DeleteFileA(path.c_str());
-            return path;
-        }
-        path = folder + "\\~temp" + std::to_string(numbers()) + ".avi";
-    }
-    return {};
+    return ReserveTempFilePath(folder, "~temp.avi", ".avi");
 }
 
 DWORD WINAPI RecordingThread(LPVOID)

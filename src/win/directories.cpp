@@ -1,10 +1,18 @@
 #include "win/directories.h"
 
+#include "win/handles.h"
+
 #include <windows.h>
 
+#include <chrono>
+#include <cstdint>
+#include <random>
 #include <vector>
 
 namespace {
+// An unwritable folder fails every name: the search must end.
+constexpr int kTempNameAttempts = 100;
+
 // Grows the buffer until the path fits: a truncated path would name a wrong directory.
 std::string ModuleFileName()
 {
@@ -64,4 +72,23 @@ std::string TempDirectoryFor(const std::string& windowsDirectory, const std::str
 std::string GetTempDirectory()
 {
     return TempDirectoryFor(GetWindowsDirectoryPath(), GetProgramDirectory());
+}
+
+std::string ReserveTempFilePath(const std::string& folder, const std::string& firstName, const std::string& extension)
+{
+    std::string path = folder + "\\" + firstName;
+    // Seeded once: seeding before every attempt gives the same name within a second.
+    std::minstd_rand numbers(static_cast<std::uint32_t>(
+        std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch()).count()));
+    for (int attempt = 0; attempt < kTempNameAttempts; ++attempt) {
+        KernelHandle file = OwnFile(
+            CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (file) {
+            file.reset();
+            DeleteFileA(path.c_str());
+            return path;
+        }
+        path = folder + "\\~temp" + std::to_string(numbers()) + extension;
+    }
+    return {};
 }

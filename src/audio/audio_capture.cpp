@@ -1,0 +1,230 @@
+#include "audio/audio_capture.h"
+
+#include "audio/audio_formats.h"
+#include "audio/recording_formats.h"
+#include "audio/wave_file.h"
+#include "resources/resource_ids.h"
+#include "settings/app_settings.h"
+#include "win/directories.h"
+#include "win/message_box.h"
+
+#include <algorithm>
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <new>
+#include <vector>
+
+namespace {
+constexpr DWORD kDeviceSettleMilliseconds = 500;
+// A device that starts delivering later than this has lost the sound of its first moments.
+constexpr DWORD kLateStartMilliseconds = 100;
+
+struct WaveBuffer {
+    WAVEHDR header{};
+    std::unique_ptr<char[]> data;
+};
+
+// The device handle is opened and closed on the recording thread and used on the main thread;
+// the lock also guards the list of buffers handed out, so that a stray MM_WIM_DATA is ignored.
+std::mutex g_deviceLock;
+HWAVEIN g_device = nullptr;
+std::vector<std::unique_ptr<WaveBuffer>> g_buffers;
+std::atomic<int> g_queuedbuffers{0};
+std::unique_ptr<WaveFile> g_wavewriter;
+// The tick count at which the device started, until its first buffer comes back; 0 after that.
+std::atomic<DWORD> g_deviceStartedAt{0};
+
+WaveBuffer* FindBuffer(const WAVEHDR* header)
+{
+    const auto found = std::find_if(g_buffers.begin(), g_buffers.end(),
+                                    [header](const auto& buffer) { return &buffer->header == header; });
+    return found == g_buffers.end() ? nullptr : found->get();
+}
+
+void FreeBuffer(WaveBuffer* buffer)
+{
+    std::erase_if(g_buffers, [buffer](const auto& owned) { return owned.get() == buffer; });
+    --g_queuedbuffers;
+}
+
+// Caller holds the lock.
+bool QueueAtDevice(WAVEHDR& header)
+{
+    if (!g_device || waveInPrepareHeader(g_device, &header, sizeof(header)) != MMSYSERR_NOERROR) {
+        return false;
+    }
+    if (waveInAddBuffer(g_device, &header, sizeof(header)) != MMSYSERR_NOERROR) {
+        waveInUnprepareHeader(g_device, &header, sizeof(header));
+        return false;
+    }
+    return true;
+}
+
+// Some devices (Wine's over PulseAudio: about 1.1 s) deliver nothing for a while after they
+// start. What they missed becomes silence, so that the sound keeps time with the movie.
+void WriteLateStartSilence(DWORD firstBufferBytes)
+{
+    const WAVEFORMATEX& format = Settings().g_recordformat;
+    const DWORD startedAt = g_deviceStartedAt.exchange(0);
+    if (startedAt == 0 || format.nAvgBytesPerSec == 0 || format.nBlockAlign == 0) {
+        return;
+    }
+    const DWORD firstBufferMs = static_cast<DWORD>(std::uint64_t{firstBufferBytes} * 1000 / format.nAvgBytesPerSec);
+    const DWORD sinceStart = static_cast<DWORD>(GetMessageTime()) - startedAt;
+    if (sinceStart <= firstBufferMs + kLateStartMilliseconds) {
+        return;
+    }
+    const std::uint64_t frames = std::uint64_t{sinceStart - firstBufferMs} * format.nSamplesPerSec / 1000;
+    // 8-bit samples are unsigned: their silence is 128.
+    const std::vector<char> silence(frames * format.nBlockAlign, format.wBitsPerSample == 8 ? char(0x80) : char(0));
+    WriteAudioData(silence.data(), silence.size());
+}
+} // namespace
+
+int StartAudioRecording()
+{
+    AppSettings& settings = Settings();
+    g_queuedbuffers = 0;
+    g_deviceStartedAt = 0;
+    {
+        std::lock_guard lock(g_deviceLock);
+        g_device = nullptr;
+    }
+    BuildRecordFormat();
+    ReleaseWaveFile();
+
+    settings.g_tempwavfile = ReserveTempFilePath(GetTempDirectory(), "~temp001.wav", ".wav");
+    if (!settings.g_tempwavfile.empty()) {
+        g_wavewriter = std::make_unique<WaveFile>(settings.g_tempwavfile, settings.g_recordformat);
+    }
+    if (!g_wavewriter || !g_wavewriter->IsOpen()) {
+        g_wavewriter.reset();
+        ShowNote(nullptr,
+                 LoadMessageText(ID_ERR_CREATE_SOUND_FILE,
+                                 "The temporary sound file cannot be created. The video is recorded without sound."),
+                 MB_OK | MB_ICONEXCLAMATION);
+    }
+    return 1;
+}
+
+int OpenWaveInput(const WAVEFORMATEX* format)
+{
+    AppSettings& settings = Settings();
+    if (format) {
+        settings.g_recordformat = *format;
+    }
+    {
+        std::lock_guard lock(g_deviceLock);
+        HWAVEIN device = nullptr;
+        if (waveInOpen(&device, static_cast<UINT>(settings.AudioDeviceID), &settings.g_recordformat,
+                       reinterpret_cast<DWORD_PTR>(settings.g_mainwindow), 0, CALLBACK_WINDOW) != MMSYSERR_NOERROR) {
+            return 0;
+        }
+        g_device = device;
+    }
+    const int count = WaveBuffersToQueue(static_cast<std::int32_t>(settings.g_recordformat.nSamplesPerSec));
+    for (int i = 0; i < count; ++i) {
+        AddWaveBuffer();
+    }
+    std::lock_guard lock(g_deviceLock);
+    g_deviceStartedAt = GetTickCount();
+    if (waveInStart(g_device) != MMSYSERR_NOERROR) {
+        g_deviceStartedAt = 0;
+        return 0;
+    }
+    return 1;
+}
+
+int AddWaveBuffer()
+{
+    auto buffer = std::unique_ptr<WaveBuffer>(new (std::nothrow) WaveBuffer);
+    if (!buffer) {
+        return 0;
+    }
+    const DWORD length = Settings().g_recordformat.nBlockAlign * DWORD{kWaveBufferFrames};
+    buffer->data.reset(new (std::nothrow) char[length]);
+    if (!buffer->data) {
+        ShowNote(nullptr, "Out of memory for audio buffer!", MB_OK);
+        return g_queuedbuffers;
+    }
+    buffer->header.lpData = buffer->data.get();
+    buffer->header.dwBufferLength = length;
+
+    std::lock_guard lock(g_deviceLock);
+    if (!QueueAtDevice(buffer->header)) {
+        return g_queuedbuffers;
+    }
+    g_buffers.push_back(std::move(buffer));
+    return g_queuedbuffers++;
+}
+
+void OnWaveInData(WAVEHDR* header)
+{
+    const AppSettings& settings = Settings();
+    {
+        std::lock_guard lock(g_deviceLock);
+        WaveBuffer* buffer = FindBuffer(header);
+        if (!buffer) {
+            return;
+        }
+        // Once the device is closed its buffers are simply ours again.
+        if (g_device && waveInUnprepareHeader(g_device, header, sizeof(*header)) != MMSYSERR_NOERROR) {
+            return;
+        }
+        if (settings.g_isrecording != 1) {
+            FreeBuffer(buffer);
+            return;
+        }
+    }
+    // Only what the device filled: a buffer cut short holds stale bytes after that.
+    if (settings.g_paused == 0) {
+        WriteLateStartSilence(header->dwBytesRecorded);
+        WriteAudioData(header->lpData, header->dwBytesRecorded);
+    }
+    g_deviceStartedAt = 0;
+    std::lock_guard lock(g_deviceLock);
+    if (WaveBuffer* buffer = FindBuffer(header); buffer && !QueueAtDevice(*header)) {
+        FreeBuffer(buffer);
+    }
+}
+
+void WriteAudioData(const void* data, std::size_t length)
+{
+    if (g_wavewriter && !g_wavewriter->Write(data, length)) {
+        StopWaveInput();
+        ReleaseWaveFile();
+    }
+}
+
+MMRESULT StopWaveInput()
+{
+    HWAVEIN device = nullptr;
+    {
+        std::lock_guard lock(g_deviceLock);
+        device = g_device;
+    }
+    if (!device) {
+        return MMSYSERR_INVALHANDLE;
+    }
+    const MMRESULT reset = waveInReset(device);
+    if (reset != MMSYSERR_NOERROR) {
+        return reset;
+    }
+    Sleep(kDeviceSettleMilliseconds);
+    std::lock_guard lock(g_deviceLock);
+    waveInStop(device);
+    const MMRESULT closed = waveInClose(device);
+    g_device = nullptr;
+    return closed;
+}
+
+void ReleaseWaveFile()
+{
+    g_wavewriter.reset();
+}
+
+int QueuedWaveBuffers()
+{
+    return g_queuedbuffers;
+}

@@ -1,0 +1,16 @@
+#include "recording/recording_audio.h"
+
+#include "audio/audio_capture.h"
+#include "settings/app_settings.h"
+
+void CAudioCapture::Start()
+{
+    StartAudioRecording();
+    OpenWaveInput(&Settings().g_recordformat);
+}
+
+void CAudioCapture::Stop()
+{
+    StopWaveInput();
+    ReleaseWaveFile();
+}

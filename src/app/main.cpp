@@ -1,4 +1,5 @@
 #include "app/main_dialog.h"
+#include "app/settings_files_connection.h"
 #include "messages/private_messages.h"
 
 #include <commctrl.h>
@@ -7,6 +8,7 @@
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
 {
     RegisterPrivateMessages();
+    ConnectSettingsFiles();
     INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&controls);
     CMainDialog dialog;

@@ -16,7 +16,7 @@
 #include <memory>
 #include <string>
 
-// Reading and writing the settings files; empty until those files are supported.
+// Reading and writing the settings files; the program connects them at start, tests may leave them empty.
 struct SettingsFileSeam {
     void (*load)() = nullptr;
     void (*saveOrForget)() = nullptr;

@@ -1,6 +1,7 @@
 #include "audio/audio_formats.h"
 
 #include "audio/recording_formats.h"
+#include "codec/acm_driver_messages.h"
 #include "win/message_box.h"
 
 #include <mmreg.h>
@@ -13,20 +14,6 @@
 
 namespace {
 constexpr WORD kMpegLayer3 = 0x55;
-
-// The driver side of the compression manager, which the SDK headers here leave out.
-constexpr UINT kAcmDriverMessages = DRV_USER + 0x2000;
-constexpr UINT ACMDM_DRIVER_DETAILS = kAcmDriverMessages + 10;
-constexpr UINT ACMDM_FORMATTAG_DETAILS = kAcmDriverMessages + 25;
-constexpr UINT ACMDM_FORMAT_SUGGEST = kAcmDriverMessages + 27;
-struct ACMDRVFORMATSUGGEST {
-    DWORD cbStruct;
-    DWORD fdwSuggest;
-    LPWAVEFORMATEX pwfxSrc;
-    DWORD cbwfxSrc;
-    LPWAVEFORMATEX pwfxDst;
-    DWORD cbwfxDst;
-};
 
 // An audio codec of the test's own, added to the compression manager while it lives.
 class AnyPcmToMpegLayer3 {
@@ -57,7 +44,7 @@ private:
         case DRV_OPEN:
         case DRV_CLOSE:
             return 1;
-        case ACMDM_DRIVER_DETAILS: {
+        case kAcmDriverDetails: {
             auto* details = reinterpret_cast<ACMDRIVERDETAILSW*>(first);
             details->fccType = ACMDRIVERDETAILS_FCCTYPE_AUDIOCODEC;
             details->fdwSupport = ACMDRIVERDETAILS_SUPPORTF_CODEC;
@@ -66,7 +53,7 @@ private:
             wcscpy(details->szLongName, L"Test MPEG Layer-3 codec");
             return MMSYSERR_NOERROR;
         }
-        case ACMDM_FORMATTAG_DETAILS: {
+        case kAcmFormatTagDetails: {
             auto* details = reinterpret_cast<ACMFORMATTAGDETAILSW*>(first);
             const DWORD query = static_cast<DWORD>(second) & ACM_FORMATTAGDETAILSF_QUERYMASK;
             WORD tag = 0;
@@ -86,8 +73,8 @@ private:
             wcscpy(details->szFormatTag, tag == WAVE_FORMAT_PCM ? L"PCM" : L"MPEG Layer-3");
             return MMSYSERR_NOERROR;
         }
-        case ACMDM_FORMAT_SUGGEST: {
-            auto* suggest = reinterpret_cast<ACMDRVFORMATSUGGEST*>(first);
+        case kAcmFormatSuggest: {
+            auto* suggest = reinterpret_cast<AcmDriverFormatSuggest*>(first);
             const WAVEFORMATEX* source = suggest->pwfxSrc;
             WAVEFORMATEX* destination = suggest->pwfxDst;
             if (source->wFormatTag != WAVE_FORMAT_PCM || !(suggest->fdwSuggest & ACM_FORMATSUGGESTF_WFORMATTAG) ||

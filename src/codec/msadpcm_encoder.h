@@ -1,0 +1,56 @@
+#pragma once
+// MS ADPCM (wave format tag 2) encoder: interleaved 16-bit PCM in, one block at a time out.
+// Portable: the audio compression driver wraps it.
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace msadpcm {
+
+constexpr int kFormatTag = 2;
+constexpr int kBitsPerSample = 4;
+constexpr int kMaxChannels = 2;
+constexpr int kCoefficientCount = 7;
+// The seven predictor pairs every decoder knows; a format lists them in its extra bytes.
+inline constexpr std::array<std::array<std::int16_t, 2>, kCoefficientCount> kCoefficients = {{
+    {256, 0}, {512, -256}, {0, 0}, {192, 64}, {240, 0}, {460, -208}, {392, -232}}};
+// Extra bytes after the wave format header: samples per block, coefficient count, the pairs.
+constexpr std::size_t kFormatExtraBytes = 4 + 4 * kCoefficientCount;
+
+constexpr std::size_t HeaderBytes(int channels) { return 7 * static_cast<std::size_t>(channels); }
+// Bytes of a block holding this many sample frames (a block always holds at least two).
+std::size_t BlockBytes(int frames, int channels);
+// Sample frames a full block of blockAlign bytes holds; 0 if no block of that size can exist.
+int SamplesPerBlock(int blockAlign, int channels);
+// Block size the platform proposes: 256 bytes per channel per 11.025 kHz, at least 256.
+int SuggestedBlockAlign(int samplesPerSecond, int channels);
+// Average bytes per second of a stream (whole blocks, rounded down as the platform does).
+int AverageBytesPerSecond(int samplesPerSecond, int blockAlign, int samplesPerBlock);
+void WriteFormatExtra(int samplesPerBlock, std::uint8_t* out);
+
+class Encoder {
+public:
+    // False (and unusable) unless 1 or 2 channels and a block align that holds at least two frames.
+    bool begin(int channels, int blockAlign);
+    int channels() const { return m_channels; }
+    int blockAlign() const { return m_blockAlign; }
+    int samplesPerBlock() const { return m_samplesPerBlock; }
+
+    // Codes 1 ... samplesPerBlock() interleaved frames into one block at out (BlockBytes(frames)
+    // bytes; a full block is blockAlign() bytes) and returns its size. A block of one frame holds it
+    // twice. When reconstruction is given it receives what a decoder yields, frames * channels.
+    std::size_t encodeBlock(const std::int16_t* pcm, int frames, std::uint8_t* out,
+                            std::int16_t* reconstruction = nullptr);
+
+private:
+    int m_channels = 0;
+    int m_blockAlign = 0;
+    int m_samplesPerBlock = 0;
+    // One block: each channel's samples, and each candidate's coding of each channel.
+    std::vector<std::int32_t> m_samples;
+    std::vector<std::uint8_t> m_laneNibbles;
+    std::vector<std::int16_t> m_laneRecon;
+};
+
+} // namespace msadpcm

@@ -1,0 +1,70 @@
+#include "win/file_io.h"
+
+#include "win/handles.h"
+
+#include <algorithm>
+
+bool FileExists(const std::string& path)
+{
+    return static_cast<bool>(OwnFile(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)));
+}
+
+std::optional<std::uint64_t> LastWriteTime(const std::string& path)
+{
+    WIN32_FILE_ATTRIBUTE_DATA attributes{};
+    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &attributes)) {
+        return std::nullopt;
+    }
+    return (static_cast<std::uint64_t>(attributes.ftLastWriteTime.dwHighDateTime) << 32) |
+           attributes.ftLastWriteTime.dwLowDateTime;
+}
+
+std::optional<std::string> ReadFileStart(const std::string& path, std::uint64_t limit)
+{
+    const KernelHandle file = OwnFile(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) {
+        return std::nullopt;
+    }
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(file.get(), &size) || size.QuadPart < 0) {
+        return std::string();
+    }
+    std::string bytes(static_cast<std::size_t>(std::min(static_cast<std::uint64_t>(size.QuadPart), limit)), '\0');
+    std::size_t filled = 0;
+    while (filled < bytes.size()) {
+        const DWORD wanted = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - filled, 1u << 20));
+        DWORD got = 0;
+        if (!ReadFile(file.get(), bytes.data() + filled, wanted, &got, nullptr) || got == 0) {
+            break;
+        }
+        filled += got;
+    }
+    bytes.resize(filled);
+    return bytes;
+}
+
+bool WriteDurableFile(const std::string& path, std::string_view bytes)
+{
+    const KernelHandle file = OwnFile(
+        CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) {
+        return false;
+    }
+    std::size_t written = 0;
+    while (written < bytes.size()) {
+        const DWORD wanted = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - written, 1u << 20));
+        DWORD done = 0;
+        if (!WriteFile(file.get(), bytes.data() + written, wanted, &done, nullptr) || done == 0) {
+            return false;
+        }
+        written += done;
+    }
+    return FlushFileBuffers(file.get()) != FALSE;
+}
+
+bool ReplaceWithFile(const std::string& from, const std::string& to)
+{
+    return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+}

@@ -7,6 +7,7 @@
 #include "messages/private_messages.h"
 #include "audio/audio_capture.h"
 #include "audio/audio_formats.h"
+#include "codec/msadpcm_install.h"
 #include "codec/video1_install.h"
 #include "common/fourcc.h"
 #include "controls/window_region.h"
@@ -151,6 +152,7 @@ BOOL CMainDialog::OnInitDialog()
     }
     // Wine's own Video 1 only decompresses: bring ours when the system's cannot take the screen.
     InstallVideo1IfNeeded(settings.g_capturebits, settings.g_screenwidth, settings.g_screenheight);
+    InstallMsAdpcmIfNeeded();
     settings.compfccHandler = FourCCAsSigned(kFourCCVideo1);
     m_flashingFrame = std::make_unique<CFlashingFrame>();
     if (m_flashingFrame->Create()) {
@@ -460,6 +462,7 @@ void CMainDialog::Shutdown()
     settings.g_audioformat.reset();
     settings.g_compressorstate.reset();
     RemoveVideo1();
+    RemoveMsAdpcm();
     settings.g_mainwindow = nullptr;
 }
 

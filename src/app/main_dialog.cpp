@@ -157,7 +157,6 @@ BOOL CMainDialog::OnInitDialog()
     }
     // Wine's own Video 1 only decompresses: bring ours when the system's cannot take the screen.
     InstallVideo1IfNeeded(settings.g_capturebits, settings.g_screenwidth, settings.g_screenheight);
-    InstallMsAdpcmIfNeeded();
     settings.compfccHandler = FourCCAsSigned(kFourCCVideo1);
     m_flashingFrame = std::make_unique<CFlashingFrame>();
     if (m_flashingFrame->Create()) {

@@ -56,8 +56,10 @@ struct Stream {
     msadpcm::Encoder encoder;
     int bytesPerFrame = 0;
     bool eightBit = false;
-    std::vector<std::int16_t> widened; // one block of 8-bit input as 16-bit samples
+    std::vector<std::int16_t> widened; // 8-bit input as 16-bit samples, kWidenedBlocks blocks at a time
 };
+// The encoder codes many blocks at once; 8-bit input is widened for as many.
+constexpr DWORD kWidenedBlocks = 16;
 
 LRESULT DriverDetails(ACMDRIVERDETAILSW& details)
 {
@@ -144,7 +146,8 @@ LRESULT StreamOpen(AcmDriverStreamInstance& instance)
     stream->bytesPerFrame = pcm.nBlockAlign;
     stream->eightBit = pcm.wBitsPerSample == 8;
     if (stream->eightBit) {
-        stream->widened.resize(static_cast<std::size_t>(stream->encoder.samplesPerBlock()) * adpcm.nChannels);
+        stream->widened.resize(kWidenedBlocks * static_cast<std::size_t>(stream->encoder.samplesPerBlock()) *
+                               adpcm.nChannels);
     }
     instance.dwDriver = reinterpret_cast<DWORD_PTR>(stream);
     return MMSYSERR_NOERROR;
@@ -190,29 +193,32 @@ LRESULT StreamConvert(const AcmDriverStreamInstance& instance, AcmDriverStreamHe
     msadpcm::Encoder& encoder = stream.encoder;
     const int channels = encoder.channels();
     const DWORD framesPerBlock = static_cast<DWORD>(encoder.samplesPerBlock());
-    const bool wholeBlocksOnly = (header.fdwConvert & ACM_STREAMCONVERTF_BLOCKALIGN) != 0;
+    const DWORD blockAlign = static_cast<DWORD>(encoder.blockAlign());
+    const DWORD frames = header.cbSrcLength / static_cast<DWORD>(stream.bytesPerFrame);
+    // Whole blocks while both the source and the destination last, then a last short block where
+    // the caller takes one and it fits.
+    const DWORD wholeBlocks = std::min(frames / framesPerBlock, header.cbDstLength / blockAlign);
+    DWORD taken = wholeBlocks * framesPerBlock;
+    const DWORD rest = frames - taken;
+    if (rest > 0 && rest < framesPerBlock && (header.fdwConvert & ACM_STREAMCONVERTF_BLOCKALIGN) == 0 &&
+        header.cbDstLength - wholeBlocks * blockAlign >= msadpcm::BlockBytes(static_cast<int>(rest), channels)) {
+        taken += rest;
+    }
+    const DWORD chunkFrames = stream.eightBit ? kWidenedBlocks * framesPerBlock : std::max<DWORD>(taken, 1);
     const std::uint8_t* source = header.pbSrc;
-    DWORD frames = header.cbSrcLength / static_cast<DWORD>(stream.bytesPerFrame);
     DWORD written = 0;
-    while (frames > 0) {
-        const DWORD blockFrames = std::min(frames, framesPerBlock);
-        if (blockFrames < framesPerBlock && wholeBlocksOnly) {
-            break;
-        }
-        const std::size_t blockBytes = msadpcm::BlockBytes(static_cast<int>(blockFrames), channels);
-        if (header.cbDstLength - written < blockBytes) {
-            break;
-        }
+    for (DWORD done = 0; done < taken;) {
+        const DWORD count = std::min(taken - done, chunkFrames);
         const std::int16_t* pcm = reinterpret_cast<const std::int16_t*>(source);
         if (stream.eightBit) {
-            for (DWORD i = 0; i < blockFrames * channels; ++i) {
+            for (DWORD i = 0; i < count * channels; ++i) {
                 stream.widened[i] = static_cast<std::int16_t>((source[i] - 128) * 256);
             }
             pcm = stream.widened.data();
         }
-        written += static_cast<DWORD>(encoder.encodeBlock(pcm, static_cast<int>(blockFrames), header.pbDst + written));
-        source += blockFrames * static_cast<DWORD>(stream.bytesPerFrame);
-        frames -= blockFrames;
+        written += static_cast<DWORD>(encoder.encode(pcm, static_cast<int>(count), header.pbDst + written));
+        source += count * static_cast<DWORD>(stream.bytesPerFrame);
+        done += count;
     }
     header.cbSrcLengthUsed = static_cast<DWORD>(source - header.pbSrc);
     header.cbDstLengthUsed = written;

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <emmintrin.h>
 #include <limits>
-#include <numeric>
 
 namespace msadpcm {
 namespace {
@@ -13,16 +13,15 @@ constexpr std::array<int, 16> kAdaptation = {230, 230, 230, 230, 307, 409, 512, 
                                              768, 614, 512, 409, 307, 230, 230, 230};
 constexpr int kMinDelta = 16;
 constexpr int kMaxInitialDelta = std::numeric_limits<std::int16_t>::max();
-// Codings done at once per block, in lanes: the processor overlaps two independent ones for about
-// the time of one, while more run out of registers. Mono tries its two best-fitting predictors,
-// stereo the best one per channel. A coding starts with a step of half the mean size of the first
-// residuals.
-constexpr int kLanes = 2;
+// Blocks are independent, so a batch codes one channel of many blocks at once, each in a lane of
+// the processor's vectors: two vectors of eight lanes, which hides each step's long latency.
+constexpr int kLanes = 16;
+constexpr int kLanesPerGroup = 8;
+// A coding starts with a step of half the mean size of the first residuals.
 constexpr int kInitialResiduals = 4;
 // Squared error per sample below which a coding is good enough (an RMS error of 16).
-constexpr long long kAudibleError = 256;
+constexpr double kAudibleError = 256;
 
-// Keeps a block's summed absolute residuals (each below 2^17) within 32 bits.
 constexpr int kMaxBlockAlign = 8192;
 
 int Predict(int sample1, int sample2, int predictor)
@@ -30,20 +29,8 @@ int Predict(int sample1, int sample2, int predictor)
     return (sample1 * kCoefficients[predictor][0] + sample2 * kCoefficients[predictor][1]) / 256;
 }
 
-int ClampSample(int value)
-{
-    return std::clamp(value, static_cast<int>(std::numeric_limits<std::int16_t>::min()),
-                      static_cast<int>(std::numeric_limits<std::int16_t>::max()));
-}
-
-struct Candidate {
-    int predictor = 0;
-    int delta = kMinDelta;
-};
-
-// The code nearest to residual / delta in -8 ... 7, by comparisons instead of a division. The
-// thresholds do not depend on one another, nor do the sums, so the processor works on them at once.
-inline int NearestCode(int residual, int delta)
+// The code nearest to residual / delta in -8 ... 7, by comparisons instead of a division.
+int NearestCode(int residual, int delta)
 {
     const int twice = 2 * (residual < 0 ? -residual : residual);
     const int low = (twice >= delta) + (twice >= 3 * delta) + (twice >= 5 * delta) + (twice >= 7 * delta);
@@ -52,65 +39,206 @@ inline int NearestCode(int residual, int delta)
     return residual < 0 ? -magnitude : std::min(magnitude, 7);
 }
 
-// Codes samples 2 ... count-1 of every lane (a channel with one candidate) at once; each lane's
-// squared error goes to error.
-template <int Lanes>
-void CodeLanes(int count, const std::int32_t* const* samples, const Candidate* candidates,
-               std::uint8_t* const* nibbles, std::int16_t* const* reconstructions, long long* error)
+// Lane samples are laid out step by step: step i of lane k at [i * kLanes + k].
+int MeanInitialResidual(const std::int32_t* lane, int frames, int predictor)
 {
-    std::array<int, Lanes> c1{}, c2{}, delta{}, sample1{}, sample2{};
-    for (int k = 0; k < Lanes; ++k) {
-        c1[k] = kCoefficients[candidates[k].predictor][0];
-        c2[k] = kCoefficients[candidates[k].predictor][1];
-        delta[k] = candidates[k].delta;
-        error[k] = 0;
-        sample2[k] = samples[k][0];
-        sample1[k] = count > 1 ? samples[k][1] : samples[k][0];
-    }
-    for (int i = 2; i < count; ++i) {
-        for (int k = 0; k < Lanes; ++k) {
-            // A division rounding toward zero, as decoders compute it (not a shift).
-            const int predicted = (sample1[k] * c1[k] + sample2[k] * c2[k]) / 256;
-            const int code = NearestCode(samples[k][i] - predicted, delta[k]);
-            const int decoded = ClampSample(predicted + code * delta[k]);
-            const long long miss = samples[k][i] - decoded;
-            error[k] += miss * miss;
-            const int nibble = code & 15;
-            nibbles[k][i] = static_cast<std::uint8_t>(nibble);
-            reconstructions[k][i] = static_cast<std::int16_t>(decoded);
-            delta[k] = std::max(kMinDelta, (kAdaptation[nibble] * delta[k]) >> 8);
-            sample2[k] = sample1[k];
-            sample1[k] = decoded;
-        }
-    }
-}
-
-// How far each predictor misses on the input itself (sum of absolute residuals, which fits in 32
-// bits for any block): a cheap ranking before coding. Integer sums let the compiler vectorise.
-std::array<std::int32_t, kCoefficientCount> PredictorMisses(const std::int32_t* samples, int count)
-{
-    std::array<std::int32_t, kCoefficientCount> misses{};
-    for (int p = 0; p < kCoefficientCount; ++p) {
-        const std::int32_t c1 = kCoefficients[p][0];
-        const std::int32_t c2 = kCoefficients[p][1];
-        std::int32_t sum = 0;
-        for (int i = 2; i < count; ++i) {
-            const std::int32_t residual = samples[i] - ((samples[i - 1] * c1 + samples[i - 2] * c2) >> 8);
-            sum += residual < 0 ? -residual : residual;
-        }
-        misses[p] = sum;
-    }
-    return misses;
-}
-
-int MeanInitialResidual(const std::int32_t* samples, int count, int predictor)
-{
-    const int end = std::min(count, 2 + kInitialResiduals);
+    const int end = std::min(frames, 2 + kInitialResiduals);
     long long sum = 0;
     for (int i = 2; i < end; ++i) {
-        sum += std::abs(samples[i] - Predict(samples[i - 1], samples[i - 2], predictor));
+        sum += std::abs(lane[i * kLanes] - Predict(lane[(i - 1) * kLanes], lane[(i - 2) * kLanes], predictor));
     }
     return end > 2 ? static_cast<int>(sum / (end - 2)) : 0;
+}
+
+int InitialDelta(const std::int32_t* lane, int frames, int predictor)
+{
+    return std::clamp(MeanInitialResidual(lane, frames, predictor) / 2, kMinDelta, kMaxInitialDelta);
+}
+
+// Codes one lane exactly for any step size; returns the squared error. Codes and decoded samples go
+// to every outStride-th element from step 2 on.
+double CodeLane(const std::int32_t* lane, int frames, int predictor, int delta, std::int8_t* codes,
+                std::int16_t* decoded, std::size_t outStride)
+{
+    const int c1 = kCoefficients[predictor][0];
+    const int c2 = kCoefficients[predictor][1];
+    int sample2 = lane[0];
+    int sample1 = lane[kLanes];
+    long long error = 0;
+    for (int i = 2; i < frames; ++i) {
+        // A division rounding toward zero, as decoders compute it (not a shift).
+        const int predicted = (sample1 * c1 + sample2 * c2) / 256;
+        const int code = NearestCode(lane[i * kLanes] - predicted, delta);
+        const int value = std::clamp(predicted + code * delta, static_cast<int>(std::numeric_limits<std::int16_t>::min()),
+                                     static_cast<int>(std::numeric_limits<std::int16_t>::max()));
+        const long long miss = lane[i * kLanes] - value;
+        error += miss * miss;
+        codes[i * outStride] = static_cast<std::int8_t>(code);
+        decoded[i * outStride] = static_cast<std::int16_t>(value);
+        delta = std::max(kMinDelta, (kAdaptation[code & 15] * delta) >> 8);
+        sample2 = sample1;
+        sample1 = value;
+    }
+    return static_cast<double>(error);
+}
+
+// Squared residuals of each predictor alone on each lane, from six sums of products taken in one
+// pass. The sums are of first differences, which keeps them accurate in floats on smooth input:
+// with d the step from the previous sample, a residual is d[i] + u x[i-1] + v d[i-1].
+using Energies = std::array<std::array<double, kCoefficientCount>, kLanes>;
+Energies PredictorEnergies(const std::int32_t* samples, int frames)
+{
+    Energies energies{};
+    const auto row = [samples](int i, int lane) {
+        return _mm_cvtepi32_ps(_mm_loadu_si128(reinterpret_cast<const __m128i*>(samples + i * kLanes + lane)));
+    };
+    for (int group = 0; group < kLanes; group += 4) {
+        __m128 previous = row(1, group);
+        __m128 previousStep = _mm_sub_ps(previous, row(0, group));
+        __m128 sums[6] = {};
+        for (int i = 2; i < frames; ++i) {
+            const __m128 sample = row(i, group);
+            const __m128 step = _mm_sub_ps(sample, previous);
+            sums[0] = _mm_add_ps(sums[0], _mm_mul_ps(step, step));
+            sums[1] = _mm_add_ps(sums[1], _mm_mul_ps(previous, previous));
+            sums[2] = _mm_add_ps(sums[2], _mm_mul_ps(previousStep, previousStep));
+            sums[3] = _mm_add_ps(sums[3], _mm_mul_ps(step, previous));
+            sums[4] = _mm_add_ps(sums[4], _mm_mul_ps(step, previousStep));
+            sums[5] = _mm_add_ps(sums[5], _mm_mul_ps(previous, previousStep));
+            previous = sample;
+            previousStep = step;
+        }
+        alignas(16) float lanes[6][4];
+        for (int s = 0; s < 6; ++s) {
+            _mm_store_ps(lanes[s], sums[s]);
+        }
+        for (int k = 0; k < 4; ++k) {
+            const double dd = lanes[0][k], xx = lanes[1][k], pp = lanes[2][k], dx = lanes[3][k], dp = lanes[4][k],
+                         xp = lanes[5][k];
+            for (int p = 0; p < kCoefficientCount; ++p) {
+                const double u = 1.0 - (kCoefficients[p][0] + kCoefficients[p][1]) / 256.0;
+                const double v = kCoefficients[p][1] / 256.0;
+                energies[group + k][p] = dd + u * u * xx + v * v * pp + 2 * u * dx + 2 * v * dp + 2 * u * v * xp;
+            }
+        }
+    }
+    return energies;
+}
+
+// Eight lanes coded in step: the last two decoded samples, the step size (below 2^15 while the
+// lane is exact) and the predictor pairs as 16-bit halves of 32-bit lanes, for multiply-add.
+struct LaneGroup {
+    __m128i sample1, sample2, delta, pairsLow, pairsHigh;
+    __m128i largestHigh; // high half of factor * delta; above 127 the step outgrew 16 bits
+    __m128 errorLow, errorHigh;
+};
+
+inline __m128i DivideBy256(__m128i value)
+{
+    const __m128i towardZero = _mm_srli_epi32(_mm_srai_epi32(value, 31), 24);
+    return _mm_srai_epi32(_mm_add_epi32(value, towardZero), 8);
+}
+
+// The code nearest to residual / step in -8 ... 7. A correctly rounded division, so the same on
+// every processor.
+inline __m128i QuantiseCodes(__m128i residual, __m128i delta)
+{
+    const __m128 quotient = _mm_div_ps(_mm_cvtepi32_ps(residual), _mm_cvtepi32_ps(delta));
+    return _mm_cvtps_epi32(_mm_min_ps(_mm_max_ps(quotient, _mm_set1_ps(-8.0f)), _mm_set1_ps(7.0f)));
+}
+
+inline __m128 AddSquaredMiss(__m128 sum, __m128i sample, __m128i decoded)
+{
+    const __m128 miss = _mm_cvtepi32_ps(_mm_sub_epi32(sample, decoded));
+    return _mm_add_ps(sum, _mm_mul_ps(miss, miss));
+}
+
+inline void CodeStep(LaneGroup& g, const std::int32_t* samples, std::int8_t* codes, std::int16_t* decoded)
+{
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i predictedLow = DivideBy256(_mm_madd_epi16(_mm_unpacklo_epi16(g.sample1, g.sample2), g.pairsLow));
+    const __m128i predictedHigh = DivideBy256(_mm_madd_epi16(_mm_unpackhi_epi16(g.sample1, g.sample2), g.pairsHigh));
+    const __m128i sampleLow = _mm_loadu_si128(reinterpret_cast<const __m128i*>(samples));
+    const __m128i sampleHigh = _mm_loadu_si128(reinterpret_cast<const __m128i*>(samples + 4));
+    const __m128i deltaLow = _mm_unpacklo_epi16(g.delta, zero);
+    const __m128i deltaHigh = _mm_unpackhi_epi16(g.delta, zero);
+    const __m128i codeLow = QuantiseCodes(_mm_sub_epi32(sampleLow, predictedLow), deltaLow);
+    const __m128i codeHigh = QuantiseCodes(_mm_sub_epi32(sampleHigh, predictedHigh), deltaHigh);
+    // code * delta by multiply-add: the code's high half (0 or -1) meets the step's zero high half.
+    const __m128i valueLow = _mm_add_epi32(predictedLow, _mm_madd_epi16(codeLow, deltaLow));
+    const __m128i valueHigh = _mm_add_epi32(predictedHigh, _mm_madd_epi16(codeHigh, deltaHigh));
+    const __m128i value = _mm_packs_epi32(valueLow, valueHigh); // clamps to 16 bits as decoders do
+    const __m128i code = _mm_packs_epi32(codeLow, codeHigh);
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(codes), _mm_packs_epi16(code, code));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(decoded), value);
+    g.errorLow = AddSquaredMiss(g.errorLow, sampleLow, _mm_srai_epi32(_mm_unpacklo_epi16(value, value), 16));
+    g.errorHigh = AddSquaredMiss(g.errorHigh, sampleHigh, _mm_srai_epi32(_mm_unpackhi_epi16(value, value), 16));
+    g.sample2 = g.sample1;
+    g.sample1 = value;
+
+    // The adaptation factor by code size m: 230 up to 3, then 307, 409, 512, 614 and 768 for -8.
+    const __m128i size = _mm_max_epi16(code, _mm_sub_epi16(zero, code));
+    __m128i factor = _mm_add_epi16(_mm_mullo_epi16(size, _mm_set1_epi16(102)), _mm_set1_epi16(-101));
+    factor = _mm_sub_epi16(factor, _mm_cmpgt_epi16(size, _mm_set1_epi16(5)));
+    factor = _mm_add_epi16(factor, _mm_and_si128(_mm_cmpgt_epi16(size, _mm_set1_epi16(7)), _mm_set1_epi16(52)));
+    factor = _mm_max_epi16(factor, _mm_set1_epi16(230));
+    // (factor * delta) >> 8 from the product's two 16-bit halves.
+    const __m128i high = _mm_mulhi_epi16(factor, g.delta);
+    const __m128i low = _mm_mullo_epi16(factor, g.delta);
+    g.largestHigh = _mm_max_epi16(g.largestHigh, high);
+    g.delta = _mm_max_epi16(_mm_or_si128(_mm_slli_epi16(high, 8), _mm_srli_epi16(low, 8)), _mm_set1_epi16(kMinDelta));
+}
+
+struct LaneResults {
+    std::array<double, kLanes> errors{};
+    std::array<bool, kLanes> inexact{}; // the step outgrew 16 bits: code the lane again exactly
+};
+
+// Codes steps 2 ... frames-1 of all lanes, each with its predictor and first step.
+LaneResults CodeLanes(const std::int32_t* samples, int frames, const std::array<int, kLanes>& predictors,
+                      const std::array<int, kLanes>& deltas, std::int8_t* codes, std::int16_t* decoded)
+{
+    LaneGroup groups[kLanes / kLanesPerGroup];
+    for (int gi = 0; gi < kLanes / kLanesPerGroup; ++gi) {
+        LaneGroup& g = groups[gi];
+        const int first = gi * kLanesPerGroup;
+        alignas(16) std::int32_t pairs[kLanesPerGroup];
+        alignas(16) std::int16_t sample1[kLanesPerGroup], sample2[kLanesPerGroup], delta[kLanesPerGroup];
+        for (int k = 0; k < kLanesPerGroup; ++k) {
+            const auto& pair = kCoefficients[predictors[first + k]];
+            pairs[k] = static_cast<std::int32_t>(static_cast<std::uint16_t>(pair[0]) |
+                                                 (static_cast<std::uint32_t>(static_cast<std::uint16_t>(pair[1])) << 16));
+            sample1[k] = static_cast<std::int16_t>(samples[kLanes + first + k]);
+            sample2[k] = static_cast<std::int16_t>(samples[first + k]);
+            delta[k] = static_cast<std::int16_t>(deltas[first + k]);
+        }
+        g.pairsLow = _mm_load_si128(reinterpret_cast<const __m128i*>(pairs));
+        g.pairsHigh = _mm_load_si128(reinterpret_cast<const __m128i*>(pairs + 4));
+        g.sample1 = _mm_load_si128(reinterpret_cast<const __m128i*>(sample1));
+        g.sample2 = _mm_load_si128(reinterpret_cast<const __m128i*>(sample2));
+        g.delta = _mm_load_si128(reinterpret_cast<const __m128i*>(delta));
+        g.largestHigh = _mm_setzero_si128();
+        g.errorLow = g.errorHigh = _mm_setzero_ps();
+    }
+    for (int i = 2; i < frames; ++i) {
+        const std::size_t at = static_cast<std::size_t>(i) * kLanes;
+        CodeStep(groups[0], samples + at, codes + at, decoded + at);
+        CodeStep(groups[1], samples + at + kLanesPerGroup, codes + at + kLanesPerGroup,
+                 decoded + at + kLanesPerGroup);
+    }
+    LaneResults results;
+    for (int gi = 0; gi < kLanes / kLanesPerGroup; ++gi) {
+        alignas(16) float errors[kLanesPerGroup];
+        alignas(16) std::int16_t largestHigh[kLanesPerGroup];
+        _mm_store_ps(errors, groups[gi].errorLow);
+        _mm_store_ps(errors + 4, groups[gi].errorHigh);
+        _mm_store_si128(reinterpret_cast<__m128i*>(largestHigh), groups[gi].largestHigh);
+        for (int k = 0; k < kLanesPerGroup; ++k) {
+            results.errors[gi * kLanesPerGroup + k] = errors[k];
+            results.inexact[gi * kLanesPerGroup + k] = largestHigh[k] > 127;
+        }
+    }
+    return results;
 }
 
 } // namespace
@@ -167,123 +295,163 @@ bool Encoder::begin(int channels, int blockAlign)
     m_channels = channels;
     m_blockAlign = blockAlign;
     m_samplesPerBlock = samplesPerBlock;
-    const std::size_t frames = static_cast<std::size_t>(samplesPerBlock);
-    m_samples.resize(frames * channels);
-    m_laneNibbles.resize(frames * (kLanes + 1));
-    m_laneRecon.resize(frames * (kLanes + 1));
+    const std::size_t steps = static_cast<std::size_t>(samplesPerBlock);
+    m_laneSamples.assign(steps * kLanes, 0);
+    m_laneCodes.assign(steps * kLanes, 0);
+    m_laneDecoded.assign(steps * kLanes, 0);
+    m_spareCodes.assign(steps, 0);
+    m_spareDecoded.assign(steps, 0);
     return true;
 }
 
-std::size_t Encoder::encodeBlock(const std::int16_t* pcm, int frames, std::uint8_t* out,
-                                 std::int16_t* reconstruction)
+std::size_t Encoder::encode(const std::int16_t* pcm, int frames, std::uint8_t* out, std::int16_t* reconstruction)
 {
-    frames = std::clamp(frames, 1, m_samplesPerBlock);
-    const std::size_t count = static_cast<std::size_t>(frames);
-    const int candidatesPerChannel = kLanes / m_channels;
-    // The lanes, then a spare for a rescue search.
-    std::array<const std::int32_t*, kLanes + 1> samples{};
-    std::array<Candidate, kLanes + 1> candidates{};
-    std::array<std::uint8_t*, kLanes + 1> nibbles{};
-    std::array<std::int16_t*, kLanes + 1> recons{};
-    std::array<std::array<int, kCoefficientCount>, kMaxChannels> orders{};
-    std::array<long long, kMaxChannels> leastMisses{};
-    for (int lane = 0; lane <= kLanes; ++lane) {
-        nibbles[lane] = m_laneNibbles.data() + count * lane;
-        recons[lane] = m_laneRecon.data() + count * lane;
+    if (m_samplesPerBlock == 0 || frames <= 0) {
+        return 0;
     }
-    for (int c = 0; c < m_channels; ++c) {
-        std::int32_t* channel = m_samples.data() + count * c;
-        for (std::size_t i = 0; i < count; ++i) {
-            channel[i] = pcm[i * m_channels + c];
-        }
-        const std::array<std::int32_t, kCoefficientCount> misses = PredictorMisses(channel, frames);
-        std::array<int, kCoefficientCount>& order = orders[c];
-        std::iota(order.begin(), order.end(), 0);
-        std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return misses[a] < misses[b]; });
-        leastMisses[c] = misses[order[0]];
-        for (int k = 0; k < candidatesPerChannel; ++k) {
-            const int lane = c * candidatesPerChannel + k;
-            const int predictor = order[k];
-            const int mean = MeanInitialResidual(channel, frames, predictor);
-            samples[lane] = channel;
-            candidates[lane] = {predictor, std::clamp(mean / 2, kMinDelta, kMaxInitialDelta)};
+    const int blocksPerBatch = kLanes / m_channels;
+    const int fullBlocks = frames / m_samplesPerBlock;
+    const int rest = frames % m_samplesPerBlock;
+    const std::size_t samplesPerBlock = static_cast<std::size_t>(m_samplesPerBlock) * m_channels;
+    const std::size_t fullBlockBytes = BlockBytes(m_samplesPerBlock, m_channels);
+    std::size_t written = 0;
+    for (int block = 0; block < fullBlocks; block += blocksPerBatch) {
+        const int blocks = std::min(blocksPerBatch, fullBlocks - block);
+        const std::size_t offset = static_cast<std::size_t>(block) * samplesPerBlock;
+        codeBatch(pcm + offset, blocks, m_samplesPerBlock, out + written,
+                  reconstruction ? reconstruction + offset : nullptr);
+        written += static_cast<std::size_t>(blocks) * fullBlockBytes;
+    }
+    if (rest > 0) {
+        const std::size_t offset = static_cast<std::size_t>(fullBlocks) * samplesPerBlock;
+        codeBatch(pcm + offset, 1, rest, out + written, reconstruction ? reconstruction + offset : nullptr);
+        written += BlockBytes(rest, m_channels);
+    }
+    return written;
+}
+
+// Codes blocks of the same length, one lane per channel of each: each lane codes with the
+// predictor that fits its input best. Where that coding misses by more than the predictor alone
+// would (the steps cannot follow, as on a full-scale square), the other predictors are tried too.
+void Encoder::codeBatch(const std::int16_t* pcm, int blocks, int frames, std::uint8_t* out,
+                        std::int16_t* reconstruction)
+{
+    const int lanes = blocks * m_channels;
+    const std::size_t blockSamples = static_cast<std::size_t>(m_samplesPerBlock) * m_channels;
+    for (int lane = 0; lane < lanes; ++lane) {
+        const std::int16_t* source = pcm + static_cast<std::size_t>(lane / m_channels) * blockSamples + lane % m_channels;
+        std::int32_t* column = m_laneSamples.data() + lane;
+        for (int i = 0; i < frames; ++i) {
+            column[i * kLanes] = source[static_cast<std::size_t>(i) * m_channels];
         }
     }
-    std::array<long long, kLanes + 1> errors{};
-    CodeLanes<kLanes>(frames, samples.data(), candidates.data(), nibbles.data(), recons.data(), errors.data());
-    std::array<int, kMaxChannels> chosen{}; // lane per channel
-    for (int c = 0; c < m_channels; ++c) {
-        const auto lanes = errors.begin() + c * candidatesPerChannel;
-        chosen[c] = static_cast<int>(std::min_element(lanes, lanes + candidatesPerChannel) - errors.begin());
-        // The steps could not follow the input (a full-scale square does this): the coding then
-        // misses by more than the best predictor alone does (at least the square of its summed
-        // misses over the count), so try the other predictors.
-        const long long residualEnergy = leastMisses[c] * leastMisses[c] / std::max<long long>(frames - 2, 1);
-        if (errors[chosen[c]] <= kAudibleError * frames || errors[chosen[c]] <= residualEnergy) {
-            continue;
+    std::array<Choice, kLanes> choices{};
+    if (frames > 2) {
+        const Energies energies = PredictorEnergies(m_laneSamples.data(), frames);
+        std::array<int, kLanes> predictors{};
+        std::array<int, kLanes> deltas{};
+        deltas.fill(kMinDelta); // lanes beyond the batch code whatever they hold, unused
+        for (int lane = 0; lane < lanes; ++lane) {
+            const auto& laneEnergies = energies[lane];
+            Choice& choice = choices[lane];
+            choice.predictor = static_cast<int>(std::min_element(laneEnergies.begin(), laneEnergies.end()) -
+                                                laneEnergies.begin());
+            choice.predictorEnergy = laneEnergies[choice.predictor];
+            choice.delta = InitialDelta(m_laneSamples.data() + lane, frames, choice.predictor);
+            predictors[lane] = choice.predictor;
+            deltas[lane] = choice.delta;
         }
-        for (int k = candidatesPerChannel; k < kCoefficientCount; ++k) {
-            const int predictor = orders[c][k];
-            const int mean = MeanInitialResidual(m_samples.data() + count * c, frames, predictor);
-            samples[kLanes] = m_samples.data() + count * c;
-            candidates[kLanes] = {predictor, std::clamp(mean / 2, kMinDelta, kMaxInitialDelta)};
-            CodeLanes<1>(frames, &samples[kLanes], &candidates[kLanes], &nibbles[kLanes], &recons[kLanes],
-                         &errors[kLanes]);
-            if (errors[kLanes] < errors[chosen[c]]) {
-                std::swap(candidates[kLanes], candidates[chosen[c]]);
-                std::swap(nibbles[kLanes], nibbles[chosen[c]]);
-                std::swap(recons[kLanes], recons[chosen[c]]);
-                std::swap(errors[kLanes], errors[chosen[c]]);
+        const LaneResults results =
+            CodeLanes(m_laneSamples.data(), frames, predictors, deltas, m_laneCodes.data(), m_laneDecoded.data());
+        for (int lane = 0; lane < lanes; ++lane) {
+            Choice& choice = choices[lane];
+            double error = results.errors[lane];
+            if (results.inexact[lane]) {
+                error = CodeLane(m_laneSamples.data() + lane, frames, choice.predictor, choice.delta,
+                                 m_laneCodes.data() + lane, m_laneDecoded.data() + lane, kLanes);
+            }
+            if (error > kAudibleError * frames && error > choice.predictorEnergy) {
+                rescue(lane, frames, choice, error);
             }
         }
-    }
-    for (int c = 0; c < m_channels; ++c) {
-        recons[chosen[c]][0] = static_cast<std::int16_t>(m_samples[count * c]);
-        recons[chosen[c]][1 % count] = static_cast<std::int16_t>(m_samples[count * c + 1 % count]);
+    } else {
+        for (Choice& choice : choices) {
+            choice.delta = kMinDelta;
+        }
     }
 
-    std::uint8_t* p = out;
-    const auto put16 = [&p](int value) {
-        *p++ = static_cast<std::uint8_t>(value & 0xFF);
-        *p++ = static_cast<std::uint8_t>((value >> 8) & 0xFF);
-    };
-    for (int c = 0; c < m_channels; ++c) {
-        *p++ = static_cast<std::uint8_t>(candidates[chosen[c]].predictor);
-    }
-    for (int c = 0; c < m_channels; ++c) {
-        put16(candidates[chosen[c]].delta);
-    }
-    const std::size_t second = count > 1 ? 1 : 0;
-    for (int c = 0; c < m_channels; ++c) {
-        put16(pcm[second * m_channels + c]);
-    }
-    for (int c = 0; c < m_channels; ++c) {
-        put16(pcm[c]);
-    }
-    // Nibbles follow in time order, channels interleaved, high nibble first.
-    bool high = true;
-    for (std::size_t i = 2; i < count; ++i) {
+    const std::size_t second = frames > 1 ? 1 : 0;
+    for (int block = 0; block < blocks; ++block) {
+        const int firstLane = block * m_channels;
+        std::uint8_t* p = out + static_cast<std::size_t>(block) * BlockBytes(m_samplesPerBlock, m_channels);
+        const auto put16 = [&p](int value) {
+            *p++ = static_cast<std::uint8_t>(value & 0xFF);
+            *p++ = static_cast<std::uint8_t>((value >> 8) & 0xFF);
+        };
         for (int c = 0; c < m_channels; ++c) {
-            const std::uint8_t nibble = nibbles[chosen[c]][i];
-            if (high) {
-                *p = static_cast<std::uint8_t>(nibble << 4);
-            } else {
-                *p++ |= nibble;
-            }
-            high = !high;
+            *p++ = static_cast<std::uint8_t>(choices[firstLane + c].predictor);
         }
-    }
-    if (!high) {
-        ++p;
+        for (int c = 0; c < m_channels; ++c) {
+            put16(choices[firstLane + c].delta);
+        }
+        for (int c = 0; c < m_channels; ++c) {
+            put16(m_laneSamples[second * kLanes + firstLane + c]);
+        }
+        for (int c = 0; c < m_channels; ++c) {
+            put16(m_laneSamples[firstLane + c]);
+        }
+        // Nibbles follow in time order, channels interleaved, high nibble first.
+        const std::int8_t* codes = m_laneCodes.data() + firstLane;
+        const auto nibble = [codes](int step, int c) { return static_cast<unsigned>(codes[step * kLanes + c]) & 15u; };
+        if (m_channels == 2) {
+            for (int i = 2; i < frames; ++i) {
+                *p++ = static_cast<std::uint8_t>(nibble(i, 0) << 4 | nibble(i, 1));
+            }
+        } else {
+            int i = 2;
+            for (; i + 1 < frames; i += 2) {
+                *p++ = static_cast<std::uint8_t>(nibble(i, 0) << 4 | nibble(i + 1, 0));
+            }
+            if (i < frames) {
+                *p++ = static_cast<std::uint8_t>(nibble(i, 0) << 4);
+            }
+        }
     }
     if (reconstruction) {
-        for (std::size_t i = 0; i < count; ++i) {
-            for (int c = 0; c < m_channels; ++c) {
-                reconstruction[i * m_channels + c] = recons[chosen[c]][i];
+        for (int lane = 0; lane < lanes; ++lane) {
+            std::int16_t* target =
+                reconstruction + static_cast<std::size_t>(lane / m_channels) * blockSamples + lane % m_channels;
+            for (int i = 0; i < frames; ++i) {
+                const std::size_t at = static_cast<std::size_t>(i) * kLanes + lane;
+                target[static_cast<std::size_t>(i) * m_channels] =
+                    i < 2 ? static_cast<std::int16_t>(m_laneSamples[at]) : m_laneDecoded[at];
             }
         }
     }
-    return static_cast<std::size_t>(p - out);
+}
+
+// Tries the other predictors on one lane exactly and keeps the closest coding.
+void Encoder::rescue(int lane, int frames, Choice& choice, double error)
+{
+    const std::int32_t* samples = m_laneSamples.data() + lane;
+    const int tried = choice.predictor;
+    for (int predictor = 0; predictor < kCoefficientCount; ++predictor) {
+        if (predictor == tried) {
+            continue;
+        }
+        const int delta = InitialDelta(samples, frames, predictor);
+        const double spareError =
+            CodeLane(samples, frames, predictor, delta, m_spareCodes.data(), m_spareDecoded.data(), 1);
+        if (spareError < error) {
+            error = spareError;
+            choice.predictor = predictor;
+            choice.delta = delta;
+            for (int i = 2; i < frames; ++i) {
+                m_laneCodes[static_cast<std::size_t>(i) * kLanes + lane] = m_spareCodes[i];
+                m_laneDecoded[static_cast<std::size_t>(i) * kLanes + lane] = m_spareDecoded[i];
+            }
+        }
+    }
 }
 
 } // namespace msadpcm

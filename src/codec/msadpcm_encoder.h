@@ -1,5 +1,5 @@
 #pragma once
-// MS ADPCM (wave format tag 2) encoder: interleaved 16-bit PCM in, one block at a time out.
+// MS ADPCM (wave format tag 2) encoder: interleaved 16-bit PCM in, whole blocks out.
 // Portable: the audio compression driver wraps it.
 #include <array>
 #include <cstddef>
@@ -37,20 +37,33 @@ public:
     int blockAlign() const { return m_blockAlign; }
     int samplesPerBlock() const { return m_samplesPerBlock; }
 
-    // Codes 1 ... samplesPerBlock() interleaved frames into one block at out (BlockBytes(frames)
-    // bytes; a full block is blockAlign() bytes) and returns its size. A block of one frame holds it
-    // twice. When reconstruction is given it receives what a decoder yields, frames * channels.
-    std::size_t encodeBlock(const std::int16_t* pcm, int frames, std::uint8_t* out,
-                            std::int16_t* reconstruction = nullptr);
+    // Codes interleaved frames into consecutive blocks: full ones of samplesPerBlock() frames, then
+    // a shorter last one for the rest (a block of one frame holds it twice). out takes
+    // BlockBytes(samplesPerBlock()) per full block plus BlockBytes(rest); returns the bytes written
+    // (0 for no frames). When reconstruction is given it receives what a decoder yields,
+    // frames * channels samples. Many blocks per call code faster than one at a time.
+    std::size_t encode(const std::int16_t* pcm, int frames, std::uint8_t* out,
+                       std::int16_t* reconstruction = nullptr);
 
 private:
+    struct Choice {
+        int predictor = 0;
+        int delta = 0;
+        double predictorEnergy = 0.0; // squared residuals of the predictor alone
+    };
+    void codeBatch(const std::int16_t* pcm, int blocks, int frames, std::uint8_t* out, std::int16_t* reconstruction);
+    void rescue(int lane, int frames, Choice& choice, double error);
+
     int m_channels = 0;
     int m_blockAlign = 0;
     int m_samplesPerBlock = 0;
-    // One block: each channel's samples, and each candidate's coding of each channel.
-    std::vector<std::int32_t> m_samples;
-    std::vector<std::uint8_t> m_laneNibbles;
-    std::vector<std::int16_t> m_laneRecon;
+    // One batch of lanes (a channel of a block each), step by step: samples, codes, decoded samples.
+    std::vector<std::int32_t> m_laneSamples;
+    std::vector<std::int8_t> m_laneCodes;
+    std::vector<std::int16_t> m_laneDecoded;
+    // One lane's other coding, tried when a batch's coding missed.
+    std::vector<std::int8_t> m_spareCodes;
+    std::vector<std::int16_t> m_spareDecoded;
 };
 
 } // namespace msadpcm

@@ -50,7 +50,7 @@ TEST(MsAdpcmFormat, BlockHeaderAndNibbleOrder)
     ASSERT_TRUE(encoder.begin(2, 512));
     const std::int16_t one[] = {-2, 300};
     std::uint8_t block[512] = {};
-    ASSERT_EQ(encoder.encodeBlock(one, 1, block), 14u);
+    ASSERT_EQ(encoder.encode(one, 1, block), 14u);
     const std::uint8_t expected[] = {block[0], block[1], block[2], block[3], block[4], block[5],
                                      0xfe,     0xff,     0x2c,     0x01,     0xfe,     0xff,     0x2c, 0x01};
     EXPECT_EQ(std::vector<std::uint8_t>(block, block + 14), std::vector<std::uint8_t>(expected, expected + 14));
@@ -58,7 +58,7 @@ TEST(MsAdpcmFormat, BlockHeaderAndNibbleOrder)
     ASSERT_TRUE(encoder.begin(1, 256));
     const std::int16_t ramp[] = {0, 100, 200, 300, 400};
     std::int16_t reconstruction[5] = {};
-    ASSERT_EQ(encoder.encodeBlock(ramp, 5, block, reconstruction), 9u); // 7 + three nibbles
+    ASSERT_EQ(encoder.encode(ramp, 5, block, reconstruction), 9u); // 7 + three nibbles
     EXPECT_EQ(block[0], 1);                                              // 2 s1 - s2 predicts a ramp exactly
     EXPECT_EQ(block[3] | (block[4] << 8), 100);
     EXPECT_EQ(block[5] | (block[6] << 8), 0);

@@ -25,30 +25,39 @@ bool EncodeFuzzedAudio(const std::uint8_t* data, std::size_t size)
         return msadpcm::SamplesPerBlock(blockAlign, channels) == 0;
     }
     const int frames = static_cast<int>(pcm.size()) / channels;
-    std::vector<std::uint8_t> block(static_cast<std::size_t>(encoder.blockAlign()));
-    std::vector<std::int16_t> reconstruction(static_cast<std::size_t>(encoder.samplesPerBlock()) * channels);
+    const int perBlock = encoder.samplesPerBlock();
+    const std::size_t fullBlockBytes = msadpcm::BlockBytes(perBlock, channels);
+    std::vector<std::uint8_t> out(fullBlockBytes * (static_cast<std::size_t>(frames / perBlock) + 1));
+    std::vector<std::int16_t> reconstruction(pcm.size());
     for (int first = 0; first < frames;) {
-        int count = std::min(encoder.samplesPerBlock(), frames - first);
-        if (partialLast && count == encoder.samplesPerBlock() && count > 1) {
-            count = 1 + (first % (count - 1)); // blocks of every length
+        // Calls of many blocks; or of every length, so that short blocks come between full ones.
+        int count = frames - first;
+        if (partialLast && count > 1) {
+            count = 1 + (first * 37 + data[3]) % count;
         }
         const std::size_t offset = static_cast<std::size_t>(first) * channels;
-        const std::size_t written = encoder.encodeBlock(pcm.data() + offset, count, block.data(), reconstruction.data());
-        if (written != msadpcm::BlockBytes(count, channels) || written > block.size()) {
+        const std::size_t written = encoder.encode(pcm.data() + offset, count, out.data(), reconstruction.data() + offset);
+        const int rest = count % perBlock;
+        if (written != count / perBlock * fullBlockBytes + (rest ? msadpcm::BlockBytes(rest, channels) : 0)) {
             return false;
         }
-        std::vector<std::int16_t> decoded;
-        if (!DecodeMsAdpcmBlock(block.data(), written, channels, decoded) ||
-            decoded.size() < static_cast<std::size_t>(count) * channels) {
-            return false;
-        }
-        const std::size_t samples = static_cast<std::size_t>(count) * channels;
-        if (!std::equal(reconstruction.begin(), reconstruction.begin() + static_cast<std::ptrdiff_t>(samples),
-                        decoded.begin()) ||
-            !std::equal(pcm.begin() + static_cast<std::ptrdiff_t>(offset),
-                        pcm.begin() + static_cast<std::ptrdiff_t>(offset + std::min<std::size_t>(samples, 2 * channels)),
-                        decoded.begin())) {
-            return false;
+        std::size_t at = 0;
+        for (int blockFirst = first; blockFirst < first + count; blockFirst += perBlock) {
+            const int blockFrames = std::min(perBlock, first + count - blockFirst);
+            const std::size_t size = msadpcm::BlockBytes(blockFrames, channels);
+            std::vector<std::int16_t> decoded;
+            if (!DecodeMsAdpcmBlock(out.data() + at, size, channels, decoded) ||
+                decoded.size() < static_cast<std::size_t>(blockFrames) * channels) {
+                return false;
+            }
+            const auto begin = static_cast<std::ptrdiff_t>(blockFirst) * channels;
+            const auto samples = static_cast<std::ptrdiff_t>(blockFrames) * channels;
+            const auto header = std::min<std::ptrdiff_t>(samples, 2 * channels);
+            if (!std::equal(reconstruction.begin() + begin, reconstruction.begin() + begin + samples, decoded.begin()) ||
+                !std::equal(pcm.begin() + begin, pcm.begin() + begin + header, decoded.begin())) {
+                return false;
+            }
+            at += size;
         }
         first += count;
     }

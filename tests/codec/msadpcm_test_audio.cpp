@@ -148,17 +148,13 @@ EncodedStream Encode(const std::vector<std::int16_t>& pcm, int samplesPerSecond,
     if (keepReconstruction) {
         stream.reconstruction.resize(pcm.size());
     }
-    const std::size_t blocks = static_cast<std::size_t>(stream.frames / stream.samplesPerBlock) + 1;
-    stream.data.reserve(blocks * static_cast<std::size_t>(stream.blockAlign));
-    for (int first = 0; first < stream.frames; first += stream.samplesPerBlock) {
-        const int frames = std::min(stream.samplesPerBlock, stream.frames - first);
-        const std::size_t at = stream.data.size();
-        stream.data.resize(at + msadpcm::BlockBytes(frames, channels));
-        const std::size_t offset = static_cast<std::size_t>(first) * channels;
-        const std::size_t written = encoder.encodeBlock(pcm.data() + offset, frames, stream.data.data() + at,
-                                                        keepReconstruction ? stream.reconstruction.data() + offset : nullptr);
-        stream.data.resize(at + written);
-    }
+    const int fullBlocks = stream.frames / stream.samplesPerBlock;
+    const int rest = stream.frames % stream.samplesPerBlock;
+    stream.data.resize(static_cast<std::size_t>(fullBlocks) * msadpcm::BlockBytes(stream.samplesPerBlock, channels) +
+                       (rest ? msadpcm::BlockBytes(rest, channels) : 0));
+    const std::size_t written = encoder.encode(pcm.data(), stream.frames, stream.data.data(),
+                                               keepReconstruction ? stream.reconstruction.data() : nullptr);
+    stream.data.resize(written);
     return stream;
 }
 

@@ -13,9 +13,9 @@ constexpr std::array<int, 16> kAdaptation = {230, 230, 230, 230, 307, 409, 512, 
                                              768, 614, 512, 409, 307, 230, 230, 230};
 constexpr int kMinDelta = 16;
 constexpr int kMaxInitialDelta = std::numeric_limits<std::int16_t>::max();
-// Blocks are independent, so a batch codes one channel of many blocks at once, each in a lane of
-// the processor's vectors: two vectors of eight lanes, which hides each step's long latency.
-constexpr int kLanes = 16;
+// Blocks are independent, so a batch codes one channel of many blocks at once: two vectors of eight
+// lanes, which hides each step's long latency.
+constexpr int kLanes = Encoder::kLanes;
 constexpr int kLanesPerGroup = 8;
 // A coding starts with a step of half the mean size of the first residuals.
 constexpr int kInitialResiduals = 4;
@@ -55,10 +55,10 @@ int InitialDelta(const std::int32_t* lane, int frames, int predictor)
     return std::clamp(MeanInitialResidual(lane, frames, predictor) / 2, kMinDelta, kMaxInitialDelta);
 }
 
-// Codes one lane exactly for any step size; returns the squared error. Codes and decoded samples go
-// to every outStride-th element from step 2 on.
+// Codes one lane exactly for any step size (the vectors hold steps below 2^15); returns the squared
+// error.
 double CodeLane(const std::int32_t* lane, int frames, int predictor, int delta, std::int8_t* codes,
-                std::int16_t* decoded, std::size_t outStride)
+                std::int16_t* decoded)
 {
     const int c1 = kCoefficients[predictor][0];
     const int c2 = kCoefficients[predictor][1];
@@ -73,8 +73,8 @@ double CodeLane(const std::int32_t* lane, int frames, int predictor, int delta, 
                                      static_cast<int>(std::numeric_limits<std::int16_t>::max()));
         const long long miss = lane[i * kLanes] - value;
         error += miss * miss;
-        codes[i * outStride] = static_cast<std::int8_t>(code);
-        decoded[i * outStride] = static_cast<std::int16_t>(value);
+        codes[i * kLanes] = static_cast<std::int8_t>(code);
+        decoded[i * kLanes] = static_cast<std::int16_t>(value);
         delta = std::max(kMinDelta, (kAdaptation[code & 15] * delta) >> 8);
         sample2 = sample1;
         sample1 = value;
@@ -86,13 +86,13 @@ double CodeLane(const std::int32_t* lane, int frames, int predictor, int delta, 
 // pass. The sums are of first differences, which keeps them accurate in floats on smooth input:
 // with d the step from the previous sample, a residual is d[i] + u x[i-1] + v d[i-1].
 using Energies = std::array<std::array<double, kCoefficientCount>, kLanes>;
-Energies PredictorEnergies(const std::int32_t* samples, int frames)
+Energies PredictorEnergies(const std::int32_t* samples, int frames, int lanes)
 {
     Energies energies{};
     const auto row = [samples](int i, int lane) {
         return _mm_cvtepi32_ps(_mm_loadu_si128(reinterpret_cast<const __m128i*>(samples + i * kLanes + lane)));
     };
-    for (int group = 0; group < kLanes; group += 4) {
+    for (int group = 0; group < lanes; group += 4) {
         __m128 previous = row(1, group);
         __m128 previousStep = _mm_sub_ps(previous, row(0, group));
         __m128 sums[6] = {};
@@ -194,12 +194,14 @@ struct LaneResults {
     std::array<bool, kLanes> inexact{}; // the step outgrew 16 bits: code the lane again exactly
 };
 
-// Codes steps 2 ... frames-1 of all lanes, each with its predictor and first step.
-LaneResults CodeLanes(const std::int32_t* samples, int frames, const std::array<int, kLanes>& predictors,
+// Codes steps 2 ... frames-1 of the first lanes (the others in their group too, unused), each with
+// its predictor and first step.
+LaneResults CodeLanes(const std::int32_t* samples, int frames, int lanes, const std::array<int, kLanes>& predictors,
                       const std::array<int, kLanes>& deltas, std::int8_t* codes, std::int16_t* decoded)
 {
+    const int groupCount = lanes > kLanesPerGroup ? 2 : 1;
     LaneGroup groups[kLanes / kLanesPerGroup];
-    for (int gi = 0; gi < kLanes / kLanesPerGroup; ++gi) {
+    for (int gi = 0; gi < groupCount; ++gi) {
         LaneGroup& g = groups[gi];
         const int first = gi * kLanesPerGroup;
         alignas(16) std::int32_t pairs[kLanesPerGroup];
@@ -220,14 +222,22 @@ LaneResults CodeLanes(const std::int32_t* samples, int frames, const std::array<
         g.largestHigh = _mm_setzero_si128();
         g.errorLow = g.errorHigh = _mm_setzero_ps();
     }
-    for (int i = 2; i < frames; ++i) {
-        const std::size_t at = static_cast<std::size_t>(i) * kLanes;
-        CodeStep(groups[0], samples + at, codes + at, decoded + at);
-        CodeStep(groups[1], samples + at + kLanesPerGroup, codes + at + kLanesPerGroup,
-                 decoded + at + kLanesPerGroup);
+    // A caller that hands over one block at a time then pays for one group, not two.
+    if (groupCount == 2) {
+        for (int i = 2; i < frames; ++i) {
+            const std::size_t at = static_cast<std::size_t>(i) * kLanes;
+            CodeStep(groups[0], samples + at, codes + at, decoded + at);
+            CodeStep(groups[1], samples + at + kLanesPerGroup, codes + at + kLanesPerGroup,
+                     decoded + at + kLanesPerGroup);
+        }
+    } else {
+        for (int i = 2; i < frames; ++i) {
+            const std::size_t at = static_cast<std::size_t>(i) * kLanes;
+            CodeStep(groups[0], samples + at, codes + at, decoded + at);
+        }
     }
     LaneResults results;
-    for (int gi = 0; gi < kLanes / kLanesPerGroup; ++gi) {
+    for (int gi = 0; gi < groupCount; ++gi) {
         alignas(16) float errors[kLanesPerGroup];
         alignas(16) std::int16_t largestHigh[kLanesPerGroup];
         _mm_store_ps(errors, groups[gi].errorLow);
@@ -299,8 +309,9 @@ bool Encoder::begin(int channels, int blockAlign)
     m_laneSamples.assign(steps * kLanes, 0);
     m_laneCodes.assign(steps * kLanes, 0);
     m_laneDecoded.assign(steps * kLanes, 0);
-    m_spareCodes.assign(steps, 0);
-    m_spareDecoded.assign(steps, 0);
+    m_trialSamples.assign(steps * kLanes, 0);
+    m_trialCodes.assign(steps * kLanes, 0);
+    m_trialDecoded.assign(steps * kLanes, 0);
     return true;
 }
 
@@ -338,19 +349,25 @@ void Encoder::codeBatch(const std::int16_t* pcm, int blocks, int frames, std::ui
 {
     const int lanes = blocks * m_channels;
     const std::size_t blockSamples = static_cast<std::size_t>(m_samplesPerBlock) * m_channels;
-    for (int lane = 0; lane < lanes; ++lane) {
-        const std::int16_t* source = pcm + static_cast<std::size_t>(lane / m_channels) * blockSamples + lane % m_channels;
-        std::int32_t* column = m_laneSamples.data() + lane;
-        for (int i = 0; i < frames; ++i) {
-            column[i * kLanes] = source[static_cast<std::size_t>(i) * m_channels];
+    // Row by row, so that each row is written whole; lanes beyond the batch repeat the first.
+    std::array<const std::int16_t*, kLanes> sources{};
+    for (int lane = 0; lane < kLanes; ++lane) {
+        const int from = lane < lanes ? lane : 0;
+        sources[lane] = pcm + static_cast<std::size_t>(from / m_channels) * blockSamples + from % m_channels;
+    }
+    for (int i = 0; i < frames; ++i) {
+        std::int32_t* row = m_laneSamples.data() + static_cast<std::size_t>(i) * kLanes;
+        const std::size_t at = static_cast<std::size_t>(i) * m_channels;
+        for (int lane = 0; lane < kLanes; ++lane) {
+            row[lane] = sources[lane][at];
         }
     }
-    std::array<Choice, kLanes> choices{};
+    Choices choices{};
     if (frames > 2) {
-        const Energies energies = PredictorEnergies(m_laneSamples.data(), frames);
+        const Energies energies = PredictorEnergies(m_laneSamples.data(), frames, lanes);
         std::array<int, kLanes> predictors{};
         std::array<int, kLanes> deltas{};
-        deltas.fill(kMinDelta); // lanes beyond the batch code whatever they hold, unused
+        deltas.fill(kMinDelta); // lanes beyond the batch are coded but not used
         for (int lane = 0; lane < lanes; ++lane) {
             const auto& laneEnergies = energies[lane];
             Choice& choice = choices[lane];
@@ -362,17 +379,21 @@ void Encoder::codeBatch(const std::int16_t* pcm, int blocks, int frames, std::ui
             deltas[lane] = choice.delta;
         }
         const LaneResults results =
-            CodeLanes(m_laneSamples.data(), frames, predictors, deltas, m_laneCodes.data(), m_laneDecoded.data());
+            CodeLanes(m_laneSamples.data(), frames, lanes, predictors, deltas, m_laneCodes.data(), m_laneDecoded.data());
+        LaneErrors errors = results.errors;
+        std::array<int, kLanes> missed{};
+        int missedCount = 0;
         for (int lane = 0; lane < lanes; ++lane) {
-            Choice& choice = choices[lane];
-            double error = results.errors[lane];
             if (results.inexact[lane]) {
-                error = CodeLane(m_laneSamples.data() + lane, frames, choice.predictor, choice.delta,
-                                 m_laneCodes.data() + lane, m_laneDecoded.data() + lane, kLanes);
+                errors[lane] = CodeLane(m_laneSamples.data() + lane, frames, choices[lane].predictor, choices[lane].delta,
+                                        m_laneCodes.data() + lane, m_laneDecoded.data() + lane);
             }
-            if (error > kAudibleError * frames && error > choice.predictorEnergy) {
-                rescue(lane, frames, choice, error);
+            if (errors[lane] > kAudibleError * frames && errors[lane] > choices[lane].predictorEnergy) {
+                missed[missedCount++] = lane;
             }
+        }
+        if (missedCount > 0) {
+            retryOtherPredictors(missed, missedCount, frames, choices, errors);
         }
     } else {
         for (Choice& choice : choices) {
@@ -430,25 +451,57 @@ void Encoder::codeBatch(const std::int16_t* pcm, int blocks, int frames, std::ui
     }
 }
 
-// Tries the other predictors on one lane exactly and keeps the closest coding.
-void Encoder::rescue(int lane, int frames, Choice& choice, double error)
+// Codes the lanes that missed with each of their other predictors, a batch of trials at a time,
+// and keeps the closest coding of each.
+void Encoder::retryOtherPredictors(const std::array<int, kLanes>& lanes, int count, int frames, Choices& choices,
+                                   LaneErrors& errors)
 {
-    const std::int32_t* samples = m_laneSamples.data() + lane;
-    const int tried = choice.predictor;
-    for (int predictor = 0; predictor < kCoefficientCount; ++predictor) {
-        if (predictor == tried) {
-            continue;
+    struct Trial {
+        int lane, predictor, delta;
+    };
+    std::array<Trial, kLanes * (kCoefficientCount - 1)> trials{};
+    int trialCount = 0;
+    for (int m = 0; m < count; ++m) {
+        for (int predictor = 0; predictor < kCoefficientCount; ++predictor) {
+            if (predictor != choices[lanes[m]].predictor) {
+                trials[trialCount++] = {lanes[m], predictor,
+                                        InitialDelta(m_laneSamples.data() + lanes[m], frames, predictor)};
+            }
         }
-        const int delta = InitialDelta(samples, frames, predictor);
-        const double spareError =
-            CodeLane(samples, frames, predictor, delta, m_spareCodes.data(), m_spareDecoded.data(), 1);
-        if (spareError < error) {
-            error = spareError;
-            choice.predictor = predictor;
-            choice.delta = delta;
+    }
+    for (int first = 0; first < trialCount; first += kLanes) {
+        const int batch = std::min(kLanes, trialCount - first);
+        std::array<int, kLanes> predictors{};
+        std::array<int, kLanes> deltas{};
+        deltas.fill(kMinDelta);
+        for (int k = 0; k < batch; ++k) {
+            const Trial& trial = trials[first + k];
+            for (int i = 0; i < frames; ++i) {
+                m_trialSamples[static_cast<std::size_t>(i) * kLanes + k] =
+                    m_laneSamples[static_cast<std::size_t>(i) * kLanes + trial.lane];
+            }
+            predictors[k] = trial.predictor;
+            deltas[k] = trial.delta;
+        }
+        const LaneResults results =
+            CodeLanes(m_trialSamples.data(), frames, batch, predictors, deltas, m_trialCodes.data(), m_trialDecoded.data());
+        for (int k = 0; k < batch; ++k) {
+            const Trial& trial = trials[first + k];
+            double error = results.errors[k];
+            if (results.inexact[k]) {
+                error = CodeLane(m_trialSamples.data() + k, frames, trial.predictor, trial.delta,
+                                 m_trialCodes.data() + k, m_trialDecoded.data() + k);
+            }
+            if (error >= errors[trial.lane]) {
+                continue;
+            }
+            errors[trial.lane] = error;
+            choices[trial.lane].predictor = trial.predictor;
+            choices[trial.lane].delta = trial.delta;
             for (int i = 2; i < frames; ++i) {
-                m_laneCodes[static_cast<std::size_t>(i) * kLanes + lane] = m_spareCodes[i];
-                m_laneDecoded[static_cast<std::size_t>(i) * kLanes + lane] = m_spareDecoded[i];
+                const std::size_t at = static_cast<std::size_t>(i) * kLanes;
+                m_laneCodes[at + trial.lane] = m_trialCodes[at + k];
+                m_laneDecoded[at + trial.lane] = m_trialDecoded[at + k];
             }
         }
     }

@@ -31,6 +31,9 @@ void WriteFormatExtra(int samplesPerBlock, std::uint8_t* out);
 
 class Encoder {
 public:
+    // Channels of blocks coded at once, one in each lane of the processor's vectors.
+    static constexpr int kLanes = 16;
+
     // False (and unusable) unless 1 or 2 channels and a block align that holds at least two frames.
     bool begin(int channels, int blockAlign);
     int channels() const { return m_channels; }
@@ -52,7 +55,10 @@ private:
         double predictorEnergy = 0.0; // squared residuals of the predictor alone
     };
     void codeBatch(const std::int16_t* pcm, int blocks, int frames, std::uint8_t* out, std::int16_t* reconstruction);
-    void rescue(int lane, int frames, Choice& choice, double error);
+    using Choices = std::array<Choice, kLanes>;
+    using LaneErrors = std::array<double, kLanes>;
+    void retryOtherPredictors(const std::array<int, kLanes>& lanes, int count, int frames, Choices& choices,
+                              LaneErrors& errors);
 
     int m_channels = 0;
     int m_blockAlign = 0;
@@ -61,9 +67,10 @@ private:
     std::vector<std::int32_t> m_laneSamples;
     std::vector<std::int8_t> m_laneCodes;
     std::vector<std::int16_t> m_laneDecoded;
-    // One lane's other coding, tried when a batch's coding missed.
-    std::vector<std::int8_t> m_spareCodes;
-    std::vector<std::int16_t> m_spareDecoded;
+    // Other predictors on the lanes whose coding missed, laid out as a batch.
+    std::vector<std::int32_t> m_trialSamples;
+    std::vector<std::int8_t> m_trialCodes;
+    std::vector<std::int16_t> m_trialDecoded;
 };
 
 } // namespace msadpcm

@@ -1,9 +1,12 @@
 // Block layout and format bytes, against what the platform's suggestion holds (measured under Wine).
 #include "codec/msadpcm_encoder.h"
 #include "msadpcm_reference_decoder.h"
+#include "msadpcm_test_audio.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
 #include <vector>
 
 namespace {
@@ -69,6 +72,85 @@ TEST(MsAdpcmFormat, BlockHeaderAndNibbleOrder)
     decoded.resize(5);
     EXPECT_EQ(decoded, std::vector<std::int16_t>(ramp, ramp + 5));
     EXPECT_EQ(std::vector<std::int16_t>(reconstruction, reconstruction + 5), decoded);
+}
+
+// Blocks share a call's vector lanes, so a block must code the same whichever call and lane it
+// falls in; and every block must decode to the reconstruction, also where steps outgrow 16 bits.
+TEST(MsAdpcmBlocks, EveryCallSplitCodesTheSameBytes)
+{
+    using msadpcm_test::Signal;
+    struct Case {
+        Signal signal;
+        int channels, blockAlign;
+        bool fullScaleJumps; // between quiet stretches: steps that grow past 16 bits, then shrink
+    };
+    const Case cases[] = {{Signal::SpeechLikeNoise, 1, 256, false}, {Signal::SpeechLikeNoise, 2, 512, false},
+                          {Signal::Sine, 1, 20, true},               {Signal::Sine, 2, 2048, true},
+                          {Signal::FullScaleSquare, 2, 1024, false}, {Signal::FullScaleSquare, 1, 256, false},
+                          {Signal::Silence, 2, 64, false}};
+    // Frames per call, in whole blocks; the last call takes the rest and a short block.
+    const int splits[] = {1, 3, 9, 17, 1000};
+    for (const Case& c : cases) {
+        msadpcm::Encoder encoder;
+        ASSERT_TRUE(encoder.begin(c.channels, c.blockAlign));
+        const int perBlock = encoder.samplesPerBlock();
+        const int frames = perBlock * 40 + perBlock / 3 + 1;
+        std::vector<std::int16_t> pcm = msadpcm_test::MakeSignal(c.signal, 22050, c.channels, frames);
+        if (c.fullScaleJumps) {
+            std::mt19937 random(7);
+            for (std::size_t i = 0; i < pcm.size(); i += 97) {
+                pcm[i] = static_cast<std::int16_t>(random() % 2 ? 32767 : -32768);
+            }
+        }
+        std::vector<std::uint8_t> reference;
+        std::vector<std::int16_t> referenceReconstruction(pcm.size());
+        for (const int split : splits) {
+            SCOPED_TRACE(testing::Message() << msadpcm_test::SignalName(c.signal) << (c.fullScaleJumps ? " with jumps" : "")
+                                            << ", " << c.channels << " ch, " << c.blockAlign << " bytes a block, "
+                                            << split << " blocks a call");
+            std::vector<std::uint8_t> coded(msadpcm::BlockBytes(perBlock, c.channels) * 41, 0xAA);
+            std::vector<std::int16_t> reconstruction(pcm.size());
+            std::size_t written = 0;
+            for (int first = 0; first < frames; first += split * perBlock) {
+                const int count = std::min(split * perBlock, frames - first);
+                const std::size_t at = static_cast<std::size_t>(first) * c.channels;
+                written += encoder.encode(pcm.data() + at, count, coded.data() + written, reconstruction.data() + at);
+            }
+            ASSERT_EQ(written, 40 * msadpcm::BlockBytes(perBlock, c.channels) +
+                                   msadpcm::BlockBytes(perBlock / 3 + 1, c.channels));
+            coded.resize(written);
+            if (reference.empty()) {
+                reference = coded;
+                referenceReconstruction = reconstruction;
+                std::vector<std::int16_t> decoded;
+                for (std::size_t at = 0; at < coded.size(); at += static_cast<std::size_t>(c.blockAlign)) {
+                    ASSERT_TRUE(DecodeMsAdpcmBlock(coded.data() + at,
+                                                   std::min<std::size_t>(c.blockAlign, coded.size() - at), c.channels,
+                                                   decoded));
+                }
+                decoded.resize(pcm.size());
+                EXPECT_EQ(decoded, reconstruction);
+            } else {
+                EXPECT_EQ(coded, reference);
+                EXPECT_EQ(reconstruction, referenceReconstruction);
+            }
+        }
+    }
+}
+
+// Nothing to code writes nothing, and touches neither the input nor the output.
+TEST(MsAdpcmBlocks, NoFramesWriteNothing)
+{
+    msadpcm::Encoder encoder;
+    ASSERT_TRUE(encoder.begin(2, 512));
+    std::uint8_t out[4] = {1, 2, 3, 4};
+    for (const int frames : {0, -1}) {
+        EXPECT_EQ(encoder.encode(nullptr, frames, out), 0u);
+    }
+    EXPECT_EQ(out[0] + out[1] + out[2] + out[3], 10);
+    msadpcm::Encoder unstarted;
+    const std::int16_t pcm[2] = {};
+    EXPECT_EQ(unstarted.encode(pcm, 1, out), 0u);
 }
 
 } // namespace

@@ -22,6 +22,7 @@ constexpr int kInitialResiduals = 4;
 // Squared error per sample below which a coding is good enough (an RMS error of 16).
 constexpr double kAudibleError = 256;
 
+// Larger than any format uses; refusing more bounds the lane buffers.
 constexpr int kMaxBlockAlign = 8192;
 
 int Predict(int sample1, int sample2, int predictor)
@@ -401,42 +402,10 @@ void Encoder::codeBatch(const std::int16_t* pcm, int blocks, int frames, std::ui
         }
     }
 
-    const std::size_t second = frames > 1 ? 1 : 0;
     for (int block = 0; block < blocks; ++block) {
         const int firstLane = block * m_channels;
-        std::uint8_t* p = out + static_cast<std::size_t>(block) * BlockBytes(m_samplesPerBlock, m_channels);
-        const auto put16 = [&p](int value) {
-            *p++ = static_cast<std::uint8_t>(value & 0xFF);
-            *p++ = static_cast<std::uint8_t>((value >> 8) & 0xFF);
-        };
-        for (int c = 0; c < m_channels; ++c) {
-            *p++ = static_cast<std::uint8_t>(choices[firstLane + c].predictor);
-        }
-        for (int c = 0; c < m_channels; ++c) {
-            put16(choices[firstLane + c].delta);
-        }
-        for (int c = 0; c < m_channels; ++c) {
-            put16(m_laneSamples[second * kLanes + firstLane + c]);
-        }
-        for (int c = 0; c < m_channels; ++c) {
-            put16(m_laneSamples[firstLane + c]);
-        }
-        // Nibbles follow in time order, channels interleaved, high nibble first.
-        const std::int8_t* codes = m_laneCodes.data() + firstLane;
-        const auto nibble = [codes](int step, int c) { return static_cast<unsigned>(codes[step * kLanes + c]) & 15u; };
-        if (m_channels == 2) {
-            for (int i = 2; i < frames; ++i) {
-                *p++ = static_cast<std::uint8_t>(nibble(i, 0) << 4 | nibble(i, 1));
-            }
-        } else {
-            int i = 2;
-            for (; i + 1 < frames; i += 2) {
-                *p++ = static_cast<std::uint8_t>(nibble(i, 0) << 4 | nibble(i + 1, 0));
-            }
-            if (i < frames) {
-                *p++ = static_cast<std::uint8_t>(nibble(i, 0) << 4);
-            }
-        }
+        writeBlock(firstLane, frames, &choices[firstLane],
+                   out + static_cast<std::size_t>(block) * BlockBytes(m_samplesPerBlock, m_channels));
     }
     if (reconstruction) {
         for (int lane = 0; lane < lanes; ++lane) {
@@ -447,6 +416,45 @@ void Encoder::codeBatch(const std::int16_t* pcm, int blocks, int frames, std::ui
                 target[static_cast<std::size_t>(i) * m_channels] =
                     i < 2 ? static_cast<std::int16_t>(m_laneSamples[at]) : m_laneDecoded[at];
             }
+        }
+    }
+}
+
+void Encoder::writeBlock(int firstLane, int frames, const Choice* choices, std::uint8_t* p) const
+{
+    const std::int32_t* samples = m_laneSamples.data() + firstLane;
+    const std::int8_t* codes = m_laneCodes.data() + firstLane;
+    const int channels = m_channels;
+    const auto put16 = [&p](int value) {
+        *p++ = static_cast<std::uint8_t>(value & 0xFF);
+        *p++ = static_cast<std::uint8_t>((value >> 8) & 0xFF);
+    };
+    for (int c = 0; c < channels; ++c) {
+        *p++ = static_cast<std::uint8_t>(choices[c].predictor);
+    }
+    for (int c = 0; c < channels; ++c) {
+        put16(choices[c].delta);
+    }
+    const int second = frames > 1 ? 1 : 0;
+    for (int c = 0; c < channels; ++c) {
+        put16(samples[second * kLanes + c]);
+    }
+    for (int c = 0; c < channels; ++c) {
+        put16(samples[c]);
+    }
+    // Nibbles follow in time order, channels interleaved, high nibble first.
+    const auto nibble = [codes](int step, int c) { return static_cast<unsigned>(codes[step * kLanes + c]) & 15u; };
+    if (channels == 2) {
+        for (int i = 2; i < frames; ++i) {
+            *p++ = static_cast<std::uint8_t>(nibble(i, 0) << 4 | nibble(i, 1));
+        }
+    } else {
+        int i = 2;
+        for (; i + 1 < frames; i += 2) {
+            *p++ = static_cast<std::uint8_t>(nibble(i, 0) << 4 | nibble(i + 1, 0));
+        }
+        if (i < frames) {
+            *p++ = static_cast<std::uint8_t>(nibble(i, 0) << 4);
         }
     }
 }

@@ -56,6 +56,8 @@ private:
     };
     void codeBatch(const std::int16_t* pcm, int blocks, int frames, std::uint8_t* out, std::int16_t* reconstruction);
     using Choices = std::array<Choice, kLanes>;
+    // One block from its channels' lanes, the first at firstLane, the second next to it.
+    void writeBlock(int firstLane, int frames, const Choice* choices, std::uint8_t* out) const;
     using LaneErrors = std::array<double, kLanes>;
     void retryOtherPredictors(const std::array<int, kLanes>& lanes, int count, int frames, Choices& choices,
                               LaneErrors& errors);

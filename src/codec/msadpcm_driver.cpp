@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstring>
 #include <cwchar>
+#include <memory>
 #include <new>
 #include <vector>
 
@@ -138,18 +139,21 @@ LRESULT StreamOpen(AcmDriverStreamInstance& instance)
     if (instance.fdwOpen & ACM_STREAMOPENF_QUERY) {
         return MMSYSERR_NOERROR;
     }
-    auto* stream = new (std::nothrow) Stream;
-    if (!stream) {
+    std::unique_ptr<Stream> stream;
+    try {
+        stream = std::make_unique<Stream>();
+        stream->encoder.begin(adpcm.nChannels, adpcm.nBlockAlign);
+        stream->bytesPerFrame = pcm.nBlockAlign;
+        stream->eightBit = pcm.wBitsPerSample == 8;
+        if (stream->eightBit) {
+            stream->widened.resize(kWidenedBlocks * static_cast<std::size_t>(stream->encoder.samplesPerBlock()) *
+                                   adpcm.nChannels);
+        }
+    } catch (const std::bad_alloc&) {
+        // No exception may cross into the system that called the driver.
         return MMSYSERR_NOMEM;
     }
-    stream->encoder.begin(adpcm.nChannels, adpcm.nBlockAlign);
-    stream->bytesPerFrame = pcm.nBlockAlign;
-    stream->eightBit = pcm.wBitsPerSample == 8;
-    if (stream->eightBit) {
-        stream->widened.resize(kWidenedBlocks * static_cast<std::size_t>(stream->encoder.samplesPerBlock()) *
-                               adpcm.nChannels);
-    }
-    instance.dwDriver = reinterpret_cast<DWORD_PTR>(stream);
+    instance.dwDriver = reinterpret_cast<DWORD_PTR>(stream.release());
     return MMSYSERR_NOERROR;
 }
 

@@ -16,9 +16,9 @@ import threading
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from record_end_to_end import (close_program, drag_region, fail, find_window, press, start_animator,  # noqa: E402
+from record_end_to_end import (close_program, drag_region, fail, find_window, press, save_as, start_animator,  # noqa: E402
                                start_program, temp_movies, wait_for_recording)
-from options_end_to_end import MAIN, click, closed, keys, open_dialog, probe, save_movie  # noqa: E402
+from options_end_to_end import MAIN, click, closed, keys, open_dialog, probe  # noqa: E402
 from sound_cursor_end_to_end import AUDIO_BUTTON, TONE, check_tone  # noqa: E402
 
 PROGRESS = "^Convert progress$"
@@ -43,6 +43,14 @@ class WindowWatch:
         self.stop.set()
         self.thread.join()
         return self.seen
+
+
+def video_packets(movie):
+    """Time, size and checksum of each picture; ffmpeg keeps or drops empty chunks as it sees fit."""
+    out = subprocess.run(["ffmpeg", "-v", "error", "-i", movie, "-map", "0:v", "-c", "copy", "-f", "framemd5", "-"],
+                         capture_output=True, text=True).stdout.splitlines()
+    packets = [line.split(",") for line in out if not line.startswith("#")]
+    return [(p[1].strip(), p[4].strip(), p[5].strip()) for p in packets if p[4].strip() != "0"]
 
 
 def check_streams(movie):
@@ -98,10 +106,15 @@ def main():
         if not any(p.endswith(".wav") for p in recorded):
             fail(f"no temporary sound file while recording with sound: {recorded}")
         press("F8")
+        save = find_window("^Save to...$", 15)
+        if not save:
+            fail("no Save dialog after the stop key")
+        temporary = os.path.join(scratch, "temporary.avi")
+        shutil.copy([p for p in recorded if p.endswith(".avi")][0], temporary)
         watch = WindowWatch(PROGRESS)
         started = time.time()
         try:
-            movie = save_movie(scratch, "withsound")
+            movie = save_as(save, scratch, "withsound")
         finally:
             shown = watch.finish()
         print(f"saved {time.time() - started:.1f} s after the name was typed")
@@ -116,6 +129,8 @@ def main():
             fail(f"temporary files left after saving: {left}")
 
         check_streams(movie)
+        if video_packets(movie) != video_packets(temporary):
+            fail("the saved movie's pictures differ from the recorded ones")
         check_sound(movie, scratch)
     finally:
         if player:

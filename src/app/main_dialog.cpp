@@ -97,7 +97,10 @@ CMainDialog::CMainDialog() : CDialog(IDD_MAINDIALOG), m_skinBitmap(IDB_SKIN)
     m_progress.Create(nullptr);
     m_progress.Hide();
     m_completion.SetBringToFront([this] { BringToFront(); });
-    // Seam: the merge of sound and movie is handed to the completion here.
+    m_completion.SetMerge([](const MergeRequest& r) {
+        return MergeAudioVideo(r.videoPath, r.audioPath, r.outputPath, r.compressAudio, r.compressedFormat,
+                               r.compressedFormatLength, r.interleave, r.interleaveFactor, r.interleaveUnit);
+    });
 }
 
 CMainDialog::~CMainDialog() = default;

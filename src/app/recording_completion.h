@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include "app/convert_progress_dialog.h"
+#include "audio/merge_audio_video.h"
 
 #include <cstdint>
 #include <functional>
@@ -21,15 +22,6 @@ struct MergeRequest {
     std::int32_t interleave = 0;
     std::int32_t interleaveFactor = 0;
     std::int32_t interleaveUnit = 0;
-};
-
-enum MergeResult : int {
-    kMerged = 0,
-    kVideoUnusable = 1,
-    kSoundUnusable = 2,
-    kFirstStreamNotVideo = 3,
-    kSecondStreamNotAudio = 4,
-    kMergedSaveFailed = 5,
 };
 
 using MergeFunction = std::function<int(const MergeRequest&)>;

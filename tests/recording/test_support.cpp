@@ -63,7 +63,8 @@ LRESULT CALLBACK RecordingWindow::Procedure(HWND window, UINT message, WPARAM wP
                           reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams));
     }
     auto* self = reinterpret_cast<RecordingWindow*>(GetWindowLongPtrA(window, GWLP_USERDATA));
-    if (self && ((message >= 0xC000 && message <= 0xFFFF) || message == kWaveInDataMessage)) {
+    if (self && ((message >= 0xC000 && message <= 0xFFFF) || message == kWaveInDataMessage ||
+                 message == MergeProgressMessage)) {
         self->messages.push_back(message);
         self->parameters.emplace_back(wParam, lParam);
         if (self->onMessage) {

@@ -12,8 +12,8 @@ bool PumpUntil(const std::function<bool()>& condition, DWORD timeoutMs);
 void PumpFor(DWORD ms);
 
 // A hidden top-level window standing in for the main window: it records the messages of the
-// program's own numbers and the wave input's data notifications, and gives them to an optional
-// handler.
+// program's own numbers, the merge's progress and the wave input's data notifications, and gives
+// them to an optional handler.
 class RecordingWindow {
 public:
     RecordingWindow();

@@ -1,0 +1,148 @@
+#include "audio/merge_audio_video.h"
+
+#include "audio/audio_conversion.h"
+#include "audio/avi_handles.h"
+#include "audio/merge_rules.h"
+#include "audio/merged_movie_writer.h"
+#include "messages/private_messages.h"
+#include "settings/app_settings.h"
+#include "win/global_block.h"
+
+#include <cstdint>
+
+namespace {
+std::uint64_t FileBytes(const std::string& path)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) {
+        return 0;
+    }
+    return (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+// Posts the percentage to the main window and keeps the windows responsive; false ends the save
+// once the output has grown beyond the bound.
+bool ReportProgress(int percent, const std::string& outputPath, std::uint64_t sizeLimit)
+{
+    if (const HWND mainWindow = Settings().g_mainwindow; mainWindow && IsWindow(mainWindow)) {
+        PostMessageA(mainWindow, MergeProgressMessage, static_cast<WPARAM>(percent), 0);
+    }
+    MSG message;
+    for (int i = 0; i < 3 && PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE); ++i) {
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+    }
+    return FileBytes(outputPath) <= sizeLimit;
+}
+
+// A temporary file deleted when it goes out of scope, and before it is made.
+class ScratchFile {
+public:
+    explicit ScratchFile(std::string path) : m_path(std::move(path)) { DeleteFileA(m_path.c_str()); }
+    ~ScratchFile() { DeleteFileA(m_path.c_str()); }
+    ScratchFile(const ScratchFile&) = delete;
+    ScratchFile& operator=(const ScratchFile&) = delete;
+    const std::string& path() const { return m_path; }
+
+private:
+    std::string m_path;
+};
+
+// Saves both streams as they are: the audio was converted beforehand where that was asked for,
+// since the platform's own conversion cannot be relied on.
+bool Save(const std::string& outputPath, PAVISTREAM video, PAVISTREAM audio, int interleave, int period,
+          std::uint64_t sizeLimit)
+{
+    return WriteMergedMovie(outputPath, video, audio, period, interleave != 0,
+                            [&](int percent) { return ReportProgress(percent, outputPath, sizeLimit); });
+}
+
+int Saved()
+{
+    if (const HWND mainWindow = Settings().g_mainwindow; mainWindow && IsWindow(mainWindow)) {
+        SetWindowTextA(mainWindow, "Framelark");
+    }
+    return kMerged;
+}
+
+int Period(PAVISTREAM video, int factor, int unit)
+{
+    AVISTREAMINFOA info{};
+    AVIStreamInfoA(video, &info, sizeof(info));
+    const double framesPerSecond = info.dwScale ? static_cast<double>(info.dwRate) / info.dwScale : 0.0;
+    return InterleavePeriod(framesPerSecond, factor, unit);
+}
+} // namespace
+
+int MergeAudioVideo(const std::string& videoPath, const std::string& audioPath, const std::string& outputPath,
+                    int compressAudio, HGLOBAL compressedFormat, DWORD compressedFormatLength, int interleave,
+                    int interleaveFactor, int interleaveUnit)
+{
+    return MergeAudioVideo(videoPath, audioPath, outputPath, compressAudio, compressedFormat, compressedFormatLength,
+                           interleave, interleaveFactor, interleaveUnit,
+                           MergedSizeLimit(FileBytes(videoPath), FileBytes(audioPath)));
+}
+
+int MergeAudioVideo(const std::string& videoPath, const std::string& audioPath, const std::string& outputPath,
+                    int compressAudio, HGLOBAL compressedFormat, DWORD compressedFormatLength, int interleave,
+                    int interleaveFactor, int interleaveUnit, std::uint64_t outputSizeLimit)
+{
+    AviLibrary library;
+    // The streams are read as they are stored; the movie library's editable copies would not tell
+    // key frames apart.
+    AviStream video;
+    {
+        PAVIFILE rawFile = nullptr;
+        if (AVIFileOpenA(&rawFile, videoPath.c_str(), OF_SHARE_DENY_NONE, nullptr) != 0) {
+            return kVideoUnusable;
+        }
+        AviFile file(rawFile);
+        PAVISTREAM rawStream = nullptr;
+        if (AVIFileGetStream(file.get(), &rawStream, streamtypeVIDEO, 0) != 0) {
+            return kVideoUnusable;
+        }
+        video.reset(rawStream);
+    }
+    AviStream audio;
+    {
+        PAVISTREAM rawStream = nullptr;
+        if (AVIStreamOpenFromFileA(&rawStream, audioPath.c_str(), streamtypeAUDIO, 0, OF_SHARE_DENY_NONE, nullptr) != 0) {
+            return kSoundUnusable;
+        }
+        audio.reset(rawStream);
+    }
+    AVISTREAMINFOA videoInfo{};
+    AVISTREAMINFOA audioInfo{};
+    AVIStreamInfoA(video.get(), &videoInfo, sizeof(videoInfo));
+    AVIStreamInfoA(audio.get(), &audioInfo, sizeof(audioInfo));
+    if (videoInfo.fccType != streamtypeVIDEO) {
+        return kFirstStreamNotVideo;
+    }
+    if (audioInfo.fccType != streamtypeAUDIO) {
+        return kSecondStreamNotAudio;
+    }
+
+    const int period = Period(video.get(), interleaveFactor, interleaveUnit);
+    if (compressAudio && compressedFormat && compressedFormatLength >= sizeof(WAVEFORMATEX)) {
+        ScratchFile convertedFile(outputPath + ".sound.avi");
+        AviStream converted;
+        {
+            LockedGlobal format(compressedFormat);
+            const auto* target = format.as<WAVEFORMATEX>();
+            if (target && GlobalSize(compressedFormat) >= compressedFormatLength &&
+                sizeof(WAVEFORMATEX) + target->cbSize <= compressedFormatLength) {
+                converted = ConvertAudioStream(audio.get(), *target, convertedFile.path());
+            }
+        }
+        if (converted &&
+            Save(outputPath, video.get(), converted.get(), interleave, period, outputSizeLimit)) {
+            converted.reset();
+            return Saved();
+        }
+    }
+    // Without compression, or when the compressed format cannot be produced: the recorded sound.
+    if (!Save(outputPath, video.get(), audio.get(), interleave, period, outputSizeLimit)) {
+        return kMergedSaveFailed;
+    }
+    return Saved();
+}

@@ -1,0 +1,28 @@
+#pragma once
+// Merges the temporary movie (video only) and the temporary sound file into one movie with a
+// video and an audio stream, optionally interleaved and with the audio compressed.
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+
+enum MergeResult : int {
+    kMerged = 0,
+    kVideoUnusable = 1,
+    kSoundUnusable = 2,
+    kFirstStreamNotVideo = 3,
+    kSecondStreamNotAudio = 4,
+    kMergedSaveFailed = 5,
+};
+
+// While saving it posts MergeProgressMessage with the percentage done to the main window and
+// dispatches a few pending messages. A save that grows beyond any sensible size for its inputs is
+// ended as failed.
+int MergeAudioVideo(const std::string& videoPath, const std::string& audioPath, const std::string& outputPath,
+                    int compressAudio, HGLOBAL compressedFormat, DWORD compressedFormatLength, int interleave,
+                    int interleaveFactor, int interleaveUnit);
+
+// The same with the bound on the output's size given.
+int MergeAudioVideo(const std::string& videoPath, const std::string& audioPath, const std::string& outputPath,
+                    int compressAudio, HGLOBAL compressedFormat, DWORD compressedFormatLength, int interleave,
+                    int interleaveFactor, int interleaveUnit, std::uint64_t outputSizeLimit);

@@ -1,14 +1,19 @@
 #!/usr/bin/env python3
 """Measures how well picture and sound keep time in a real recording made by framelark.exe.
 
-1. Loopback: loopback_recorder.exe records the default wave input while tone bursts are written into
-   the sound server; the delay from writing a burst to its arrival at the wave input is noted.
-2. Recording: framelark.exe with "Record Audio" ticked records a dragged region covered by a window
-   that turns white at the instant a burst is due in the sound stream, once at the start and then
-   regularly. The saved movie is decoded: the time of each white picture and of each burst's onset.
+A window covering the recorded region turns white at the instant a tone burst is due in a stream
+played into the sound server's null sink (sync_events.py). The sound server's own client records the
+sink's monitor throughout and tells when each burst truly went through the sink.
 
-Per event: sound minus picture on the movie's time line, less the loopback delay. Then the start
-offset (the first event) and the drift (last minus first), against their targets.
+1. Loopback: loopback_recorder.exe records the default wave input under Wine while bursts play; the
+   delay from a burst passing the sink to its arrival at the wave input is noted.
+2. Recording: framelark.exe with "Record Audio" ticked records the region, with an event at the start
+   and then regularly. The saved movie is decoded: the time of each white picture and of each
+   burst's onset on the movie's time line.
+
+Per event: sound minus picture, corrected by the time between the burst passing the sink and the
+window turning white, less the loopback delay. Then the start offset (the first event) and the drift
+(last minus first), against their targets.
 """
 import argparse
 import array
@@ -70,13 +75,42 @@ class Events:
             self.process.kill()
 
 
+class SinkListener:
+    """Records the sink's monitor with the sound server's own client, noting when each read arrived:
+    when each burst truly went through the sink, whatever the writer's stream did on the way."""
+
+    def __init__(self):
+        self.process = subprocess.Popen(["parec", "--raw", "--format=s16le", f"--rate={RATE}", "--channels=2",
+                                         "--device=rec.monitor", "--latency-msec=10"],
+                                        stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, bufsize=0)
+        self.raw = bytearray()
+        self.buffers = []
+        self.thread = threading.Thread(target=self.listen, daemon=True)
+        self.thread.start()
+
+    def listen(self):
+        while chunk := os.read(self.process.stdout.fileno(), 4096):
+            self.raw += chunk
+            self.buffers.append((now(), len(self.raw) // 4))
+
+    def passed(self, fired):
+        """When each event's burst went through the sink (None when it did not)."""
+        onsets = analysis.sound_onsets(left_channel(bytes(self.raw)), RATE, LOUD)
+        times = [analysis.arrival_time(self.buffers, RATE, onset * RATE, 1.0) for onset in onsets]
+        return analysis.pair([sound for sound, _ in fired], times, 1.5)
+
+    def close(self):
+        self.process.kill()
+        self.thread.join()
+
+
 def left_channel(raw):
     samples = array.array("h", raw[:len(raw) - len(raw) % 4])
     return samples[0::2]
 
 
-def measure_loopback(build, scratch, events, count):
-    """Delay of each burst from its place in the written stream to its arrival at a wave-in client."""
+def measure_loopback(build, scratch, events, sink, count):
+    """Delay of each burst from the sink to its arrival at a wave-in client under Wine."""
     recorder = os.path.join(build, "bench", "sync", "loopback_recorder.exe")
     raw = os.path.join(scratch, "loopback.raw")
     settle, spacing = 4.0, 2.0
@@ -105,8 +139,9 @@ def measure_loopback(build, scratch, events, count):
     with open(os.path.join(scratch, "loopback.log"), "w") as f:
         f.write(log)
     arrivals = [analysis.arrival_time(buffers, RATE, onset * RATE, 1.0) for onset in onsets]
-    arrived = analysis.pair([sound for sound, _ in fired], arrivals, 1.0)
-    delays = [a - sound for a, (sound, _) in zip(arrived, fired) if a is not None]
+    passed = sink.passed(fired)
+    arrived = analysis.pair([p for p in passed if p is not None], arrivals, 1.0)
+    delays = [a - p for a, p in zip(arrived, [p for p in passed if p is not None]) if a is not None]
     for i, delay in enumerate(delays):
         print(f"loopback event {i}: {delay * 1000:.1f} ms")
     if len(delays) < count // 2:
@@ -208,7 +243,7 @@ def readable_sources(movie, temporary, scratch):
     return temporary[".avi"], temporary[".wav"]
 
 
-def analyse(pictures, sounds, scratch, fired, loopback):
+def analyse(pictures, sounds, scratch, fired, passed, loopback):
     video, audio = stream_info(pictures, "v:0"), stream_info(sounds, "a:0")
     print(f"pictures: {video.get('codec_name')} from {video.get('start_time')} s; "
           f"sound: {audio.get('codec_name')} from {audio.get('start_time')} s")
@@ -224,9 +259,10 @@ def analyse(pictures, sounds, scratch, fired, loopback):
     to_movie = clock_offset(whites, shown) if whites else 0.0
     seen = analysis.pair([f + to_movie for f in shown], whites, 0.2)
     offsets = []
-    for i, ((sound, shown_at), picture) in enumerate(zip(fired, seen)):
-        if picture is None:
-            print(f"event {i}: no white picture near {shown_at + to_movie:.3f} s")
+    for i, ((_, shown_at), sound, picture) in enumerate(zip(fired, passed, seen)):
+        if picture is None or sound is None:
+            print(f"event {i}: {'no white picture' if picture is None else 'no burst through the sink'} "
+                  f"near {shown_at + to_movie:.3f} s")
             continue
         # The sound is due where the picture is, moved by the source's own skew and the loopback.
         due = picture + (sound - shown_at) + loopback
@@ -256,25 +292,29 @@ def main():
         with open(os.path.join(args.again, "run.json")) as f:
             kept = json.load(f)
         offsets, interval = analyse(*readable_sources(kept["movie"], kept["temporary"], args.again), args.again,
-                                    kept["fired"], kept["loopback"])
+                                    kept["fired"], kept["passed"], kept["loopback"])
         summary(kept["loopback"], kept["delays"], offsets, interval, kept["fired"])
         return
     scratch = tempfile.mkdtemp(prefix="framelark_sync_")
     program = start_program(args.build, scratch)
     animator = start_animator(args.build, 3600)  # under the events window: keys reach Wine beside it
     events = Events()
+    sink = SinkListener()
     try:
         print(f"load average {open('/proc/loadavg').read().split()[:3]}")
-        loopback, delays = measure_loopback(args.build, scratch, events, args.loopback_events)
+        loopback, delays = measure_loopback(args.build, scratch, events, sink, args.loopback_events)
         switch_sound_on()
         movie, temporary, fired = record(scratch, events, args.seconds, args.every, args.first,
                                          os.path.join(scratch, "screen.png") if args.keep else None)
+        passed = sink.passed(fired)
         with open(os.path.join(scratch, "run.json"), "w") as f:
-            json.dump({"movie": movie, "temporary": temporary, "fired": fired, "loopback": loopback, "delays": delays}, f)
+            json.dump({"movie": movie, "temporary": temporary, "fired": fired, "passed": passed, "loopback": loopback,
+                       "delays": delays}, f)
         pictures, sounds = readable_sources(movie, temporary, scratch)
-        offsets, interval = analyse(pictures, sounds, scratch, fired, loopback)
+        offsets, interval = analyse(pictures, sounds, scratch, fired, passed, loopback)
         print(f"load average {open('/proc/loadavg').read().split()[:3]}")
     finally:
+        sink.close()
         events.close()
         animator.kill()
         close_program(program)

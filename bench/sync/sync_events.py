@@ -7,8 +7,9 @@ from stdin it turns the window white while a tone burst enters the stream, then 
 The stream is written ahead of the clock by a fixed lead, so the sound server never runs dry and the
 delay from writing a sample to hearing it stays the same for the whole run. For every event it prints
     event sound=<s> shown=<s>
-on CLOCK_MONOTONIC_RAW (Wine's performance counter): when the burst's first sample is due on the
-stream's time line, and when the window turned white.
+on CLOCK_MONOTONIC_RAW (Wine's performance counter): when the burst's first sample is due by the
+written stream's reckoning, and when the window turned white. A loaded machine can still make the
+sound server skip or stall the stream, so when the burst really passed the sink is measured apart.
 """
 import argparse
 import array

@@ -76,6 +76,14 @@ def read_recorder_log(text):
     return frequency, start, buffers
 
 
+def clock_offset(seen, shown, roughly, tolerance=0.1):
+    """The constant that takes the events' clock to the movie's time line: the one most pairs agree on.
+    Evenly spaced events agree as well one period off when one is missed: the nearer to `roughly` wins."""
+    candidates = [s - f for s in seen for f in shown]
+    best = max(candidates, key=lambda c: (sum(1 for d in candidates if abs(d - c) <= tolerance), -abs(c - roughly)))
+    return median([d for d in candidates if abs(d - best) <= tolerance])
+
+
 def median(values):
     ordered = sorted(values)
     middle = len(ordered) // 2

@@ -50,6 +50,19 @@ class WhitePictures(unittest.TestCase):
                 self.assertEqual(analysis.turns_white(levels), expected)
 
 
+class MovieClock(unittest.TestCase):
+    def test_the_offset_most_events_agree_on_wins(self):
+        shown = [100.0, 110.0, 120.0, 130.0]
+        cases = [
+            ("every event seen", [1.02, 11.0, 21.03, 31.01], 1.015),
+            ("the first event missed", [11.0, 21.02, 31.01], 1.01),
+            ("a stray white picture", [1.0, 5.0, 11.02, 21.0, 31.0], 1.0),
+        ]
+        for name, seen, expected in cases:
+            with self.subTest(name):
+                self.assertAlmostEqual(analysis.clock_offset(seen, shown, -99.5) + 100.0, expected)
+
+
 class Loopback(unittest.TestCase):
     def test_the_earliest_nearby_buffer_tells_the_arrival(self):
         # 100 frames a second, buffers of 10 frames; the third held back 0.5 s; from the fifth on

@@ -158,10 +158,16 @@ def switch_sound_on():
 def record(scratch, events, seconds, every, first, shot=None):
     """Records with sound while firing events; returns the saved movie and the events."""
     prefix = os.environ["WINEPREFIX"]
+    # Left by a run that was stopped: the recording would take over their names unnoticed.
+    for stale in temp_movies(prefix):
+        os.remove(stale)
     before = temp_movies(prefix)
     press("F7")
     drag_region()
+    if shot:
+        subprocess.run(["import", "-window", "root", shot.replace(".png", "-dragged.png")], check=False)
     started = wait_for_recording(prefix, before)
+    started_here = now()
     fired = []
     count = int(seconds // every) + 1
     for i in range(count):
@@ -189,7 +195,7 @@ def record(scratch, events, seconds, every, first, shot=None):
             fail("the movie was not saved within 5 minutes")
         time.sleep(0.5)
     print(f"recorded {recorded:.1f} s; saved in {time.time() - saving:.1f} s")
-    return movie, temporary, fired
+    return movie, temporary, fired, started_here
 
 
 def ffmpeg_text(*args):
@@ -206,13 +212,6 @@ def stream_info(movie, stream):
 def frame_interval(video):
     numerator, denominator = map(int, video["r_frame_rate"].split("/"))
     return denominator / numerator
-
-
-def clock_offset(seen, shown, tolerance=0.1):
-    """The constant that takes the events' clock to the movie's time line: the one most pairs agree on."""
-    candidates = [s - f for s in seen for f in shown]
-    best = max(candidates, key=lambda c: sum(1 for d in candidates if abs(d - c) <= tolerance))
-    return analysis.median([d for d in candidates if abs(d - best) <= tolerance])
 
 
 def decoded_sound(source):
@@ -243,7 +242,7 @@ def readable_sources(movie, temporary, scratch):
     return temporary[".avi"], temporary[".wav"]
 
 
-def analyse(pictures, sounds, scratch, fired, passed, loopback):
+def analyse(pictures, sounds, scratch, fired, passed, loopback, started):
     video, audio = stream_info(pictures, "v:0"), stream_info(sounds, "a:0")
     print(f"pictures: {video.get('codec_name')} from {video.get('start_time')} s; "
           f"sound: {audio.get('codec_name')} from {audio.get('start_time')} s")
@@ -256,7 +255,8 @@ def analyse(pictures, sounds, scratch, fired, passed, loopback):
           f"{len(heard)} sound onsets in {len(samples) / RATE:.2f} s of sound")
 
     shown = [f for _, f in fired]
-    to_movie = clock_offset(whites, shown) if whites else 0.0
+    # The movie's time line starts about when its temporary file appeared.
+    to_movie = analysis.clock_offset(whites, shown, -started) if whites else 0.0
     seen = analysis.pair([f + to_movie for f in shown], whites, 0.2)
     offsets = []
     for i, ((_, shown_at), sound, picture) in enumerate(zip(fired, passed, seen)):
@@ -266,7 +266,7 @@ def analyse(pictures, sounds, scratch, fired, passed, loopback):
             continue
         # The sound is due where the picture is, moved by the source's own skew and the loopback.
         due = picture + (sound - shown_at) + loopback
-        match = analysis.pair([due], heard, 0.5)[0]
+        match = analysis.pair([due], heard, 4.0)[0]  # from 1 s early to 4 s late
         if match is None:
             print(f"event {i}: picture at {picture:.3f} s, no sound near {due:.3f} s")
             continue
@@ -292,7 +292,8 @@ def main():
         with open(os.path.join(args.again, "run.json")) as f:
             kept = json.load(f)
         offsets, interval = analyse(*readable_sources(kept["movie"], kept["temporary"], args.again), args.again,
-                                    kept["fired"], kept["passed"], kept["loopback"])
+                                    kept["fired"], kept["passed"], kept["loopback"],
+                                    kept.get("started", kept["fired"][0][1] - SCHEDULE_AHEAD))
         summary(kept["loopback"], kept["delays"], offsets, interval, kept["fired"])
         return
     scratch = tempfile.mkdtemp(prefix="framelark_sync_")
@@ -304,14 +305,14 @@ def main():
         print(f"load average {open('/proc/loadavg').read().split()[:3]}")
         loopback, delays = measure_loopback(args.build, scratch, events, sink, args.loopback_events)
         switch_sound_on()
-        movie, temporary, fired = record(scratch, events, args.seconds, args.every, args.first,
+        movie, temporary, fired, started = record(scratch, events, args.seconds, args.every, args.first,
                                          os.path.join(scratch, "screen.png") if args.keep else None)
         passed = sink.passed(fired)
         with open(os.path.join(scratch, "run.json"), "w") as f:
             json.dump({"movie": movie, "temporary": temporary, "fired": fired, "passed": passed, "loopback": loopback,
-                       "delays": delays}, f)
+                       "delays": delays, "started": started}, f)
         pictures, sounds = readable_sources(movie, temporary, scratch)
-        offsets, interval = analyse(pictures, sounds, scratch, fired, passed, loopback)
+        offsets, interval = analyse(pictures, sounds, scratch, fired, passed, loopback, started)
         print(f"load average {open('/proc/loadavg').read().split()[:3]}")
     finally:
         sink.close()

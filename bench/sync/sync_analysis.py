@@ -54,6 +54,15 @@ def pair(seen, heard, window):
     return result
 
 
+def nearest(targets, times, within):
+    """For each target the nearest of times no further than `within` from it, or None."""
+    result = []
+    for target in targets:
+        close = [t for t in times if abs(t - target) <= within]
+        result.append(min(close, key=lambda t: abs(t - target)) if close else None)
+    return result
+
+
 def arrival_time(buffers, rate, frame, around):
     """When `frame` arrived, from (arrival time, frames up to the buffer's end) pairs: buffers only
     ever arrive late, so the earliest of those within `around` seconds tells. Only nearby buffers

@@ -63,6 +63,17 @@ class MovieClock(unittest.TestCase):
                 self.assertAlmostEqual(analysis.clock_offset(seen, shown, -99.5) + 100.0, expected)
 
 
+    def test_each_burst_is_the_nearest_one_within_reach(self):
+        cases = [
+            ("early and late alike", [9.7, 10.2], [10.0], [10.2]),
+            ("out of reach", [9.4, 10.6], [10.0], [None]),
+            ("one burst may serve two targets", [10.0], [9.8, 10.3], [10.0, 10.0]),
+        ]
+        for name, times, targets, expected in cases:
+            with self.subTest(name):
+                self.assertEqual(analysis.nearest(targets, times, 0.5), expected)
+
+
 class Loopback(unittest.TestCase):
     def test_the_earliest_nearby_buffer_tells_the_arrival(self):
         # 100 frames a second, buffers of 10 frames; the third held back 0.5 s; from the fifth on

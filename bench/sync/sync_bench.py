@@ -93,15 +93,25 @@ class SinkListener:
             self.raw += chunk
             self.buffers.append((now(), len(self.raw) // 4))
 
-    def passed(self, fired):
-        """When each event's burst went through the sink (None when it did not)."""
+    def burst_times(self):
+        """When each burst went through the sink."""
         onsets = analysis.sound_onsets(left_channel(bytes(self.raw)), RATE, LOUD)
-        times = [analysis.arrival_time(self.buffers, RATE, onset * RATE, 1.0) for onset in onsets]
-        return analysis.pair([sound for sound, _ in fired], times, 1.5)
+        return [analysis.arrival_time(self.buffers, RATE, onset * RATE, 1.0) for onset in onsets]
 
     def close(self):
         self.process.kill()
         self.thread.join()
+
+
+def passed(fired, burst_times):
+    """When each event's burst went through the sink (None when it did not). The stream reaches the
+    sink a roughly constant time after the writer placed a burst; the sound server may shift it now
+    and then, so each burst is taken within half a second of where that constant puts it."""
+    due = [sound for sound, _ in fired]
+    if not burst_times:
+        return [None] * len(fired)
+    delay = analysis.clock_offset(burst_times, due, 0.0)
+    return analysis.nearest([d + delay for d in due], burst_times, 0.5)
 
 
 def left_channel(raw):
@@ -139,9 +149,8 @@ def measure_loopback(build, scratch, events, sink, count):
     with open(os.path.join(scratch, "loopback.log"), "w") as f:
         f.write(log)
     arrivals = [analysis.arrival_time(buffers, RATE, onset * RATE, 1.0) for onset in onsets]
-    passed = sink.passed(fired)
-    arrived = analysis.pair([p for p in passed if p is not None], arrivals, 1.0)
-    delays = [a - p for a, p in zip(arrived, [p for p in passed if p is not None]) if a is not None]
+    through = [p for p in passed(fired, sink.burst_times()) if p is not None]
+    delays = [a - p for a, p in zip(analysis.pair(through, arrivals, 1.0), through) if a is not None]
     for i, delay in enumerate(delays):
         print(f"loopback event {i}: {delay * 1000:.1f} ms")
     if len(delays) < count // 2:
@@ -242,7 +251,7 @@ def readable_sources(movie, temporary, scratch):
     return temporary[".avi"], temporary[".wav"]
 
 
-def analyse(pictures, sounds, scratch, fired, passed, loopback, started):
+def analyse(pictures, sounds, scratch, fired, through, loopback, started):
     video, audio = stream_info(pictures, "v:0"), stream_info(sounds, "a:0")
     print(f"pictures: {video.get('codec_name')} from {video.get('start_time')} s; "
           f"sound: {audio.get('codec_name')} from {audio.get('start_time')} s")
@@ -259,7 +268,7 @@ def analyse(pictures, sounds, scratch, fired, passed, loopback, started):
     to_movie = analysis.clock_offset(whites, shown, -started) if whites else 0.0
     seen = analysis.pair([f + to_movie for f in shown], whites, 0.2)
     offsets = []
-    for i, ((_, shown_at), sound, picture) in enumerate(zip(fired, passed, seen)):
+    for i, ((_, shown_at), sound, picture) in enumerate(zip(fired, through, seen)):
         if picture is None or sound is None:
             print(f"event {i}: {'no white picture' if picture is None else 'no burst through the sink'} "
                   f"near {shown_at + to_movie:.3f} s")
@@ -292,7 +301,7 @@ def main():
         with open(os.path.join(args.again, "run.json")) as f:
             kept = json.load(f)
         offsets, interval = analyse(*readable_sources(kept["movie"], kept["temporary"], args.again), args.again,
-                                    kept["fired"], kept["passed"], kept["loopback"],
+                                    kept["fired"], passed(kept["fired"], kept["bursts"]), kept["loopback"],
                                     kept.get("started", kept["fired"][0][1] - SCHEDULE_AHEAD))
         summary(kept["loopback"], kept["delays"], offsets, interval, kept["fired"])
         return
@@ -307,12 +316,12 @@ def main():
         switch_sound_on()
         movie, temporary, fired, started = record(scratch, events, args.seconds, args.every, args.first,
                                          os.path.join(scratch, "screen.png") if args.keep else None)
-        passed = sink.passed(fired)
+        bursts = sink.burst_times()
         with open(os.path.join(scratch, "run.json"), "w") as f:
-            json.dump({"movie": movie, "temporary": temporary, "fired": fired, "passed": passed, "loopback": loopback,
+            json.dump({"movie": movie, "temporary": temporary, "fired": fired, "bursts": bursts, "loopback": loopback,
                        "delays": delays, "started": started}, f)
         pictures, sounds = readable_sources(movie, temporary, scratch)
-        offsets, interval = analyse(pictures, sounds, scratch, fired, passed, loopback, started)
+        offsets, interval = analyse(pictures, sounds, scratch, fired, passed(fired, bursts), loopback, started)
         print(f"load average {open('/proc/loadavg').read().split()[:3]}")
     finally:
         sink.close()

@@ -100,8 +100,8 @@ bool WriteChunks(const std::string& path, PAVISTREAM video, PAVISTREAM audio, in
         audioFormat.size() < sizeof(PCMWAVEFORMAT)) {
         return false;
     }
-    // The sound's timing is its format's: the library under Wine reads some compressed streams
-    // back with the rate of their samples instead of their blocks. A sample is one block.
+    // The sound's timing is its format's: under Wine a converted stream read back reports the rate
+    // of its sound samples while counting blocks as samples. A sample here is one block.
     const auto* wave = reinterpret_cast<const WAVEFORMAT*>(audioFormat.data());
     if (wave->nBlockAlign == 0 || audioInfo.dwSampleSize != wave->nBlockAlign) {
         return false;

@@ -2,6 +2,7 @@
 
 #include "audio/audio_formats.h"
 #include "audio/recording_formats.h"
+#include "audio/sound_timekeeper.h"
 #include "audio/wave_file.h"
 #include "resources/resource_ids.h"
 #include "settings/app_settings.h"
@@ -17,8 +18,6 @@
 
 namespace {
 constexpr DWORD kDeviceSettleMilliseconds = 500;
-// A device that starts delivering later than this has lost the sound of its first moments.
-constexpr DWORD kLateStartMilliseconds = 100;
 
 struct WaveBuffer {
     WAVEHDR header{};
@@ -32,8 +31,8 @@ HWAVEIN g_device = nullptr;
 std::vector<std::unique_ptr<WaveBuffer>> g_buffers;
 std::atomic<int> g_queuedbuffers{0};
 std::unique_ptr<WaveFile> g_wavewriter;
-// The tick count at which the device started, until its first buffer comes back; 0 after that.
-std::atomic<DWORD> g_deviceStartedAt{0};
+// Main thread once the device runs; set up before the device is opened.
+CSoundTimekeeper g_timekeeper;
 
 WaveBuffer* FindBuffer(const WAVEHDR* header)
 {
@@ -61,21 +60,18 @@ bool QueueAtDevice(WAVEHDR& header)
     return true;
 }
 
-// Some devices (Wine's over PulseAudio: about 1.1 s) deliver nothing for a while after they
-// start. What they missed becomes silence, so that the sound keeps time with the movie.
-void WriteLateStartSilence(DWORD firstBufferBytes)
+// Sound the device did not deliver (a late start, or a stretch dropped while the machine was busy)
+// becomes silence, so that the sound keeps time with the movie.
+void WriteMissedSilence(DWORD arrivedAt, DWORD bytesRecorded, bool paused)
 {
     const WAVEFORMATEX& format = Settings().g_recordformat;
-    const DWORD startedAt = g_deviceStartedAt.exchange(0);
-    if (startedAt == 0 || format.nAvgBytesPerSec == 0 || format.nBlockAlign == 0) {
+    if (format.nBlockAlign == 0) {
         return;
     }
-    const DWORD firstBufferMs = static_cast<DWORD>(std::uint64_t{firstBufferBytes} * 1000 / format.nAvgBytesPerSec);
-    const DWORD sinceStart = static_cast<DWORD>(GetMessageTime()) - startedAt;
-    if (sinceStart <= firstBufferMs + kLateStartMilliseconds) {
+    const std::uint64_t frames = g_timekeeper.SilenceBefore(arrivedAt, bytesRecorded / format.nBlockAlign);
+    if (frames == 0 || paused) {
         return;
     }
-    const std::uint64_t frames = std::uint64_t{sinceStart - firstBufferMs} * format.nSamplesPerSec / 1000;
     // 8-bit samples are unsigned: their silence is 128.
     const std::vector<char> silence(frames * format.nBlockAlign, format.wBitsPerSample == 8 ? char(0x80) : char(0));
     WriteAudioData(silence.data(), silence.size());
@@ -85,13 +81,16 @@ void WriteLateStartSilence(DWORD firstBufferBytes)
 int StartAudioRecording()
 {
     AppSettings& settings = Settings();
+    // The recording's clock started a moment ago: its first frame and this sound's first sample
+    // belong together.
+    const DWORD startedAt = timeGetTime();
     g_queuedbuffers = 0;
-    g_deviceStartedAt = 0;
     {
         std::lock_guard lock(g_deviceLock);
         g_device = nullptr;
     }
     BuildRecordFormat();
+    g_timekeeper.Restart(startedAt, settings.g_recordformat.nSamplesPerSec);
     ReleaseWaveFile();
 
     settings.g_tempwavfile = ReserveTempFilePath(GetTempDirectory(), "~temp001.wav", ".wav");
@@ -128,12 +127,7 @@ int OpenWaveInput(const WAVEFORMATEX* format)
         AddWaveBuffer();
     }
     std::lock_guard lock(g_deviceLock);
-    g_deviceStartedAt = GetTickCount();
-    if (waveInStart(g_device) != MMSYSERR_NOERROR) {
-        g_deviceStartedAt = 0;
-        return 0;
-    }
-    return 1;
+    return waveInStart(g_device) == MMSYSERR_NOERROR ? 1 : 0;
 }
 
 int AddWaveBuffer()
@@ -178,11 +172,11 @@ void OnWaveInData(WAVEHDR* header)
         }
     }
     // Only what the device filled: a buffer cut short holds stale bytes after that.
-    if (settings.g_paused == 0) {
-        WriteLateStartSilence(header->dwBytesRecorded);
+    const bool paused = settings.g_paused != 0;
+    WriteMissedSilence(static_cast<DWORD>(GetMessageTime()), header->dwBytesRecorded, paused);
+    if (!paused) {
         WriteAudioData(header->lpData, header->dwBytesRecorded);
     }
-    g_deviceStartedAt = 0;
     std::lock_guard lock(g_deviceLock);
     if (WaveBuffer* buffer = FindBuffer(header); buffer && !QueueAtDevice(*header)) {
         FreeBuffer(buffer);

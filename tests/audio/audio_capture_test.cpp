@@ -27,13 +27,14 @@ void PassSoundToCapture(UINT message, WPARAM, LPARAM lParam)
     }
 }
 
-// The real capture, timed: sound is expected from the device's start to the end of recording.
+// The real capture, timed: sound is expected from the moment the capture is asked to start (the
+// recording's clock starts just before) to the end of recording.
 struct TimedCapture : IAudioCapture {
     void Start() override
     {
         ++starts;
-        capture.Start();
         started = timeGetTime();
+        capture.Start();
     }
     void Stop() override { capture.Stop(); }
 

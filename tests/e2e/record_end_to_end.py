@@ -156,7 +156,7 @@ def close_program(program):
         program.kill()
 
 
-def save_as(save, scratch, name):
+def save_as(save, scratch, name, wait=30):
     """Types scratch/name into the Save dialog; returns the movie's path once it is written."""
     g = geometry(save)
     xdotool("mousemove", g["X"] + g["WIDTH"] // 2, g["Y"] + g["HEIGHT"] // 2)
@@ -165,7 +165,7 @@ def save_as(save, scratch, name):
     xdotool("type", "Z:" + scratch.replace("/", "\\") + "\\" + name)
     xdotool("key", "Return")
     movie = os.path.join(scratch, name + ".avi")
-    end = time.time() + 30
+    end = time.time() + wait
     while time.time() < end and not (os.path.exists(movie) and os.path.getsize(movie) > 0):
         time.sleep(0.3)
     if not os.path.exists(movie):

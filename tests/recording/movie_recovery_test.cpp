@@ -147,8 +147,10 @@ TEST_F(MovieRecovery, CrashedMovieIsRebuiltAsTheLibraryWouldHaveClosedIt)
     ASSERT_TRUE(closed.stream && rebuilt.stream);
     AVISTREAMINFOA info{};
     AVIStreamInfoA(rebuilt.stream, &info, sizeof(info));
+    AVISTREAMINFOA closedInfo{};
+    AVIStreamInfoA(closed.stream, &closedInfo, sizeof(closedInfo));
     EXPECT_EQ(info.dwRate, 10u);
-    EXPECT_EQ(info.fccHandler, kFourCCVideo1);
+    EXPECT_EQ(info.fccHandler, closedInfo.fccHandler);
     // Only what the library had not yet handed to the file system may be missing: at most the last frame.
     EXPECT_GE(recovered.frames, positions.size() - 1);
     EXPECT_GE(AVIStreamLength(rebuilt.stream), 16);
@@ -241,7 +243,9 @@ TEST_F(MovieRecovery, WhatIsKeptAndWhatGoes)
         {"damaged journal", UnclosedMovie(frames), std::vector<std::uint8_t>(100, 0x55), {}, false,
          RecoveryOutcome::NothingLeft, false},
     };
-    WriteBytes(outside, UnfinishedSound(4000));
+    const std::vector<std::uint8_t> outsideSound = UnfinishedSound(4000);
+    const std::string outsideBytes(outsideSound.begin(), outsideSound.end());
+    WriteBytes(outside, outsideSound);
     for (const Case& c : cases) {
         WriteBytes(crashed.File("~temp.avi"), c.movie);
         WriteBytes(crashed.File("~temp.avi.journal"), c.journal);
@@ -262,8 +266,7 @@ TEST_F(MovieRecovery, WhatIsKeptAndWhatGoes)
         EXPECT_EQ(Exists(crashed.File("~temp.avi")), outcome == RecoveryOutcome::Recovered) << c.name;
         EXPECT_EQ(Exists(beside), c.soundKept) << c.name;
         EXPECT_EQ(recovered.sound, c.soundKept ? beside : "") << c.name;
-        EXPECT_EQ(ReadWholeFile(outside), std::string(UnfinishedSound(4000).begin(), UnfinishedSound(4000).end()))
-            << c.name;
+        EXPECT_EQ(ReadWholeFile(outside), outsideBytes) << c.name;
         DeleteFileA(crashed.File("~temp.avi").c_str());
         DeleteFileA(beside.c_str());
     }

@@ -1,0 +1,173 @@
+#!/usr/bin/env python3
+"""A recording whose program is killed (kill -9 of the Wine process) is offered back at the next start.
+
+recover: a recording with sound is killed after a few seconds; the next start asks once, Yes brings
+         the Save dialog; the saved movie decodes in ffmpeg without a word, holds at least 90 % of the
+         frames written before the kill on their time-line slots, and its sound holds the tone.
+decline: the same answered No: no Save dialog, and no temporary file is left.
+"""
+import argparse
+import glob
+import os
+import shutil
+import signal
+import struct
+import subprocess
+import sys
+import tempfile
+import time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from record_end_to_end import (drag_region, fail, find_window, geometry, press, save_as, start_animator,  # noqa: E402
+                               start_program, temp_movies, wait_for_recording, xdotool, close_program)
+from options_end_to_end import MAIN, click, closed, keys, open_dialog  # noqa: E402
+from sound_cursor_end_to_end import AUDIO_BUTTON, TONE, check_tone  # noqa: E402
+from sound_movie_end_to_end import video_packets  # noqa: E402
+
+SECONDS = 4
+QUESTION = "^Note$"
+
+
+def journals(prefix):
+    return sorted(glob.glob(os.path.join(prefix, "drive_c", "windows", "temp", "~temp*.avi.journal")))
+
+
+def left_files(prefix, before):
+    return [p for p in temp_movies(prefix) + journals(prefix) if p not in before]
+
+
+def journal_positions(path):
+    """The time-line slots of the frames the journal records, read as the program reads it."""
+    data = open(path, "rb").read()
+    positions, at = [], 0
+    while at + 12 <= len(data):
+        tag, length = data[at:at + 4], struct.unpack_from("<I", data, at + 4)[0]
+        if at + 12 + length > len(data):
+            break
+        check = 2166136261
+        for byte in data[at:at + 8 + length]:
+            check = ((check ^ byte) * 16777619) & 0xFFFFFFFF
+        if check != struct.unpack_from("<I", data, at + 8 + length)[0]:
+            break
+        if tag == b"FLJF":
+            position, size = struct.unpack_from("<II", data, at + 8)
+            if size:
+                positions.append(position)
+        at += 12 + length
+    return positions
+
+
+def record_and_kill(build, prefix, scratch, with_sound):
+    """Records for a while, then kills the program; returns the slots its journal had then."""
+    program = start_program(build, scratch)
+    if with_sound:
+        open_dialog("Audio Options", lambda: click(MAIN[0] + AUDIO_BUTTON[0], MAIN[1] + AUDIO_BUTTON[1]))
+        keys("alt+r", "Return")
+        closed("Audio Options")
+    before = temp_movies(prefix) + journals(prefix)
+    press("F7")
+    drag_region()
+    wait_for_recording(prefix, before)
+    time.sleep(SECONDS)
+    window = find_window("^Framelark$", 5)
+    pid = int(xdotool("getwindowpid", window).strip())
+    with open(f"/proc/{pid}/cmdline", "rb") as f:
+        if b"framelark.exe" not in f.read():
+            fail(f"process {pid} is not the program")
+    os.kill(pid, signal.SIGKILL)
+    try:
+        program.wait(10)
+    except subprocess.TimeoutExpired:
+        program.kill()
+    time.sleep(1)
+    left = left_files(prefix, before)
+    print("left after the kill:", [os.path.basename(p) for p in left])
+    kinds = {os.path.splitext(p)[1] for p in left}
+    if ".journal" not in kinds or ".avi" not in kinds or (with_sound and ".wav" not in kinds):
+        fail(f"the kill did not leave the recording's files: {left}")
+    positions = journal_positions([p for p in left if p.endswith(".journal")][0])
+    print(f"{len(positions)} frames written before the kill, last slot {positions[-1]}")
+    return before, positions
+
+
+def answer_question(key):
+    question = find_window(QUESTION, 15)
+    if not question:
+        fail("no question about the interrupted recording at the next start")
+    g = geometry(question)
+    subprocess.run(["import", "-window", "root", os.path.join(tempfile.gettempdir(), "framelark_recovery_question.png")])
+    xdotool("mousemove", g["X"] + g["WIDTH"] // 2, g["Y"] + g["HEIGHT"] // 2)
+    time.sleep(0.3)
+    xdotool("key", key)
+
+
+def check_recovered(movie, positions, scratch):
+    quiet = subprocess.run(["ffmpeg", "-v", "warning", "-i", movie, "-f", "null", "-"], capture_output=True, text=True)
+    if quiet.returncode != 0 or quiet.stderr.strip():
+        fail(f"ffmpeg did not decode the recovered movie silently: {quiet.stderr.strip()[:500]}")
+    streams = subprocess.run(["ffprobe", "-v", "error", "-show_entries", "stream=codec_type", "-of", "csv=p=0", movie],
+                             capture_output=True, text=True).stdout.split()
+    if streams != ["video", "audio"]:
+        fail(f"the recovered movie has the streams {streams}, not video and sound")
+    slots = {int(p[0]) for p in video_packets(movie)}
+    on_time = len(slots & set(positions))
+    print(f"recovered {len(slots)} pictures, {on_time} of the {len(positions)} written on their slots")
+    if slots - set(positions):
+        fail(f"pictures on slots no frame was written to: {sorted(slots - set(positions))[:10]}")
+    if on_time < 0.9 * len(positions):
+        fail(f"only {on_time} of {len(positions)} frames were recovered")
+    sound = os.path.join(scratch, "recovered.wav")
+    subprocess.run(["ffmpeg", "-v", "error", "-i", movie, "-map", "0:a:0", "-c:a", "pcm_s16le", sound], check=True)
+    check_tone(sound)
+
+
+def run(build, mode):
+    prefix = os.environ["WINEPREFIX"]
+    scratch = tempfile.mkdtemp(prefix="framelark_recovery_")
+    tone = os.path.join(scratch, "tone.wav")
+    subprocess.run(["sox", "-n", tone, "synth", str(SECONDS + 30), "sine", str(TONE)], check=True)
+    player = subprocess.Popen(["paplay", "-d", "rec", tone], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    animator = start_animator(build, 60)
+    program = None
+    before = temp_movies(prefix) + journals(prefix)
+    try:
+        before, positions = record_and_kill(build, prefix, scratch, with_sound=True)
+        program = start_program(build, scratch)
+        answer_question("y" if mode == "recover" else "n")
+        save = find_window("^Save to...$", 15 if mode == "recover" else 3)
+        if mode == "decline":
+            if save:
+                fail("declining brought up the Save dialog")
+            if left_files(prefix, before):
+                fail(f"temporary files left after declining: {left_files(prefix, before)}")
+            print("decline: no dialog, no temporary file")
+            return
+        if not save:
+            fail("no Save dialog after recovering")
+        movie = save_as(save, scratch, "recovered")
+        check_recovered(movie, positions, scratch)
+        if left_files(prefix, before):
+            fail(f"temporary files left after saving: {left_files(prefix, before)}")
+        print("recover: movie checked")
+    finally:
+        player.kill()
+        animator.kill()
+        if program:
+            close_program(program)
+        # Never leave a recording behind for the next test's start to ask about.
+        for path in left_files(prefix, before):
+            os.remove(path)
+        shutil.rmtree(scratch, ignore_errors=True)
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--build", required=True)
+    parser.add_argument("mode", choices=["recover", "decline"])
+    args = parser.parse_args()
+    run(args.build, args.mode)
+    print("1 passed, 0 failed")
+
+
+if __name__ == "__main__":
+    main()

@@ -6,6 +6,8 @@ recover: a recording is killed after a few seconds; the next start asks once, Ye
          frames written before the kill, each on its time-line slot.
 recover_sound: the same with sound: the sound file is completed and merged, and holds the tone.
 decline: a recording with sound, answered No: no Save dialog, and no temporary file is left.
+second_instance: a second program started while the first records with sound asks nothing and takes
+         none of its files; the first then saves its movie as usual.
 """
 import argparse
 import glob
@@ -139,6 +141,61 @@ def check_recovered(movie, rebuilt, positions, sound, scratch):
         check_tone(decoded)
 
 
+def close_own_window(program):
+    """Closes the main window of this program, not the other one of the same name."""
+    for window in xdotool("search", "--onlyvisible", "--name", "^Framelark$").split():
+        if xdotool("getwindowpid", window).strip() == str(program.pid):
+            g = geometry(window)
+            xdotool("mousemove", g["X"] + 40, g["Y"] + 40)
+            time.sleep(0.3)
+            xdotool("key", "alt+F4")
+    try:
+        program.wait(10)
+    except subprocess.TimeoutExpired:
+        program.kill()
+        fail("the second program did not close")
+
+
+def check_second_instance(build, prefix, scratch):
+    first = start_program(build, scratch)
+    try:
+        open_dialog("Audio Options", lambda: click(MAIN[0] + AUDIO_BUTTON[0], MAIN[1] + AUDIO_BUTTON[1]))
+        keys("alt+r", "Return")
+        closed("Audio Options")
+        before = temp_movies(prefix) + journals(prefix)
+        press("F7")
+        drag_region()
+        wait_for_recording(prefix, before)
+        time.sleep(1)
+        recording = left_files(prefix, before)
+        other = os.path.join(scratch, "second")
+        os.mkdir(other)
+        second = start_program(build, other)
+        try:
+            if find_window(QUESTION, 6):
+                fail("the second program asked about the first one's running recording")
+            if second.poll() is not None:
+                fail("the second program did not stay up")
+        finally:
+            close_own_window(second)
+        if left_files(prefix, before) != recording:
+            fail(f"the running recording's files changed: {recording} became {left_files(prefix, before)}")
+        press("F8")
+        save = find_window("^Save to...$", 15)
+        if not save:
+            fail("no Save dialog for the first program's recording")
+        movie = save_as(save, scratch, "first")
+        streams = subprocess.run(["ffprobe", "-v", "error", "-show_entries", "stream=codec_type", "-of", "csv=p=0",
+                                  movie], capture_output=True, text=True).stdout.split()
+        if streams != ["video", "audio"]:
+            fail(f"the first program's movie has the streams {streams}")
+        if left_files(prefix, before):
+            fail(f"temporary files left after saving: {left_files(prefix, before)}")
+        print("second instance: asked nothing, took nothing; the first saved its movie")
+    finally:
+        close_program(first)
+
+
 def run(build, mode):
     prefix = os.environ["WINEPREFIX"]
     scratch = tempfile.mkdtemp(prefix="framelark_recovery_")
@@ -149,6 +206,9 @@ def run(build, mode):
     program = None
     before = temp_movies(prefix) + journals(prefix)
     try:
+        if mode == "second_instance":
+            check_second_instance(build, prefix, scratch)
+            return
         with_sound = mode != "recover"
         before, positions = record_and_kill(build, prefix, scratch, with_sound)
         program = start_program(build, scratch)
@@ -189,7 +249,7 @@ def run(build, mode):
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--build", required=True)
-    parser.add_argument("mode", choices=["recover", "recover_sound", "decline"])
+    parser.add_argument("mode", choices=["recover", "recover_sound", "decline", "second_instance"])
     args = parser.parse_args()
     run(args.build, args.mode)
     print("1 passed, 0 failed")

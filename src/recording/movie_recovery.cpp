@@ -12,7 +12,6 @@
 
 namespace {
 constexpr char kJournalPattern[] = "\\~temp*.avi.journal";
-constexpr char kJournalSuffix[] = ".journal";
 // A journal grows by 24 bytes a frame: this is days of recording.
 constexpr std::uint64_t kLongestJournal = 256ull * 1024 * 1024;
 constexpr std::size_t kWaveHeadBytes = 4096;

@@ -2,7 +2,7 @@
 
 std::string JournalPathFor(const std::string& moviePath)
 {
-    return moviePath + ".journal";
+    return moviePath + kJournalSuffix;
 }
 
 bool CRecordingJournal::Open(const std::string& moviePath, const JournalStream& stream)

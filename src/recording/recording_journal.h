@@ -9,7 +9,8 @@
 
 #include <string>
 
-// The journal's name beside a temporary movie.
+// The journal's name beside a temporary movie: the movie's name followed by this.
+inline constexpr char kJournalSuffix[] = ".journal";
 std::string JournalPathFor(const std::string& moviePath);
 
 class CRecordingJournal {

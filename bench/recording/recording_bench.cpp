@@ -5,6 +5,7 @@
 //   recording_bench animate <seconds>
 //   recording_bench grab <width> <height> <count>     the frame grab alone
 //   recording_bench write <width> <height> <count>    grab, then the movie write alone
+//   recording_bench journal <count>                   what the crash journal adds to each write
 #include "app/heap_relaunch.h"
 #include "app/heap_relaunch_rules.h"
 #include "codec/video1_driver.h"
@@ -13,6 +14,7 @@
 #include "messages/private_messages.h"
 #include "recording/frame_grab.h"
 #include "recording/movie_writer.h"
+#include "recording/recording_journal.h"
 #include "recording/record_command.h"
 #include "recording/recording_arithmetic.h"
 #include "recording/stage_times.h"
@@ -292,6 +294,55 @@ int WriteOnly(int width, int height, int count)
     RemoveTimedVideo1();
     return 0;
 }
+// The work each frame's write gains for the journal, on a movie's file stream written as the
+// compressed stream writes it (8 slots apart, a key frame every 200 slots as by default): the
+// stored size and key flag asked of the stream, one record written.
+int JournalOnly(int count)
+{
+    char temp[MAX_PATH];
+    GetTempPathA(MAX_PATH, temp);
+    const std::string path = std::string(temp) + "framelark_journal_bench.avi";
+    AVIFileInit();
+    PAVIFILE file = nullptr;
+    PAVISTREAM stream = nullptr;
+    BITMAPINFOHEADER format{sizeof(format), 64, 48, 1, 24, BI_RGB, 64 * 48 * 3, 0, 0, 0, 0};
+    AVISTREAMINFOA info{};
+    info.fccType = streamtypeVIDEO;
+    info.dwScale = 1;
+    info.dwRate = 200;
+    if (AVIFileOpenA(&file, path.c_str(), OF_WRITE | OF_CREATE, nullptr) != 0 ||
+        AVIFileCreateStreamA(file, &stream, &info) != 0 || AVIStreamSetFormat(stream, 0, &format, sizeof(format)) != 0) {
+        return 1;
+    }
+    std::vector<BYTE> pixels(format.biSizeImage, 0x40);
+    CRecordingJournal journal;
+    journal.Open(path, {200, 1, 0, std::vector<std::uint8_t>(40)});
+    LARGE_INTEGER frequency{};
+    LARGE_INTEGER begin{};
+    LARGE_INTEGER end{};
+    QueryPerformanceFrequency(&frequency);
+    LONGLONG ticks = 0;
+    for (int i = 0; i < count; ++i) {
+        const LONG position = i * 8;
+        AVIStreamWrite(stream, position, 1, pixels.data(), static_cast<LONG>(pixels.size()), i % 25 == 0 ? AVIIF_KEYFRAME : 0,
+                       nullptr, nullptr);
+        QueryPerformanceCounter(&begin);
+        LONG stored = 0;
+        AVIStreamRead(stream, position, 1, nullptr, 0, &stored, nullptr);
+        const bool key = AVIStreamFindSample(stream, position, FIND_PREV | FIND_KEY) == position;
+        journal.AddFrame({static_cast<std::uint32_t>(position), static_cast<std::uint32_t>(stored), key});
+        QueryPerformanceCounter(&end);
+        ticks += end.QuadPart - begin.QuadPart;
+    }
+    std::printf("journal frames=%d wall_us_per_frame=%.1f\n", count,
+                static_cast<double>(ticks) * 1e6 / static_cast<double>(frequency.QuadPart) / count);
+    journal.Discard();
+    AVIStreamRelease(stream);
+    AVIFileRelease(file);
+    AVIFileExit();
+    DeleteFileA(path.c_str());
+    return 0;
+}
 } // namespace
 
 int main(int argc, char** argv)
@@ -312,6 +363,9 @@ int main(int argc, char** argv)
     if (mode == "write" && argc == 5) {
         return WriteOnly(std::atoi(argv[2]), std::atoi(argv[3]), std::atoi(argv[4]));
     }
+    if (mode == "journal" && argc == 3) {
+        return JournalOnly(std::atoi(argv[2]));
+    }
     if (mode == "grab" && argc == 5) {
         return GrabOnly(std::atoi(argv[2]), std::atoi(argv[3]), std::atoi(argv[4]));
     }
@@ -322,6 +376,7 @@ int main(int argc, char** argv)
     std::fprintf(stderr, "usage: recording_bench record <left> <top> <width> <height> <timelapse> <seconds>\n"
                          "       recording_bench animate <seconds>\n"
                          "       recording_bench grab <width> <height> <count>\n"
-                         "       recording_bench write <width> <height> <count>\n");
+                         "       recording_bench write <width> <height> <count>\n"
+                         "       recording_bench journal <count>\n");
     return 2;
 }

@@ -78,6 +78,7 @@ x11grab() { # codec left top width height rate
 start_screen 1920x1080
 bench_run launcher grab 1920 1080 161 | tee -a "$log"
 bench_run launcher write 1920 1080 25 | tee -a "$log"
+bench_run launcher journal 2000 | tee -a "$log"
 engine launcher 0 0 1920 1080 5 "$seconds"
 x11grab msvideo1 0 0 1920 1080 200
 x11grab rawvideo 0 0 1920 1080 200

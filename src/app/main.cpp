@@ -16,6 +16,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
     INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&controls);
     CMainDialog dialog;
+    dialog.OfferLeftRecordingsAtStart();
     dialog.DoModal(nullptr);
     return 0;
 }

@@ -2,6 +2,7 @@
 
 #include "app/about_dialog.h"
 #include "app/help.h"
+#include "app/recovery_offer.h"
 #include "messages/hook_library.h"
 #include "app/hotkeys.h"
 #include "messages/private_messages.h"
@@ -266,7 +267,7 @@ void CMainDialog::OnRecordInterrupted(int endKey)
 
 bool CMainDialog::IsEndingOrCompleting() const
 {
-    return m_ending || m_completion.IsRunning();
+    return m_ending || m_offeringLeftRecordings || m_completion.IsRunning();
 }
 
 void CMainDialog::CloseCheck(WORD id)
@@ -451,6 +452,12 @@ void CMainDialog::OnFirstTick(UINT_PTR timer)
     m_firstTickPending = false;
     KillTimer(hwnd(), timer);
     BringToFront();
+    if (m_offerLeftRecordings) {
+        // No recording starts while the question is up: it would use the same temporary names.
+        m_offeringLeftRecordings = true;
+        OfferLeftRecordings(hwnd(), m_completion);
+        m_offeringLeftRecordings = false;
+    }
 }
 
 void CMainDialog::Shutdown()

@@ -36,6 +36,8 @@ public:
     bool IsEndingOrCompleting() const override;
 
     void OnStop();
+    // At the first tick, offers back the recordings that a crashed run left behind.
+    void OfferLeftRecordingsAtStart() { m_offerLeftRecordings = true; }
     // The last movie saved in this run; Play opens it.
     const std::string& currentMovie() const { return m_completion.CurrentMovie(); }
 
@@ -63,6 +65,8 @@ private:
     bool m_regionPending = true;
     bool m_firstTickPending = true;
     bool m_ending = false;
+    bool m_offerLeftRecordings = false;
+    bool m_offeringLeftRecordings = false;
     GdiBitmap m_skin;
     std::array<CImageButton, 12> m_buttons;
     CSystemTray m_tray;

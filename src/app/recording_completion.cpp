@@ -89,13 +89,19 @@ bool AskForFileName(HWND owner, std::string& chosen)
     return true;
 }
 
-void DeleteTemporaries()
+void DeleteTemporaries(const RecordingFiles& files)
+{
+    Delete(files.movie);
+    if (files.withSound) {
+        Delete(files.sound);
+    }
+}
+
+RecordingFiles StoppedRecording()
 {
     const AppSettings& settings = Settings();
-    Delete(settings.g_tempmoviepath);
-    if (settings.recordaudio == 1) {
-        Delete(settings.g_tempwavfile);
-    }
+    return {settings.g_tempmoviepath, settings.g_tempwavfile, settings.recordaudio == 1,
+            settings.g_endkey == settings.keyRecordCancel};
 }
 
 void OpenWithDefaultAction(HWND owner, const std::string& path)
@@ -117,9 +123,32 @@ void CRecordingCompletion::OnRecordingComplete(HWND mainWindow)
         return;
     }
     m_running = true;
+    // A run asked for again keeps its files; a new one takes a waiting recovered recording or
+    // the recording just stopped.
+    if (!m_runAgainPosted) {
+        if (!m_waiting.empty()) {
+            m_files = std::move(m_waiting.front());
+            m_waiting.pop_front();
+        } else {
+            m_files = StoppedRecording();
+        }
+    }
     m_runAgainPosted = false;
     Run(mainWindow);
     m_running = false;
+    if (!m_runAgainPosted && !m_waiting.empty()) {
+        PostRun();
+    }
+}
+
+void CRecordingCompletion::CompleteRecovered(std::vector<RecordingFiles> recordings)
+{
+    const bool idle = !IsRunning();
+    m_waiting.insert(m_waiting.end(), std::make_move_iterator(recordings.begin()),
+                     std::make_move_iterator(recordings.end()));
+    if (idle && !m_waiting.empty()) {
+        PostRun();
+    }
 }
 
 void CRecordingCompletion::Run(HWND mainWindow)
@@ -128,17 +157,17 @@ void CRecordingCompletion::Run(HWND mainWindow)
         m_bringToFront();
     }
     AppSettings& settings = Settings();
-    if (settings.g_endkey == settings.keyRecordCancel) {
-        DeleteTemporaries();
+    if (m_files.cancelled) {
+        DeleteTemporaries(m_files);
         return;
     }
     // Nothing to save: a repeated message must not keep asking for a name.
-    if (!FileExists(settings.g_tempmoviepath)) {
+    if (!FileExists(m_files.movie)) {
         return;
     }
     std::string chosen;
     if (!AskForFileName(mainWindow, chosen)) {
-        DeleteTemporaries();
+        DeleteTemporaries(m_files);
         return;
     }
     const auto slash = chosen.find_last_of('\\');
@@ -146,17 +175,16 @@ void CRecordingCompletion::Run(HWND mainWindow)
         settings.savedir = chosen.substr(0, slash);
     }
     // Saving onto a temporary file would delete the movie right after writing it.
-    if (SameFile(chosen, settings.g_tempmoviepath) ||
-        (settings.recordaudio == 1 && SameFile(chosen, settings.g_tempwavfile))) {
+    if (SameFile(chosen, m_files.movie) || (m_files.withSound && SameFile(chosen, m_files.sound))) {
         RunAgain();
         return;
     }
-    if (settings.recordaudio != 1) {
-        if (!Copy(settings.g_tempmoviepath, chosen)) {
+    if (!m_files.withSound) {
+        if (!Copy(m_files.movie, chosen)) {
             RunAgain();
             return;
         }
-        Delete(settings.g_tempmoviepath);
+        Delete(m_files.movie);
         Finish(mainWindow, chosen);
         return;
     }
@@ -178,13 +206,13 @@ void CRecordingCompletion::SaveWithSound(HWND mainWindow, const std::string& cho
 
     int result = kMergedSaveFailed;
     if (m_merge) {
-        const MergeRequest request{settings.g_tempmoviepath,  settings.g_tempwavfile,    settings.g_mergepath,
+        const MergeRequest request{m_files.movie,              m_files.sound,                   settings.g_mergepath,
                                    settings.bAudioCompression, settings.g_audioformat.handle(), settings.cbwfx,
                                    settings.interleaveFrames, settings.interleaveFactor, settings.interleaveUnit};
         result = m_merge(request);
     }
-    const std::string& movie = settings.g_tempmoviepath;
-    const std::string& sound = settings.g_tempwavfile;
+    const std::string& movie = m_files.movie;
+    const std::string& sound = m_files.sound;
     const std::string soundBeside = chosen + ".wav";
 
     bool saved = false;
@@ -232,6 +260,11 @@ void CRecordingCompletion::SaveWithSound(HWND mainWindow, const std::string& cho
 void CRecordingCompletion::RunAgain()
 {
     m_runAgainPosted = PostMessageA(Settings().g_mainwindow, WM_USER_GENERIC_MSG, 0, 0) != 0;
+}
+
+void CRecordingCompletion::PostRun()
+{
+    PostMessageA(Settings().g_mainwindow, WM_USER_GENERIC_MSG, 0, 0);
 }
 
 void CRecordingCompletion::Finish(HWND mainWindow, const std::string& chosen)

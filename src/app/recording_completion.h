@@ -8,8 +8,10 @@
 #include "audio/merge_audio_video.h"
 
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <string>
+#include <vector>
 
 // What the merge of the temporary movie and sound file is given.
 struct MergeRequest {
@@ -22,6 +24,14 @@ struct MergeRequest {
     std::int32_t interleave = 0;
     std::int32_t interleaveFactor = 0;
     std::int32_t interleaveUnit = 0;
+};
+
+// The temporary files of one recording to complete.
+struct RecordingFiles {
+    std::string movie;
+    std::string sound;
+    bool withSound = false;
+    bool cancelled = false; // ended with the Cancel key: discarded
 };
 
 using MergeFunction = std::function<int(const MergeRequest&)>;
@@ -40,9 +50,12 @@ public:
     // The main window's handler of WM_USER_GENERIC_MSG.
     void OnRecordingComplete(HWND mainWindow);
 
-    // True while a run is in progress or has asked for the Save dialog again: the temporary
-    // files are still in use, so no new recording may start.
-    bool IsRunning() const { return m_running || m_runAgainPosted; }
+    // Recordings brought back after a crash: each is completed in turn as a stopped one is.
+    void CompleteRecovered(std::vector<RecordingFiles> recordings);
+
+    // True while a run is in progress, has asked for the Save dialog again or has recovered
+    // recordings waiting: temporary files are still in use, so no new recording may start.
+    bool IsRunning() const { return m_running || m_runAgainPosted || !m_waiting.empty(); }
 
     // The last movie saved, for the Play button; empty until one is.
     const std::string& CurrentMovie() const { return m_currentMovie; }
@@ -51,6 +64,7 @@ private:
     void Run(HWND mainWindow);
     void SaveWithSound(HWND mainWindow, const std::string& chosen);
     void RunAgain();
+    void PostRun();
     void Finish(HWND mainWindow, const std::string& chosen);
 
     CConvertProgressDialog& m_progress;
@@ -58,6 +72,8 @@ private:
     std::function<void()> m_bringToFront;
     MovieOpener m_openMovie;
     std::string m_currentMovie;
+    RecordingFiles m_files;
+    std::deque<RecordingFiles> m_waiting;
     bool m_running = false;
     bool m_runAgainPosted = false;
 };

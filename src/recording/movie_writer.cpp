@@ -150,16 +150,46 @@ HRESULT CMovieWriter::Open(const std::string& path, int rate, const BITMAPINFOHE
     if (result != 0) {
         return result;
     }
-    return AVIStreamSetFormat(m_compressed, 0, const_cast<BITMAPINFOHEADER*>(probe),
-                              static_cast<LONG>(FramePixelOffset(probe)));
+    result = AVIStreamSetFormat(m_compressed, 0, const_cast<BITMAPINFOHEADER*>(probe),
+                                static_cast<LONG>(FramePixelOffset(probe)));
+    if (result == 0) {
+        StartJournal(path);
+    }
+    return result;
+}
+
+// What the file's stream stores (the compressor's output format, not the probe's) is what a
+// rebuilt movie needs.
+void CMovieWriter::StartJournal(const std::string& path)
+{
+    AVISTREAMINFOA info{};
+    LONG formatSize = 0;
+    if (AVIStreamInfoA(m_stream, &info, sizeof(info)) != 0 || AVIStreamReadFormat(m_stream, 0, nullptr, &formatSize) != 0 ||
+        formatSize <= 0) {
+        return;
+    }
+    JournalStream stream{info.dwRate, info.dwScale, info.fccHandler, std::vector<std::uint8_t>(formatSize)};
+    if (AVIStreamReadFormat(m_stream, 0, stream.format.data(), &formatSize) == 0) {
+        m_journal.Open(path, stream);
+    }
 }
 
 HRESULT CMovieWriter::Write(const BITMAPINFOHEADER* frame, std::uint32_t position)
 {
     const StageTimer timer(RecordingStage::Writer);
     auto* pixels = const_cast<BYTE*>(reinterpret_cast<const BYTE*>(frame) + FramePixelOffset(frame));
-    return AVIStreamWrite(m_compressed, static_cast<LONG>(position), 1, pixels, static_cast<LONG>(frame->biSizeImage), 0,
-                          nullptr, nullptr);
+    const HRESULT result = AVIStreamWrite(m_compressed, static_cast<LONG>(position), 1, pixels,
+                                          static_cast<LONG>(frame->biSizeImage), 0, nullptr, nullptr);
+    if (result == 0 && m_journal.IsOpen()) {
+        // The file's stream knows what the compressor stored: its size and whether it is a key frame.
+        const auto at = static_cast<LONG>(position);
+        LONG stored = 0;
+        if (AVIStreamRead(m_stream, at, 1, nullptr, 0, &stored, nullptr) == 0) {
+            m_journal.AddFrame({position, static_cast<std::uint32_t>(stored),
+                                AVIStreamFindSample(m_stream, at, FIND_PREV | FIND_KEY) == at});
+        }
+    }
+    return result;
 }
 
 void CMovieWriter::ReleaseOptions()
@@ -196,4 +226,5 @@ void CMovieWriter::ReleaseMovie()
         AVIFileExit();
         m_libraryOpen = false;
     }
+    m_journal.Discard();
 }

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "recording/frame_grab.h"
+#include "recording/recording_journal.h"
 
 // Switching to the default compressor changes the settings and outlives the recording.
 void UseDefaultCompressor();
@@ -28,6 +29,8 @@ public:
     // 0, or the result of the first movie library call that failed.
     HRESULT Open(const std::string& path, int rate, const BITMAPINFOHEADER* probe);
     HRESULT Write(const BITMAPINFOHEADER* frame, std::uint32_t position);
+    // The recording's sound file, for recovery after a crash.
+    void NoteSoundFile(const std::string& path) { m_journal.AddSound(path); }
 
     // The end of a recording, in two steps so that audio can stop in between: the options first
     // (with the compressor state detached, which stays ours), then the file and streams.
@@ -35,10 +38,13 @@ public:
     void ReleaseMovie();
 
 private:
+    void StartJournal(const std::string& path);
+
     bool m_libraryOpen = false;
     PAVIFILE m_file = nullptr;
     PAVISTREAM m_stream = nullptr;
     PAVISTREAM m_compressed = nullptr;
     AVICOMPRESSOPTIONS m_options{};
     bool m_optionsHeld = false;
+    CRecordingJournal m_journal;
 };

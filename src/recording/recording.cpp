@@ -147,6 +147,7 @@ void RecordVideo(int top, int left, int width, int height, int rate, const std::
             if (IAudioCapture* audio = Seams().audio; audio && settings.recordaudio != 0) {
                 audio->Start();
                 audioStarted = true;
+                movie.NoteSoundFile(settings.g_tempwavfile);
             }
             LiveCaptureHost host(movie, left, top, width, height);
             outcome = RunCaptureLoop(host, settings.timelapse, start);

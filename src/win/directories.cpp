@@ -81,8 +81,9 @@ std::string ReserveTempFilePath(const std::string& folder, const std::string& fi
     std::minstd_rand numbers(static_cast<std::uint32_t>(
         std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch()).count()));
     for (int attempt = 0; attempt < kTempNameAttempts; ++attempt) {
+        // Never over an existing file: it may be a recording that a crash left to be recovered.
         KernelHandle file = OwnFile(
-            CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+            CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
         if (file) {
             file.reset();
             DeleteFileA(path.c_str());

@@ -13,8 +13,8 @@ std::string TempDirectoryFor(const std::string& windowsDirectory, const std::str
 
 std::string GetWindowsDirectoryPath();
 
-// A name in the folder under which a file can be created for writing: firstName, or else "~temp"
-// followed by a random number and the extension. The name is checked by creating the file and
+// A name in the folder under which a new file can be created for writing: firstName, or else
+// "~temp" followed by a random number and the extension. An existing file is never replaced. The name is checked by creating the file and
 // deleting it again; empty when every name tried failed.
 std::string ReserveTempFilePath(const std::string& folder, const std::string& firstName, const std::string& extension);
 

@@ -425,3 +425,41 @@ TEST_F(Completion, FailedCopyAfterTheMergeKeepsEverythingAndAsksAgain)
     EXPECT_EQ(ReadFile(scratch + "\\out\\free.avi"), "merged");
     EXPECT_EQ(completion.CurrentMovie(), scratch + "\\out\\free.avi");
 }
+
+TEST_F(Completion, RecoveredRecordingsAreSavedOneAfterAnother)
+{
+    // What the last stopped recording was (cancelled, without sound) has no say over recovered ones.
+    Settings().recordaudio = 0;
+    Settings().g_endkey = VK_F9;
+    Settings().launchPlayer = 0;
+    std::vector<MergeRequest> merges;
+    completion.SetMerge([&merges](const MergeRequest& request) {
+        merges.push_back(request);
+        WriteFile(request.outputPath, "merged");
+        return kMerged;
+    });
+    const std::string withSound = scratch + "\\~temp1.avi";
+    const std::string sound = scratch + "\\~temp1.wav";
+    const std::string silent = scratch + "\\~temp2.avi";
+    WriteFile(withSound, "first");
+    WriteFile(sound, "sound");
+    WriteFile(silent, "second");
+
+    DialogDriver driver({{Answer::Save, scratch + "\\out\\one"}, {Answer::Save, scratch + "\\out\\two"}});
+    completion.CompleteRecovered({{withSound, sound, true, false}, {silent, "", false, false}});
+    EXPECT_TRUE(completion.IsRunning()) << "no recording may start while recovered ones wait";
+    Settle();
+    driver.Stop();
+    EXPECT_EQ(driver.unexpected(), 0);
+    EXPECT_EQ(driver.answered(), 2u);
+
+    ASSERT_EQ(merges.size(), 1u);
+    EXPECT_EQ(merges[0].videoPath, withSound);
+    EXPECT_EQ(merges[0].audioPath, sound);
+    EXPECT_EQ(ReadFile(scratch + "\\out\\one.avi"), "merged");
+    EXPECT_EQ(ReadFile(scratch + "\\out\\two.avi"), "second");
+    for (const std::string& temporary : {withSound, sound, silent}) {
+        EXPECT_FALSE(Exists(temporary)) << temporary;
+    }
+    EXPECT_EQ(completion.CurrentMovie(), scratch + "\\out\\two.avi");
+}

@@ -1,0 +1,253 @@
+#include "recording/movie_recovery.h"
+
+#include "audio/wave_repair.h"
+#include "recording/movie_rebuild.h"
+#include "recording/recording_journal.h"
+#include "recording/recording_journal_format.h"
+#include "win/file_io.h"
+
+#include <algorithm>
+#include <memory>
+#include <type_traits>
+
+namespace {
+constexpr char kJournalPattern[] = "\\~temp*.avi.journal";
+// A journal grows by 24 bytes a frame: this is days of recording.
+constexpr std::uint64_t kLongestJournal = 256ull * 1024 * 1024;
+constexpr std::size_t kWaveHeadBytes = 4096;
+constexpr std::size_t kWriteBlock = 1024 * 1024;
+
+struct FindCloser {
+    void operator()(HANDLE find) const { FindClose(find); }
+};
+
+OVERLAPPED At(std::uint64_t offset)
+{
+    OVERLAPPED at{};
+    at.Offset = static_cast<DWORD>(offset);
+    at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+    return at;
+}
+
+bool ReadAtOffset(HANDLE file, std::uint64_t offset, void* into, std::size_t count)
+{
+    OVERLAPPED at = At(offset);
+    DWORD read = 0;
+    return count <= MAXDWORD && ReadFile(file, into, static_cast<DWORD>(count), &read, &at) && read == count;
+}
+
+bool WriteAtOffset(HANDLE file, std::uint64_t offset, std::uint32_t value)
+{
+    OVERLAPPED at = At(offset);
+    DWORD written = 0;
+    return WriteFile(file, &value, sizeof(value), &written, &at) && written == sizeof(value);
+}
+
+std::uint64_t SizeOf(HANDLE file)
+{
+    LARGE_INTEGER size{};
+    return GetFileSizeEx(file, &size) ? static_cast<std::uint64_t>(size.QuadPart) : 0;
+}
+
+std::vector<std::uint8_t> ReadStart(HANDLE file, std::uint64_t limit)
+{
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(std::min(SizeOf(file), limit)));
+    if (!ReadAtOffset(file, 0, bytes.data(), bytes.size())) {
+        bytes.clear();
+    }
+    return bytes;
+}
+
+std::string FolderOf(const std::string& path)
+{
+    const auto slash = path.find_last_of('\\');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash);
+}
+
+bool StartsWithNoCase(const std::string& text, const std::string& start)
+{
+    return text.size() >= start.size() && lstrcmpiA(text.substr(0, start.size()).c_str(), start.c_str()) == 0;
+}
+
+bool EndsWithNoCase(const std::string& text, const std::string& end)
+{
+    return text.size() >= end.size() && lstrcmpiA(text.substr(text.size() - end.size()).c_str(), end.c_str()) == 0;
+}
+
+// The journal names the sound file; only a temporary sound file beside it is ever touched.
+bool IsTemporarySoundBeside(const std::string& sound, const std::string& journal)
+{
+    const std::string folder = FolderOf(sound);
+    const std::string name = sound.substr(std::min(sound.size(), folder.size() + 1));
+    return !folder.empty() && lstrcmpiA(folder.c_str(), FolderOf(journal).c_str()) == 0 &&
+           StartsWithNoCase(name, "~temp") && EndsWithNoCase(name, ".wav") &&
+           name.find_first_of("\\/:") == std::string::npos;
+}
+
+class BufferedWriter {
+public:
+    explicit BufferedWriter(HANDLE file) : m_file(file) { m_buffer.reserve(kWriteBlock); }
+
+    bool Append(const void* bytes, std::size_t count)
+    {
+        if (m_buffer.size() + count > kWriteBlock && !Flush()) {
+            return false;
+        }
+        if (count >= kWriteBlock) {
+            return Write(bytes, count);
+        }
+        const auto* first = static_cast<const std::uint8_t*>(bytes);
+        m_buffer.insert(m_buffer.end(), first, first + count);
+        return true;
+    }
+
+    bool Flush()
+    {
+        const bool ok = Write(m_buffer.data(), m_buffer.size());
+        m_buffer.clear();
+        return ok;
+    }
+
+private:
+    bool Write(const void* bytes, std::size_t count)
+    {
+        DWORD written = 0;
+        return count == 0 || (WriteFile(m_file, bytes, static_cast<DWORD>(count), &written, nullptr) && written == count);
+    }
+
+    HANDLE m_file;
+    std::vector<std::uint8_t> m_buffer;
+};
+
+// Writes the sizes the sound file's writer never wrote; false when nothing of it can be kept.
+bool CompleteSoundFile(const std::string& path)
+{
+    const KernelHandle file =
+        OwnFile(CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) {
+        return false;
+    }
+    const std::vector<std::uint8_t> head = ReadStart(file.get(), kWaveHeadBytes);
+    const std::optional<WaveRepair> repair = PlanWaveRepair(head, SizeOf(file.get()));
+    if (!repair || repair->dataSize == 0) {
+        return false;
+    }
+    LARGE_INTEGER end{};
+    end.QuadPart = static_cast<LONGLONG>(repair->length);
+    return WriteAtOffset(file.get(), 4, repair->riffSize) &&
+           WriteAtOffset(file.get(), repair->dataSizeOffset, repair->dataSize) &&
+           SetFilePointerEx(file.get(), end, nullptr, FILE_BEGIN) && SetEndOfFile(file.get());
+}
+
+std::string SoundOf(const LeftRecording& left, const std::optional<RecordingJournal>& journal)
+{
+    return journal && IsTemporarySoundBeside(journal->soundPath, left.journal) ? journal->soundPath : std::string();
+}
+
+// Others may neither read nor write it; deleting it stays possible.
+KernelHandle HoldExclusively(const std::string& path)
+{
+    return OwnFile(CreateFileA(path.c_str(), GENERIC_READ | DELETE, FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                               FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+void DeleteJournal(LeftRecording& left)
+{
+    // Deleted while still held, as the recording itself does.
+    DeleteFileA(left.journal.c_str());
+    left.journalHold.reset();
+}
+
+void DeleteAll(LeftRecording& left, const std::string& sound)
+{
+    DeleteFileA(left.movie.c_str());
+    left.movieHold.reset();
+    if (!sound.empty()) {
+        DeleteFileA(sound.c_str());
+    }
+    DeleteJournal(left);
+}
+} // namespace
+
+std::vector<LeftRecording> FindLeftRecordings(const std::string& folder)
+{
+    std::vector<LeftRecording> found;
+    WIN32_FIND_DATAA entry{};
+    HANDLE first = FindFirstFileA((folder + kJournalPattern).c_str(), &entry);
+    if (first == INVALID_HANDLE_VALUE) {
+        return found;
+    }
+    const std::unique_ptr<std::remove_pointer_t<HANDLE>, FindCloser> search(first);
+    do {
+        const std::string name = entry.cFileName;
+        if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 || !EndsWithNoCase(name, ".avi.journal")) {
+            continue;
+        }
+        LeftRecording left;
+        left.journal = folder + "\\" + name;
+        left.movie = left.journal.substr(0, left.journal.size() - (sizeof(kJournalSuffix) - 1));
+        // A running recording holds its journal open for writing: this open fails for it.
+        left.journalHold = HoldExclusively(left.journal);
+        if (left.journalHold) {
+            left.movieHold = HoldExclusively(left.movie);
+            found.push_back(std::move(left));
+        }
+    } while (FindNextFileA(search.get(), &entry));
+    return found;
+}
+
+RecoveryOutcome RecoverRecording(LeftRecording& left, RecoveredRecording& recovered)
+{
+    const std::optional<RecordingJournal> journal = ParseJournal(ReadStart(left.journalHold.get(), kLongestJournal));
+    const std::string sound = SoundOf(left, journal);
+    if (!left.movieHold && FileExists(left.movie)) {
+        return RecoveryOutcome::Failed; // in use elsewhere
+    }
+    std::vector<RecoveredFrame> frames;
+    const ReadAt read = [&left](std::uint64_t offset, void* into, std::size_t count) {
+        return ReadAtOffset(left.movieHold.get(), offset, into, count);
+    };
+    if (left.movieHold && journal) {
+        frames = MatchFrames(journal->frames, FindFrameChunks(read, SizeOf(left.movieHold.get())));
+    }
+    if (frames.empty()) {
+        DeleteAll(left, sound);
+        return RecoveryOutcome::NothingLeft;
+    }
+
+    const std::string rebuilt = left.movie + ".rebuilt";
+    bool written = false;
+    if (const KernelHandle out = OwnFile(CreateFileA(rebuilt.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                                     FILE_ATTRIBUTE_NORMAL, nullptr))) {
+        BufferedWriter writer(out.get());
+        written = WriteRecoveredMovie(journal->stream, frames, read,
+                                      [&writer](const void* bytes, std::size_t count) {
+                                          return writer.Append(bytes, count);
+                                      }) &&
+                  writer.Flush();
+    }
+    // Replaced in one step, so that a crash now leaves either movie whole.
+    left.movieHold.reset();
+    if (!written || !ReplaceWithFile(rebuilt, left.movie)) {
+        DeleteFileA(rebuilt.c_str());
+        left.movieHold = HoldExclusively(left.movie);
+        return RecoveryOutcome::Failed;
+    }
+    recovered.movie = left.movie;
+    recovered.frames = frames.size();
+    recovered.sound.clear();
+    if (!sound.empty()) {
+        if (CompleteSoundFile(sound)) {
+            recovered.sound = sound;
+        } else {
+            DeleteFileA(sound.c_str());
+        }
+    }
+    DeleteJournal(left);
+    return RecoveryOutcome::Recovered;
+}
+
+void DeleteLeftRecording(LeftRecording& left)
+{
+    DeleteAll(left, SoundOf(left, ParseJournal(ReadStart(left.journalHold.get(), kLongestJournal))));
+}

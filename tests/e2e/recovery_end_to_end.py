@@ -1,0 +1,259 @@
+#!/usr/bin/env python3
+"""A recording whose program is killed (kill -9 of the Wine process) is offered back at the next start.
+
+recover: a recording is killed after a few seconds; the next start asks once, Yes brings the Save
+         dialog; the saved movie decodes in ffmpeg without a word and holds at least 90 % of the
+         frames written before the kill, each on its time-line slot.
+recover_sound: the same with sound: the sound file is completed and merged, and holds the tone.
+decline: a recording with sound, answered No: no Save dialog, and no temporary file is left.
+second_instance: a second program started while the first records with sound asks nothing and takes
+         none of its files; the first then saves its movie as usual.
+"""
+import argparse
+import glob
+import os
+import shutil
+import signal
+import struct
+import subprocess
+import sys
+import tempfile
+import time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from record_end_to_end import (drag_region, fail, find_window, geometry, press, save_as, start_animator,  # noqa: E402
+                               start_program, temp_movies, wait_for_recording, xdotool, close_program)
+from options_end_to_end import MAIN, click, closed, keys, open_dialog  # noqa: E402
+from sound_cursor_end_to_end import AUDIO_BUTTON, TONE, check_tone  # noqa: E402
+from sound_movie_end_to_end import video_packets  # noqa: E402
+
+SECONDS = 4
+QUESTION = "^Note$"
+
+
+def journals(prefix):
+    return sorted(glob.glob(os.path.join(prefix, "drive_c", "windows", "temp", "~temp*.avi.journal")))
+
+
+def left_files(prefix, before):
+    return [p for p in temp_movies(prefix) + journals(prefix) if p not in before]
+
+
+def journal_positions(path):
+    """The time-line slots of the frames the journal records, read as the program reads it."""
+    data = open(path, "rb").read()
+    positions, at = [], 0
+    while at + 12 <= len(data):
+        tag, length = data[at:at + 4], struct.unpack_from("<I", data, at + 4)[0]
+        if at + 12 + length > len(data):
+            break
+        check = 2166136261
+        for byte in data[at:at + 8 + length]:
+            check = ((check ^ byte) * 16777619) & 0xFFFFFFFF
+        if check != struct.unpack_from("<I", data, at + 8 + length)[0]:
+            break
+        if tag == b"FLJF":
+            position, size = struct.unpack_from("<II", data, at + 8)
+            if size:
+                positions.append(position)
+        at += 12 + length
+    return positions
+
+
+def record_and_kill(build, prefix, scratch, with_sound):
+    """Records for a while, then kills the program; returns the slots its journal had then."""
+    program = start_program(build, scratch)
+    if with_sound:
+        open_dialog("Audio Options", lambda: click(MAIN[0] + AUDIO_BUTTON[0], MAIN[1] + AUDIO_BUTTON[1]))
+        keys("alt+r", "Return")
+        closed("Audio Options")
+    before = temp_movies(prefix) + journals(prefix)
+    press("F7")
+    drag_region()
+    wait_for_recording(prefix, before)
+    time.sleep(SECONDS)
+    window = find_window("^Framelark$", 5)
+    pid = int(xdotool("getwindowpid", window).strip())
+    with open(f"/proc/{pid}/cmdline", "rb") as f:
+        if b"framelark.exe" not in f.read():
+            fail(f"process {pid} is not the program")
+    os.kill(pid, signal.SIGKILL)
+    try:
+        program.wait(10)
+    except subprocess.TimeoutExpired:
+        program.kill()
+    time.sleep(1)
+    left = left_files(prefix, before)
+    print("left after the kill:", [os.path.basename(p) for p in left])
+    kinds = {os.path.splitext(p)[1] for p in left}
+    if ".journal" not in kinds or ".avi" not in kinds or (with_sound and ".wav" not in kinds):
+        fail(f"the kill did not leave the recording's files: {left}")
+    positions = journal_positions([p for p in left if p.endswith(".journal")][0])
+    print(f"{len(positions)} frames written before the kill, last slot {positions[-1]}")
+    return before, positions
+
+
+def answer_question(key):
+    question = find_window(QUESTION, 15)
+    if not question:
+        fail("no question about the interrupted recording at the next start")
+    g = geometry(question)
+    subprocess.run(["import", "-window", "root", os.path.join(tempfile.gettempdir(), "framelark_recovery_question.png")])
+    xdotool("mousemove", g["X"] + g["WIDTH"] // 2, g["Y"] + g["HEIGHT"] // 2)
+    time.sleep(0.3)
+    xdotool("key", key)
+
+
+def decodes_silently(movie):
+    quiet = subprocess.run(["ffmpeg", "-v", "warning", "-i", movie, "-f", "null", "-"], capture_output=True, text=True)
+    # ffmpeg says this of every sound stream in an AVI file: the format has no channel mask.
+    said = [line for line in quiet.stderr.splitlines() if "Guessed Channel Layout" not in line]
+    if quiet.returncode != 0 or said:
+        fail(f"ffmpeg did not decode {os.path.basename(movie)} silently: {' '.join(said)[:500]}")
+
+
+def check_pictures(movie, positions):
+    decodes_silently(movie)
+    slots = {int(p[0]) for p in video_packets(movie)}
+    on_time = len(slots & set(positions))
+    print(f"{os.path.basename(movie)}: {len(slots)} pictures, {on_time} of the {len(positions)} written on their slots")
+    if slots - set(positions):
+        fail(f"pictures on slots no frame was written to: {sorted(slots - set(positions))[:10]}")
+    if on_time < 0.9 * len(positions):
+        fail(f"only {on_time} of {len(positions)} frames were recovered")
+
+
+def check_recovered(movie, rebuilt, positions, sound, scratch):
+    """rebuilt and sound: the temporary files as the recovery made them, before the save."""
+    check_pictures(rebuilt, positions)
+    if sound:
+        check_tone(sound)
+    decodes_silently(movie)
+    streams = subprocess.run(["ffprobe", "-v", "error", "-show_entries", "stream=codec_type", "-of", "csv=p=0", movie],
+                             capture_output=True, text=True).stdout.split()
+    if streams != (["video", "audio"] if sound else ["video"]):
+        fail(f"the saved movie has the streams {streams}")
+    if video_packets(movie) != video_packets(rebuilt):
+        fail("the saved movie's pictures differ from the recovered ones")
+    if sound:
+        decoded = os.path.join(scratch, "decoded.wav")
+        subprocess.run(["ffmpeg", "-v", "error", "-i", movie, "-map", "0:a:0", "-c:a", "pcm_s16le", decoded], check=True)
+        check_tone(decoded)
+
+
+def close_own_window(program):
+    """Closes the main window of this program, not the other one of the same name."""
+    for window in xdotool("search", "--onlyvisible", "--name", "^Framelark$").split():
+        if xdotool("getwindowpid", window).strip() == str(program.pid):
+            g = geometry(window)
+            xdotool("mousemove", g["X"] + 40, g["Y"] + 40)
+            time.sleep(0.3)
+            xdotool("key", "alt+F4")
+    try:
+        program.wait(10)
+    except subprocess.TimeoutExpired:
+        program.kill()
+        fail("the second program did not close")
+
+
+def check_second_instance(build, prefix, scratch):
+    first = start_program(build, scratch)
+    try:
+        open_dialog("Audio Options", lambda: click(MAIN[0] + AUDIO_BUTTON[0], MAIN[1] + AUDIO_BUTTON[1]))
+        keys("alt+r", "Return")
+        closed("Audio Options")
+        before = temp_movies(prefix) + journals(prefix)
+        press("F7")
+        drag_region()
+        wait_for_recording(prefix, before)
+        time.sleep(1)
+        recording = left_files(prefix, before)
+        other = os.path.join(scratch, "second")
+        os.mkdir(other)
+        second = start_program(build, other)
+        try:
+            if find_window(QUESTION, 6):
+                fail("the second program asked about the first one's running recording")
+            if second.poll() is not None:
+                fail("the second program did not stay up")
+        finally:
+            close_own_window(second)
+        if left_files(prefix, before) != recording:
+            fail(f"the running recording's files changed: {recording} became {left_files(prefix, before)}")
+        press("F8")
+        save = find_window("^Save to...$", 15)
+        if not save:
+            fail("no Save dialog for the first program's recording")
+        movie = save_as(save, scratch, "first")
+        streams = subprocess.run(["ffprobe", "-v", "error", "-show_entries", "stream=codec_type", "-of", "csv=p=0",
+                                  movie], capture_output=True, text=True).stdout.split()
+        if streams != ["video", "audio"]:
+            fail(f"the first program's movie has the streams {streams}")
+        if left_files(prefix, before):
+            fail(f"temporary files left after saving: {left_files(prefix, before)}")
+        print("second instance: asked nothing, took nothing; the first saved its movie")
+    finally:
+        close_program(first)
+
+
+def run(build, mode):
+    prefix = os.environ["WINEPREFIX"]
+    scratch = tempfile.mkdtemp(prefix="framelark_recovery_")
+    tone = os.path.join(scratch, "tone.wav")
+    subprocess.run(["sox", "-n", tone, "synth", str(SECONDS + 30), "sine", str(TONE)], check=True)
+    player = subprocess.Popen(["paplay", "-d", "rec", tone], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    animator = start_animator(build, 60)
+    program = None
+    before = temp_movies(prefix) + journals(prefix)
+    try:
+        if mode == "second_instance":
+            check_second_instance(build, prefix, scratch)
+            return
+        with_sound = mode != "recover"
+        before, positions = record_and_kill(build, prefix, scratch, with_sound)
+        program = start_program(build, scratch)
+        answer_question("y" if mode != "decline" else "n")
+        save = find_window("^Save to...$", 15 if mode == "recover" else 3)
+        if mode == "decline":
+            if save:
+                fail("declining brought up the Save dialog")
+            if left_files(prefix, before):
+                fail(f"temporary files left after declining: {left_files(prefix, before)}")
+            print("decline: no dialog, no temporary file")
+            return
+        if not save:
+            fail("no Save dialog after recovering")
+        recovered = [p for p in temp_movies(prefix) if p not in before]
+        rebuilt = os.path.join(scratch, "rebuilt.avi")
+        shutil.copy([p for p in recovered if p.endswith(".avi")][0], rebuilt)
+        sound = None
+        if with_sound:
+            sound = os.path.join(scratch, "completed.wav")
+            shutil.copy([p for p in recovered if p.endswith(".wav")][0], sound)
+        movie = save_as(save, scratch, "recovered")
+        check_recovered(movie, rebuilt, positions, sound, scratch)
+        if left_files(prefix, before):
+            fail(f"temporary files left after saving: {left_files(prefix, before)}")
+        print("recover: movie checked")
+    finally:
+        player.kill()
+        animator.kill()
+        if program:
+            close_program(program)
+        # Never leave a recording behind for the next test's start to ask about.
+        for path in left_files(prefix, before):
+            os.remove(path)
+        shutil.rmtree(scratch, ignore_errors=True)
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--build", required=True)
+    parser.add_argument("mode", choices=["recover", "recover_sound", "decline", "second_instance"])
+    args = parser.parse_args()
+    run(args.build, args.mode)
+    print("1 passed, 0 failed")
+
+
+if __name__ == "__main__":
+    main()

@@ -1,12 +1,15 @@
 // Video 1 encoder benchmark on raw 24-bit frames (top-down BGR, as ffmpeg writes them).
 //   video1_bench desktop <out.bgr24> <width> <height> <frames>   writes the desktop-like sequence
+//   video1_bench bars <out.bgr24> <width> <height> <frames>      writes the recording benchmark's bars
 //   video1_bench encode <in.bgr24> <width> <height> <quality> <keyint>
-//                                       encodes as a 32-bit screen grab; prints ms, bytes, PSNR
+//                                       encodes as a 32-bit screen grab; prints ms, bytes, PSNR,
+//                                       frames, processor ms (all threads) and a checksum of the bytes
 //   video1_bench psnr <in.bgr24> <decoded.rgb555le> <width> <height>  PSNR of a decoded copy
 #include "codec/video1_encoder.h"
 
 #include <algorithm>
 #include <chrono>
+#include <ctime>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -129,6 +132,20 @@ void DrawDesktop(Frame& frame, int width, int height, int n)
     DrawPointer(c, 200 + (n * 17) % (width - 400), 300 + static_cast<int>(150 * std::sin(n * 0.1)));
 }
 
+// The recording benchmark's moving picture: 32-pixel coloured bars moving 7 pixels per 15 ms tick,
+// grabbed about every 20 ms.
+void DrawBars(Frame& frame, int width, int height, int n)
+{
+    Canvas c{width, height, frame};
+    const int shift = n * 7 * 4 / 3;
+    for (int x = -64; x < width; x += 32) {
+        const int band = (x + shift) / 32;
+        const std::uint32_t rgb = static_cast<std::uint32_t>(band * 53 % 256) | static_cast<std::uint32_t>(band * 97 % 256) << 8 |
+                                  static_cast<std::uint32_t>(band * 31 % 256) << 16;
+        c.fill(x + shift % 32, 0, 32, height, rgb);
+    }
+}
+
 // --- Encoding and measuring.
 
 // What the program hands the compressor: a bottom-up 32-bit screen grab.
@@ -170,12 +187,14 @@ double Psnr(double squaredError, double samples)
     return squaredError <= 0 ? 99.0 : 10 * std::log10(255.0 * 255.0 * samples / squaredError);
 }
 
-int Desktop(const char* path, int width, int height, int frames)
+using DrawFrame = void (*)(Frame&, int, int, int);
+
+int WriteSequence(DrawFrame draw, const char* path, int width, int height, int frames)
 {
     RawFile out(path, "wb");
     Frame frame(static_cast<std::size_t>(width) * height * 3);
     for (int n = 0; n < frames; ++n) {
-        DrawDesktop(frame, width, height, n);
+        draw(frame, width, height, n);
         if (!out || !out.write(frame)) {
             std::fprintf(stderr, "cannot write %s\n", path);
             return 1;
@@ -199,13 +218,21 @@ int Encode(const char* path, int width, int height, int quality, int keyInterval
     std::vector<std::uint8_t> grab(static_cast<std::size_t>(width) * height * 4);
     std::vector<std::uint8_t> out(video1::MaxFrameBytes(width, height));
     double seconds = 0;
+    std::clock_t processor = 0;
     double bytes = 0;
+    std::uint64_t checksum = 14695981039346656037ull; // FNV-1a: shows when a change alters the bytes
     double squaredError = 0;
     int frames = 0;
     while (in.read(frame)) {
         ToScreenGrab(frame, width, height, grab);
         const auto start = std::chrono::steady_clock::now();
-        bytes += static_cast<double>(encoder.encode(grab.data(), quality, frames % keyInterval == 0, out.data()));
+        const std::clock_t processorStart = std::clock();
+        const std::size_t size = encoder.encode(grab.data(), quality, frames % keyInterval == 0, out.data());
+        processor += std::clock() - processorStart;
+        bytes += static_cast<double>(size);
+        for (std::size_t i = 0; i < size; ++i) {
+            checksum = (checksum ^ out[i]) * 1099511628211ull;
+        }
         seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         squaredError += SquaredError(frame, encoder.reconstruction(), width, height);
         ++frames;
@@ -213,8 +240,9 @@ int Encode(const char* path, int width, int height, int quality, int keyInterval
     if (frames == 0) {
         return 1;
     }
-    std::printf("%.2f %.0f %.2f %d\n", 1000 * seconds / frames, bytes / frames,
-                Psnr(squaredError, 3.0 * width * height * frames), frames);
+    std::printf("%.2f %.0f %.2f %d %.2f %016llx\n", 1000 * seconds / frames, bytes / frames,
+                Psnr(squaredError, 3.0 * width * height * frames), frames,
+                1000.0 * static_cast<double>(processor) / CLOCKS_PER_SEC / frames, static_cast<unsigned long long>(checksum));
     return 0;
 }
 
@@ -250,8 +278,9 @@ int PsnrOfDecoded(const char* inputPath, const char* decodedPath, int width, int
 int main(int argc, char** argv)
 {
     const std::string command = argc > 1 ? argv[1] : "";
-    if (command == "desktop" && argc == 6) {
-        return Desktop(argv[2], std::atoi(argv[3]), std::atoi(argv[4]), std::atoi(argv[5]));
+    if ((command == "desktop" || command == "bars") && argc == 6) {
+        return WriteSequence(command == "bars" ? DrawBars : DrawDesktop, argv[2], std::atoi(argv[3]), std::atoi(argv[4]),
+                             std::atoi(argv[5]));
     }
     if (command == "encode" && argc == 7) {
         return Encode(argv[2], std::atoi(argv[3]), std::atoi(argv[4]), std::atoi(argv[5]), std::max(1, std::atoi(argv[6])));

@@ -144,6 +144,95 @@ template <int Bytes> void LoadBlock(const std::uint8_t* const rows[4], Block& k)
     k.cross[5] = gb;
 }
 
+// The 8-bit colour of pixel p when all 16 pixels of the block share it (padding bits aside).
+template <int Bytes> bool UniformBlock(const std::uint8_t* const rows[4], int& r, int& g, int& b)
+{
+    const auto pixel = [](const std::uint8_t* p) -> std::uint32_t {
+        if constexpr (Bytes == 2) {
+            return (p[0] | (p[1] << 8)) & 0x7FFFu;
+        } else {
+            return p[0] | (p[1] << 8) | (static_cast<std::uint32_t>(p[2]) << 16);
+        }
+    };
+    const std::uint32_t first = pixel(rows[0]);
+    for (int y = 0; y < 4; ++y) {
+        for (int x = 0; x < 4; ++x) {
+            if (pixel(rows[y] + x * Bytes) != first) {
+                return false;
+            }
+        }
+    }
+    if constexpr (Bytes == 2) {
+        r = kExpand[(first >> 10) & 31];
+        g = kExpand[(first >> 5) & 31];
+        b = kExpand[first & 31];
+    } else {
+        b = static_cast<int>(first & 0xFF);
+        g = static_cast<int>((first >> 8) & 0xFF);
+        r = static_cast<int>(first >> 16);
+    }
+    return true;
+}
+
+int Distance(int r, int g, int b, std::uint16_t word)
+{
+    const int dr = r - kExpand[(word >> 10) & 31];
+    const int dg = g - kExpand[(word >> 5) & 31];
+    const int db = b - kExpand[word & 31];
+    return dr * dr + dg * dg + db * db;
+}
+
+// Squared error of keeping the decoded block when every pixel is (r, g, b).
+int UniformSkipError(int r, int g, int b, std::uint16_t* const recon[4])
+{
+    const std::uint16_t first = recon[0][0];
+    bool same = true;
+    for (int y = 0; y < 4 && same; ++y) {
+        same = recon[y][0] == first && recon[y][1] == first && recon[y][2] == first && recon[y][3] == first;
+    }
+    if (same) {
+        return 16 * Distance(r, g, b, first);
+    }
+    int error = 0;
+    for (int y = 0; y < 4; ++y) {
+        for (int x = 0; x < 4; ++x) {
+            error += Distance(r, g, b, recon[y][x]);
+        }
+    }
+    return error;
+}
+
+// Identifies a block's input: a block whose fingerprint is unchanged keeps its pixels. One lane of
+// multiply-xorshift per row (independent, so they run side by side), then a final mix; a false
+// match is a 1 in 2^64 event per block.
+template <int Bytes> std::uint64_t Fingerprint(const std::uint8_t* const rows[4])
+{
+    constexpr std::uint64_t kOdd[4] = {0x9E3779B97F4A7C15ull, 0xC2B2AE3D27D4EB4Full, 0x165667B19E3779F9ull,
+                                       0xD6E8FEB86659FD93ull};
+    constexpr int kRowBytes = 4 * Bytes;
+    const auto word = [](const std::uint8_t* p, int bytes) {
+        std::uint64_t w = 0;
+        std::memcpy(&w, p, static_cast<std::size_t>(bytes));
+        return w;
+    };
+    const auto step = [](std::uint64_t h, std::uint64_t w, std::uint64_t odd) {
+        h = (h ^ w) * odd;
+        return h ^ (h >> 29);
+    };
+    std::uint64_t h = 0;
+    for (int y = 0; y < 4; ++y) {
+        std::uint64_t lane = step(kOdd[y], word(rows[y], std::min(kRowBytes, 8)), kOdd[(y + 1) & 3]);
+        if constexpr (kRowBytes > 8) {
+            lane = step(lane, word(rows[y] + 8, kRowBytes - 8), kOdd[(y + 2) & 3]);
+        }
+        h = (h ^ lane) * kOdd[y] + lane;
+    }
+    h ^= h >> 33;
+    h *= 0xFF51AFD7ED558CCDull;
+    h ^= h >> 33;
+    return h;
+}
+
 // Squared error of the whole block against one colour, from the sums alone.
 int FillError(const Block& k, const Colour& c)
 {
@@ -370,12 +459,15 @@ public:
             m_skipRun -= run;
         }
     }
+    // The later part's bytes may lie further on in this writer's own buffer: they move first, then
+    // the skip words go in front of them.
     void append(const BlockWriter& later)
     {
         m_skipRun += later.m_leadingSkips;
         if (later.size() > 0) {
+            const std::size_t skipBytes = 2 * static_cast<std::size_t>((m_skipRun + kMaxSkipRun - 1) / kMaxSkipRun);
+            std::memmove(m_out + skipBytes, later.m_start, later.size());
             flushSkips();
-            std::memcpy(m_out, later.m_start, later.size());
             m_out += later.size();
         }
         m_skipRun += later.m_skipRun;
@@ -389,6 +481,21 @@ private:
     bool m_holdLeadingSkips;
     int m_leadingSkips = 0;
 };
+
+void WriteFill(BlockWriter& writer, std::uint16_t fill, std::uint16_t* const recon[4])
+{
+    if (CollidesWithSkip(fill)) {
+        // Its fill word would read as a skip code.
+        writer.word(0);
+        writer.word(fill);
+        writer.word(fill);
+    } else {
+        writer.word(static_cast<std::uint16_t>(0x8000 | fill));
+    }
+    for (int y = 0; y < 4; ++y) {
+        std::fill_n(recon[y], 4, fill);
+    }
+}
 
 // One thread kept for the second half of large frames: starting a thread per frame costs too much
 // under Wine.
@@ -479,10 +586,7 @@ bool Encoder::begin(int width, int height, int bitsPerPixel)
     m_stride = InputStride(width, bitsPerPixel);
     const std::size_t pixels = static_cast<std::size_t>(codedWidth()) * static_cast<std::size_t>(codedHeight());
     m_recon.assign(pixels, 0);
-    m_previousInput.assign(pixels * static_cast<std::size_t>(bitsPerPixel / 8), 0);
-    if (m_blocksHigh >= kSplitBlockRows) {
-        m_upperOutput.resize(MaxFrameBytes(width, height));
-    }
+    m_fingerprints.assign(static_cast<std::size_t>(m_blocksWide) * static_cast<std::size_t>(m_blocksHigh), 0);
     return true;
 }
 
@@ -492,8 +596,7 @@ void Encoder::end()
     m_blocksWide = m_blocksHigh = 0;
     m_stride = 0;
     m_recon.clear();
-    m_previousInput.clear();
-    m_upperOutput.clear();
+    m_fingerprints.clear();
     m_havePrevious = false;
     m_lastKey = false;
     m_previousQuality = -1;
@@ -541,7 +644,9 @@ std::size_t Encoder::encodeFrame(const std::uint8_t* pixels, long long lambda, b
     }
     if (m_blocksHigh >= kSplitBlockRows && m_worker) {
         const int split = m_blocksHigh / 2;
-        BlockWriter upper(m_upperOutput.data(), true);
+        // The lower half takes at most a coded block's worst case per block; the upper half is coded
+        // behind that and joined on.
+        BlockWriter upper(out + static_cast<std::size_t>(split) * static_cast<std::size_t>(m_blocksWide) * kEightBytes, true);
         m_worker->start([&] { encodeRows<Bytes, ReuseUnchanged>(pixels, lambda, key, split, m_blocksHigh, upper); });
         encodeRows<Bytes, ReuseUnchanged>(pixels, lambda, key, 0, split, writer);
         m_worker->wait();
@@ -559,40 +664,55 @@ void Encoder::encodeRows(const std::uint8_t* pixels, long long lambda, bool key,
                          BlockWriter& writer)
 {
     const std::size_t codedWidthPixels = static_cast<std::size_t>(codedWidth());
-    const std::size_t previousStride = codedWidthPixels * Bytes;
     // Bottom-up rows: the uncoded rows at the bottom of the screen come first.
     const std::size_t firstRow = static_cast<std::size_t>(m_height - codedHeight());
     Block k;
 
     for (int by = firstBlockRow; by < endBlockRow; ++by) {
         const std::uint8_t* rows[4];
-        std::uint8_t* previous[4];
         std::uint16_t* recon[4];
         for (int y = 0; y < 4; ++y) {
             const std::size_t row = static_cast<std::size_t>(by) * 4 + static_cast<std::size_t>(y);
             rows[y] = pixels + (firstRow + row) * m_stride;
-            previous[y] = m_previousInput.data() + row * previousStride;
             recon[y] = m_recon.data() + row * codedWidthPixels;
         }
-        for (int bx = 0; bx < m_blocksWide; ++bx) {
+        std::uint64_t* fingerprint = m_fingerprints.data() + static_cast<std::size_t>(by) * static_cast<std::size_t>(m_blocksWide);
+        for (int bx = 0; bx < m_blocksWide; ++bx, ++fingerprint) {
             if (bx > 0) {
                 for (int y = 0; y < 4; ++y) {
                     rows[y] += 4 * Bytes;
-                    previous[y] += 4 * Bytes;
                     recon[y] += 4;
                 }
             }
+            const std::uint64_t input = Fingerprint<Bytes>(rows);
             if constexpr (ReuseUnchanged) {
-                if (std::memcmp(rows[0], previous[0], 4 * Bytes) == 0 &&
-                    std::memcmp(rows[1], previous[1], 4 * Bytes) == 0 &&
-                    std::memcmp(rows[2], previous[2], 4 * Bytes) == 0 &&
-                    std::memcmp(rows[3], previous[3], 4 * Bytes) == 0) {
+                if (input == *fingerprint) {
                     writer.skip();
                     continue;
                 }
             }
-            for (int y = 0; y < 4; ++y) {
-                std::memcpy(previous[y], rows[y], 4 * Bytes);
+            *fingerprint = input;
+
+            int r = 0;
+            int g = 0;
+            int b = 0;
+            if (UniformBlock<Bytes>(rows, r, g, b)) {
+                // One colour: only a skip or a fill can win, and both follow from the colour alone.
+                const int skipError = key ? 0 : UniformSkipError(r, g, b, recon);
+                if (!key && skipError <= lambda * kFillBytes) {
+                    writer.skip();
+                    continue;
+                }
+                const Colour fill = Quantise(r, g, b);
+                const long long fillCost = 16LL * Distance(r, g, b, fill.word) +
+                                           lambda * (CollidesWithSkip(fill.word) ? kTwoBytes : kFillBytes);
+                if (key || fillCost < skipError) {
+                    writer.flushSkips();
+                    WriteFill(writer, fill.word, recon);
+                } else {
+                    writer.skip();
+                }
+                continue;
             }
             LoadBlock<Bytes>(rows, k);
 
@@ -601,8 +721,7 @@ void Encoder::encodeRows(const std::uint8_t* pixels, long long lambda, bool key,
                 int skipError = 0;
                 for (int y = 0; y < 4; ++y) {
                     for (int x = 0; x < 4; ++x) {
-                        const int w = recon[y][x];
-                        skipError += k.distance(y * 4 + x, Colour{0, kExpand[(w >> 10) & 31], kExpand[(w >> 5) & 31], kExpand[w & 31]});
+                        skipError += Distance(k.r[y * 4 + x], k.g[y * 4 + x], k.b[y * 4 + x], recon[y][x]);
                     }
                 }
                 bestCost = skipError;
@@ -649,17 +768,7 @@ void Encoder::encodeRows(const std::uint8_t* pixels, long long lambda, bool key,
                 break;
             case Choice::Fill:
                 writer.flushSkips();
-                if (fillCollides) {
-                    // Its fill word would read as a skip code.
-                    writer.word(0);
-                    writer.word(fill.word);
-                    writer.word(fill.word);
-                } else {
-                    writer.word(static_cast<std::uint16_t>(0x8000 | fill.word));
-                }
-                for (int y = 0; y < 4; ++y) {
-                    std::fill_n(recon[y], 4, fill.word);
-                }
+                WriteFill(writer, fill.word, recon);
                 break;
             case Choice::Two:
                 writer.flushSkips();

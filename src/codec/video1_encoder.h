@@ -36,8 +36,9 @@ public:
     void end();
     bool ready() const { return m_blocksWide > 0; }
 
-    // Writes one frame (at most MaxFrameBytes) to out and returns its size. The first frame after
-    // begin() is always a key frame. quality is clamped to 0 ... kMaxQuality.
+    // Writes one frame to out, which must hold MaxFrameBytes (all of it may be used while coding),
+    // and returns its size. The first frame after begin() is always a key frame. quality is clamped
+    // to 0 ... kMaxQuality.
     std::size_t encode(const std::uint8_t* pixels, int quality, bool keyFrame, std::uint8_t* out);
     bool lastWasKeyFrame() const { return m_lastKey; }
 
@@ -63,10 +64,8 @@ private:
     int m_blocksHigh = 0;
     std::size_t m_stride = 0;
     std::vector<std::uint16_t> m_recon;
-    // The coded area of the previous input: a block whose input is unchanged keeps its pixels.
-    std::vector<std::uint8_t> m_previousInput;
-    // Output of the second half of a frame coded on two threads.
-    std::vector<std::uint8_t> m_upperOutput;
+    // One fingerprint of the previous input per block: a block whose input is unchanged keeps its pixels.
+    std::vector<std::uint64_t> m_fingerprints;
     std::unique_ptr<HalfFrameWorker> m_worker; // started by the first large frame
     bool m_havePrevious = false;
     bool m_lastKey = false;

@@ -6,6 +6,7 @@
 #include "settings/app_settings.h"
 #include "win/handles.h"
 
+#include <algorithm>
 #include <cstring>
 #include <utility>
 
@@ -30,21 +31,44 @@ void MarkCapture(bool before, int left, int top, int width, int height)
     }
 }
 
-void DrawCursor(HDC dc, int x, int y, CCursorHotSpot& hotSpots)
+// The highlight, then the cursor (null: none), for the cursor's hot spot at (x, y).
+void DrawCursor(HDC dc, int x, int y, HCURSOR cursor, bool highlight, CCursorHotSpot& hotSpots)
 {
-    AppSettings& settings = Settings();
-    if (settings.g_highlightcursor == 1) {
+    if (highlight) {
         DrawHighlight(dc, x - kHighlightCell / 2, y - kHighlightCell / 2);
     }
-    if (settings.g_recordcursor != 1) {
-        return;
+    if (cursor) {
+        const POINT hotSpot = hotSpots.Of(cursor);
+        DrawIcon(dc, x - hotSpot.x, y - hotSpot.y, cursor);
     }
-    const HCURSOR cursor = ChooseCursor();
-    if (!cursor) {
-        return;
+}
+
+HCURSOR RecordedCursor()
+{
+    return Settings().g_recordcursor == 1 ? ChooseCursor() : nullptr;
+}
+
+bool HighlightDrawn()
+{
+    return Settings().g_highlightcursor == 1;
+}
+
+// How far the cursor's image may reach from the point it is drawn at, in either direction.
+int CursorReach(HCURSOR cursor)
+{
+    int reach = std::max({GetSystemMetrics(SM_CXCURSOR), GetSystemMetrics(SM_CYCURSOR), GetSystemMetrics(SM_CXICON),
+                          GetSystemMetrics(SM_CYICON)});
+    ICONINFO info{};
+    if (cursor && GetIconInfo(cursor, &info)) {
+        GdiBitmap mask(info.hbmMask);
+        GdiBitmap color(info.hbmColor);
+        BITMAP bitmap{};
+        if (GetObjectA(mask.get(), sizeof(bitmap), &bitmap)) {
+            reach = std::max({reach, static_cast<int>(bitmap.bmWidth), static_cast<int>(bitmap.bmHeight)});
+        }
+        reach = std::max({reach, static_cast<int>(info.xHotspot), static_cast<int>(info.yHotspot)});
     }
-    const POINT hotSpot = hotSpots.Of(cursor);
-    DrawIcon(dc, x - hotSpot.x, y - hotSpot.y, cursor);
+    return reach;
 }
 
 HDC ScreenCompatibleDC()
@@ -68,6 +92,92 @@ POINT CCursorHotSpot::Of(HCURSOR cursor)
         GdiBitmap color(info.hbmColor);
     }
     return m_hotSpot;
+}
+
+bool CCursorOverlays::Draw(std::uint8_t* pixels, std::size_t stride, int width, int height, int x, int y,
+                           CCursorHotSpot& hotSpots)
+{
+    const AppSettings& settings = Settings();
+    const PixelOverlay* highlight = nullptr;
+    if (HighlightDrawn()) {
+        const Look look{nullptr, settings.g_highlightcolor, settings.g_highlightsize, settings.g_highlightshape};
+        const std::optional<PixelOverlay>& overlay = Overlay(look, hotSpots);
+        if (!overlay) {
+            return false;
+        }
+        highlight = &*overlay;
+    }
+    const PixelOverlay* cursor = nullptr;
+    if (const HCURSOR recorded = RecordedCursor()) {
+        const std::optional<PixelOverlay>& overlay = Overlay(Look{recorded}, hotSpots);
+        if (!overlay) {
+            return false;
+        }
+        cursor = &*overlay;
+    }
+    for (const PixelOverlay* overlay : {highlight, cursor}) {
+        if (overlay) {
+            ApplyOverlay(*overlay, pixels, stride, width, height, x, y);
+        }
+    }
+    return true;
+}
+
+const std::optional<PixelOverlay>& CCursorOverlays::Overlay(const Look& look, CCursorHotSpot& hotSpots)
+{
+    const auto known = std::find_if(m_learnt.begin(), m_learnt.end(), [&](const Learnt& l) { return l.look == look; });
+    if (known != m_learnt.end()) {
+        return known->overlay;
+    }
+    constexpr std::size_t kKept = 16;
+    if (m_learnt.size() == kKept) {
+        m_learnt.erase(m_learnt.begin());
+    }
+    m_learnt.push_back({look, Learn(look, hotSpots)});
+    return m_learnt.back().overlay;
+}
+
+// Draws the look through GDI at the middle of canvases of the frame's format, as the frame grab
+// would, and reads back what it did.
+std::optional<PixelOverlay> CCursorOverlays::Learn(const Look& look, CCursorHotSpot& hotSpots) const
+{
+    OverlayCanvas canvas;
+    canvas.size = 2 * std::max(kHighlightCell / 2, look.cursor ? CursorReach(look.cursor) : 0) + 8;
+    canvas.bytesPerPixel = m_bits / 8;
+    canvas.stride = LayoutFor(canvas.size, 1, m_bits).rowBytes;
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = canvas.size;
+    info.bmiHeader.biHeight = canvas.size;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = static_cast<WORD>(m_bits);
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    GdiBitmap bitmap(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    MemoryDC dc(ScreenCompatibleDC());
+    if (!bitmap || !dc || !bits) {
+        return std::nullopt;
+    }
+    SelectGuard select(dc.get(), bitmap.get());
+    const std::size_t bytes = canvas.stride * static_cast<std::size_t>(canvas.size);
+    auto* memory = static_cast<std::uint8_t*>(bits);
+    constexpr int kProbes = 2 + kOverlayPatterns;
+    std::vector<std::uint8_t> drawn[kProbes];
+    for (int probe = 0; probe < kProbes; ++probe) {
+        for (std::size_t i = 0; i < bytes; ++i) {
+            memory[i] = probe == 0 ? 0x00 : probe == 1 ? 0xFF : OverlayPatternByte(probe - 2, i);
+        }
+        DrawCursor(dc.get(), canvas.size / 2, canvas.size / 2, look.cursor, !look.cursor, hotSpots);
+        GdiFlush();
+        drawn[probe].assign(memory, memory + bytes);
+    }
+    OverlayProbes probes;
+    probes.onZeros = drawn[0].data();
+    probes.onOnes = drawn[1].data();
+    for (int n = 0; n < kOverlayPatterns; ++n) {
+        probes.onPatterns[n] = drawn[2 + n].data();
+    }
+    return LearnOverlay(canvas, probes, canvas.size / 2, canvas.size / 2);
 }
 
 CFrameBlocks::~CFrameBlocks()
@@ -112,10 +222,13 @@ void FrameReleaser::operator()(BITMAPINFOHEADER* frame) const
 // A screen-compatible bitmap of full-screen size takes milliseconds to create and delete under Wine;
 // a DIB section in the frame's own format does not, and its rows copy out as they are. Palette
 // frames keep the compatible bitmap, whose palette fills their colour table.
-CScreenCopy::CScreenCopy(int width, int height)
+CScreenCopy::CScreenCopy(int width, int height, bool replayCursor)
     : m_width(width), m_height(height), m_bits(Settings().g_capturebits), m_memory(ScreenCompatibleDC())
 {
     const WindowDC screen(nullptr);
+    if (replayCursor && m_bits > 8) {
+        m_overlays.emplace(m_bits);
+    }
     if (m_bits <= 8) {
         m_bitmap.reset(CreateCompatibleBitmap(screen.get(), width, height));
         return;
@@ -149,7 +262,17 @@ BITMAPINFOHEADER* CScreenCopy::Grab(int left, int top, bool suppressFeedback, CF
         const StageTimer timer(RecordingStage::Cursor);
         POINT cursor{};
         GetCursorPos(&cursor);
-        DrawCursor(m_memory.get(), cursor.x - left, cursor.y - top, m_hotSpots);
+        const int x = cursor.x - left;
+        const int y = cursor.y - top;
+        bool drawn = false;
+        if (m_overlays && m_pixels) {
+            GdiFlush();
+            drawn = m_overlays->Draw(static_cast<std::uint8_t*>(m_pixels), LayoutFor(m_width, 1, m_bits).rowBytes, m_width, m_height, x,
+                                     y, m_hotSpots);
+        }
+        if (!drawn) {
+            DrawCursor(m_memory.get(), x, y, RecordedCursor(), HighlightDrawn(), m_hotSpots);
+        }
     }
     BITMAPINFOHEADER* frame = nullptr;
     {

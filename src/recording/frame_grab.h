@@ -5,7 +5,10 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
+#include <vector>
 
+#include "recording/pixel_overlay.h"
 #include "win/handles.h"
 
 // Null when the frame block cannot be allocated or locked. With feedback suppressed (probe and
@@ -50,10 +53,42 @@ private:
     POINT m_hotSpot{};
 };
 
+// The cursor and its highlight as GDI draws them into frames of one format, each learnt from GDI's
+// own drawing once, then replayed into the frame's memory: drawing them through GDI every frame
+// costs more under Wine than the rest of a small frame's grab.
+class CCursorOverlays {
+public:
+    explicit CCursorOverlays(int bitsPerPixel) : m_bits(bitsPerPixel) {}
+    // Draws the highlight and cursor for the cursor at (x, y) into the bottom-up rows. False, with
+    // nothing drawn, when either cannot be replayed: the caller then draws both through GDI.
+    bool Draw(std::uint8_t* pixels, std::size_t stride, int width, int height, int x, int y, CCursorHotSpot& hotSpots);
+
+private:
+    // One thing drawn: a cursor, or (cursor null) the highlight of the given colour, size and shape.
+    struct Look {
+        HCURSOR cursor = nullptr;
+        COLORREF colour = 0;
+        int size = 0;
+        int shape = 0;
+        bool operator==(const Look&) const = default;
+    };
+    struct Learnt {
+        Look look;
+        std::optional<PixelOverlay> overlay;
+    };
+    const std::optional<PixelOverlay>& Overlay(const Look& look, CCursorHotSpot& hotSpots);
+    std::optional<PixelOverlay> Learn(const Look& look, CCursorHotSpot& hotSpots) const;
+
+    int m_bits;
+    std::vector<Learnt> m_learnt; // the few cursors one recording meets
+};
+
 // The screen copy of one size: its bitmap and drawing context are made once.
 class CScreenCopy {
 public:
-    CScreenCopy(int width, int height);
+    // With replayCursor the cursor is learnt once and replayed (recordings); without it, drawn
+    // through GDI (single grabs).
+    CScreenCopy(int width, int height, bool replayCursor = false);
     explicit operator bool() const { return m_memory && m_bitmap; }
     // Copies the rectangle at (left, top), draws the cursor and converts the copy into the block
     // that blocks gives (a new one without blocks).
@@ -69,13 +104,14 @@ private:
     GdiBitmap m_bitmap;
     void* m_pixels = nullptr; // the DIB section's rows; null for a palette frame's bitmap
     CCursorHotSpot m_hotSpots;
+    std::optional<CCursorOverlays> m_overlays;
 };
 
 // The recording's grabs: one screen copy and recycled frame blocks for all its frames. The loop
 // still owns each frame until it releases it.
 class CFrameGrabber {
 public:
-    CFrameGrabber(int width, int height) : m_copy(width, height) {}
+    CFrameGrabber(int width, int height) : m_copy(width, height, true) {}
     // Empty when the frame cannot be had.
     FramePtr Grab(int left, int top);
 

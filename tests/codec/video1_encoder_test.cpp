@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -180,6 +181,55 @@ TEST(Video1Encoder, SkipRunsAreWholeAcrossTheFrame)
         }
     }
     EXPECT_EQ(skipped, kBlocks - 2);
+}
+
+// The halves of a large frame are coded into the output buffer itself and joined there; whichever
+// half is at its largest, the joined frame must decode to the reconstruction.
+TEST(Video1Encoder, HalvesJoinInTheOutputBufferAtAnySize)
+{
+    constexpr int kWidth = 640;
+    constexpr int kHeight = 480;
+    const auto noise = [](int top, int bottom, unsigned seed) {
+        TestFrame frame(kWidth, kHeight, 32);
+        for (int y = top; y < bottom; ++y) {
+            for (int x = 0; x < kWidth; ++x) {
+                seed = seed * 1103515245u + 12345u;
+                frame.set(x, y, static_cast<int>(seed >> 24), static_cast<int>(seed >> 16) & 255, static_cast<int>(seed >> 8) & 255);
+            }
+        }
+        return frame;
+    };
+    struct Case {
+        const char* name;
+        int keptTop; // rows [keptTop, keptBottom) on screen stay as in the first frame, the others change
+        int keptBottom;
+    };
+    // The stream codes the bottom of the screen first: its lower half is the screen's bottom half.
+    const Case cases[] = {{"all changed", 0, 0},
+                          {"lower half at its largest, the upper one starting with skips", 200, kHeight / 2},
+                          {"lower half all skips", kHeight / 2, kHeight},
+                          {"upper half all skips", 0, kHeight / 2}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        video1::Encoder encoder;
+        ASSERT_TRUE(encoder.begin(kWidth, kHeight, 32));
+        std::vector<std::uint16_t> picture;
+        const TestFrame first = noise(0, kHeight, 1);
+        EncodeAndDecode(encoder, first, video1::kMaxQuality, true, picture);
+        TestFrame second = first;
+        const TestFrame other = noise(0, kHeight, 2);
+        for (int y = 0; y < kHeight; ++y) {
+            for (int x = 0; x < kWidth && (y < c.keptTop || y >= c.keptBottom); ++x) {
+                const std::size_t at = video1::InputStride(kWidth, 32) * static_cast<std::size_t>(kHeight - 1 - y) + x * 4u;
+                std::copy_n(other.pixels.begin() + static_cast<std::ptrdiff_t>(at), 4, second.pixels.begin() + static_cast<std::ptrdiff_t>(at));
+            }
+        }
+        const Encoded e = EncodeAndDecode(encoder, second, video1::kMaxQuality, false, picture);
+        ASSERT_TRUE(e.decoded.complete);
+        EXPECT_EQ(e.decoded.bytesRead, e.bytes.size());
+        EXPECT_LE(e.bytes.size(), video1::MaxFrameBytes(kWidth, kHeight));
+        EXPECT_EQ(picture, encoder.reconstruction());
+    }
 }
 
 // Fills a 4 x 4 frame (16-bit input, so every colour is exact) from a top-down picture.

@@ -1,5 +1,6 @@
 #include "recording/frame_grab.h"
 
+#include "recording/recording_arithmetic.h"
 #include "recording/recording_seams.h"
 #include "settings/app_settings.h"
 #include "test_support.h"
@@ -321,4 +322,94 @@ TEST_F(FrameGrab, RecordingGrabsReuseTheirBlockAndCopyEachFrameAfresh)
     EXPECT_EQ(PixelAt(shifted.get(), 240, 20), RGB(0, 0, 0));
     EXPECT_EQ(PixelAt(shifted.get(), 271, 51), RGB(0, 0, 0));
     EXPECT_EQ(PixelAt(shifted.get(), 273, 53), kWhite);
+}
+
+namespace {
+// A bitmap of the frame's format filled with varied bytes, with its memory.
+struct Background {
+    GdiBitmap bitmap;
+    BYTE* bits = nullptr;
+    std::size_t size = 0;
+
+    Background(int width, int height, int bitsPerPixel)
+    {
+        BITMAPINFO info{};
+        info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+        info.bmiHeader.biWidth = width;
+        info.bmiHeader.biHeight = height;
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = static_cast<WORD>(bitsPerPixel);
+        info.bmiHeader.biCompression = BI_RGB;
+        void* memory = nullptr;
+        bitmap.reset(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &memory, nullptr, 0));
+        bits = static_cast<BYTE*>(memory);
+        size = static_cast<std::size_t>((width * bitsPerPixel + 31) / 32 * 4) * static_cast<std::size_t>(height);
+        for (std::size_t i = 0; i < size; ++i) {
+            bits[i] = static_cast<BYTE>(i * 131 + i / 977);
+        }
+    }
+};
+} // namespace
+
+TEST_F(FrameGrab, ReplayedCursorsMatchWhatGdiDraws)
+{
+    OwnedCursor square(SquareCursor(5, 5));
+    const struct {
+        const char* name;
+        HCURSOR cursor;
+    } cursors[] = {{"arrow", LoadCursor(nullptr, IDC_ARROW)}, {"ibeam", LoadCursor(nullptr, IDC_IBEAM)},
+                   {"hand", LoadCursor(nullptr, IDC_HAND)},   {"wait", LoadCursor(nullptr, IDC_WAIT)},
+                   {"cross", LoadCursor(nullptr, IDC_CROSS)}, {"square", square.get()}};
+    const struct {
+        int on;
+        int shape;
+        int size;
+    } highlights[] = {{0, 0, 0}, {1, kShapeEllipse, 64}, {1, kShapeSquare, 128}, {1, kShapeCircle, 200}};
+    constexpr int kW = 97;
+    constexpr int kH = 61;
+    // Inside, across edges and corners, and outside.
+    const POINT points[] = {{40, 30}, {1, 2}, {kW - 2, kH - 1}, {-10, 30}, {50, -40}, {300, 30}};
+    AppSettings& s = Settings();
+    s.g_recordcursor = 1;
+    s.g_cursortype = kCursorBuiltIn;
+    s.g_highlightcolor = RGB(255, 255, 125);
+    for (const int bits : {32, 24, 16}) {
+        CCursorOverlays overlays(bits);
+        CCursorHotSpot hotSpots;
+        for (const auto& c : cursors) {
+            ASSERT_TRUE(c.cursor) << c.name;
+            s.g_cursorhandle.builtIn = c.cursor;
+            for (const auto& h : highlights) {
+                s.g_highlightcursor = h.on;
+                s.g_highlightshape = h.shape;
+                s.g_highlightsize = h.size;
+                for (const POINT& p : points) {
+                    SCOPED_TRACE(testing::Message() << c.name << " at " << bits << " bits, highlight " << h.on << "/"
+                                                    << h.shape << "/" << h.size << ", at " << p.x << ", " << p.y);
+                    Background drawn(kW, kH, bits);
+                    Background replayed(kW, kH, bits);
+                    ASSERT_TRUE(drawn.bits && replayed.bits);
+                    {
+                        MemoryDC dc(CreateCompatibleDC(nullptr));
+                        SelectGuard select(dc.get(), drawn.bitmap.get());
+                        if (h.on) {
+                            DrawHighlight(dc.get(), p.x - kHighlightCell / 2, p.y - kHighlightCell / 2);
+                        }
+                        const POINT hot = hotSpots.Of(c.cursor);
+                        DrawIcon(dc.get(), p.x - hot.x, p.y - hot.y, c.cursor);
+                        GdiFlush();
+                    }
+                    const std::size_t stride = static_cast<std::size_t>((kW * bits + 31) / 32 * 4);
+                    const std::vector<BYTE> before(replayed.bits, replayed.bits + replayed.size);
+                    if (overlays.Draw(replayed.bits, stride, kW, kH, p.x, p.y, hotSpots)) {
+                        EXPECT_EQ(std::memcmp(drawn.bits, replayed.bits, drawn.size), 0);
+                    } else {
+                        // Only 5-5-5 frames may turn a blended cursor down, and then untouched.
+                        EXPECT_EQ(bits, 16);
+                        EXPECT_EQ(std::memcmp(before.data(), replayed.bits, replayed.size), 0);
+                    }
+                }
+            }
+        }
+    }
 }

@@ -32,6 +32,7 @@ HWAVEIN g_device = nullptr;
 std::vector<std::unique_ptr<WaveBuffer>> g_buffers;
 std::atomic<int> g_queuedbuffers{0};
 std::unique_ptr<WaveFile> g_wavewriter;
+std::atomic<bool> g_soundfilefailed{false};
 // The tick count at which the device started, until its first buffer comes back; 0 after that.
 std::atomic<DWORD> g_deviceStartedAt{0};
 
@@ -87,6 +88,7 @@ int StartAudioRecording()
     AppSettings& settings = Settings();
     g_queuedbuffers = 0;
     g_deviceStartedAt = 0;
+    g_soundfilefailed = false;
     {
         std::lock_guard lock(g_deviceLock);
         g_device = nullptr;
@@ -192,7 +194,9 @@ void OnWaveInData(WAVEHDR* header)
 void WriteAudioData(const void* data, std::size_t length)
 {
     if (g_wavewriter && !g_wavewriter->Write(data, length)) {
-        StopWaveInput();
+        // The recording thread sees this, ends the recording and stops the device; stopping it
+        // here as well would race with that.
+        g_soundfilefailed = true;
         ReleaseWaveFile();
     }
 }
@@ -222,6 +226,11 @@ MMRESULT StopWaveInput()
 void ReleaseWaveFile()
 {
     g_wavewriter.reset();
+}
+
+bool SoundFileFailed()
+{
+    return g_soundfilefailed;
 }
 
 int QueuedWaveBuffers()

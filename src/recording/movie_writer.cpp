@@ -154,12 +154,15 @@ HRESULT CMovieWriter::Open(const std::string& path, int rate, const BITMAPINFOHE
                               static_cast<LONG>(FramePixelOffset(probe)));
 }
 
-HRESULT CMovieWriter::Write(const BITMAPINFOHEADER* frame, std::uint32_t position)
+HRESULT CMovieWriter::Write(const BITMAPINFOHEADER* frame, std::uint32_t position, LONG* bytesWritten)
 {
+    if (bytesWritten) {
+        *bytesWritten = 0;
+    }
     const StageTimer timer(RecordingStage::Writer);
     auto* pixels = const_cast<BYTE*>(reinterpret_cast<const BYTE*>(frame) + FramePixelOffset(frame));
     return AVIStreamWrite(m_compressed, static_cast<LONG>(position), 1, pixels, static_cast<LONG>(frame->biSizeImage), 0,
-                          nullptr, nullptr);
+                          nullptr, bytesWritten);
 }
 
 void CMovieWriter::ReleaseOptions()

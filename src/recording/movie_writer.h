@@ -27,7 +27,8 @@ public:
 
     // 0, or the result of the first movie library call that failed.
     HRESULT Open(const std::string& path, int rate, const BITMAPINFOHEADER* probe);
-    HRESULT Write(const BITMAPINFOHEADER* frame, std::uint32_t position);
+    // bytesWritten receives what the library says it wrote, 0 when it does not say.
+    HRESULT Write(const BITMAPINFOHEADER* frame, std::uint32_t position, LONG* bytesWritten = nullptr);
 
     // The end of a recording, in two steps so that audio can stop in between: the options first
     // (with the compressor state detached, which stays ours), then the file and streams.

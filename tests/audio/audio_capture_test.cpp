@@ -36,6 +36,7 @@ struct TimedCapture : IAudioCapture {
         started = timeGetTime();
     }
     void Stop() override { capture.Stop(); }
+    bool Failed() const override { return capture.Failed(); }
 
     CAudioCapture capture;
     std::atomic<int> starts{0};

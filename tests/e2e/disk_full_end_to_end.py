@@ -123,6 +123,10 @@ def record_until_full(args, prefix, scratch, name):
         else:
             recorded = None
         movie = answer_note_and_save(note, scratch, name)
+        # A 2 GB copy takes a while: the temporary movie goes once it is done.
+        end = time.time() + 180
+        while temp_movies(prefix) and time.time() < end:
+            time.sleep(0.5)
         left = temp_movies(prefix)
         if left:
             fail(f"temporary files left after saving: {left}")

@@ -220,10 +220,8 @@ TEST(WaveFile, OtherProgramsReadTheExactFormat)
 // The multimedia file functions report every byte as written on a full disk; the writer must not.
 TEST(WaveFile, AFullDiskEndsTheFileAtTheLastWholeSampleFrame)
 {
-    std::string folder = "Z:" FRAMELARK_SMALL_DISK;
-    std::replace(folder.begin(), folder.end(), '/', '\\');
-    ULARGE_INTEGER total{};
-    if (!GetDiskFreeSpaceExA((folder + "\\").c_str(), nullptr, &total, nullptr) || total.QuadPart > 1024 * 1024) {
+    const std::string folder = SmallDiskFolder(FRAMELARK_SMALL_DISK);
+    if (folder.empty()) {
         GTEST_SKIP() << "no small file system at " FRAMELARK_SMALL_DISK " (mounting one needs root)";
     }
     for (const WORD channels : {WORD{1}, WORD{2}}) {
@@ -235,10 +233,10 @@ TEST(WaveFile, AFullDiskEndsTheFileAtTheLastWholeSampleFrame)
         {
             WaveFile writer(path, format.header);
             ASSERT_TRUE(writer.IsOpen());
-            for (int i = 0; i < 200 && writer.Write(buffer.data(), buffer.size()); ++i) {
+            for (int i = 0; i < 400 && writer.Write(buffer.data(), buffer.size()); ++i) {
                 accepted += buffer.size();
             }
-            EXPECT_LT(accepted, 200 * buffer.size()) << "the disk never filled";
+            EXPECT_LT(accepted, 400 * buffer.size()) << "the disk never filled";
             EXPECT_FALSE(writer.Write(buffer.data(), buffer.size())) << "a failed file takes no more";
         }
         const std::string file = ReadWholeFile(path);

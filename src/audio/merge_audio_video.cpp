@@ -3,13 +3,12 @@
 #include "audio/audio_conversion.h"
 #include "audio/avi_handles.h"
 #include "audio/merge_rules.h"
+#include "audio/merged_movie_writer.h"
 #include "messages/private_messages.h"
 #include "settings/app_settings.h"
 #include "win/global_block.h"
 
-#include <algorithm>
 #include <cstdint>
-#include <vector>
 
 namespace {
 std::uint64_t FileBytes(const std::string& path)
@@ -21,15 +20,9 @@ std::uint64_t FileBytes(const std::string& path)
     return (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
 
-// The save's callback carries no context: what it watches lives here for the save's duration.
-struct SaveWatch {
-    std::string outputPath;
-    std::uint64_t sizeLimit = 0;
-    bool ranAway = false;
-};
-SaveWatch* g_saveWatch = nullptr;
-
-BOOL CALLBACK SaveProgress(int percent)
+// Posts the percentage to the main window and keeps the windows responsive; false ends the save
+// once the output has grown beyond the bound.
+bool ReportProgress(int percent, const std::string& outputPath, std::uint64_t sizeLimit)
 {
     if (const HWND mainWindow = Settings().g_mainwindow; mainWindow && IsWindow(mainWindow)) {
         PostMessageA(mainWindow, MergeProgressMessage, static_cast<WPARAM>(percent), 0);
@@ -39,12 +32,7 @@ BOOL CALLBACK SaveProgress(int percent)
         TranslateMessage(&message);
         DispatchMessageA(&message);
     }
-    // A nonzero answer ends the save, which then fails.
-    if (g_saveWatch && FileBytes(g_saveWatch->outputPath) > g_saveWatch->sizeLimit) {
-        g_saveWatch->ranAway = true;
-        return TRUE;
-    }
-    return FALSE;
+    return FileBytes(outputPath) <= sizeLimit;
 }
 
 // A temporary file deleted when it goes out of scope, and before it is made.
@@ -60,75 +48,13 @@ private:
     std::string m_path;
 };
 
-// The stream's own format, in a block of its size.
-std::vector<BYTE> StreamFormat(PAVISTREAM stream)
-{
-    LONG size = 0;
-    const LONG start = AVIStreamStart(stream);
-    if (AVIStreamReadFormat(stream, start, nullptr, &size) != 0 || size <= 0) {
-        return {};
-    }
-    std::vector<BYTE> format(static_cast<std::size_t>(size));
-    if (AVIStreamReadFormat(stream, start, format.data(), &size) != 0) {
-        return {};
-    }
-    return format;
-}
-
-AviStream EditableCopy(PAVISTREAM stream)
-{
-    PAVISTREAM editable = nullptr;
-    if (CreateEditableStream(&editable, stream) != 0 || !editable) {
-        return {};
-    }
-    return AviStream(editable);
-}
-
 // Saves both streams as they are: the audio was converted beforehand where that was asked for,
 // since the platform's own conversion cannot be relied on.
-bool SaveUnconverted(const std::string& outputPath, PAVISTREAM video, PAVISTREAM audio, int interleave, int period,
-                     std::uint64_t sizeLimit)
+bool Save(const std::string& outputPath, PAVISTREAM video, PAVISTREAM audio, int interleave, int period,
+          std::uint64_t sizeLimit)
 {
-    const std::vector<BYTE> audioFormat = StreamFormat(audio);
-    if (audioFormat.empty()) {
-        return false;
-    }
-    const DWORD interleaveFlag = interleave ? AVICOMPRESSF_INTERLEAVE : 0;
-    AVICOMPRESSOPTIONS videoOptions{};
-    videoOptions.fccType = streamtypeVIDEO;
-    videoOptions.dwKeyFrameEvery = static_cast<DWORD>(-1);
-    videoOptions.dwQuality = static_cast<DWORD>(-1);
-    videoOptions.dwFlags = AVICOMPRESSF_DATARATE | AVICOMPRESSF_KEYFRAMES | AVICOMPRESSF_VALID | interleaveFlag;
-    videoOptions.dwInterleaveEvery = static_cast<DWORD>(period);
-
-    GlobalBlock formatBlock(audioFormat.size());
-    LockedGlobal lockedFormat(formatBlock.handle());
-    if (!lockedFormat.data()) {
-        return false;
-    }
-    std::copy(audioFormat.begin(), audioFormat.end(), lockedFormat.as<BYTE>());
-    AVICOMPRESSOPTIONS audioOptions{};
-    audioOptions.fccType = streamtypeAUDIO;
-    audioOptions.dwFlags = AVICOMPRESSF_VALID | interleaveFlag;
-    audioOptions.dwInterleaveEvery = static_cast<DWORD>(period);
-    // The platform looks for a converter even between equal compressed formats, and finds none:
-    // a compressed stream is given no target format, so that it is copied.
-    if (reinterpret_cast<const WAVEFORMATEX*>(audioFormat.data())->wFormatTag == WAVE_FORMAT_PCM) {
-        audioOptions.lpFormat = lockedFormat.data();
-        audioOptions.cbFormat = static_cast<DWORD>(audioFormat.size());
-    }
-
-    PAVISTREAM streams[] = {video, audio};
-    LPAVICOMPRESSOPTIONS options[] = {&videoOptions, &audioOptions};
-    SaveWatch watch{outputPath, sizeLimit, false};
-    g_saveWatch = &watch;
-    const HRESULT saved = AVISaveVA(outputPath.c_str(), nullptr, &SaveProgress, 2, streams, options);
-    g_saveWatch = nullptr;
-    if (saved != 0 || watch.ranAway) {
-        DeleteFileA(outputPath.c_str());
-        return false;
-    }
-    return true;
+    return WriteMergedMovie(outputPath, video, audio, period, interleave != 0,
+                            [&](int percent) { return ReportProgress(percent, outputPath, sizeLimit); });
 }
 
 int Saved()
@@ -152,7 +78,18 @@ int MergeAudioVideo(const std::string& videoPath, const std::string& audioPath, 
                     int compressAudio, HGLOBAL compressedFormat, DWORD compressedFormatLength, int interleave,
                     int interleaveFactor, int interleaveUnit)
 {
+    return MergeAudioVideo(videoPath, audioPath, outputPath, compressAudio, compressedFormat, compressedFormatLength,
+                           interleave, interleaveFactor, interleaveUnit,
+                           MergedSizeLimit(FileBytes(videoPath), FileBytes(audioPath)));
+}
+
+int MergeAudioVideo(const std::string& videoPath, const std::string& audioPath, const std::string& outputPath,
+                    int compressAudio, HGLOBAL compressedFormat, DWORD compressedFormatLength, int interleave,
+                    int interleaveFactor, int interleaveUnit, std::uint64_t outputSizeLimit)
+{
     AviLibrary library;
+    // The streams are read as they are stored; the movie library's editable copies would not tell
+    // key frames apart.
     AviStream video;
     {
         PAVIFILE rawFile = nullptr;
@@ -164,11 +101,7 @@ int MergeAudioVideo(const std::string& videoPath, const std::string& audioPath, 
         if (AVIFileGetStream(file.get(), &rawStream, streamtypeVIDEO, 0) != 0) {
             return kVideoUnusable;
         }
-        AviStream stream(rawStream);
-        video = EditableCopy(stream.get());
-        if (!video) {
-            return kVideoUnusable;
-        }
+        video.reset(rawStream);
     }
     AviStream audio;
     {
@@ -176,11 +109,7 @@ int MergeAudioVideo(const std::string& videoPath, const std::string& audioPath, 
         if (AVIStreamOpenFromFileA(&rawStream, audioPath.c_str(), streamtypeAUDIO, 0, OF_SHARE_DENY_NONE, nullptr) != 0) {
             return kSoundUnusable;
         }
-        AviStream stream(rawStream);
-        audio = EditableCopy(stream.get());
-        if (!audio) {
-            return kSoundUnusable;
-        }
+        audio.reset(rawStream);
     }
     AVISTREAMINFOA videoInfo{};
     AVISTREAMINFOA audioInfo{};
@@ -194,7 +123,6 @@ int MergeAudioVideo(const std::string& videoPath, const std::string& audioPath, 
     }
 
     const int period = Period(video.get(), interleaveFactor, interleaveUnit);
-    const std::uint64_t sizeLimit = MergedSizeLimit(FileBytes(videoPath), FileBytes(audioPath));
     if (compressAudio && compressedFormat && compressedFormatLength >= sizeof(WAVEFORMATEX)) {
         ScratchFile convertedFile(outputPath + ".sound.avi");
         AviStream converted;
@@ -207,13 +135,13 @@ int MergeAudioVideo(const std::string& videoPath, const std::string& audioPath, 
             }
         }
         if (converted &&
-            SaveUnconverted(outputPath, video.get(), converted.get(), interleave, period, sizeLimit)) {
+            Save(outputPath, video.get(), converted.get(), interleave, period, outputSizeLimit)) {
             converted.reset();
             return Saved();
         }
     }
     // Without compression, or when the compressed format cannot be produced: the recorded sound.
-    if (!SaveUnconverted(outputPath, video.get(), audio.get(), interleave, period, sizeLimit)) {
+    if (!Save(outputPath, video.get(), audio.get(), interleave, period, outputSizeLimit)) {
         return kMergedSaveFailed;
     }
     return Saved();

@@ -3,6 +3,7 @@
 // video and an audio stream, optionally interleaved and with the audio compressed.
 #include <windows.h>
 
+#include <cstdint>
 #include <string>
 
 enum MergeResult : int {
@@ -15,7 +16,13 @@ enum MergeResult : int {
 };
 
 // While saving it posts MergeProgressMessage with the percentage done to the main window and
-// dispatches a few pending messages. A save that grows beyond any sensible size is ended as failed.
+// dispatches a few pending messages. A save that grows beyond any sensible size for its inputs is
+// ended as failed.
 int MergeAudioVideo(const std::string& videoPath, const std::string& audioPath, const std::string& outputPath,
                     int compressAudio, HGLOBAL compressedFormat, DWORD compressedFormatLength, int interleave,
                     int interleaveFactor, int interleaveUnit);
+
+// The same with the bound on the output's size given.
+int MergeAudioVideo(const std::string& videoPath, const std::string& audioPath, const std::string& outputPath,
+                    int compressAudio, HGLOBAL compressedFormat, DWORD compressedFormatLength, int interleave,
+                    int interleaveFactor, int interleaveUnit, std::uint64_t outputSizeLimit);

@@ -1,5 +1,8 @@
 #include "audio/merge_rules.h"
 
+#include <algorithm>
+#include <cmath>
+
 int InterleavePeriod(double framesPerSecond, int factor, int unit)
 {
     if (unit == 1) {
@@ -13,4 +16,48 @@ std::uint64_t MergedSizeLimit(std::uint64_t videoBytes, std::uint64_t audioBytes
 {
     constexpr std::uint64_t kHeadroom = 4u << 20;
     return 2 * (videoBytes + audioBytes) + kHeadroom;
+}
+
+std::vector<MergeStep> MergeSchedule(const StreamSpan& video, const StreamSpan& audio, int period, bool interleave)
+{
+    if (video.rate == 0 || video.scale == 0 || audio.rate == 0 || audio.scale == 0) {
+        return {};
+    }
+    const std::int64_t groupFrames = std::max(period, 1);
+    const double audioPerFrame =
+        static_cast<double>(video.scale) * audio.rate / (static_cast<double>(video.rate) * audio.scale);
+    std::int64_t audioDone = audio.start;
+    // The audio up to the time of a video position.
+    const auto audioUntil = [&](std::int64_t position) {
+        const double sample = std::floor(static_cast<double>(position) * audioPerFrame);
+        if (sample >= static_cast<double>(audio.end)) {
+            return audio.end;
+        }
+        return std::max(audioDone, static_cast<std::int64_t>(sample));
+    };
+
+    std::vector<MergeStep> steps;
+    std::vector<MergeStep> audioAfterVideo;
+    std::vector<MergeStep>& audioOut = interleave ? steps : audioAfterVideo;
+    for (std::int64_t groupStart = video.start; groupStart < video.end; groupStart += groupFrames) {
+        const std::int64_t audioEnd = audioUntil(groupStart + groupFrames);
+        if (audioEnd > audioDone) {
+            audioOut.push_back({MergeStream::kAudio, audioDone, audioEnd - audioDone});
+            audioDone = audioEnd;
+        }
+        steps.push_back({MergeStream::kVideo, groupStart, std::min(video.end - groupStart, groupFrames)});
+    }
+    // Sound that lasts longer than the pictures, in chunks of a group's time.
+    if (audioDone < audio.end) {
+        const double groupSamples = std::ceil(static_cast<double>(groupFrames) * audioPerFrame);
+        const std::int64_t left = audio.end - audioDone;
+        const std::int64_t chunk = groupSamples >= static_cast<double>(left)
+                                       ? left
+                                       : std::max<std::int64_t>(1, static_cast<std::int64_t>(groupSamples));
+        for (; audioDone < audio.end; audioDone += chunk) {
+            audioOut.push_back({MergeStream::kAudio, audioDone, std::min(chunk, audio.end - audioDone)});
+        }
+    }
+    steps.insert(steps.end(), audioAfterVideo.begin(), audioAfterVideo.end());
+    return steps;
 }

@@ -1,7 +1,9 @@
 #pragma once
-// The arithmetic of merging sound into a movie: how often audio is interleaved and how large the
-// merged file may grow before the save is taken for a runaway.
+// The arithmetic of merging sound into a movie: how often audio is interleaved, in which order the
+// merged movie's chunks are written, and how large the merged file may grow before the save is
+// taken for a runaway.
 #include <cstdint>
+#include <vector>
 
 // The interleave period in video frames: the factor itself when the unit is frames (1), otherwise
 // the factor in milliseconds at the frame rate, truncated, and at least 1.
@@ -10,3 +12,28 @@ int InterleavePeriod(double framesPerSecond, int factor, int unit);
 // The most a merged file of these inputs can take: each input once plus room for the interleave
 // chunks, padding and index. A save that writes more never ends on its own.
 std::uint64_t MergedSizeLimit(std::uint64_t videoBytes, std::uint64_t audioBytes);
+
+// Samples [start, end) of a stream on the movie's time line, rate / scale samples a second.
+struct StreamSpan {
+    std::int64_t start = 0;
+    std::int64_t end = 0;
+    std::uint32_t rate = 0;
+    std::uint32_t scale = 0;
+};
+
+enum class MergeStream { kVideo, kAudio };
+
+// One write into the merged movie: count samples of a stream from first on.
+struct MergeStep {
+    MergeStream stream;
+    std::int64_t first;
+    std::int64_t count;
+
+    bool operator==(const MergeStep&) const = default;
+};
+
+// The writes of a merged movie, in file order. The video goes in groups of period frames, the audio
+// in chunks covering the same time as a group. Interleaved, each group's audio comes just before
+// its frames, so that a player has the sound before it shows the pictures; otherwise all video
+// comes first. Empty when a rate or scale is 0.
+std::vector<MergeStep> MergeSchedule(const StreamSpan& video, const StreamSpan& audio, int period, bool interleave);

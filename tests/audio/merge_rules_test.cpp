@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 TEST(MergeRules, InterleavePeriodInFramesOrMilliseconds)
 {
     struct Case {
@@ -30,4 +32,80 @@ TEST(MergeRules, SizeLimitHoldsBothInputsWithRoomAndNoOverflow)
     EXPECT_GT(MergedSizeLimit(100u << 20, 50u << 20), 150u << 20);
     const std::uint64_t big = std::uint64_t{1} << 40;
     EXPECT_GT(MergedSizeLimit(big, big), 2 * big);
+}
+
+void PrintTo(const MergeStep& step, std::ostream* out)
+{
+    *out << (step.stream == MergeStream::kVideo ? "V(" : "A(") << step.first << "," << step.count << ")";
+}
+
+namespace {
+MergeStep V(std::int64_t first, std::int64_t count) { return {MergeStream::kVideo, first, count}; }
+MergeStep A(std::int64_t first, std::int64_t count) { return {MergeStream::kAudio, first, count}; }
+
+constexpr StreamSpan kTenFrames{0, 10, 10, 1};     // one second at 10 frames/s
+constexpr StreamSpan kPcmSecond{0, 1000, 1000, 1}; // one second at 1000 samples/s
+} // namespace
+
+TEST(MergeRules, ScheduleGroupsFramesWithTheSoundOfTheirTime)
+{
+    struct Case {
+        const char* name;
+        StreamSpan video;
+        StreamSpan audio;
+        int period;
+        bool interleave;
+        std::vector<MergeStep> steps;
+    } const cases[] = {
+        {"sound before each group", kTenFrames, kPcmSecond, 5, true, {A(0, 500), V(0, 5), A(500, 500), V(5, 5)}},
+        {"without interleave all video first", kTenFrames, kPcmSecond, 5, false,
+         {V(0, 5), V(5, 5), A(0, 500), A(500, 500)}},
+        {"last group shorter", kTenFrames, kPcmSecond, 4, true,
+         {A(0, 400), V(0, 4), A(400, 400), V(4, 4), A(800, 200), V(8, 2)}},
+        {"longer sound goes on in chunks of a group's time", kTenFrames, {0, 1200, 1000, 1}, 5, true,
+         {A(0, 500), V(0, 5), A(500, 500), V(5, 5), A(1000, 200)}},
+        {"shorter sound leaves the last groups silent", kTenFrames, {0, 700, 1000, 1}, 4, true,
+         {A(0, 400), V(0, 4), A(400, 300), V(4, 4), V(8, 2)}},
+        {"video starting later keeps its time", {4, 10, 10, 1}, kPcmSecond, 3, true,
+         {A(0, 700), V(4, 3), A(700, 300), V(7, 3)}},
+        // MS ADPCM blocks of 1024 bytes at 22311 bytes/s, 200 frames/s, 100 ms.
+        {"blocks of sound round down to whole blocks", {0, 40, 200, 1}, {0, 5, 22311, 1024}, 20, true,
+         {A(0, 2), V(0, 20), A(2, 2), V(20, 20), A(4, 1)}},
+        {"no rate gives nothing", kTenFrames, {0, 1000, 0, 1}, 5, true, {}},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(MergeSchedule(c.video, c.audio, c.period, c.interleave), c.steps) << c.name;
+    }
+}
+
+TEST(MergeRules, ScheduleCoversEverySampleOnceInOrder)
+{
+    struct Case {
+        StreamSpan video;
+        StreamSpan audio;
+        int period;
+    } const cases[] = {
+        {{0, 785, 200, 1}, {0, 115, 22311, 1024}, 20}, // a 4 s recording, MS ADPCM
+        {{0, 785, 200, 1}, {0, 86544, 22050, 1}, 1},
+        {{0, 97, 30000, 1001}, {0, 51, 11100, 512}, 7},
+        {{0, 3, 1, 1}, {0, 1, 1, 1}, 1},
+        {{0, 0, 10, 1}, {0, 333, 1000, 1}, 5}, // no pictures at all
+    };
+    for (const Case& c : cases) {
+        for (const bool interleave : {true, false}) {
+            std::int64_t nextFrame = c.video.start;
+            std::int64_t nextSample = c.audio.start;
+            for (const MergeStep& step : MergeSchedule(c.video, c.audio, c.period, interleave)) {
+                std::int64_t& next = step.stream == MergeStream::kVideo ? nextFrame : nextSample;
+                EXPECT_EQ(step.first, next);
+                EXPECT_GT(step.count, 0);
+                if (step.stream == MergeStream::kVideo) {
+                    EXPECT_LE(step.count, c.period);
+                }
+                next += step.count;
+            }
+            EXPECT_EQ(nextFrame, c.video.end) << c.period << (interleave ? " interleaved" : "");
+            EXPECT_EQ(nextSample, c.audio.end) << c.period << (interleave ? " interleaved" : "");
+        }
+    }
 }

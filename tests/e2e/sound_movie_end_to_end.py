@@ -8,16 +8,16 @@ MS ADPCM, decodes without an error, its sound lasts as long as its pictures and 
 """
 import argparse
 import os
+import re
 import shutil
 import subprocess
 import sys
 import tempfile
-import threading
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from record_end_to_end import (close_program, drag_region, fail, find_window, press, save_as, start_animator,  # noqa: E402
-                               start_program, temp_movies, wait_for_recording)
+                               start_program, temp_movies, wait_for_recording, xdotool)
 from options_end_to_end import MAIN, click, closed, keys, open_dialog, probe  # noqa: E402
 from sound_cursor_end_to_end import AUDIO_BUTTON, TONE, check_tone  # noqa: E402
 
@@ -26,23 +26,21 @@ SECONDS = 5
 
 
 class WindowWatch:
-    """Notes whether a window shows at any moment while it runs."""
+    """Notes whether a window was mapped at any moment while it ran, however briefly: xev reports
+    each top-level window the X server maps, and the window keeps its X id once hidden."""
 
     def __init__(self, title):
         self.title = title
-        self.seen = False
-        self.stop = threading.Event()
-        self.thread = threading.Thread(target=self.run)
-        self.thread.start()
-
-    def run(self):
-        while not self.stop.is_set() and not self.seen:
-            self.seen = find_window(self.title, 0.01) is not None
+        self.xev = subprocess.Popen(["stdbuf", "-oL", "xev", "-root", "-event", "substructure"],
+                                    stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+        time.sleep(0.5)  # xev listens from here on
 
     def finish(self):
-        self.stop.set()
-        self.thread.join()
-        return self.seen
+        self.xev.terminate()
+        events = self.xev.communicate()[0]
+        mapped = {int(w, 16) for w in re.findall(r"MapNotify event[^\n]*\n\s*event 0x[0-9a-f]+, window (0x[0-9a-f]+)",
+                                                 events)}
+        return any(int(w) in mapped for w in xdotool("search", "--name", self.title).split())
 
 
 def video_packets(movie):

@@ -85,11 +85,13 @@ def answer_note_and_save(note, scratch, name):
     return save_as(save, scratch, name)
 
 
-def decodes_to_its_end(movie, level):
-    decoded = subprocess.run(["ffmpeg", "-v", level, "-i", movie, "-f", "null", "-"],
+def decodes_to_its_end(movie, tolerated=None):
+    decoded = subprocess.run(["ffmpeg", "-v", "warning", "-i", movie, "-f", "null", "-"],
                              capture_output=True, text=True)
-    if decoded.returncode != 0 or decoded.stderr.strip():
-        fail(f"ffmpeg had something to say about the saved movie: {decoded.stderr.strip()[:500]}")
+    said = [line for line in decoded.stderr.splitlines() if tolerated not in line] if tolerated else \
+        decoded.stderr.splitlines()
+    if decoded.returncode != 0 or said:
+        fail(f"ffmpeg had something to say about the saved movie: {' '.join(said)[:500]}")
     pictures = len(video_packets(movie))
     print(f"saved movie: {os.path.getsize(movie)} bytes, {pictures} pictures, decoded without a word")
     return pictures
@@ -151,9 +153,9 @@ def main():
     scratch = tempfile.mkdtemp(prefix="framelark_disk_full_")
     try:
         movie, recorded = record_until_full(args, prefix, scratch, "full" if args.mode == "disk" else "limit")
-        # ffmpeg's null muxer warns of repeated timestamps somewhere in a movie this long; known, and
-        # not about the end: the long movie is held to decoding without an error.
-        pictures = decodes_to_its_end(movie, "warning" if args.mode == "disk" else "error")
+        # A whole-screen recording leaves gaps in the time line that ffmpeg's null muxer reports as
+        # repeated timestamps (not a decoding fault, and not about the end): known, left for now.
+        pictures = decodes_to_its_end(movie, None if args.mode == "disk" else "non monotonically increasing dts")
         size = os.path.getsize(movie)
         if args.mode == "disk":
             if not filecmp.cmp(movie, recorded, shallow=False):

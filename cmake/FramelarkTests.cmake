@@ -16,7 +16,7 @@ if(NOT TARGET gtest)
 endif()
 
 function(framelark_add_test name)
-  cmake_parse_arguments(T "WINDOWS;SCREEN" "ENVIRONMENT" "SOURCES;LIBS;LABELS" ${ARGN})
+  cmake_parse_arguments(T "WINDOWS;SCREEN" "ENVIRONMENT;FIXTURES" "SOURCES;LIBS;LABELS" ${ARGN})
   if(T_WINDOWS AND NOT WIN32)
     return()
   endif()
@@ -37,6 +37,9 @@ function(framelark_add_test name)
   endif()
   if(T_ENVIRONMENT)
     list(APPEND extra ENVIRONMENT_MODIFICATION "${T_ENVIRONMENT}")
+  endif()
+  if(T_FIXTURES)
+    list(APPEND extra FIXTURES_REQUIRED ${T_FIXTURES})
   endif()
   gtest_discover_tests(${name}
     DISCOVERY_MODE PRE_TEST

@@ -503,6 +503,10 @@ INT_PTR CMainDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         return Result(0);
     }
     if (message == WM_USER_GENERIC_MSG) {
+        // A recording that ended by itself (its files could not grow) is stopped here first.
+        if (settings.g_isrecording) {
+            OnRecordInterrupted(0);
+        }
         m_ending = false;
         m_completion.OnRecordingComplete(hwnd());
         return Result(0);

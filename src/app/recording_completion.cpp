@@ -1,9 +1,11 @@
 #include "app/recording_completion.h"
 
 #include "messages/private_messages.h"
+#include "recording/recording.h"
 #include "resources/resource_ids.h"
 #include "settings/app_settings.h"
 #include "win/directories.h"
+#include "win/file_io.h"
 #include "win/handles.h"
 #include "win/message_box.h"
 
@@ -15,7 +17,9 @@
 #include <vector>
 
 namespace {
-bool FileExists(const std::string& path)
+constexpr std::uint64_t kMergeMargin = 4 * 1024 * 1024;
+
+bool IsFile(const std::string& path)
 {
     const DWORD attributes = GetFileAttributesA(path.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
@@ -49,7 +53,7 @@ void Delete(const std::string& path)
 // movie may still turn out unusable.
 bool CanWrite(const std::string& path)
 {
-    if (FileExists(path)) {
+    if (IsFile(path)) {
         return static_cast<bool>(
             OwnFile(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)));
     }
@@ -156,14 +160,18 @@ void CRecordingCompletion::Run(HWND mainWindow)
     if (m_bringToFront) {
         m_bringToFront();
     }
+    const RecordingStop stop = TakeRecordingStop();
     AppSettings& settings = Settings();
     if (m_files.cancelled) {
         DeleteTemporaries(m_files);
         return;
     }
     // Nothing to save: a repeated message must not keep asking for a name.
-    if (!FileExists(m_files.movie)) {
+    if (!IsFile(m_files.movie)) {
         return;
+    }
+    if (stop != RecordingStop::None) {
+        ShowNote(mainWindow, RecordingStopNote(stop), MB_OK | MB_ICONEXCLAMATION);
     }
     std::string chosen;
     if (!AskForFileName(mainWindow, chosen)) {
@@ -205,7 +213,12 @@ void CRecordingCompletion::SaveWithSound(HWND mainWindow, const std::string& cho
     Delete(settings.g_mergepath);
 
     int result = kMergedSaveFailed;
-    if (m_merge) {
+    // The merge writes beside the temporary files; on a disk without room for it, the movie and
+    // its sound are saved as two files instead of a broken merged one.
+    const bool roomToMerge = FreeDiskBytes(GetTempDirectory()).value_or(0) >=
+                             FileSize(m_files.movie).value_or(0) +
+                                 FileSize(m_files.sound).value_or(0) + kMergeMargin;
+    if (m_merge && roomToMerge) {
         const MergeRequest request{m_files.movie,              m_files.sound,                   settings.g_mergepath,
                                    settings.bAudioCompression, settings.g_audioformat.handle(), settings.cbwfx,
                                    settings.interleaveFrames, settings.interleaveFactor, settings.interleaveUnit};
@@ -242,10 +255,15 @@ void CRecordingCompletion::SaveWithSound(HWND mainWindow, const std::string& cho
         break;
     default:
         // A sound file that could not be created must not keep the movie from being saved.
-        saved = Copy(movie, chosen) && (!FileExists(sound) || Copy(sound, soundBeside));
+        saved = Copy(movie, chosen) && (!IsFile(sound) || Copy(sound, soundBeside));
         break;
     }
     m_progress.Hide();
+    if (saved && !roomToMerge && IsFile(soundBeside)) {
+        ShowNote(mainWindow, "There was no room on the disk to put the sound into the movie.\nThe sound was saved "
+                             "beside it as " + soundBeside,
+                 MB_OK | MB_ICONEXCLAMATION);
+    }
     // Every temporary file stays until the movie is safely saved; the Save dialog comes back.
     if (!saved) {
         RunAgain();

@@ -33,6 +33,7 @@ std::atomic<int> g_queuedbuffers{0};
 std::unique_ptr<WaveFile> g_wavewriter;
 // Main thread once the device runs; set up before the device is opened.
 CSoundTimekeeper g_timekeeper;
+std::atomic<bool> g_soundfilefailed{false};
 
 WaveBuffer* FindBuffer(const WAVEHDR* header)
 {
@@ -85,6 +86,7 @@ int StartAudioRecording()
     // belong together.
     const DWORD startedAt = timeGetTime();
     g_queuedbuffers = 0;
+    g_soundfilefailed = false;
     {
         std::lock_guard lock(g_deviceLock);
         g_device = nullptr;
@@ -186,7 +188,9 @@ void OnWaveInData(WAVEHDR* header)
 void WriteAudioData(const void* data, std::size_t length)
 {
     if (g_wavewriter && !g_wavewriter->Write(data, length)) {
-        StopWaveInput();
+        // The recording thread sees this, ends the recording and stops the device; stopping it
+        // here as well would race with that.
+        g_soundfilefailed = true;
         ReleaseWaveFile();
     }
 }
@@ -216,6 +220,11 @@ MMRESULT StopWaveInput()
 void ReleaseWaveFile()
 {
     g_wavewriter.reset();
+}
+
+bool SoundFileFailed()
+{
+    return g_soundfilefailed;
 }
 
 int QueuedWaveBuffers()

@@ -22,8 +22,10 @@ int AddWaveBuffer();
 // recording; otherwise frees it.
 void OnWaveInData(WAVEHDR* header);
 
-// Appends to the WAV file; a failed write ends the sound of this recording.
+// Appends to the WAV file; a failed write ends the sound of this recording, and SoundFileFailed
+// then says so until the next recording starts.
 void WriteAudioData(const void* data, std::size_t length);
+bool SoundFileFailed();
 
 // Resets, stops and closes the device, leaving it time to return its buffers.
 MMRESULT StopWaveInput();

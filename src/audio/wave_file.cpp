@@ -1,5 +1,8 @@
 #include "audio/wave_file.h"
 
+#include "win/file_io.h"
+
+#include <algorithm>
 #include <climits>
 #include <cstring>
 #include <vector>
@@ -125,8 +128,25 @@ bool WaveFile::Write(const void* data, std::size_t count)
     if (m_mode != kWriting || !m_file || count > LONG_MAX) {
         return false;
     }
+    if (m_writeFailed) {
+        return false;
+    }
     const LONG length = static_cast<LONG>(count);
-    return mmioWrite(m_file, static_cast<const char*>(data), length) == length;
+    const bool written = mmioWrite(m_file, static_cast<const char*>(data), length) == length;
+    m_written += count;
+    // The multimedia file functions report every byte written even on a full disk: the file's
+    // size says what really reached it.
+    const std::uint64_t dataStart = m_chunk.dwDataOffset;
+    const std::uint64_t size = mmioFlush(m_file, 0) == MMSYSERR_NOERROR ? FileSize(m_path).value_or(0) : 0;
+    if (written && size >= dataStart + m_written) {
+        m_onDisk = m_written;
+        return true;
+    }
+    const std::uint64_t block = m_format.header.nBlockAlign > 0 ? m_format.header.nBlockAlign : 1;
+    const std::uint64_t arrived = size > dataStart ? std::min(size - dataStart, m_written) : 0;
+    m_onDisk = arrived / block * block;
+    m_writeFailed = true;
+    return false;
 }
 
 void WaveFile::Close()
@@ -135,6 +155,10 @@ void WaveFile::Close()
         return;
     }
     if (m_mode == kWriting) {
+        // The chunk sizes then count only what reached the disk.
+        if (m_writeFailed) {
+            mmioSeek(m_file, static_cast<LONG>(m_chunk.dwDataOffset + m_onDisk), SEEK_SET);
+        }
         mmioAscend(m_file, &m_chunk, 0);
         mmioAscend(m_file, &m_riff, 0);
     }

@@ -5,6 +5,7 @@
 #include <mmsystem.h>
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 // One wave format header with room for the 2 extra bytes that the formats used here carry at most.
@@ -43,7 +44,8 @@ public:
     Mode mode() const { return m_mode; }
     const std::string& path() const { return m_path; }
 
-    // Appends to the sample data; true only when writing and every byte was written.
+    // Appends to the sample data; true only when writing and every byte reached the disk. After
+    // a write that did not, the file keeps the whole sample frames that did and takes no more.
     bool Write(const void* data, std::size_t count);
 
     // Completes the chunk sizes of a written file and closes it; later calls do nothing.
@@ -59,4 +61,7 @@ private:
     Mode m_mode;
     MMCKINFO m_riff{};
     MMCKINFO m_chunk{};
+    std::uint64_t m_written = 0;   // sample bytes handed to the file
+    std::uint64_t m_onDisk = 0;    // of those, the whole sample frames known to be on the disk
+    bool m_writeFailed = false;
 };

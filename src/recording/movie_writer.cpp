@@ -174,12 +174,15 @@ void CMovieWriter::StartJournal(const std::string& path)
     }
 }
 
-HRESULT CMovieWriter::Write(const BITMAPINFOHEADER* frame, std::uint32_t position)
+HRESULT CMovieWriter::Write(const BITMAPINFOHEADER* frame, std::uint32_t position, LONG* bytesWritten)
 {
+    if (bytesWritten) {
+        *bytesWritten = 0;
+    }
     const StageTimer timer(RecordingStage::Writer);
     auto* pixels = const_cast<BYTE*>(reinterpret_cast<const BYTE*>(frame) + FramePixelOffset(frame));
     const HRESULT result = AVIStreamWrite(m_compressed, static_cast<LONG>(position), 1, pixels,
-                                          static_cast<LONG>(frame->biSizeImage), 0, nullptr, nullptr);
+                                          static_cast<LONG>(frame->biSizeImage), 0, nullptr, bytesWritten);
     if (result == 0 && m_journal.IsOpen()) {
         // The file's stream knows what the compressor stored: its size and whether it is a key frame.
         const auto at = static_cast<LONG>(position);

@@ -28,7 +28,8 @@ public:
 
     // 0, or the result of the first movie library call that failed.
     HRESULT Open(const std::string& path, int rate, const BITMAPINFOHEADER* probe);
-    HRESULT Write(const BITMAPINFOHEADER* frame, std::uint32_t position);
+    // bytesWritten receives what the library says it wrote, 0 when it does not say.
+    HRESULT Write(const BITMAPINFOHEADER* frame, std::uint32_t position, LONG* bytesWritten = nullptr);
     // The recording's sound file, for recovery after a crash.
     void NoteSoundFile(const std::string& path) { m_journal.AddSound(path); }
 

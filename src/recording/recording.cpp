@@ -7,6 +7,7 @@
 #include "recording/movie_writer.h"
 #include "recording/recording_seams.h"
 #include "recording/stage_times.h"
+#include "recording/storage_guard.h"
 #include "settings/app_settings.h"
 #include "win/directories.h"
 #include "win/handles.h"
@@ -14,9 +15,26 @@
 
 #include <mmsystem.h>
 
+#include <atomic>
+
 namespace {
 constexpr DWORD kOldestVideoForWindows = 0x010A;
 constexpr char kUseDefaultQuestion[] = "Error recording AVI file using current compressor. Use default compressor ? ";
+
+std::atomic<RecordingStop> g_recordingstop{RecordingStop::None};
+
+// A stop for want of room travels through the capture loop as the failed write it stands for.
+std::int32_t ResultFor(RecordingStop stop)
+{
+    return stop == RecordingStop::SizeLimit ? HRESULT_FROM_WIN32(ERROR_FILE_TOO_LARGE)
+                                            : HRESULT_FROM_WIN32(ERROR_DISK_FULL);
+}
+
+bool SoundFileFailed()
+{
+    const IAudioCapture* audio = Seams().audio;
+    return audio && Settings().recordaudio != 0 && audio->Failed();
+}
 
 // A 1 ms system timer tick for the length of a recording, so that short intervals hold.
 class FineTimer {
@@ -42,14 +60,15 @@ public:
         int y;
     };
 
-    LiveCaptureHost(CMovieWriter& movie, int left, int top, int width, int height)
-        : m_movie(movie), m_left(left), m_top(top), m_width(width), m_height(height), m_grabber(width, height)
+    LiveCaptureHost(CMovieWriter& movie, CStorageGuard& storage, int left, int top, int width, int height)
+        : m_movie(movie), m_storage(storage), m_left(left), m_top(top), m_width(width), m_height(height), m_grabber(width, height)
     {
     }
 
     std::uint32_t Milliseconds() { return timeGetTime(); }
     void Sleep(std::uint32_t ms) { ::Sleep(ms); }
-    std::int32_t Recording() { return Settings().g_isrecording; }
+    // A sound file that can no longer grow ends the recording as a stop would.
+    std::int32_t Recording() { return SoundFileFailed() ? 0 : Settings().g_isrecording.load(); }
     std::int32_t Paused() { return Settings().g_paused; }
     Position NextPosition()
     {
@@ -65,7 +84,19 @@ public:
         StartStageFrame();
         return m_grabber.Grab(x, y);
     }
-    std::int32_t Write(const FramePtr& frame, std::uint32_t number) { return m_movie.Write(frame.get(), number); }
+    std::int32_t Write(const FramePtr& frame, std::uint32_t number)
+    {
+        const std::uint64_t frameBytes = frame->biSizeImage;
+        if (const RecordingStop stop = m_storage.BeforeWrite(frameBytes, number); stop != RecordingStop::None) {
+            return ResultFor(stop);
+        }
+        LONG bytes = 0;
+        if (const HRESULT result = m_movie.Write(frame.get(), number, &bytes); result != 0) {
+            return result;
+        }
+        const RecordingStop stop = m_storage.AfterWrite(static_cast<std::uint64_t>(bytes > 0 ? bytes : 0), frameBytes);
+        return stop == RecordingStop::None ? 0 : ResultFor(stop);
+    }
     void Release(FramePtr& frame) { frame.reset(); }
     void BlankTitle()
     {
@@ -76,6 +107,7 @@ public:
 
 private:
     CMovieWriter& m_movie;
+    CStorageGuard& m_storage;
     int m_left;
     int m_top;
     int m_width;
@@ -97,7 +129,8 @@ void ShowFlashingFrame(int left, int top, int width, int height)
     }
 }
 
-void EndRecording(CMovieWriter& movie, const CaptureOutcome& outcome, bool audioStarted)
+void EndRecording(CMovieWriter& movie, const CStorageGuard& storage, const CaptureOutcome& outcome,
+                  bool audioStarted)
 {
     if (IFlashingFrame* frame = Seams().flashingFrame; frame && Settings().flashingRect != 0) {
         frame->Hide();
@@ -107,7 +140,15 @@ void EndRecording(CMovieWriter& movie, const CaptureOutcome& outcome, bool audio
         Seams().audio->Stop();
     }
     movie.ReleaseMovie();
-    if (outcome.movieError == 0 && !outcome.frameLost) {
+    storage.DropPartialFrame();
+    RecordingStop stop = StopForWriteError(outcome.movieError);
+    if (stop == RecordingStop::None && outcome.movieError == 0 && audioStarted && SoundFileFailed()) {
+        stop = RecordingStop::DiskFull;
+    }
+    // A disk or file that cannot take more is no fault of the compressor: what was written is
+    // saved as after a stop, with a note saying why.
+    if ((outcome.movieError == 0 && !outcome.frameLost) || stop != RecordingStop::None) {
+        g_recordingstop = stop;
         PostToMainWindow(WM_USER_GENERIC_MSG);
         return;
     }
@@ -130,6 +171,7 @@ void RecordVideo(int top, int left, int width, int height, int rate, const std::
     }
     AppSettings& settings = Settings();
     CMovieWriter movie;
+    CStorageGuard storage(path);
     CaptureOutcome outcome;
     bool audioStarted = false;
     FramePtr probe(GrabFrame(left, top, width, height, true));
@@ -149,11 +191,16 @@ void RecordVideo(int top, int left, int width, int height, int rate, const std::
                 audioStarted = true;
                 movie.NoteSoundFile(settings.g_tempwavfile);
             }
-            LiveCaptureHost host(movie, left, top, width, height);
+            LiveCaptureHost host(movie, storage, left, top, width, height);
             outcome = RunCaptureLoop(host, settings.timelapse, start);
         }
     }
-    EndRecording(movie, outcome, audioStarted);
+    EndRecording(movie, storage, outcome, audioStarted);
+}
+
+RecordingStop TakeRecordingStop()
+{
+    return g_recordingstop.exchange(RecordingStop::None);
 }
 
 std::string ReserveTempMoviePath(const std::string& folder)

@@ -14,3 +14,8 @@ void CAudioCapture::Stop()
     StopWaveInput();
     ReleaseWaveFile();
 }
+
+bool CAudioCapture::Failed() const
+{
+    return SoundFileFailed();
+}

@@ -7,4 +7,5 @@ class CAudioCapture : public IAudioCapture {
 public:
     void Start() override;
     void Stop() override;
+    bool Failed() const override;
 };

@@ -32,6 +32,8 @@ public:
     // audio code itself.
     virtual void Start() = 0;
     virtual void Stop() = 0;
+    // True once the sound file of this recording could not take more sound.
+    virtual bool Failed() const = 0;
 };
 
 struct RecordingSeams {

@@ -10,6 +10,34 @@ bool FileExists(const std::string& path)
                                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)));
 }
 
+std::optional<std::uint64_t> FileSize(const std::string& path)
+{
+    WIN32_FILE_ATTRIBUTE_DATA attributes{};
+    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &attributes)) {
+        return std::nullopt;
+    }
+    return (std::uint64_t{attributes.nFileSizeHigh} << 32) | attributes.nFileSizeLow;
+}
+
+std::optional<std::uint64_t> FreeDiskBytes(const std::string& folder)
+{
+    ULARGE_INTEGER available{};
+    // A trailing separator makes the root of a drive ("C:") a folder, not the drive's current one.
+    if (!GetDiskFreeSpaceExA((folder + "\\").c_str(), &available, nullptr, nullptr)) {
+        return std::nullopt;
+    }
+    return available.QuadPart;
+}
+
+bool TruncateFile(const std::string& path, std::uint64_t length)
+{
+    const KernelHandle file =
+        OwnFile(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    LARGE_INTEGER position{};
+    position.QuadPart = static_cast<LONGLONG>(length);
+    return file && SetFilePointerEx(file.get(), position, nullptr, FILE_BEGIN) && SetEndOfFile(file.get());
+}
+
 std::optional<std::uint64_t> LastWriteTime(const std::string& path)
 {
     WIN32_FILE_ATTRIBUTE_DATA attributes{};

@@ -10,6 +10,15 @@ bool FileExists(const std::string& path);
 // The file's last write time in 100 ns steps; nothing when it does not exist.
 std::optional<std::uint64_t> LastWriteTime(const std::string& path);
 
+// The file's size in bytes; nothing when it does not exist.
+std::optional<std::uint64_t> FileSize(const std::string& path);
+
+// The bytes this user may still write on the disk that holds the folder.
+std::optional<std::uint64_t> FreeDiskBytes(const std::string& folder);
+
+// Cuts the file to its first length bytes; false when it cannot.
+bool TruncateFile(const std::string& path, std::uint64_t length);
+
 // At most limit bytes from the start of the file; nothing when it cannot be opened.
 std::optional<std::string> ReadFileStart(const std::string& path, std::uint64_t limit);
 

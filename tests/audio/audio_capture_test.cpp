@@ -37,6 +37,7 @@ struct TimedCapture : IAudioCapture {
         capture.Start();
     }
     void Stop() override { capture.Stop(); }
+    bool Failed() const override { return capture.Failed(); }
 
     CAudioCapture capture;
     std::atomic<int> starts{0};

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -214,3 +215,45 @@ TEST(WaveFile, OtherProgramsReadTheExactFormat)
         EXPECT_EQ(ReadWholeFile(scratch.File(name + ".txt")).substr(0, std::strlen(c.probe)), c.probe);
     }
 }
+
+#ifdef FRAMELARK_SMALL_DISK
+// The multimedia file functions report every byte as written on a full disk; the writer must not.
+TEST(WaveFile, AFullDiskEndsTheFileAtTheLastWholeSampleFrame)
+{
+    const std::string folder = SmallDiskFolder(FRAMELARK_SMALL_DISK);
+    if (folder.empty()) {
+        GTEST_SKIP() << "no small file system at " FRAMELARK_SMALL_DISK " (mounting one needs root)";
+    }
+    for (const WORD channels : {WORD{1}, WORD{2}}) {
+        const std::string path = folder + "\\full" + std::to_string(channels) + ".wav";
+        DeleteFileA(path.c_str());
+        const IndexedFormat format = Pcm(channels, 22050, 16);
+        const std::string buffer = Bytes(4001 * channels); // not a whole number of pages
+        std::size_t accepted = 0;
+        {
+            WaveFile writer(path, format.header);
+            ASSERT_TRUE(writer.IsOpen());
+            for (int i = 0; i < 400 && writer.Write(buffer.data(), buffer.size()); ++i) {
+                accepted += buffer.size();
+            }
+            EXPECT_LT(accepted, 400 * buffer.size()) << "the disk never filled";
+            EXPECT_FALSE(writer.Write(buffer.data(), buffer.size())) << "a failed file takes no more";
+        }
+        const std::string file = ReadWholeFile(path);
+        const std::uint32_t data = Little32(file, 42);
+        EXPECT_EQ(data % format.header.nBlockAlign, 0u) << "whole sample frames only";
+        EXPECT_GE(data, accepted) << "what was accepted is kept";
+        EXPECT_LE(46 + data, file.size()) << "the data chunk claims no more than the disk holds";
+        EXPECT_EQ(Little32(file, 4), 38 + data);
+        std::string written;
+        while (written.size() < accepted) {
+            written += buffer;
+        }
+        EXPECT_EQ(file.substr(46, accepted), written) << "the kept sound is the sound written";
+        WaveFile reader(path);
+        EXPECT_TRUE(reader.IsOpen());
+        reader.Close();
+        DeleteFileA(path.c_str());
+    }
+}
+#endif

@@ -1,12 +1,38 @@
 // A window whose picture changes every 400 ms, for recording tests: flat colour fields, bars and a
-// large counter, so each state is easy to tell apart and to match against screenshots.
+// large counter, so each state is easy to tell apart and to match against screenshots. With
+// "noise" it shows fresh random pixels every 50 ms instead, which no compressor makes small.
 #include <windows.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 namespace {
 int g_tick = 0;
+bool g_noise = false;
+
+void PaintNoise(HDC dc, const RECT& client)
+{
+    const int width = client.right - client.left;
+    const int height = client.bottom - client.top;
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    static unsigned seed = 1;
+    unsigned* pixels = static_cast<unsigned*>(std::malloc(sizeof(unsigned) * width * height));
+    if (!pixels) {
+        return;
+    }
+    for (int i = 0; i < width * height; ++i) {
+        seed = seed * 1664525u + 1013904223u;
+        pixels[i] = seed >> 8;
+    }
+    SetDIBitsToDevice(dc, 0, 0, width, height, 0, 0, 0, height, pixels, &info, DIB_RGB_COLORS);
+    std::free(pixels);
+}
 
 void PaintState(HDC dc, const RECT& client)
 {
@@ -50,7 +76,11 @@ LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lPar
         HDC dc = BeginPaint(window, &ps);
         RECT client;
         GetClientRect(window, &client);
-        PaintState(dc, client);
+        if (g_noise) {
+            PaintNoise(dc, client);
+        } else {
+            PaintState(dc, client);
+        }
         EndPaint(window, &ps);
         return 0;
     }
@@ -63,7 +93,7 @@ LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lPar
 }
 } // namespace
 
-// animator.exe X Y WIDTH HEIGHT SECONDS
+// animator.exe X Y WIDTH HEIGHT SECONDS [noise]
 int main(int argc, char** argv)
 {
     if (argc < 6) {
@@ -75,6 +105,7 @@ int main(int argc, char** argv)
     const int width = std::atoi(argv[3]);
     const int height = std::atoi(argv[4]);
     const int seconds = std::atoi(argv[5]);
+    g_noise = argc > 6 && std::strcmp(argv[6], "noise") == 0;
 
     WNDCLASSA cls{};
     cls.lpfnWndProc = &Procedure;
@@ -87,7 +118,7 @@ int main(int argc, char** argv)
     if (!window) {
         return 1;
     }
-    SetTimer(window, 1, 400, nullptr);
+    SetTimer(window, 1, g_noise ? 50 : 400, nullptr);
     SetTimer(window, 2, static_cast<UINT>(seconds) * 1000, nullptr);
     MSG message;
     while (GetMessageA(&message, nullptr, 0, 0) > 0) {

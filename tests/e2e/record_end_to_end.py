@@ -95,9 +95,9 @@ def start_program(build, scratch, fast_heap=True):
     return program
 
 
-def start_animator(build, seconds):
+def start_animator(build, seconds, place=ANIMATOR, *mode):
     animator = subprocess.Popen(["wine", os.path.join(build, "tests", "e2e", "animator.exe"),
-                                 *map(str, ANIMATOR), str(seconds)],
+                                 *map(str, place), str(seconds), *mode],
                                 stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     if not find_window("^Animator$", 20):
         animator.kill()

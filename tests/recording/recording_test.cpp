@@ -13,6 +13,7 @@
 
 #include <fstream>
 #include <set>
+#include <thread>
 
 namespace {
 const DWORD kFail = mmioFOURCC('F', 'A', 'I', 'L');
@@ -319,3 +320,48 @@ TEST_F(Recording, RecordCommandResumesAPause)
     EXPECT_TRUE(Enabled(1001));
     EXPECT_TRUE(Enabled(1002));
 }
+
+#ifdef FRAMELARK_SMALL_DISK
+TEST_F(Recording, AFullDiskEndsTheRecordingAsAStopWithoutBlamingTheCompressor)
+{
+    const std::string folder = SmallDiskFolder(FRAMELARK_SMALL_DISK);
+    if (folder.empty()) {
+        GTEST_SKIP() << "no small file system at " FRAMELARK_SMALL_DISK " (mounting one needs root)";
+    }
+    const DWORD kPass = mmioFOURCC('P', 'A', 'S', 'S');
+    TestCompressor pass(kPass, CompressorBehaviour::PassThrough);
+    Settings().compfccHandler = static_cast<std::int32_t>(kPass);
+    Settings().g_isrecording = 1;
+    const std::string path = folder + "\\full.avi";
+    DeleteFileA(path.c_str());
+    std::thread recording([&] { RecordVideo(0, 0, 160, 120, 20, path); });
+    const bool ended = PumpUntil([&] { return main.Count(WM_USER_GENERIC_MSG) == 1; }, 20000);
+    Stop();
+    recording.join();
+    ASSERT_TRUE(ended) << "the recording went on with the disk full";
+    PumpFor(300);
+    EXPECT_EQ(FindQuestion(), nullptr) << QuestionText(FindQuestion());
+    EXPECT_EQ(StartsAndEnds(main.messages), (std::vector<UINT>{WM_USER_GENERIC_MSG}));
+    EXPECT_EQ(TakeRecordingStop(), RecordingStop::DiskFull);
+    EXPECT_EQ(TakeRecordingStop(), RecordingStop::None) << "told once";
+
+    AVIFileInit();
+    PAVISTREAM stream = nullptr;
+    ASSERT_EQ(AVIStreamOpenFromFileA(&stream, path.c_str(), streamtypeVIDEO, 0, OF_READ, nullptr), 0);
+    const LONG frames = AVIStreamLength(stream);
+    EXPECT_GE(frames, 3);
+    // Every frame the index names can be read back whole (rows of 160 pixels need no padding).
+    const LONG frameBytes = 160 * 120 * Settings().g_capturebits / 8;
+    std::vector<BYTE> pixels(160 * 120 * 4);
+    for (LONG i = 0; i < frames; ++i) {
+        LONG bytes = 0;
+        if (AVIStreamRead(stream, i, 1, pixels.data(), static_cast<LONG>(pixels.size()), &bytes, nullptr) == 0 &&
+            bytes > 0) {
+            EXPECT_EQ(bytes, frameBytes) << "frame " << i;
+        }
+    }
+    AVIStreamRelease(stream);
+    AVIFileExit();
+    DeleteFileA(path.c_str());
+}
+#endif

@@ -3,6 +3,7 @@
 #include "messages/private_messages.h"
 #include "settings/app_settings.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -191,4 +192,16 @@ void UsePlainCaptureSettings()
     s.autopan = 0;
     s.g_screenwidth = GetSystemMetrics(SM_CXSCREEN);
     s.g_screenheight = GetSystemMetrics(SM_CYSCREEN);
+}
+
+std::string SmallDiskFolder(const std::string& unixPath)
+{
+    std::string folder = "Z:" + unixPath;
+    std::replace(folder.begin(), folder.end(), '/', '\\');
+    ULARGE_INTEGER total{};
+    constexpr ULONGLONG kSmall = 2 * 1024 * 1024;
+    if (!GetDiskFreeSpaceExA((folder + "\\").c_str(), nullptr, &total, nullptr) || total.QuadPart > kSmall) {
+        return {};
+    }
+    return folder;
 }

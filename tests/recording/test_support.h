@@ -65,3 +65,7 @@ public:
 private:
     std::string m_path;
 };
+
+// The small file system that the test run mounts for full-disk tests (at unixPath), as a Windows
+// path; empty when none is mounted there.
+std::string SmallDiskFolder(const std::string& unixPath);

@@ -1,0 +1,102 @@
+#include "recording/storage_rules.h"
+
+namespace {
+constexpr std::uint64_t kChunkHeader = 8;
+constexpr std::uint64_t kIndexEntry = 16;
+// Headers, padding and the file system's rounding to whole blocks.
+constexpr std::uint64_t kSlack = 256 * 1024;
+// The sound keeps coming while the recording stops (the device settles for 500 ms).
+constexpr std::uint64_t kSoundSecondsToStop = 2;
+// The merged movie carries a header and an index entry per sound chunk and, interleaved, a list
+// per time-line slot: bounded generously by this many bytes per slot, plus a fixed margin.
+constexpr std::uint64_t kMergeBytesPerSlot = 64;
+constexpr std::uint64_t kMergeMargin = 4 * 1024 * 1024;
+
+constexpr std::uint32_t kRequeryMs = 1000;
+constexpr std::uint64_t kNearlyFull = 16 * 1024 * 1024;
+
+// HRESULT_FROM_WIN32 of ERROR_DISK_FULL, ERROR_HANDLE_DISK_FULL and ERROR_FILE_TOO_LARGE, and the
+// library's AVIERR_FILEWRITE.
+constexpr std::uint32_t kDiskFull = 0x80070070;
+constexpr std::uint32_t kHandleDiskFull = 0x80070027;
+constexpr std::uint32_t kFileTooLarge = 0x800700DF;
+constexpr std::uint32_t kFileWrite = 0x8004406E;
+
+std::uint64_t Chunk(std::uint64_t frameBytes)
+{
+    return kChunkHeader + frameBytes + (frameBytes & 1);
+}
+} // namespace
+
+RecordingStop RoomForFrame(const StorageRoom& room, std::uint64_t frameBytes, std::uint32_t position)
+{
+    const std::uint64_t slots = std::uint64_t{position} + 1;
+    const std::uint64_t index = kChunkHeader + kIndexEntry * slots;
+    const std::uint64_t soundToCome = room.soundBytesPerSecond * kSoundSecondsToStop;
+    if (room.freeBytes < Chunk(frameBytes) + index + soundToCome + kSlack) {
+        return RecordingStop::DiskFull;
+    }
+    const std::uint64_t merged = room.movieBytes + Chunk(frameBytes) + index + room.soundBytes + soundToCome +
+                                 kMergeBytesPerSlot * slots + kMergeMargin;
+    return merged < kMovieByteLimit ? RecordingStop::None : RecordingStop::SizeLimit;
+}
+
+bool WriteFellShort(std::uint64_t sizeBefore, std::uint64_t sizeAfter, std::uint64_t bytesReported,
+                    std::uint64_t frameBytes, std::uint64_t freeAfter)
+{
+    if (freeAfter >= Chunk(frameBytes) + kSlack) {
+        return false;
+    }
+    const std::uint64_t expected = bytesReported > 0 ? sizeBefore + Chunk(bytesReported) : sizeBefore + 1;
+    return sizeAfter < expected;
+}
+
+RecordingStop StopForWriteError(std::int32_t result)
+{
+    switch (static_cast<std::uint32_t>(result)) {
+    case kDiskFull:
+    case kHandleDiskFull:
+        return RecordingStop::DiskFull;
+    case kFileWrite:
+        return RecordingStop::WriteFailed;
+    case kFileTooLarge:
+        return RecordingStop::SizeLimit;
+    default:
+        return RecordingStop::None;
+    }
+}
+
+const char* RecordingStopNote(RecordingStop stop)
+{
+    switch (stop) {
+    case RecordingStop::DiskFull:
+        return "The recording was stopped because the disk is full.\n"
+               "Everything recorded until then is kept: choose where to save it.";
+    case RecordingStop::WriteFailed:
+        return "The recording was stopped because its temporary file could not be written.\n"
+               "Everything recorded until then is kept: choose where to save it.";
+    case RecordingStop::SizeLimit:
+        return "The recording was stopped because the movie reached 2 GB, the largest an AVI file can be.\n"
+               "Everything recorded until then is kept: choose where to save it.";
+    case RecordingStop::None:
+        break;
+    }
+    return "";
+}
+
+bool FreeSpaceEstimate::NeedsQuery(std::uint32_t nowMs, std::uint64_t bytesNeeded) const
+{
+    return !m_known || nowMs - m_measuredAt >= kRequeryMs || m_free < bytesNeeded + kNearlyFull;
+}
+
+void FreeSpaceEstimate::Measured(std::uint64_t freeBytes, std::uint32_t nowMs)
+{
+    m_known = true;
+    m_free = freeBytes;
+    m_measuredAt = nowMs;
+}
+
+void FreeSpaceEstimate::Used(std::uint64_t bytes)
+{
+    m_free = bytes < m_free ? m_free - bytes : 0;
+}

@@ -1,0 +1,50 @@
+#pragma once
+// When a recording has to end because its files cannot grow: the disk of the temporary folder is
+// full, or the movie would pass what the movie library can address. Portable arithmetic only.
+#include <cstdint>
+
+enum class RecordingStop { None, DiskFull, WriteFailed, SizeLimit };
+
+// The movie library addresses its files with signed 32-bit offsets: past 2 GB nothing more reaches
+// the file while every write still reports success, and the RIFF size wraps.
+constexpr std::uint64_t kMovieByteLimit = std::uint64_t{1} << 31;
+
+// The temporary files of a recording and the disk under them, as last measured.
+struct StorageRoom {
+    std::uint64_t movieBytes = 0;
+    std::uint64_t freeBytes = 0;
+    std::uint64_t soundBytes = 0;          // the temporary sound file; 0 without sound
+    std::uint64_t soundBytesPerSecond = 0; // 0 without sound
+};
+
+// Whether one more frame of at most frameBytes at time-line position `position` still leaves room
+// to close the movie (its index) and to merge the sound into it later.
+RecordingStop RoomForFrame(const StorageRoom& room, std::uint64_t frameBytes, std::uint32_t position);
+
+// Whether a write the library reported as done (bytesReported, 0 when it did not say) is missing
+// from the file. Only when the disk is nearly full too, so that a library that buffers its writes
+// is not taken for a failing one.
+bool WriteFellShort(std::uint64_t sizeBefore, std::uint64_t sizeAfter, std::uint64_t bytesReported,
+                    std::uint64_t frameBytes, std::uint64_t freeAfter);
+
+// The stop that a failed movie library call stands for; None for everything the compressor may be
+// to blame for.
+RecordingStop StopForWriteError(std::int32_t result);
+
+// The note shown before the Save dialog; empty for None.
+const char* RecordingStopNote(RecordingStop stop);
+
+// Free space is costly to ask for (about 2 ms under Wine): it is asked once a second, and at every
+// frame only when the disk is close to full; in between it is estimated from what was written.
+class FreeSpaceEstimate {
+public:
+    bool NeedsQuery(std::uint32_t nowMs, std::uint64_t bytesNeeded) const;
+    void Measured(std::uint64_t freeBytes, std::uint32_t nowMs);
+    void Used(std::uint64_t bytes);
+    std::uint64_t Bytes() const { return m_free; }
+
+private:
+    bool m_known = false;
+    std::uint64_t m_free = 0;
+    std::uint32_t m_measuredAt = 0;
+};

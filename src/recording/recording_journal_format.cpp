@@ -1,18 +1,11 @@
 #include "recording/recording_journal_format.h"
 
+#include "common/fourcc.h"
 
 namespace {
-constexpr std::uint32_t Tag(char a, char b, char c, char d)
-{
-    return static_cast<std::uint32_t>(static_cast<unsigned char>(a)) |
-           static_cast<std::uint32_t>(static_cast<unsigned char>(b)) << 8 |
-           static_cast<std::uint32_t>(static_cast<unsigned char>(c)) << 16 |
-           static_cast<std::uint32_t>(static_cast<unsigned char>(d)) << 24;
-}
-
-constexpr std::uint32_t kStreamTag = Tag('F', 'L', 'J', 'S');
-constexpr std::uint32_t kFrameTag = Tag('F', 'L', 'J', 'F');
-constexpr std::uint32_t kSoundTag = Tag('F', 'L', 'J', 'W');
+constexpr std::uint32_t kStreamTag = MakeFourCC('F', 'L', 'J', 'S');
+constexpr std::uint32_t kFrameTag = MakeFourCC('F', 'L', 'J', 'F');
+constexpr std::uint32_t kSoundTag = MakeFourCC('F', 'L', 'J', 'W');
 constexpr std::uint32_t kKeyFlag = 1;
 constexpr std::size_t kStreamFixedBytes = 12;
 constexpr std::size_t kFrameBytes = 12;

@@ -97,6 +97,11 @@ POINT CCursorHotSpot::Of(HCURSOR cursor)
 bool CCursorOverlays::Draw(std::uint8_t* pixels, std::size_t stride, int width, int height, int x, int y,
                            CCursorHotSpot& hotSpots)
 {
+    // Forgotten only here, before any look is taken: the list keeps the others where they are.
+    constexpr std::size_t kKept = 16;
+    while (m_learnt.size() >= kKept) {
+        m_learnt.pop_front();
+    }
     const AppSettings& settings = Settings();
     const PixelOverlay* highlight = nullptr;
     if (HighlightDrawn()) {
@@ -128,10 +133,6 @@ const std::optional<PixelOverlay>& CCursorOverlays::Overlay(const Look& look, CC
     const auto known = std::find_if(m_learnt.begin(), m_learnt.end(), [&](const Learnt& l) { return l.look == look; });
     if (known != m_learnt.end()) {
         return known->overlay;
-    }
-    constexpr std::size_t kKept = 16;
-    if (m_learnt.size() == kKept) {
-        m_learnt.erase(m_learnt.begin());
     }
     m_learnt.push_back({look, Learn(look, hotSpots)});
     return m_learnt.back().overlay;

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <list>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -80,7 +81,7 @@ private:
     std::optional<PixelOverlay> Learn(const Look& look, CCursorHotSpot& hotSpots) const;
 
     int m_bits;
-    std::vector<Learnt> m_learnt; // the few cursors one recording meets
+    std::list<Learnt> m_learnt; // the few cursors one recording meets
 };
 
 // The screen copy of one size: its bitmap and drawing context are made once.

@@ -75,7 +75,16 @@ def fail(message):
     sys.exit(1)
 
 
-def start_program(build, scratch, fast_heap=True):
+def clear_left_recordings(prefix):
+    """A test that failed mid-recording leaves files that the next start would offer to recover."""
+    temp = os.path.join(prefix, "drive_c", "windows", "temp")
+    for path in temp_movies(prefix) + glob.glob(os.path.join(temp, "~temp*.avi.journal")):
+        os.remove(path)
+
+
+def start_program(build, scratch, fast_heap=True, clear_left=True):
+    if clear_left:
+        clear_left_recordings(os.environ["WINEPREFIX"])
     exe = os.path.join(build, "src", "app", "framelark.exe")
     shutil.copy(exe, scratch)
     for dll in ("hook.dll", "hookkey.dll"):

@@ -170,7 +170,7 @@ def check_second_instance(build, prefix, scratch):
         recording = left_files(prefix, before)
         other = os.path.join(scratch, "second")
         os.mkdir(other)
-        second = start_program(build, other)
+        second = start_program(build, other, clear_left=False)
         try:
             if find_window(QUESTION, 6):
                 fail("the second program asked about the first one's running recording")
@@ -211,7 +211,7 @@ def run(build, mode):
             return
         with_sound = mode != "recover"
         before, positions = record_and_kill(build, prefix, scratch, with_sound)
-        program = start_program(build, scratch)
+        program = start_program(build, scratch, clear_left=False)
         answer_question("y" if mode != "decline" else "n")
         save = find_window("^Save to...$", 15 if mode == "recover" else 3)
         if mode == "decline":

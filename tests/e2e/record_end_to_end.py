@@ -253,8 +253,8 @@ def run(build, mode):
         return
     prefix = os.environ["WINEPREFIX"]
     scratch = tempfile.mkdtemp(prefix="framelark_e2e_")
-    before = temp_movies(prefix)
     program = start_program(build, scratch)
+    before = temp_movies(prefix)
     animator = start_animator(build, 40)
     try:
         press("F7")

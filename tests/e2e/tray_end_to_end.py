@@ -45,8 +45,8 @@ def main_window_shown():
 def run(build, shots):
     prefix = os.environ["WINEPREFIX"]
     scratch = tempfile.mkdtemp(prefix="framelark_tray_")
-    before = temp_movies(prefix)
     program = start_program(build, scratch)
+    before = temp_movies(prefix)
     try:
         tray = find_window("^Wine System Tray$", 10)
         if not tray:

@@ -17,6 +17,7 @@ started_wine=""
 framelark_use_fast_heap() {
   export MALLOC_TRIM_THRESHOLD_=1073741824
   export MALLOC_MMAP_MAX_=0 # screen images above 32 MB would be mapped afresh every frame
+  export MALLOC_ARENA_MAX=1 # a thread's own arena unmaps a freed 4K screen image every frame
 }
 
 framelark_stop_services() {

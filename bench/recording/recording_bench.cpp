@@ -1,6 +1,7 @@
 // Records a screen region through the real engine for a while and reports frames written per
 // second, processor time per frame and per stage, and memory. Also shows the moving picture that is
-// recorded. Started under Wine without glibc's heap setting, it relaunches itself as framelark.exe does.
+// recorded, in a process of its own: Wine paints windows in the painting process, whose processor
+// time would otherwise count as the engine's. Started under Wine without glibc's heap setting, it relaunches itself as framelark.exe does.
 //   recording_bench record <left> <top> <width> <height> <timelapse> <seconds>
 //   recording_bench animate <seconds>
 //   recording_bench grab <width> <height> <count>     the frame grab alone
@@ -185,9 +186,6 @@ int Record(int left, int top, int width, int height, int timelapse, int seconds)
         return 1;
     }
     s.g_mainwindow = CreateWindowOf("FramelarkBenchMain", &MainProcedure, 0, WS_OVERLAPPED, 10, 10);
-    HWND animation = CreateWindowOf("FramelarkBenchAnimation", &Animate, WS_EX_TOOLWINDOW, WS_POPUP | WS_VISIBLE,
-                                    s.g_screenwidth, s.g_screenheight);
-    SetTimer(animation, 1, 15, nullptr);
     PumpFor(500);
 
     const std::size_t workingSetBefore = Memory().WorkingSetSize;
@@ -228,7 +226,6 @@ int Record(int left, int top, int width, int height, int timelapse, int seconds)
                 frameBytes / 1024, (static_cast<double>(Memory().PeakWorkingSetSize) - workingSetBefore) / frameBytes,
                 highest >= lowest ? static_cast<double>(highest - lowest) / frameBytes : 0.0);
     MeasureRecordingStages(false);
-    DestroyWindow(animation);
     RemoveTimedVideo1();
     return g_endmessage == WM_USER_GENERIC_MSG ? 0 : 1;
 }

@@ -38,18 +38,28 @@ xserver_ms() { awk -v hz="$(getconf CLK_TCK)" '{print ($14 + $15) * 1000 / hz}' 
 bench_run() { # how (launcher | plain) then the bench's arguments
   local how=$1 prefix=()
   shift
-  [ "$how" = plain ] && prefix=(env -u MALLOC_TRIM_THRESHOLD_ -u MALLOC_TOP_PAD_ -u MALLOC_MMAP_MAX_ -u GLIBC_TUNABLES)
+  [ "$how" = plain ] && prefix=(env -u MALLOC_TRIM_THRESHOLD_ -u MALLOC_TOP_PAD_ -u MALLOC_MMAP_MAX_ -u MALLOC_ARENA_MAX -u GLIBC_TUNABLES)
   # A Wine program now and then fails to start at all: one retry, then the run is reported and skipped.
   { "${prefix[@]}" wine "$bench" "$@" </dev/null 2>/dev/null || "${prefix[@]}" wine "$bench" "$@" </dev/null 2>/dev/null ||
     echo "failed: $how $*"; } | tr -d '\r' # Wine's console ends lines with CR LF
 }
 
+# The moving picture, drawn by a process of its own while a recorder runs.
+animation_start() {
+  wine "$bench" animate 3600 </dev/null >/dev/null 2>&1 &
+  animator=$!
+  sleep 3
+}
+animation_stop() { kill "$animator" 2>/dev/null || true; wait "$animator" 2>/dev/null || true; }
+
 engine() { # how left top width height timelapse seconds
   local how=$1 before after
   shift
+  animation_start
   before=$(xserver_ms)
   bench_run "$how" record "$@" > "$scratch/engine.log"
   after=$(xserver_ms)
+  animation_stop
   sed -n "s/^result /engine start=$how /p" "$scratch/engine.log" |
     sed "s/\$/ xserver_ms_per_frame=$(awk -v a="$after" -v b="$before" -v f="$(grep -o 'frames=[0-9]*' "$scratch/engine.log" | cut -d= -f2)" 'BEGIN{printf "%.2f", f ? (a-b)/f : 0}')/" | tee -a "$log"
   grep '^stages\|^memory_summary' "$scratch/engine.log" | tee -a "$log"
@@ -60,13 +70,11 @@ x11grab() { # codec left top width height rate
   local out=$scratch/grab.avi
   [ "$codec" = msvideo1 ] && extra=(-pix_fmt rgb555le)
   [ "$codec" = rawvideo ] && out=$scratch/grab.nut # AVI cannot hold the screen's pixel format
-  wine "$bench" animate $((seconds + 5)) </dev/null >/dev/null 2>&1 &
-  local animator=$!
-  sleep 3
+  animation_start
   /usr/bin/time -f "%e %U %S %M" -o "$scratch/time" \
     ffmpeg -v error -y -f x11grab -framerate "$rate" -video_size "${width}x${height}" -i "$DISPLAY+$left,$top" \
       -t "$seconds" -fps_mode passthrough -c:v "$codec" "${extra[@]}" "$out" </dev/null
-  wait "$animator" || true
+  animation_stop
   local frames
   frames=$(ffprobe -v error -count_packets -select_streams v:0 -show_entries stream=nb_read_packets -of csv=p=0 "$out")
   read -r wall user sys rss < "$scratch/time"

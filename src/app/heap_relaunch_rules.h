@@ -11,11 +11,14 @@ struct EnvironmentSetting {
     const char* value;
 };
 // glibc reads these once, when a process starts. Without mmap, buffers above glibc's 32 MB cap on
-// the mmap threshold (a 3840 x 2160 screen image) come from the heap too and stay there. No
-// MALLOC_TOP_PAD_: with it, about one Wine start in ten fails before the program runs.
+// the mmap threshold (a 3840 x 2160 screen image) come from the heap too and stay there. One arena:
+// a thread's own arena gives a whole sub-heap back to the system once it is free, whatever the
+// trim threshold, and a 4K screen image takes one of its own every frame. No MALLOC_TOP_PAD_: with
+// it, about one Wine start in ten fails before the program runs.
 inline constexpr EnvironmentSetting kFastHeapSettings[] = {
     {"MALLOC_TRIM_THRESHOLD_", "1073741824"},
     {"MALLOC_MMAP_MAX_", "0"},
+    {"MALLOC_ARENA_MAX", "1"},
 };
 // Set in the relaunched process: it never relaunches again. Holds the first process's id.
 inline constexpr char kRelaunchedByVariable[] = "FRAMELARK_RELAUNCHED_BY";

@@ -71,6 +71,17 @@ int CursorReach(HCURSOR cursor)
     return reach;
 }
 
+// A zero-filled, locked movable block: what single grabs hand out and ReleaseFrame frees.
+BITMAPINFOHEADER* NewGlobalBlock(std::uint32_t size)
+{
+    OwnedGlobal block(GlobalAlloc(GHND, size));
+    auto* frame = static_cast<BITMAPINFOHEADER*>(block ? GlobalLock(block.get()) : nullptr);
+    if (frame) {
+        block.release();
+    }
+    return frame;
+}
+
 HDC ScreenCompatibleDC()
 {
     const WindowDC screen(nullptr);
@@ -181,33 +192,47 @@ std::optional<PixelOverlay> CCursorOverlays::Learn(const Look& look, CCursorHotS
     return LearnOverlay(canvas, probes, canvas.size / 2, canvas.size / 2);
 }
 
-CFrameBlocks::~CFrameBlocks()
+CFrameBlocks::Block CFrameBlocks::Take(std::uint32_t size, std::uint32_t pixelOffset, const BITMAPINFO* format)
 {
-    ReleaseFrame(m_spare);
-}
-
-BITMAPINFOHEADER* CFrameBlocks::Take(std::uint32_t size)
-{
-    BITMAPINFOHEADER* frame = std::exchange(m_spare, nullptr);
-    if (frame && GlobalSize(GlobalHandle(frame)) >= size) {
-        return frame;
+    for (Section& section : m_sections) {
+        if (!section.held && section.size == size && static_cast<bool>(section.bitmap) == (format != nullptr)) {
+            section.held = true;
+            return section.block;
+        }
     }
-    ReleaseFrame(frame);
-    OwnedGlobal block(GlobalAlloc(GHND, size));
-    frame = static_cast<BITMAPINFOHEADER*>(block ? GlobalLock(block.get()) : nullptr);
-    if (frame) {
-        block.release();
+    Section& section = m_sections.emplace_back();
+    section.size = size;
+    section.mapping.reset(CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, size, nullptr));
+    if (section.mapping && format) {
+        void* rows = nullptr;
+        section.bitmap.reset(CreateDIBSection(nullptr, format, DIB_RGB_COLORS, &rows, section.mapping.get(), pixelOffset));
+        if (section.bitmap && rows) {
+            // The system maps a section from a page boundary: the header just before the rows
+            // lies in the same view.
+            auto* pixels = static_cast<std::uint8_t*>(rows);
+            section.block = {reinterpret_cast<BITMAPINFOHEADER*>(pixels - pixelOffset), section.bitmap.get(), pixels};
+        }
+    } else if (section.mapping) {
+        section.view.reset(MapViewOfFile(section.mapping.get(), FILE_MAP_ALL_ACCESS, 0, 0, size));
+        if (section.view) {
+            auto* start = static_cast<std::uint8_t*>(section.view.get());
+            section.block = {reinterpret_cast<BITMAPINFOHEADER*>(start), nullptr, start + pixelOffset};
+        }
     }
-    return frame;
+    if (!section.block.frame) {
+        m_sections.pop_back();
+        return {};
+    }
+    section.held = true;
+    return section.block;
 }
 
 void CFrameBlocks::Give(BITMAPINFOHEADER* frame)
 {
-    // The loop releases each frame before it grabs the next: one spare block is all it needs.
-    if (!m_spare) {
-        m_spare = frame;
-    } else {
-        ReleaseFrame(frame);
+    for (Section& section : m_sections) {
+        if (section.block.frame == frame) {
+            section.held = false;
+        }
     }
 }
 
@@ -221,82 +246,90 @@ void FrameReleaser::operator()(BITMAPINFOHEADER* frame) const
 }
 
 // A screen-compatible bitmap of full-screen size takes milliseconds to create and delete under Wine;
-// a DIB section in the frame's own format does not, and its rows copy out as they are. Palette
-// frames keep the compatible bitmap, whose palette fills their colour table.
-CScreenCopy::CScreenCopy(int width, int height, bool replayCursor)
-    : m_width(width), m_height(height), m_bits(Settings().g_capturebits), m_memory(ScreenCompatibleDC())
+// a DIB section in the frame's own format does not, and its rows are laid out as the frame's.
+// Palette frames keep the compatible bitmap, whose palette fills their colour table.
+CScreenCopy::CScreenCopy(int width, int height, bool recording)
+    : m_width(width), m_height(height), m_bits(Settings().g_capturebits), m_drawsIntoBlocks(recording && m_bits > 8),
+      m_memory(ScreenCompatibleDC())
 {
-    const WindowDC screen(nullptr);
-    if (replayCursor && m_bits > 8) {
+    m_format.bmiHeader.biSize = sizeof(m_format.bmiHeader);
+    m_format.bmiHeader.biWidth = width;
+    m_format.bmiHeader.biHeight = height;
+    m_format.bmiHeader.biPlanes = 1;
+    m_format.bmiHeader.biBitCount = static_cast<WORD>(m_bits);
+    m_format.bmiHeader.biCompression = BI_RGB;
+    if (m_drawsIntoBlocks) {
         m_overlays.emplace(m_bits);
-    }
-    if (m_bits <= 8) {
-        m_bitmap.reset(CreateCompatibleBitmap(screen.get(), width, height));
         return;
     }
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = static_cast<WORD>(m_bits);
-    info.bmiHeader.biCompression = BI_RGB;
-    m_bitmap.reset(CreateDIBSection(screen.get(), &info, DIB_RGB_COLORS, &m_pixels, nullptr, 0));
+    if (m_bits <= 8) {
+        m_bitmap.reset(CreateCompatibleBitmap(m_screen.get(), width, height));
+        return;
+    }
+    void* rows = nullptr;
+    m_bitmap.reset(CreateDIBSection(m_screen.get(), &m_format, DIB_RGB_COLORS, &rows, nullptr, 0));
+    m_pixels = static_cast<std::uint8_t*>(rows);
 }
 
 BITMAPINFOHEADER* CScreenCopy::Grab(int left, int top, bool suppressFeedback, CFrameBlocks* blocks)
 {
     // No frame of another depth than the copy's: the movie's format was fixed when it opened.
-    if (!*this || Settings().g_capturebits != m_bits) {
+    const FrameLayout layout = LayoutFor(m_width, m_height, m_bits);
+    if (!*this || Settings().g_capturebits != m_bits || layout.blockSize == 0) {
         return nullptr;
     }
-    WindowDC screen(nullptr);
+    CFrameBlocks::Block block;
+    if (blocks) {
+        block = blocks->Take(layout.blockSize, layout.pixelOffset, m_drawsIntoBlocks ? &m_format : nullptr);
+    } else {
+        block.frame = NewGlobalBlock(layout.blockSize);
+    }
+    if (!block.frame) {
+        return nullptr;
+    }
     if (!suppressFeedback) {
         MarkCapture(true, left, top, m_width, m_height);
     }
-    {
-        SelectGuard select(m_memory.get(), m_bitmap.get());
-        {
-            const StageTimer timer(RecordingStage::Grab);
-            BitBlt(m_memory.get(), 0, 0, m_width, m_height, screen.get(), left, top, SRCCOPY);
-        }
-        const StageTimer timer(RecordingStage::Cursor);
-        POINT cursor{};
-        GetCursorPos(&cursor);
-        const int x = cursor.x - left;
-        const int y = cursor.y - top;
-        bool drawn = false;
-        if (m_overlays && m_pixels) {
-            GdiFlush();
-            drawn = m_overlays->Draw(static_cast<std::uint8_t*>(m_pixels), LayoutFor(m_width, 1, m_bits).rowBytes, m_width, m_height, x,
-                                     y, m_hotSpots);
-        }
-        if (!drawn) {
-            DrawCursor(m_memory.get(), x, y, RecordedCursor(), HighlightDrawn(), m_hotSpots);
-        }
-    }
-    BITMAPINFOHEADER* frame = nullptr;
-    {
+    if (m_drawsIntoBlocks) {
+        CopyScreen(block.bitmap, block.pixels, left, top);
+        GdiFlush();
+        FillHeader(block.frame);
+    } else {
+        CopyScreen(m_bitmap.get(), m_pixels, left, top);
         const StageTimer timer(RecordingStage::Grab);
-        frame = ToFrameBlock(screen.get(), blocks);
+        CopyOut(block.frame);
     }
     if (!suppressFeedback) {
         MarkCapture(false, left, top, m_width, m_height);
     }
-    return frame;
+    return block.frame;
 }
 
-BITMAPINFOHEADER* CScreenCopy::ToFrameBlock(HDC screen, CFrameBlocks* blocks)
+void CScreenCopy::CopyScreen(HBITMAP target, std::uint8_t* pixels, int left, int top)
+{
+    SelectGuard select(m_memory.get(), target);
+    {
+        const StageTimer timer(RecordingStage::Grab);
+        BitBlt(m_memory.get(), 0, 0, m_width, m_height, m_screen.get(), left, top, SRCCOPY);
+    }
+    const StageTimer timer(RecordingStage::Cursor);
+    POINT cursor{};
+    GetCursorPos(&cursor);
+    const int x = cursor.x - left;
+    const int y = cursor.y - top;
+    bool drawn = false;
+    if (m_overlays && pixels) {
+        GdiFlush();
+        drawn = m_overlays->Draw(pixels, LayoutFor(m_width, 1, m_bits).rowBytes, m_width, m_height, x, y, m_hotSpots);
+    }
+    if (!drawn) {
+        DrawCursor(m_memory.get(), x, y, RecordedCursor(), HighlightDrawn(), m_hotSpots);
+    }
+}
+
+void CScreenCopy::FillHeader(BITMAPINFOHEADER* header) const
 {
     const FrameLayout layout = LayoutFor(m_width, m_height, m_bits);
-    if (layout.blockSize == 0) {
-        return nullptr;
-    }
-    CFrameBlocks fresh;
-    BITMAPINFOHEADER* header = (blocks ? blocks : &fresh)->Take(layout.blockSize);
-    if (!header) {
-        return nullptr;
-    }
     *header = BITMAPINFOHEADER{};
     header->biSize = kBitmapHeaderSize;
     header->biWidth = m_width;
@@ -306,18 +339,22 @@ BITMAPINFOHEADER* CScreenCopy::ToFrameBlock(HDC screen, CFrameBlocks* blocks)
     header->biCompression = BI_RGB;
     header->biSizeImage = layout.imageSize;
     header->biClrUsed = layout.colours;
-    BYTE* pixels = reinterpret_cast<BYTE*>(header) + layout.pixelOffset;
+}
+
+void CScreenCopy::CopyOut(BITMAPINFOHEADER* header) const
+{
+    FillHeader(header);
+    BYTE* pixels = reinterpret_cast<BYTE*>(header) + FramePixelOffset(header);
     if (m_pixels) {
         // The DIB section's rows are laid out as the frame's; a copy is all it takes.
         GdiFlush();
-        std::memcpy(pixels, m_pixels, layout.imageSize);
-    } else {
-        GetDIBits(screen, m_bitmap.get(), 0, static_cast<UINT>(m_height), pixels, reinterpret_cast<BITMAPINFO*>(header),
-                  DIB_RGB_COLORS);
-        // GetDIBits may clear it; the frame's readers take the table's length from it.
-        header->biClrUsed = layout.colours;
+        std::memcpy(pixels, m_pixels, header->biSizeImage);
+        return;
     }
-    return header;
+    GetDIBits(m_screen.get(), m_bitmap.get(), 0, static_cast<UINT>(m_height), pixels, reinterpret_cast<BITMAPINFO*>(header),
+              DIB_RGB_COLORS);
+    // GetDIBits may clear it; the frame's readers take the table's length from it.
+    header->biClrUsed = LayoutFor(m_width, m_height, m_bits).colours;
 }
 
 FramePtr CFrameGrabber::Grab(int left, int top)

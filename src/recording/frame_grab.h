@@ -19,21 +19,37 @@ BITMAPINFOHEADER* GrabFrame(int left, int top, int width, int height, bool suppr
 // Unlocks and frees a grabbed frame; null is ignored.
 void ReleaseFrame(BITMAPINFOHEADER* frame);
 
-// Released frame blocks kept locked for the next grab of the same size: a fresh screen-sized
-// block per frame faults in every one of its pages again.
+// The recording's frame blocks, kept for the next grab once released: a fresh screen-sized block
+// per frame faults in every one of its pages again. Each block is a pagefile section that holds
+// the whole frame (header, colour table, rows); frames of more than 8 bits have a DIB section over
+// their rows, so that the screen is copied straight into the frame.
 class CFrameBlocks {
 public:
+    struct Block {
+        BITMAPINFOHEADER* frame = nullptr; // null when no block can be had
+        HBITMAP bitmap = nullptr;          // null without a DIB section
+        std::uint8_t* pixels = nullptr;
+    };
+
     CFrameBlocks() = default;
     CFrameBlocks(const CFrameBlocks&) = delete;
     CFrameBlocks& operator=(const CFrameBlocks&) = delete;
-    ~CFrameBlocks();
 
-    // A zero-filled block of the size on first use, a recycled one after; null when none can be had.
-    BITMAPINFOHEADER* Take(std::uint32_t size);
+    // A block that no frame holds; zero-filled when new. With format (of more than 8 bits) it has
+    // a DIB section of that format over its rows, which start at pixelOffset.
+    Block Take(std::uint32_t size, std::uint32_t pixelOffset, const BITMAPINFO* format);
     void Give(BITMAPINFOHEADER* frame);
 
 private:
-    BITMAPINFOHEADER* m_spare = nullptr;
+    struct Section {
+        KernelHandle mapping;
+        MappedView view; // null when the DIB section maps the block
+        GdiBitmap bitmap;
+        Block block;
+        std::uint32_t size = 0;
+        bool held = false;
+    };
+    std::list<Section> m_sections; // as many as were held at once: two while the writer works
 };
 
 // Gives the frame back to its blocks, or frees it when it has none.
@@ -84,26 +100,32 @@ private:
     std::list<Learnt> m_learnt; // the few cursors one recording meets
 };
 
-// The screen copy of one size: its bitmap and drawing context are made once.
+// The screen copy of one size: its drawing context, format and bitmap are made once.
 class CScreenCopy {
 public:
-    // With replayCursor the cursor is learnt once and replayed (recordings); without it, drawn
-    // through GDI (single grabs).
-    CScreenCopy(int width, int height, bool replayCursor = false);
-    explicit operator bool() const { return m_memory && m_bitmap; }
-    // Copies the rectangle at (left, top), draws the cursor and converts the copy into the block
-    // that blocks gives (a new one without blocks).
+    // For a recording (blocks given to Grab) the cursor is learnt once and replayed, and frames of
+    // more than 8 bits are drawn straight into their blocks; a single grab draws the cursor
+    // through GDI into a bitmap of its own and copies that into a new global block.
+    CScreenCopy(int width, int height, bool recording = false);
+    explicit operator bool() const { return m_screen && m_memory && (m_bitmap || m_drawsIntoBlocks); }
+    // Copies the rectangle at (left, top) and draws the cursor into a frame block from blocks, or
+    // into a new global block without them.
     BITMAPINFOHEADER* Grab(int left, int top, bool suppressFeedback, CFrameBlocks* blocks);
 
 private:
-    BITMAPINFOHEADER* ToFrameBlock(HDC screen, CFrameBlocks* blocks);
+    void CopyScreen(HBITMAP target, std::uint8_t* pixels, int left, int top);
+    void FillHeader(BITMAPINFOHEADER* header) const;
+    void CopyOut(BITMAPINFOHEADER* header) const;
 
     int m_width;
     int m_height;
     int m_bits;
+    bool m_drawsIntoBlocks;
+    BITMAPINFO m_format{};
+    WindowDC m_screen{nullptr}; // kept: under Wine each GetDC asks the server for the visible region
     MemoryDC m_memory;
-    GdiBitmap m_bitmap;
-    void* m_pixels = nullptr; // the DIB section's rows; null for a palette frame's bitmap
+    GdiBitmap m_bitmap;            // none when frames are drawn into their blocks
+    std::uint8_t* m_pixels = nullptr; // the DIB section's rows; null for a palette frame's bitmap
     CCursorHotSpot m_hotSpots;
     std::optional<CCursorOverlays> m_overlays;
 };

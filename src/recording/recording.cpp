@@ -3,6 +3,7 @@
 #include "messages/private_messages.h"
 #include "recording/autopan.h"
 #include "recording/autopan_step.h"
+#include "recording/background_writer.h"
 #include "recording/capture_loop.h"
 #include "recording/movie_writer.h"
 #include "recording/recording_seams.h"
@@ -81,23 +82,22 @@ public:
     }
     FramePtr Grab(int x, int y)
     {
+        if (NextStageFrameIsTimed()) {
+            m_writer.Drain(); // an error stays held for the next write
+        }
         StartStageFrame();
         return m_grabber.Grab(x, y);
     }
-    std::int32_t Write(const FramePtr& frame, std::uint32_t number)
+    // The frame goes to the writer's thread; an error shows at the next write or at the end.
+    std::int32_t Write(FramePtr& frame, std::uint32_t number)
     {
-        const std::uint64_t frameBytes = frame->biSizeImage;
-        if (const RecordingStop stop = m_storage.BeforeWrite(frameBytes, number); stop != RecordingStop::None) {
-            return ResultFor(stop);
-        }
-        LONG bytes = 0;
-        if (const HRESULT result = m_movie.Write(frame.get(), number, &bytes); result != 0) {
-            return result;
-        }
-        const RecordingStop stop = m_storage.AfterWrite(static_cast<std::uint64_t>(bytes > 0 ? bytes : 0), frameBytes);
-        return stop == RecordingStop::None ? 0 : ResultFor(stop);
+        const bool timed = StageFrameIsTimed();
+        const std::int32_t error = m_writer.Submit(std::move(frame), number);
+        return error == 0 && timed ? m_writer.Drain() : error;
     }
     void Release(FramePtr& frame) { frame.reset(); }
+    // Waits for the last frame's write.
+    std::int32_t FinishWrites() { return m_writer.Drain(); }
     void BlankTitle()
     {
         // Bounded, so that a busy main thread never holds up the recording.
@@ -106,6 +106,20 @@ public:
     }
 
 private:
+    std::int32_t WriteNow(const BITMAPINFOHEADER* frame, std::uint32_t number)
+    {
+        const std::uint64_t frameBytes = frame->biSizeImage;
+        if (const RecordingStop stop = m_storage.BeforeWrite(frameBytes, number); stop != RecordingStop::None) {
+            return ResultFor(stop);
+        }
+        LONG bytes = 0;
+        if (const HRESULT result = m_movie.Write(frame, number, &bytes); result != 0) {
+            return result;
+        }
+        const RecordingStop stop = m_storage.AfterWrite(static_cast<std::uint64_t>(bytes > 0 ? bytes : 0), frameBytes);
+        return stop == RecordingStop::None ? 0 : ResultFor(stop);
+    }
+
     CMovieWriter& m_movie;
     CStorageGuard& m_storage;
     int m_left;
@@ -113,6 +127,8 @@ private:
     int m_width;
     int m_height;
     CFrameGrabber m_grabber;
+    // Last: it writes through the members above until it is gone.
+    CBackgroundWriter m_writer{[this](const BITMAPINFOHEADER* frame, std::uint32_t number) { return WriteNow(frame, number); }};
 };
 
 void PostToMainWindow(UINT message)
@@ -193,6 +209,9 @@ void RecordVideo(int top, int left, int width, int height, int rate, const std::
             }
             LiveCaptureHost host(movie, storage, left, top, width, height);
             outcome = RunCaptureLoop(host, settings.timelapse, start);
+            if (const std::int32_t lastWrite = host.FinishWrites(); outcome.movieError == 0) {
+                outcome.movieError = lastWrite;
+            }
         }
     }
     EndRecording(movie, storage, outcome, audioStarted);

@@ -47,10 +47,21 @@ void MeasureRecordingStages(bool on)
 void StartStageFrame()
 {
     // The first frame is left out: it pays for buffers that every later frame reuses.
-    g_sampling = g_measuring && g_frames++ % kStageSampleEvery == 1;
+    g_sampling = NextStageFrameIsTimed();
+    ++g_frames;
     if (g_sampling) {
         ++g_sampledFrames;
     }
+}
+
+bool StageFrameIsTimed()
+{
+    return g_measuring && g_sampling;
+}
+
+bool NextStageFrameIsTimed()
+{
+    return g_measuring && g_frames % kStageSampleEvery == 1;
 }
 
 std::array<double, kRecordingStages> RecordingStageMsPerFrame()

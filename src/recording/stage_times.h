@@ -13,6 +13,10 @@ constexpr int kStageSampleEvery = 8;
 void MeasureRecordingStages(bool on);
 // A new frame begins: its stages are timed when it is one of the sampled frames.
 void StartStageFrame();
+// Whether the frame begun last, or the next one, is timed: a timed frame's stages must not overlap
+// other frames' work, since the timers read the whole process's time.
+bool StageFrameIsTimed();
+bool NextStageFrameIsTimed();
 // Milliseconds of the process's processor time per stage and sampled frame, in the order of
 // RecordingStage.
 std::array<double, kRecordingStages> RecordingStageMsPerFrame();

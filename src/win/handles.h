@@ -41,6 +41,7 @@ inline void DeleteGdiObject(HGDIOBJ object) { DeleteObject(object); }
 inline void DeleteMemoryDC(HDC dc) { DeleteDC(dc); }
 inline void CloseKernelHandle(HANDLE handle) { CloseHandle(handle); }
 inline void FreeGlobal(HGLOBAL block) { GlobalFree(block); }
+inline void UnmapView(void* view) { UnmapViewOfFile(view); }
 inline void DestroyOwnedCursor(HCURSOR cursor) { DestroyCursor(cursor); }
 inline void DestroyOwnedIcon(HICON icon) { DestroyIcon(icon); }
 inline void DestroyOwnedMenu(HMENU menu) { DestroyMenu(menu); }
@@ -55,6 +56,7 @@ using GdiFont = Owned<HFONT, handles_detail::DeleteGdiObject>;
 using MemoryDC = Owned<HDC, handles_detail::DeleteMemoryDC>;
 using KernelHandle = Owned<HANDLE, handles_detail::CloseKernelHandle>;
 using OwnedGlobal = Owned<HGLOBAL, handles_detail::FreeGlobal>;
+using MappedView = Owned<void*, handles_detail::UnmapView>;
 using OwnedCursor = Owned<HCURSOR, handles_detail::DestroyOwnedCursor>;
 using OwnedIcon = Owned<HICON, handles_detail::DestroyOwnedIcon>;
 using OwnedMenu = Owned<HMENU, handles_detail::DestroyOwnedMenu>;

@@ -25,7 +25,7 @@ REGION = (600, 400, 919, 639)  # left, top, right, bottom (inclusive) dragged wi
 ANIMATOR = (560, 360, 420, 330)  # x, y, width, height: larger than the region
 OUTSIDE_REGION = (950, 670)    # over the animator, outside the region: keys reach Wine here
 # glibc's heap kept from shrinking, as a Linux user's launcher starts the program.
-FAST_HEAP = {"MALLOC_TRIM_THRESHOLD_": "1073741824", "MALLOC_MMAP_MAX_": "0"}
+FAST_HEAP = {"MALLOC_TRIM_THRESHOLD_": "1073741824", "MALLOC_MMAP_MAX_": "0", "MALLOC_ARENA_MAX": "1"}
 
 
 def xdotool(*args):

@@ -43,10 +43,13 @@ TEST(StageTimes, TimeGoesToTheInnermostStageAndOnlyWhileMeasuring)
     // timed frame.
     MeasureRecordingStages(true);
     for (int frame = 0; frame < kStageSampleEvery + 2; ++frame) {
+        const bool timed = frame % kStageSampleEvery == 1;
+        EXPECT_EQ(NextStageFrameIsTimed(), timed);
         StartStageFrame();
+        EXPECT_EQ(StageFrameIsTimed(), timed);
         const StageTimer writer(RecordingStage::Writer);
         const StageTimer encoder(RecordingStage::Encoder);
-        Spin(frame % kStageSampleEvery == 1 ? 150 : 20);
+        Spin(timed ? 150 : 20);
     }
     const auto ms = RecordingStageMsPerFrame();
     MeasureRecordingStages(false);

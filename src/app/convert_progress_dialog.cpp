@@ -28,6 +28,8 @@ void CConvertProgressDialog::Show()
 {
     if (hwnd()) {
         ShowWindow(hwnd(), SW_SHOW);
+        // Painted now: the merge dispatches messages only once its first progress comes.
+        UpdateWindow(hwnd());
     }
 }
 

@@ -15,8 +15,8 @@ private:
 };
 } // namespace
 
-CBackgroundWriter::CBackgroundWriter(WriteFrame write)
-    : m_write(std::move(write)), m_thread([this, priority = GetThreadPriority(GetCurrentThread())] { Run(priority); })
+CBackgroundWriter::CBackgroundWriter(WriteFrame write, int priority)
+    : m_write(std::move(write)), m_thread([this, priority] { Run(priority); })
 {
 }
 
@@ -67,7 +67,6 @@ std::int32_t CBackgroundWriter::Drain()
 
 void CBackgroundWriter::Run(int priority)
 {
-    // The recording thread runs at the priority the user chose; its writes do too.
     SetThreadPriority(GetCurrentThread(), priority);
     AcquireSRWLockExclusive(&m_lock);
     for (;;) {

@@ -14,7 +14,8 @@ public:
     // 0 or the movie library's error; called on the writer's thread only.
     using WriteFrame = std::function<std::int32_t(const BITMAPINFOHEADER* frame, std::uint32_t number)>;
 
-    explicit CBackgroundWriter(WriteFrame write);
+    // The thread runs at the given priority level.
+    CBackgroundWriter(WriteFrame write, int priority);
     CBackgroundWriter(const CBackgroundWriter&) = delete;
     CBackgroundWriter& operator=(const CBackgroundWriter&) = delete;
     // Writes the frame in hand first.

@@ -127,8 +127,10 @@ private:
     int m_width;
     int m_height;
     CFrameGrabber m_grabber;
-    // Last: it writes through the members above until it is gone.
-    CBackgroundWriter m_writer{[this](const BITMAPINFOHEADER* frame, std::uint32_t number) { return WriteNow(frame, number); }};
+    // Last: it writes through the members above until it is gone. Its writes run at the priority
+    // the user chose for the recording.
+    CBackgroundWriter m_writer{[this](const BITMAPINFOHEADER* frame, std::uint32_t number) { return WriteNow(frame, number); },
+                               Settings().threadPriority};
 };
 
 void PostToMainWindow(UINT message)

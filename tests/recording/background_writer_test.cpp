@@ -16,8 +16,9 @@ FramePtr NumberedFrame(CFrameBlocks& blocks, std::uint32_t number)
 }
 } // namespace
 
-// Frames are written one at a time in the order given, each while the caller goes on; a failed
-// write stops all later ones and its error comes back from every later call.
+// Frames are written one at a time in the order given, each while the caller goes on, at the
+// priority asked for; a failed write stops all later ones and its error comes back from every
+// later call.
 TEST(BackgroundWriter, WritesInOrderUntilTheFirstFailure)
 {
     struct Case {
@@ -35,11 +36,12 @@ TEST(BackgroundWriter, WritesInOrderUntilTheFirstFailure)
         {
             CBackgroundWriter writer([&](const BITMAPINFOHEADER* frame, std::uint32_t number) -> std::int32_t {
                 writerThread = GetCurrentThreadId();
+                EXPECT_EQ(GetThreadPriority(GetCurrentThread()), THREAD_PRIORITY_BELOW_NORMAL);
                 Sleep(15);
                 EXPECT_EQ(frame->biSizeImage, number);
                 written.push_back(number);
                 return static_cast<int>(written.size()) - 1 == c.failAt ? -7 : 0;
-            });
+            }, THREAD_PRIORITY_BELOW_NORMAL);
             for (int i = 0; i < c.submitted; ++i) {
                 const std::uint32_t number = static_cast<std::uint32_t>(i) * 3;
                 lastResult = writer.Submit(NumberedFrame(blocks, number), number);

@@ -264,6 +264,22 @@ TEST_F(FrameGrab, AFrameThatCannotBeHadIsReportedNotFatal)
     ReleaseFrame(nullptr);
 }
 
+// A recording draws frames straight into its blocks: byte for byte what a single grab gives, odd
+// row lengths and colour tables included.
+TEST_F(FrameGrab, RecordingFramesEqualSingleGrabsAtEveryDepth)
+{
+    for (const int bits : {8, 16, 24, 32}) {
+        SCOPED_TRACE(bits);
+        Settings().g_capturebits = bits;
+        FramePtr single(GrabFrame(kLeft, kTop, kWidth, kHeight, true));
+        CFrameGrabber grabber(kWidth, kHeight);
+        FramePtr recorded = grabber.Grab(kLeft, kTop);
+        ASSERT_TRUE(single && recorded);
+        const std::size_t bytes = FramePixelOffset(single.get()) + single->biSizeImage;
+        EXPECT_EQ(std::memcmp(single.get(), recorded.get(), bytes), 0);
+    }
+}
+
 TEST_F(FrameGrab, RecordingGrabsReuseTheirBlockAndCopyEachFrameAfresh)
 {
     OwnedCursor cursor(SquareCursor(0, 0));

@@ -1,6 +1,7 @@
 #include "audio/movie_index.h"
 
 #include "common/fourcc.h"
+#include "common/little_endian.h"
 
 #include <algorithm>
 #include <array>
@@ -21,19 +22,6 @@ constexpr std::size_t kEntryBytes = 16;
 // Where a stream header keeps its length and its sample size.
 constexpr std::uint64_t kLengthAt = 32;
 constexpr std::uint64_t kSampleSizeAt = 44;
-
-std::uint32_t Little32(const unsigned char* bytes)
-{
-    return static_cast<std::uint32_t>(bytes[0]) | (static_cast<std::uint32_t>(bytes[1]) << 8) |
-           (static_cast<std::uint32_t>(bytes[2]) << 16) | (static_cast<std::uint32_t>(bytes[3]) << 24);
-}
-
-void PutLittle32(unsigned char* bytes, std::uint32_t value)
-{
-    for (int i = 0; i < 4; ++i) {
-        bytes[i] = static_cast<unsigned char>(value >> (8 * i));
-    }
-}
 
 bool ReadAt(std::istream& in, std::uint64_t at, void* data, std::size_t size)
 {
@@ -68,7 +56,7 @@ std::optional<Chunk> ChunkAt(std::istream& in, std::uint64_t at, std::uint64_t e
     if (at + 8 > end || !ReadAt(in, at, header.data(), 8)) {
         return {};
     }
-    Chunk chunk{at, Little32(header.data()), Little32(header.data() + 4)};
+    Chunk chunk{at, ReadLittle32(header.data()), ReadLittle32(header.data() + 4)};
     if (chunk.end() > end) {
         return {};
     }
@@ -76,7 +64,7 @@ std::optional<Chunk> ChunkAt(std::istream& in, std::uint64_t at, std::uint64_t e
         if (chunk.size < 4 || !ReadAt(in, chunk.data(), header.data() + 8, 4)) {
             return {};
         }
-        chunk.form = Little32(header.data() + 8);
+        chunk.form = ReadLittle32(header.data() + 8);
     }
     return chunk;
 }
@@ -132,8 +120,8 @@ std::optional<std::vector<StreamHeader>> ReadStreamHeaders(std::istream& in, con
         if (!header || header->size < fields.size() || !ReadAt(in, header->data(), fields.data(), fields.size())) {
             return {};
         }
-        streams.push_back({header->data() + kLengthAt, Little32(fields.data() + kLengthAt),
-                           Little32(fields.data() + kSampleSizeAt)});
+        streams.push_back({header->data() + kLengthAt, ReadLittle32(fields.data() + kLengthAt),
+                           ReadLittle32(fields.data() + kSampleSizeAt)});
     }
     return streams;
 }
@@ -191,7 +179,7 @@ std::optional<MovieLayout> ReadLayout(std::istream& in)
     }
     for (std::size_t at = 0; at < bytes.size(); at += kEntryBytes) {
         const unsigned char* entry = bytes.data() + at;
-        layout.entries.push_back({Little32(entry), Little32(entry + 4), Little32(entry + 8), Little32(entry + 12)});
+        layout.entries.push_back({ReadLittle32(entry), ReadLittle32(entry + 4), ReadLittle32(entry + 8), ReadLittle32(entry + 12)});
     }
     if (layout.entries.empty()) {
         return layout;
@@ -263,10 +251,10 @@ bool TidyMovieIndex(std::iostream& movie)
         std::vector<unsigned char> bytes(ordered.size() * kEntryBytes);
         for (std::size_t i = 0; i < ordered.size(); ++i) {
             unsigned char* entry = bytes.data() + i * kEntryBytes;
-            PutLittle32(entry, ordered[i].id);
-            PutLittle32(entry + 4, ordered[i].flags);
-            PutLittle32(entry + 8, ordered[i].offset);
-            PutLittle32(entry + 12, ordered[i].length);
+            WriteLittle32(entry, ordered[i].id);
+            WriteLittle32(entry + 4, ordered[i].flags);
+            WriteLittle32(entry + 8, ordered[i].offset);
+            WriteLittle32(entry + 12, ordered[i].length);
         }
         if (!WriteAt(movie, layout->indexAt, bytes.data(), bytes.size())) {
             return false;
@@ -281,7 +269,7 @@ bool TidyMovieIndex(std::iostream& movie)
         const std::uint64_t samples = streamBytes[i] / stream.sampleSize;
         if (samples != stream.length && samples <= std::numeric_limits<std::uint32_t>::max()) {
             std::array<unsigned char, 4> length{};
-            PutLittle32(length.data(), static_cast<std::uint32_t>(samples));
+            WriteLittle32(length.data(), static_cast<std::uint32_t>(samples));
             if (!WriteAt(movie, stream.lengthAt, length.data(), length.size())) {
                 return false;
             }

@@ -1,5 +1,7 @@
 #include "audio/wave_repair.h"
 
+#include "common/little_endian.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -7,12 +9,6 @@ namespace {
 constexpr std::uint64_t kLargestRiff = 0xFFFFFFFF;
 constexpr std::uint32_t kShortestFormat = 16;
 constexpr std::size_t kBlockAlignAt = 12; // within the format chunk
-
-std::uint32_t U32(std::span<const std::uint8_t> bytes, std::size_t at)
-{
-    return static_cast<std::uint32_t>(bytes[at]) | static_cast<std::uint32_t>(bytes[at + 1]) << 8 |
-           static_cast<std::uint32_t>(bytes[at + 2]) << 16 | static_cast<std::uint32_t>(bytes[at + 3]) << 24;
-}
 
 bool Is(std::span<const std::uint8_t> bytes, std::size_t at, const char* tag)
 {
@@ -29,7 +25,7 @@ std::optional<WaveRepair> PlanWaveRepair(std::span<const std::uint8_t> head, std
     std::uint32_t blockAlign = 0;
     std::size_t at = 12;
     while (at + 8 <= head.size()) {
-        const std::uint32_t size = U32(head, at + 4);
+        const std::uint32_t size = ReadLittle32(head.data() + at + 4);
         if (Is(head, at, "data")) {
             if (blockAlign == 0) {
                 return std::nullopt;

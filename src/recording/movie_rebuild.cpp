@@ -1,5 +1,7 @@
 #include "recording/movie_rebuild.h"
 
+#include "common/little_endian.h"
+
 #include <algorithm>
 #include <array>
 #include <cstdlib>
@@ -22,12 +24,6 @@ constexpr std::uint64_t kStreamHeaderBytes = 56;
 bool Is(const std::uint8_t* id, const char* text)
 {
     return std::memcmp(id, text, 4) == 0;
-}
-
-std::uint32_t U32(const std::uint8_t* bytes)
-{
-    return static_cast<std::uint32_t>(bytes[0]) | static_cast<std::uint32_t>(bytes[1]) << 8 |
-           static_cast<std::uint32_t>(bytes[2]) << 16 | static_cast<std::uint32_t>(bytes[3]) << 24;
 }
 
 bool IsChunkId(const std::uint8_t* id)
@@ -70,9 +66,8 @@ public:
     bool Bytes(const void* data, std::size_t count) { return m_ok = m_ok && m_append(data, count); }
     bool U32(std::uint32_t value)
     {
-        const std::array<std::uint8_t, 4> bytes{static_cast<std::uint8_t>(value), static_cast<std::uint8_t>(value >> 8),
-                                                static_cast<std::uint8_t>(value >> 16),
-                                                static_cast<std::uint8_t>(value >> 24)};
+        std::array<std::uint8_t, 4> bytes{};
+        WriteLittle32(bytes.data(), value);
         return Bytes(bytes.data(), bytes.size());
     }
     bool U16(std::uint16_t value)
@@ -143,7 +138,7 @@ std::vector<MovieChunk> FindFrameChunks(const ReadAt& read, std::uint64_t fileSi
         at = FirstChunkAfterZeros(read, fileSize);
     }
     while (at + kChunkHeader <= fileSize && read(at, head.data(), kChunkHeader) && IsChunkId(head.data())) {
-        const std::uint32_t size = U32(head.data() + 4);
+        const std::uint32_t size = ReadLittle32(head.data() + 4);
         if (Is(head.data(), "LIST") || Is(head.data(), "RIFF")) {
             if (at + kListHeader > fileSize || !read(at + 8, head.data() + 8, 4)) {
                 break;
@@ -211,8 +206,8 @@ bool WriteRecoveredMovie(const JournalStream& stream, std::vector<RecoveredFrame
     for (const RecoveredFrame& frame : frames) {
         largest = std::max(largest, frame.size);
     }
-    const std::uint32_t width = static_cast<std::uint32_t>(std::abs(static_cast<std::int32_t>(::U32(&stream.format[4]))));
-    const std::uint32_t height = static_cast<std::uint32_t>(std::abs(static_cast<std::int32_t>(::U32(&stream.format[8]))));
+    const std::uint32_t width = static_cast<std::uint32_t>(std::abs(static_cast<std::int32_t>(ReadLittle32(&stream.format[4]))));
+    const std::uint32_t height = static_cast<std::uint32_t>(std::abs(static_cast<std::int32_t>(ReadLittle32(&stream.format[8]))));
     const std::uint64_t bytesPerSecond = std::uint64_t{largest} * stream.rate / stream.scale;
 
     MovieOut out(append);

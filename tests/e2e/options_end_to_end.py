@@ -20,7 +20,7 @@ import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from record_end_to_end import (REGION, close_program, drag_region, fail, find_window, geometry,  # noqa: E402
-                               press, save_as, start_animator, start_program, temp_movies,
+                               press, record_region, save_as, start_animator, start_program, temp_movies,
                                wait_for_recording, xdotool)
 
 MAIN = (200, 200)          # where the main window stands
@@ -116,9 +116,7 @@ def video_options_then_record(prefix, scratch):
     closed("Video Options")
 
     before = temp_movies(prefix)
-    press("F7")
-    drag_region()
-    started = wait_for_recording(prefix, before)
+    started = record_region(prefix, before)
     time.sleep(4)
     press("F8")
     seconds = time.time() - started

@@ -141,6 +141,13 @@ def wait_for_recording(prefix, before):
     fail("no recording started after the selection")
 
 
+def record_region(prefix, before):
+    """Starts a recording with the start key and a dragged region; returns when it began."""
+    press("F7")
+    drag_region()
+    return wait_for_recording(prefix, before)
+
+
 def record(scratch, shots):
     """Takes screenshots of the region while the recording runs."""
     left, top, right, bottom = REGION
@@ -257,9 +264,7 @@ def run(build, mode):
     before = temp_movies(prefix)
     animator = start_animator(build, 40)
     try:
-        press("F7")
-        drag_region()
-        started = wait_for_recording(prefix, before)
+        started = record_region(prefix, before)
         record(scratch, 6)
         press("F8" if mode == "save" else "F9")
         seconds = time.time() - started

@@ -21,10 +21,9 @@ import tempfile
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from record_end_to_end import (drag_region, fail, find_window, geometry, press, save_as, start_animator,  # noqa: E402
-                               start_program, temp_movies, wait_for_recording, xdotool, close_program)
-from options_end_to_end import MAIN, click, closed, keys, open_dialog  # noqa: E402
-from sound_cursor_end_to_end import AUDIO_BUTTON, TONE, check_tone  # noqa: E402
+from record_end_to_end import (fail, find_window, geometry, press, record_region, save_as,  # noqa: E402
+                               start_animator, start_program, temp_movies, xdotool, close_program)
+from sound_cursor_end_to_end import TONE, check_tone, tick_record_audio  # noqa: E402
 from sound_movie_end_to_end import video_packets  # noqa: E402
 
 SECONDS = 4
@@ -64,13 +63,9 @@ def record_and_kill(build, prefix, scratch, with_sound):
     """Records for a while, then kills the program; returns the slots its journal had then."""
     program = start_program(build, scratch)
     if with_sound:
-        open_dialog("Audio Options", lambda: click(MAIN[0] + AUDIO_BUTTON[0], MAIN[1] + AUDIO_BUTTON[1]))
-        keys("alt+r", "Return")
-        closed("Audio Options")
+        tick_record_audio()
     before = temp_movies(prefix) + journals(prefix)
-    press("F7")
-    drag_region()
-    wait_for_recording(prefix, before)
+    record_region(prefix, before)
     time.sleep(SECONDS)
     window = find_window("^Framelark$", 5)
     pid = int(xdotool("getwindowpid", window).strip())
@@ -159,13 +154,9 @@ def close_own_window(program):
 def check_second_instance(build, prefix, scratch):
     first = start_program(build, scratch)
     try:
-        open_dialog("Audio Options", lambda: click(MAIN[0] + AUDIO_BUTTON[0], MAIN[1] + AUDIO_BUTTON[1]))
-        keys("alt+r", "Return")
-        closed("Audio Options")
+        tick_record_audio()
         before = temp_movies(prefix) + journals(prefix)
-        press("F7")
-        drag_region()
-        wait_for_recording(prefix, before)
+        record_region(prefix, before)
         time.sleep(1)
         recording = left_files(prefix, before)
         other = os.path.join(scratch, "second")

@@ -30,6 +30,13 @@ HIGHLIGHT = (255, 255, 125)     # the default highlight colour
 TONE = 440
 
 
+
+def tick_record_audio():
+    """Ticks "Record Audio" in the Audio Options dialog, as a person would."""
+    open_dialog("Audio Options", lambda: click(MAIN[0] + AUDIO_BUTTON[0], MAIN[1] + AUDIO_BUTTON[1]))
+    keys("alt+r", "Return")
+    closed("Audio Options")
+
 def drag(region):
     left, top, right, bottom = region
     if not find_window("^Title$", 10):
@@ -108,9 +115,7 @@ def main():
     animator = start_animator(args.build, 120)
     player = None
     try:
-        open_dialog("Audio Options", lambda: click(MAIN[0] + AUDIO_BUTTON[0], MAIN[1] + AUDIO_BUTTON[1]))
-        keys("alt+r", "Return")
-        closed("Audio Options")
+        tick_record_audio()
         option_menu_entry("c")
         open_dialog("Cursor Options", lambda: None)
         keys("alt+u", "Tab", "End", "alt+c", "Return")

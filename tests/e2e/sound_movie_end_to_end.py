@@ -16,10 +16,10 @@ import tempfile
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from record_end_to_end import (close_program, drag_region, fail, find_window, press, save_as, start_animator,  # noqa: E402
-                               start_program, temp_movies, wait_for_recording, xdotool)
-from options_end_to_end import MAIN, click, closed, keys, open_dialog, probe  # noqa: E402
-from sound_cursor_end_to_end import AUDIO_BUTTON, TONE, check_tone  # noqa: E402
+from record_end_to_end import (close_program, fail, find_window, press, record_region, save_as,  # noqa: E402
+                               start_animator, start_program, temp_movies, xdotool)
+from options_end_to_end import probe  # noqa: E402
+from sound_cursor_end_to_end import TONE, check_tone, tick_record_audio  # noqa: E402
 
 PROGRESS = "^Convert progress$"
 SECONDS = 5
@@ -90,15 +90,11 @@ def main():
     animator = start_animator(args.build, 120)
     player = None
     try:
-        open_dialog("Audio Options", lambda: click(MAIN[0] + AUDIO_BUTTON[0], MAIN[1] + AUDIO_BUTTON[1]))
-        keys("alt+r", "Return")
-        closed("Audio Options")
+        tick_record_audio()
 
         player = subprocess.Popen(["paplay", "-d", "rec", tone], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         before = temp_movies(prefix)
-        press("F7")
-        drag_region()
-        wait_for_recording(prefix, before)
+        record_region(prefix, before)
         time.sleep(SECONDS)
         recorded = [p for p in temp_movies(prefix) if p not in before]
         if not any(p.endswith(".wav") for p in recorded):

@@ -333,7 +333,8 @@ int JournalOnly(int count)
     }
     std::printf("journal frames=%d wall_us_per_frame=%.1f\n", count,
                 static_cast<double>(ticks) * 1e6 / static_cast<double>(frequency.QuadPart) / count);
-    journal.Discard();
+    journal.Close();
+    DeleteJournalOf(path);
     AVIStreamRelease(stream);
     AVIFileRelease(file);
     AVIFileExit();

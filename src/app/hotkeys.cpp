@@ -7,8 +7,10 @@ void OnHotkey(IMainCommands& commands, WPARAM key, LPARAM data)
 {
     AppSettings& settings = Settings();
     const HotkeyCodes codes{settings.keyRecordStart, settings.keyRecordEnd, settings.keyRecordCancel};
-    const HotkeyState state{settings.g_isrecording != 0, settings.g_paused != 0, settings.g_startkeyarmed != 0,
-                            commands.IsEndingOrCompleting()};
+    const AppState now = commands.State();
+    const bool recording = now == AppState::Recording || now == AppState::Paused;
+    const HotkeyState state{recording, now == AppState::Paused, settings.g_startkeyarmed != 0,
+                            !recording && now != AppState::Idle};
     const auto code = static_cast<std::int32_t>(key);
     switch (DecideHotkey(code, static_cast<std::uint32_t>(data), codes, state)) {
     case HotkeyAction::RecordFromIdle:

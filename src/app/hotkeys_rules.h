@@ -12,8 +12,9 @@ struct HotkeyState {
     bool recording = false;
     bool paused = false;
     bool startKeyArmed = false;
-    // The last recording is still being written or saved: it still uses the temporary files.
-    bool endingOrCompleting = false;
+    // Neither idle nor recording: a region being chosen, a recording being finished or saved, a
+    // question or a dialog. The start key waits for the program to be idle.
+    bool busy = false;
 };
 
 enum class HotkeyAction {
@@ -24,5 +25,6 @@ enum class HotkeyAction {
     Interrupt,      // stop with the key's code, which tells save from discard
 };
 
-// data is the keyboard hook's key message data; bit 31 set means the key is being released.
+// data is the keyboard hook's key message data; bit 31 set means the key is being released, bit 30
+// that it was already down (a repeat).
 HotkeyAction DecideHotkey(std::int32_t key, std::uint32_t data, const HotkeyCodes& codes, const HotkeyState& state);

@@ -1,5 +1,6 @@
 #pragma once
 // The main window's commands, as the hotkeys and the tray icon issue them.
+#include "app/app_state.h"
 
 class IMainCommands {
 public:
@@ -9,6 +10,5 @@ public:
     virtual void OnPause() = 0;
     // The common stop routine; endKey is the hotkey that ended the recording, 0 for the button.
     virtual void OnRecordInterrupted(int endKey) = 0;
-    // True from the end of a recording until its completion has finished (save dialog, merge).
-    virtual bool IsEndingOrCompleting() const = 0;
+    virtual AppState State() const = 0;
 };

@@ -21,6 +21,7 @@
 #include "settings/app_settings.h"
 #include "win/directories.h"
 #include "recording/compressor_list.h"
+#include "recording/movie_writer.h"
 #include "recording/record_command.h"
 #include "recording/recording_seams.h"
 #include "win/message_box.h"
@@ -68,13 +69,49 @@ void OpenWithShell(HWND owner, const std::string& target)
     ShellExecuteA(owner, "open", target.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 
-void TrackMenu(HWND owner, UINT menuId, int x, int y)
+constexpr char kUseDefaultQuestion[] = "Error recording AVI file using current compressor. Use default compressor ? ";
+
+// The commands behind the menu entries whose look follows the program's state.
+struct MenuCommand {
+    UINT id;
+    Command command;
+};
+constexpr MenuCommand kMenuCommands[] = {
+    {ID_RECORD_NOW, Command::Record},         {ID_PAUSE_NOW, Command::Pause},
+    {ID_STOP_NOW, Command::Stop},             {ID_PLAY_FILE, Command::PlayFile},
+    {ID_GENERAL_OPTIONS, Command::Options},   {ID_CURSOR_OPTIONS, Command::Options},
+    {ID_HOTKEYS, Command::Options},           {ID_VIDEO_OPTIONS, Command::Options},
+    {ID_AUDIO_OPTIONS, Command::Options},     {IDC_ABOUT, Command::About},
+    {IDC_CLOSE, Command::Close},
+};
+
+// Waits for the thread while the window goes on handling messages: the sound it stops is
+// delivered through them.
+void WaitPumping(HANDLE thread, DWORD timeoutMs)
+{
+    const DWORD start = GetTickCount();
+    while (GetTickCount() - start < timeoutMs) {
+        const DWORD left = timeoutMs - (GetTickCount() - start);
+        if (MsgWaitForMultipleObjects(1, &thread, FALSE, left, QS_ALLINPUT) != WAIT_OBJECT_0 + 1) {
+            return;
+        }
+        MSG message;
+        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&message);
+            DispatchMessageA(&message);
+        }
+    }
+}
+
+template <typename Prepare>
+void TrackMenu(HWND owner, UINT menuId, int x, int y, Prepare&& prepare)
 {
     OwnedMenu menu(LoadMenuA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(menuId)));
     if (!menu) {
         return;
     }
     if (HMENU popup = GetSubMenu(menu.get(), 0)) {
+        prepare(popup);
         // The owner must be in front, or the menu does not close when the user clicks elsewhere.
         SetForegroundWindow(owner);
         TrackPopupMenu(popup, TPM_LEFTALIGN | TPM_RIGHTBUTTON, x, y, 0, owner, nullptr);
@@ -98,6 +135,7 @@ CMainDialog::CMainDialog() : CDialog(IDD_MAINDIALOG), m_skinBitmap(IDB_SKIN)
     m_progress.Create(nullptr);
     m_progress.Hide();
     m_completion.SetBringToFront([this] { BringToFront(); });
+    m_tray.SetMenuPreparer([this](HMENU menu) { EnableMenuEntries(menu); });
     m_completion.SetMerge([](const MergeRequest& r) {
         return MergeAudioVideo(r.videoPath, r.audioPath, r.outputPath, r.compressAudio, r.compressedFormat,
                                r.compressedFormatLength, r.interleave, r.interleaveFactor, r.interleaveUnit);
@@ -184,9 +222,36 @@ void CMainDialog::SetUpButtons()
         button.SetTooltip(b.tooltip);
         SetWindowTextA(button.hwnd(), "");
     }
-    EnableButton(IDC_PAUSE, false);
-    EnableButton(IDC_STOP, false);
+    SetState(m_state);
     EnableButton(IDC_PLAY, false);
+}
+
+void CMainDialog::SetState(AppState state)
+{
+    m_state = state;
+    if (state == AppState::Idle) {
+        Settings().g_startkeyarmed = 1;
+    }
+    EnableButton(IDC_RECORD, LooksEnabled(state, Command::Record));
+    EnableButton(IDC_PAUSE, LooksEnabled(state, Command::Pause));
+    EnableButton(IDC_STOP, LooksEnabled(state, Command::Stop));
+}
+
+template <typename Dialog> void CMainDialog::RunModal(Dialog&& dialog)
+{
+    SetState(AppState::InDialog);
+    dialog();
+    if (m_state == AppState::InDialog) {
+        SetState(AppState::Idle);
+    }
+}
+
+void CMainDialog::EnableMenuEntries(HMENU menu) const
+{
+    for (const MenuCommand& entry : kMenuCommands) {
+        const bool enabled = Decide(m_state, entry.command) != Verdict::Ignore;
+        EnableMenuItem(menu, entry.id, MF_BYCOMMAND | (enabled ? MF_ENABLED : MF_GRAYED));
+    }
 }
 
 void CMainDialog::EnableButton(int id, bool enable) const
@@ -215,68 +280,149 @@ void CMainDialog::BringToFront()
 
 void CMainDialog::RecordCommand()
 {
-    // A stopped recording still being written or saved owns the temporary files.
-    if (IsEndingOrCompleting()) {
+    if (!Allows(Command::Record)) {
         return;
     }
-    // Refused while a recording runs unpaused; resumes a paused one.
-    ::RecordCommand();
+    switch (::RecordCommand()) {
+    case RecordStep::Resumed:
+        SetState(AppState::Recording);
+        break;
+    case RecordStep::Selecting:
+        SetState(AppState::Selecting);
+        break;
+    case RecordStep::Starting:
+        SetState(AppState::Starting);
+        break;
+    case RecordStep::Refused:
+        break;
+    }
+}
+
+void CMainDialog::OnRegionChosen()
+{
+    if (!Allows(Command::RegionChosen)) {
+        return;
+    }
+    m_recordingWithSound = Settings().recordaudio == 1;
+    m_recordingThread = OnRecordStart();
+    if (!m_recordingThread) {
+        SetState(AppState::Idle);
+        ShowNote(hwnd(), "The recording could not be started: the system could not create its thread.",
+                 MB_OK | MB_ICONEXCLAMATION);
+        return;
+    }
+    SetState(AppState::Recording);
 }
 
 void CMainDialog::OnPause()
 {
-    AppSettings& settings = Settings();
-    if (!settings.g_isrecording || settings.g_paused) {
+    if (!Allows(Command::Pause)) {
         return;
     }
-    settings.g_paused = 1;
-    EnableButton(IDC_RECORD, true);
-    EnableButton(IDC_PAUSE, false);
-    EnableButton(IDC_STOP, true);
+    Settings().g_paused = 1;
+    SetState(AppState::Paused);
     SetWindowTextA(hwnd(), LoadMessageText(ID_TITLE_PAUSED, "Paused").c_str());
 }
 
 void CMainDialog::OnStop()
 {
-    if (!Settings().g_isrecording) {
-        return;
-    }
     OnRecordInterrupted(0);
 }
 
 void CMainDialog::OnRecordInterrupted(int endKey)
 {
+    if (!Allows(Command::Stop)) {
+        return;
+    }
     AppSettings& settings = Settings();
     UninstallMouseHook();
-    if (settings.g_isrecording) {
-        m_ending = true;
-    }
     // The recording thread does not look at g_isrecording while paused: clear g_paused first.
     if (settings.g_paused) {
         settings.g_paused = 0;
         SetWindowTextA(hwnd(), kTitle);
     }
     settings.g_isrecording = 0;
-    EnableButton(IDC_RECORD, true);
-    EnableButton(IDC_STOP, false);
-    EnableButton(IDC_PAUSE, false);
+    SetState(AppState::Ending);
     settings.g_endkey = endKey;
     InvalidateRect(hwnd(), nullptr, TRUE);
     BringToFront();
 }
 
-bool CMainDialog::IsEndingOrCompleting() const
+void CMainDialog::OnRecordingEnded(RecordingStop stop, std::uint32_t framesWritten)
 {
-    return m_ending || m_offeringLeftRecordings || m_completion.IsRunning();
+    if (m_sessionEnding || !Allows(Command::RecordingEnded)) {
+        return;
+    }
+    AppSettings& settings = Settings();
+    // A recording that ended by itself is stopped here first.
+    OnRecordInterrupted(0);
+    m_recordingThread.reset();
+    const RecordingFiles files{settings.g_tempmoviepath, settings.g_tempwavfile, m_recordingWithSound,
+                               settings.g_endkey == settings.keyRecordCancel};
+    switch (ActionForEnd(stop, framesWritten, IsDefaultCompressor())) {
+    case EndAction::Save:
+        SetState(AppState::Completing);
+        m_completion.Complete(hwnd(), files, stop);
+        AfterCompletion();
+        break;
+    case EndAction::OfferDefaultCompressor:
+        CRecordingCompletion::Discard(files);
+        SetState(AppState::Asking);
+        if (ShowNote(hwnd(), kUseDefaultQuestion, MB_YESNO | MB_ICONEXCLAMATION) == IDYES) {
+            UseDefaultCompressor();
+            SetState(AppState::Starting);
+            PostMessageA(hwnd(), WM_USER_RECORDSTART_MSG, 0, 0);
+        } else {
+            SetState(AppState::Idle);
+        }
+        break;
+    case EndAction::Drop:
+        CRecordingCompletion::Discard(files);
+        SetState(AppState::Asking);
+        ShowNote(hwnd(), RecordingStopNote(stop, false), MB_OK | MB_ICONEXCLAMATION);
+        SetState(AppState::Idle);
+        break;
+    }
+}
+
+void CMainDialog::AfterCompletion()
+{
+    SetState(m_completion.IsRunning() ? AppState::Completing : AppState::Idle);
+}
+
+void CMainDialog::OnEndSession()
+{
+    // Windows may end the process as soon as this returns: the settings are saved now, and a
+    // running recording is closed with its journal, so that the next start offers it.
+    m_sessionEnding = true;
+    if (SettingsFiles().saveOrForget) {
+        SettingsFiles().saveOrForget();
+    }
+    if (ThreadMayRun(m_state) && m_recordingThread) {
+        AppSettings& settings = Settings();
+        UninstallMouseHook();
+        settings.g_paused = 0;
+        settings.g_isrecording = 0;
+        WaitPumping(m_recordingThread.get(), 10000);
+        m_recordingThread.reset();
+    }
+    // Should the process go on, it is idle; the thread's message, if still to come, is ignored.
+    SetState(AppState::Idle);
+    m_sessionEnding = false;
 }
 
 void CMainDialog::CloseCheck(WORD id)
 {
-    if (Settings().g_isrecording) {
+    switch (Decide(m_state, Command::Close)) {
+    case Verdict::Run:
+        EndDialog(id);
+        break;
+    case Verdict::RefuseWithNote:
         MessageBoxA(hwnd(), "Please stop video screen capture before exit!", kTitle, MB_OK | MB_ICONINFORMATION);
-        return;
+        break;
+    case Verdict::Ignore:
+        break;
     }
-    EndDialog(id);
 }
 
 bool CMainDialog::OnCommand(WORD id, WORD, HWND)
@@ -308,12 +454,14 @@ bool CMainDialog::OnCommand(WORD id, WORD, HWND)
         OpenOptions(id);
         return true;
     case IDC_PLAY:
-        if (!currentMovie().empty()) {
+        if (Allows(Command::Play) && !currentMovie().empty()) {
             OpenWithShell(hwnd(), currentMovie());
         }
         return true;
     case ID_PLAY_FILE:
-        PlayVideoFile();
+        if (Allows(Command::PlayFile)) {
+            RunModal([this] { PlayVideoFile(); });
+        }
         return true;
     case IDC_OPTION:
         ShowOptionMenu();
@@ -362,10 +510,14 @@ void CMainDialog::PlayVideoFile()
 
 void CMainDialog::OpenOptions(WORD id)
 {
-    // The settings they edit must stay as they are while a recording runs.
-    if (Settings().g_isrecording) {
-        return;
+    // The settings they edit must stay as they are from the start of a recording to its save.
+    if (Allows(Command::Options)) {
+        RunModal([this, id] { RunOptionsDialog(id); });
     }
+}
+
+void CMainDialog::RunOptionsDialog(WORD id)
+{
     switch (id) {
     case IDC_VIDEO:
     case ID_VIDEO_OPTIONS:
@@ -403,7 +555,7 @@ void CMainDialog::ShowOptionMenu()
     activateTips(FALSE);
     RECT button{};
     GetWindowRect(GetDlgItem(hwnd(), IDC_OPTION), &button);
-    TrackMenu(hwnd(), IDR_OPTIONSMENU, button.left, button.bottom);
+    TrackMenu(hwnd(), IDR_OPTIONSMENU, button.left, button.bottom, [this](HMENU menu) { EnableMenuEntries(menu); });
     activateTips(TRUE);
 }
 
@@ -414,13 +566,17 @@ void CMainDialog::OnContextMenu(LPARAM screenPoint)
         // From the keyboard: no point came with it.
         GetCursorPos(&p);
     }
-    TrackMenu(hwnd(), IDR_TRAYMENU, p.x, p.y);
+    TrackMenu(hwnd(), IDR_TRAYMENU, p.x, p.y, [this](HMENU menu) { EnableMenuEntries(menu); });
 }
 
 void CMainDialog::ShowAbout()
 {
-    CAboutDialog about;
-    about.DoModal(hwnd());
+    if (Allows(Command::About)) {
+        RunModal([this] {
+            CAboutDialog about;
+            about.DoModal(hwnd());
+        });
+    }
 }
 
 void CMainDialog::OnPaint()
@@ -452,11 +608,11 @@ void CMainDialog::OnFirstTick(UINT_PTR timer)
     m_firstTickPending = false;
     KillTimer(hwnd(), timer);
     BringToFront();
-    if (m_offerLeftRecordings) {
+    if (m_offerLeftRecordings && m_state == AppState::Idle) {
         // No recording starts while the question is up: it would use the same temporary names.
-        m_offeringLeftRecordings = true;
+        SetState(AppState::Asking);
         OfferLeftRecordings(hwnd(), m_completion);
-        m_offeringLeftRecordings = false;
+        AfterCompletion();
     }
 }
 
@@ -493,22 +649,31 @@ INT_PTR CMainDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
     AppSettings& settings = Settings();
     if (message == WM_USER_RECORDSTART_MSG) {
-        OnRecordStart();
+        OnRegionChosen();
         return Result(0);
     }
     if (message == WM_USER_RECORDINTERRUPTED_MSG) {
         OnRecordInterrupted(static_cast<int>(wParam));
-        // The thread has finished with this recording: nothing more is pending.
-        m_ending = false;
         return Result(0);
     }
     if (message == WM_USER_GENERIC_MSG) {
-        // A recording that ended by itself (its files could not grow) is stopped here first.
-        if (settings.g_isrecording) {
-            OnRecordInterrupted(0);
+        // From the recording thread as it ends, or from the completion to itself.
+        if (m_state == AppState::Completing) {
+            m_completion.OnRecordingComplete(hwnd());
+            AfterCompletion();
+        } else {
+            OnRecordingEnded(static_cast<RecordingStop>(wParam), static_cast<std::uint32_t>(lParam));
         }
-        m_ending = false;
-        m_completion.OnRecordingComplete(hwnd());
+        return Result(0);
+    }
+    if (message == kSelectionAbandonedMessage) {
+        if (Allows(Command::RegionAbandoned)) {
+            SetState(AppState::Idle);
+        }
+        return Result(0);
+    }
+    if (message == kAnotherStartMessage) {
+        BringToFront();
         return Result(0);
     }
     if (message == WM_USER_SAVECURSOR_MSG) {
@@ -559,6 +724,13 @@ INT_PTR CMainDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         return Result(0);
     case MergeProgressMessage:
         m_progress.SetPosition(static_cast<int>(wParam));
+        return Result(0);
+    case WM_QUERYENDSESSION:
+        return Result(TRUE);
+    case WM_ENDSESSION:
+        if (wParam) {
+            OnEndSession();
+        }
         return Result(0);
     case WM_DESTROY:
         Shutdown();

@@ -7,12 +7,14 @@
 #include "app/system_tray.h"
 #include "controls/image_button.h"
 #include "recording/recording_audio.h"
+#include "recording/recording_end.h"
 #include "region/flashing_frame.h"
 #include "region/region_window.h"
 #include "win/handles.h"
 #include "win/window_base.h"
 
 #include <array>
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -33,7 +35,7 @@ public:
     void RecordCommand() override;
     void OnPause() override;
     void OnRecordInterrupted(int endKey) override;
-    bool IsEndingOrCompleting() const override;
+    AppState State() const override { return m_state; }
 
     void OnStop();
     // At the first tick, offers back the recordings that a crashed run left behind.
@@ -48,12 +50,22 @@ protected:
 
 private:
     void SetUpButtons();
+    void SetState(AppState state);
+    bool Allows(Command command) const { return Decide(m_state, command) == Verdict::Run; }
+    // Runs a modal dialog opened from idle; nothing else starts meanwhile.
+    template <typename Dialog> void RunModal(Dialog&& dialog);
+    void EnableMenuEntries(HMENU menu) const;
+    void OnRegionChosen();
+    void OnRecordingEnded(RecordingStop stop, std::uint32_t framesWritten);
+    void AfterCompletion();
+    void OnEndSession();
     void CloseCheck(WORD id);
     void OnPaint();
     void OnFirstTick(UINT_PTR timer);
     void OnContextMenu(LPARAM screenPoint);
     void ShowOptionMenu();
     void OpenOptions(WORD id);
+    void RunOptionsDialog(WORD id);
     void PlayVideoFile();
     void ShowAbout();
     void Shutdown();
@@ -64,9 +76,12 @@ private:
     int m_skinBitmap;
     bool m_regionPending = true;
     bool m_firstTickPending = true;
-    bool m_ending = false;
     bool m_offerLeftRecordings = false;
-    bool m_offeringLeftRecordings = false;
+    AppState m_state = AppState::Idle;
+    KernelHandle m_recordingThread;
+    // Taken when the recording starts: the options may change before it is saved.
+    bool m_recordingWithSound = false;
+    bool m_sessionEnding = false;
     GdiBitmap m_skin;
     std::array<CImageButton, 12> m_buttons;
     CSystemTray m_tray;

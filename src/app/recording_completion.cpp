@@ -1,7 +1,7 @@
 #include "app/recording_completion.h"
 
 #include "messages/private_messages.h"
-#include "recording/recording.h"
+#include "recording/recording_journal.h"
 #include "resources/resource_ids.h"
 #include "settings/app_settings.h"
 #include "win/directories.h"
@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -47,6 +48,14 @@ void Delete(const std::string& path)
     if (!path.empty()) {
         DeleteFileA(path.c_str());
     }
+}
+
+// The journal goes with the movie: until then a recording not yet saved is offered again at the
+// next start.
+void DeleteMovie(const std::string& path)
+{
+    Delete(path);
+    DeleteJournalOf(path);
 }
 
 // Whether the chosen file can be written, without harming a file that is already there: the
@@ -95,17 +104,10 @@ bool AskForFileName(HWND owner, std::string& chosen)
 
 void DeleteTemporaries(const RecordingFiles& files)
 {
-    Delete(files.movie);
+    DeleteMovie(files.movie);
     if (files.withSound) {
         Delete(files.sound);
     }
-}
-
-RecordingFiles StoppedRecording()
-{
-    const AppSettings& settings = Settings();
-    return {settings.g_tempmoviepath, settings.g_tempwavfile, settings.recordaudio == 1,
-            settings.g_endkey == settings.keyRecordCancel};
 }
 
 void OpenWithDefaultAction(HWND owner, const std::string& path)
@@ -119,6 +121,18 @@ CRecordingCompletion::CRecordingCompletion(CConvertProgressDialog& progress)
 {
 }
 
+void CRecordingCompletion::Complete(HWND mainWindow, RecordingFiles files, RecordingStop stop)
+{
+    m_waiting.push_front(std::move(files));
+    m_stop = stop;
+    OnRecordingComplete(mainWindow);
+}
+
+void CRecordingCompletion::Discard(const RecordingFiles& files)
+{
+    DeleteTemporaries(files);
+}
+
 void CRecordingCompletion::OnRecordingComplete(HWND mainWindow)
 {
     // The Save dialog and the merge dispatch messages; a second completion cannot belong to a
@@ -126,17 +140,15 @@ void CRecordingCompletion::OnRecordingComplete(HWND mainWindow)
     if (m_running) {
         return;
     }
-    m_running = true;
-    // A run asked for again keeps its files; a new one takes a waiting recovered recording or
-    // the recording just stopped.
+    // A run asked for again keeps its files; a new one takes the next waiting recording.
     if (!m_runAgainPosted) {
-        if (!m_waiting.empty()) {
-            m_files = std::move(m_waiting.front());
-            m_waiting.pop_front();
-        } else {
-            m_files = StoppedRecording();
+        if (m_waiting.empty()) {
+            return;
         }
+        m_files = std::move(m_waiting.front());
+        m_waiting.pop_front();
     }
+    m_running = true;
     m_runAgainPosted = false;
     Run(mainWindow);
     m_running = false;
@@ -160,7 +172,7 @@ void CRecordingCompletion::Run(HWND mainWindow)
     if (m_bringToFront) {
         m_bringToFront();
     }
-    const RecordingStop stop = TakeRecordingStop();
+    const RecordingStop stop = std::exchange(m_stop, RecordingStop::None);
     AppSettings& settings = Settings();
     if (m_files.cancelled) {
         DeleteTemporaries(m_files);
@@ -171,7 +183,7 @@ void CRecordingCompletion::Run(HWND mainWindow)
         return;
     }
     if (stop != RecordingStop::None) {
-        ShowNote(mainWindow, RecordingStopNote(stop), MB_OK | MB_ICONEXCLAMATION);
+        ShowNote(mainWindow, RecordingStopNote(stop, true), MB_OK | MB_ICONEXCLAMATION);
     }
     std::string chosen;
     if (!AskForFileName(mainWindow, chosen)) {
@@ -192,7 +204,7 @@ void CRecordingCompletion::Run(HWND mainWindow)
             RunAgain();
             return;
         }
-        Delete(m_files.movie);
+        DeleteMovie(m_files.movie);
         Finish(mainWindow, chosen);
         return;
     }
@@ -238,7 +250,7 @@ void CRecordingCompletion::SaveWithSound(HWND mainWindow, const std::string& cho
         // No movie to save; the sound may still be worth keeping.
         const bool soundKept = Copy(sound, soundBeside);
         m_progress.Hide();
-        Delete(movie);
+        DeleteMovie(movie);
         Delete(settings.g_mergepath);
         if (soundKept) {
             Delete(sound);
@@ -269,7 +281,7 @@ void CRecordingCompletion::SaveWithSound(HWND mainWindow, const std::string& cho
         RunAgain();
         return;
     }
-    Delete(movie);
+    DeleteMovie(movie);
     Delete(sound);
     Delete(settings.g_mergepath);
     Finish(mainWindow, chosen);

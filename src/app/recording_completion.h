@@ -6,6 +6,7 @@
 
 #include "app/convert_progress_dialog.h"
 #include "audio/merge_audio_video.h"
+#include "recording/recording_end.h"
 
 #include <cstdint>
 #include <deque>
@@ -47,7 +48,12 @@ public:
     // Opens a saved movie in the system's player; the default is the shell's default action.
     void SetMovieOpener(MovieOpener opener) { m_openMovie = std::move(opener); }
 
-    // The main window's handler of WM_USER_GENERIC_MSG.
+    // A recording that ended: the note of why it stopped (None: no note), then the Save dialog.
+    void Complete(HWND mainWindow, RecordingFiles files, RecordingStop stop);
+    // A recording with nothing to save: its temporary files go.
+    static void Discard(const RecordingFiles& files);
+
+    // The main window's handler of the run it posted to itself (again, or the next waiting one).
     void OnRecordingComplete(HWND mainWindow);
 
     // Recordings brought back after a crash: each is completed in turn as a stopped one is.
@@ -73,6 +79,7 @@ private:
     MovieOpener m_openMovie;
     std::string m_currentMovie;
     RecordingFiles m_files;
+    RecordingStop m_stop = RecordingStop::None;
     std::deque<RecordingFiles> m_waiting;
     bool m_running = false;
     bool m_runAgainPosted = false;

@@ -122,6 +122,9 @@ bool CSystemTray::OnTrayEvent(WPARAM id, LPARAM event)
         return true;
     }
     SetMenuDefaultItem(popup, 0, TRUE);
+    if (m_prepareMenu) {
+        m_prepareMenu(popup);
+    }
     POINT at{};
     GetCursorPos(&at);
     // The owner must be in front, or the menu does not close when the user clicks elsewhere.

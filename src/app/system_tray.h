@@ -5,6 +5,8 @@
 
 #include <shellapi.h>
 
+#include <functional>
+
 class CSystemTray {
 public:
     CSystemTray();
@@ -18,6 +20,8 @@ public:
     bool ChangeTrayIcon(UINT iconResource);
     bool ChangeTrayTip(const char* tooltip);
     bool RemoveFromTray();
+    // Called with the menu before it opens, to set which entries are enabled.
+    void SetMenuPreparer(std::function<void(HMENU)> prepare) { m_prepareMenu = std::move(prepare); }
 
     // The callback message's parameters: the icon's identifier and the mouse message over it.
     // Returns false for another icon or when the menu cannot be loaded.
@@ -35,4 +39,5 @@ private:
 
     bool m_enabled = false;
     NOTIFYICONDATAA m_record;
+    std::function<void(HMENU)> m_prepareMenu;
 };

@@ -7,12 +7,15 @@ extern UINT WM_USER_RECORDINTERRUPTED_MSG;
 extern UINT WM_USER_GENERIC_MSG;
 extern UINT WM_USER_SAVECURSOR_MSG;
 extern UINT WM_USER_KEYSTART_MSG;
+// Broadcast by a second start of the program: the running one comes to the front.
+extern UINT kAnotherStartMessage;
 
 // Fixed-number messages between windows.
 constexpr UINT kWaveInDataMessage = 0x3C0;        // MM_WIM_DATA
 constexpr UINT kTrayIconMessage = 0x40A;
 constexpr UINT MergeProgressMessage = 0x4DE;
 constexpr UINT kSelectionDoneMessage = WM_USER + 0x100; // region window to a requesting dialog
+constexpr UINT kSelectionAbandonedMessage = WM_USER + 0x101; // region window to the main window
 constexpr UINT kUncheckGroupMessage = WM_USER + 0x100;  // radio bitmap button to its group
 
 void RegisterPrivateMessages();

@@ -229,5 +229,5 @@ void CMovieWriter::ReleaseMovie()
         AVIFileExit();
         m_libraryOpen = false;
     }
-    m_journal.Discard();
+    m_journal.Close();
 }

@@ -56,16 +56,21 @@ void ShowRegionSelection(bool placement)
 }
 } // namespace
 
-void RecordCommand()
+RecordStep RecordCommand()
 {
     AppSettings& settings = Settings();
     if (settings.g_isrecording == 1 && settings.g_paused == 0) {
-        return;
+        return RecordStep::Refused;
     }
     if (settings.g_paused.exchange(0) == 1) {
         ShowRecordingButtons();
         SetWindowTextA(settings.g_mainwindow, "Framelark");
-        return;
+        return RecordStep::Resumed;
+    }
+    // A hand-edited mode the program does not know: the user drags the region, rather than Record
+    // (and the region window) doing nothing at all.
+    if (settings.MouseCaptureMode < kCaptureFixed || settings.MouseCaptureMode > kCaptureFullScreen) {
+        settings.MouseCaptureMode = kCaptureNormal;
     }
     switch (settings.MouseCaptureMode) {
     case kCaptureFixed:
@@ -81,24 +86,22 @@ void RecordCommand()
             Normalise(capture);
             settings.g_capturerect = capture;
             PostRecordStart();
-        } else {
-            settings.g_fixedrect = ScreenRect{0, 0, settings.capturewidth - 1, settings.captureheight - 1};
-            ShowRegionSelection(true);
+            return RecordStep::Starting;
         }
-        break;
-    case kCaptureNormal:
-        ShowRegionSelection(false);
-        break;
+        settings.g_fixedrect = ScreenRect{0, 0, settings.capturewidth - 1, settings.captureheight - 1};
+        ShowRegionSelection(true);
+        return RecordStep::Selecting;
     case kCaptureFullScreen:
         settings.g_capturerect = ScreenRect{0, 0, settings.g_screenwidth - 1, settings.g_screenheight - 1};
         PostRecordStart();
-        break;
+        return RecordStep::Starting;
     default:
-        break;
+        ShowRegionSelection(false);
+        return RecordStep::Selecting;
     }
 }
 
-void OnRecordStart()
+KernelHandle OnRecordStart()
 {
     AppSettings& settings = Settings();
     if (settings.minimizeOnStart == 1) {
@@ -108,11 +111,15 @@ void OnRecordStart()
     FitIntoScreen(settings.g_fixedrect, settings.g_screenwidth, settings.g_screenheight);
     InstallMouseHook(settings.g_mainwindow, WM_USER_SAVECURSOR_MSG);
     settings.g_isrecording = 1;
-    ShowRecordingButtons();
     settings.g_endkey = 0;
-    KernelHandle thread(CreateThread(nullptr, 0, &RecordingThread, nullptr, 0, nullptr));
-    if (thread) {
-        SetThreadPriority(thread.get(), settings.threadPriority);
-    }
     settings.g_startkeyarmed = 1;
+    KernelHandle thread(CreateThread(nullptr, 0, &RecordingThread, nullptr, 0, nullptr));
+    if (!thread) {
+        settings.g_isrecording = 0;
+        UninstallMouseHook();
+        return thread;
+    }
+    ShowRecordingButtons();
+    SetThreadPriority(thread.get(), settings.threadPriority);
+    return thread;
 }

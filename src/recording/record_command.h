@@ -1,9 +1,18 @@
 #pragma once
 // The Record command and the main window's handler of WM_USER_RECORDSTART_MSG.
+#include "win/handles.h"
+
+enum class RecordStep {
+    Refused,   // a recording runs unpaused
+    Resumed,   // a paused recording goes on
+    Selecting, // the region window is up
+    Starting,  // WM_USER_RECORDSTART_MSG is posted
+};
 
 // Resolves the capture rectangle by MouseCaptureMode and asks for the start, or resumes a paused
-// recording. Does nothing while a recording runs unpaused.
-void RecordCommand();
+// recording.
+RecordStep RecordCommand();
 
-// Starts a recording of g_capturerect: mouse hook, flags, buttons and the recording thread.
-void OnRecordStart();
+// Starts a recording of g_capturerect: mouse hook, flags, buttons and the recording thread. The
+// thread's handle, empty when it could not be created (nothing is then left started).
+KernelHandle OnRecordStart();

@@ -12,17 +12,12 @@
 #include "settings/app_settings.h"
 #include "win/directories.h"
 #include "win/handles.h"
-#include "win/message_box.h"
 
 #include <mmsystem.h>
 
-#include <atomic>
 
 namespace {
 constexpr DWORD kOldestVideoForWindows = 0x010A;
-constexpr char kUseDefaultQuestion[] = "Error recording AVI file using current compressor. Use default compressor ? ";
-
-std::atomic<RecordingStop> g_recordingstop{RecordingStop::None};
 
 // A stop for want of room travels through the capture loop as the failed write it stands for.
 std::int32_t ResultFor(RecordingStop stop)
@@ -61,8 +56,10 @@ public:
         int y;
     };
 
-    LiveCaptureHost(CMovieWriter& movie, CStorageGuard& storage, int left, int top, int width, int height)
-        : m_movie(movie), m_storage(storage), m_left(left), m_top(top), m_width(width), m_height(height), m_grabber(width, height)
+    LiveCaptureHost(CMovieWriter& movie, CStorageGuard& storage, RecordingReport& report, int left, int top, int width,
+                    int height)
+        : m_movie(movie), m_storage(storage), m_report(report), m_left(left), m_top(top), m_width(width),
+          m_height(height), m_grabber(width, height)
     {
     }
 
@@ -116,12 +113,14 @@ private:
         if (const HRESULT result = m_movie.Write(frame, number, &bytes); result != 0) {
             return result;
         }
+        m_report.FrameWritten();
         const RecordingStop stop = m_storage.AfterWrite(static_cast<std::uint64_t>(bytes > 0 ? bytes : 0), frameBytes);
         return stop == RecordingStop::None ? 0 : ResultFor(stop);
     }
 
     CMovieWriter& m_movie;
     CStorageGuard& m_storage;
+    RecordingReport& m_report;
     int m_left;
     int m_top;
     int m_width;
@@ -133,95 +132,138 @@ private:
                                Settings().threadPriority};
 };
 
-void PostToMainWindow(UINT message)
-{
-    PostMessageA(Settings().g_mainwindow, message, 0, 0);
-}
+// Shown for the recording, hidden however it ends.
+class ShownFlashingFrame {
+public:
+    ShownFlashingFrame(int left, int top, int width, int height)
+    {
+        const AppSettings& settings = Settings();
+        if (IFlashingFrame* frame = Seams().flashingFrame; frame && settings.flashingRect != 0) {
+            frame->SetShape(left, top, width, height, settings.autopan != 0);
+            frame->Show();
+            m_frame = frame;
+        }
+    }
+    ShownFlashingFrame(const ShownFlashingFrame&) = delete;
+    ShownFlashingFrame& operator=(const ShownFlashingFrame&) = delete;
+    ~ShownFlashingFrame() { Hide(); }
 
-void ShowFlashingFrame(int left, int top, int width, int height)
-{
-    const AppSettings& settings = Settings();
-    if (IFlashingFrame* frame = Seams().flashingFrame; frame && settings.flashingRect != 0) {
-        frame->SetShape(left, top, width, height, settings.autopan != 0);
-        frame->Show();
+    void Hide()
+    {
+        if (m_frame) {
+            m_frame->Hide();
+            m_frame = nullptr;
+        }
     }
-}
 
-void EndRecording(CMovieWriter& movie, const CStorageGuard& storage, const CaptureOutcome& outcome,
-                  bool audioStarted)
+private:
+    IFlashingFrame* m_frame = nullptr;
+};
+
+// The sound of the recording, stopped however it ends.
+class SoundRun {
+public:
+    SoundRun() = default;
+    SoundRun(const SoundRun&) = delete;
+    SoundRun& operator=(const SoundRun&) = delete;
+    ~SoundRun() { Stop(); }
+
+    void Start(CMovieWriter& movie)
+    {
+        IAudioCapture* audio = Seams().audio;
+        if (!audio || Settings().recordaudio == 0) {
+            return;
+        }
+        m_audio = audio;
+        audio->Start();
+        movie.NoteSoundFile(Settings().g_tempwavfile);
+    }
+    void Stop()
+    {
+        if (m_audio) {
+            m_audio->Stop();
+            m_audio = nullptr;
+        }
+    }
+
+private:
+    IAudioCapture* m_audio = nullptr;
+};
+
+RecordingStop StopFor(const CaptureOutcome& outcome)
 {
-    if (IFlashingFrame* frame = Seams().flashingFrame; frame && Settings().flashingRect != 0) {
-        frame->Hide();
+    if (outcome.frameLost) {
+        return RecordingStop::OutOfMemory;
     }
-    movie.ReleaseOptions();
-    if (audioStarted) {
-        Seams().audio->Stop();
+    if (outcome.movieError == 0) {
+        return RecordingStop::None;
     }
-    movie.ReleaseMovie();
-    storage.DropPartialFrame();
-    RecordingStop stop = StopForWriteError(outcome.movieError);
-    if (stop == RecordingStop::None && outcome.movieError == 0 && audioStarted && SoundFileFailed()) {
-        stop = RecordingStop::DiskFull;
-    }
-    // A disk or file that cannot take more is no fault of the compressor: what was written is
-    // saved as after a stop, with a note saying why.
-    if ((outcome.movieError == 0 && !outcome.frameLost) || stop != RecordingStop::None) {
-        g_recordingstop = stop;
-        PostToMainWindow(WM_USER_GENERIC_MSG);
-        return;
-    }
-    PostToMainWindow(WM_USER_RECORDINTERRUPTED_MSG);
-    // Running out of memory is no fault of the compressor: no offer to change it.
-    if (outcome.movieError == 0 || IsDefaultCompressor()) {
-        return;
-    }
-    if (ShowNote(nullptr, kUseDefaultQuestion, MB_YESNO | MB_ICONEXCLAMATION) == IDYES) {
-        UseDefaultCompressor();
-        PostToMainWindow(WM_USER_RECORDSTART_MSG);
-    }
+    const RecordingStop stop = StopForWriteError(outcome.movieError);
+    return stop == RecordingStop::None ? RecordingStop::MovieFailed : stop;
 }
 } // namespace
 
-void RecordVideo(int top, int left, int width, int height, int rate, const std::string& path)
+RecordingReport::~RecordingReport()
+{
+    PostMessageA(Settings().g_mainwindow, WM_USER_GENERIC_MSG, static_cast<WPARAM>(m_stop),
+                 static_cast<LPARAM>(m_frames.load()));
+}
+
+void RecordingReport::Stopped(RecordingStop stop)
+{
+    if (m_stop == RecordingStop::None) {
+        m_stop = stop;
+    }
+}
+
+void RecordVideo(int top, int left, int width, int height, int rate, const std::string& path, RecordingReport& report)
 {
     if (HIWORD(VideoForWindowsVersion()) < kOldestVideoForWindows) {
+        report.Stopped(RecordingStop::MovieFailed);
         return;
     }
     AppSettings& settings = Settings();
     CMovieWriter movie;
     CStorageGuard storage(path);
-    CaptureOutcome outcome;
-    bool audioStarted = false;
     FramePtr probe(GrabFrame(left, top, width, height, true));
-    if (!probe || !CheckCompressor(probe, left, top, width, height)) {
-        outcome.frameLost = true;
-    } else {
-        ShowFlashingFrame(left, top, width, height);
-        outcome.movieError = movie.Open(path, rate, probe.get());
-        probe.reset();
-        if (outcome.movieError == 0) {
-            const std::uint32_t start = timeGetTime();
-            if (settings.autopan != 0) {
-                StartPanning(left, top, width, height);
-            }
-            if (IAudioCapture* audio = Seams().audio; audio && settings.recordaudio != 0) {
-                audio->Start();
-                audioStarted = true;
-                movie.NoteSoundFile(settings.g_tempwavfile);
-            }
-            LiveCaptureHost host(movie, storage, left, top, width, height);
-            outcome = RunCaptureLoop(host, settings.timelapse, start);
-            if (const std::int32_t lastWrite = host.FinishWrites(); outcome.movieError == 0) {
-                outcome.movieError = lastWrite;
-            }
+    if (!probe) {
+        report.Stopped(RecordingStop::OutOfMemory);
+        return;
+    }
+    if (!CheckCompressor(probe, left, top, width, height)) {
+        report.Stopped(probe ? RecordingStop::RegionRefused : RecordingStop::OutOfMemory);
+        return;
+    }
+    ShownFlashingFrame frame(left, top, width, height);
+    if (const HRESULT error = movie.Open(path, rate, probe.get()); error != 0) {
+        report.Stopped(StopFor({error, false}));
+        return;
+    }
+    probe.reset();
+    const std::uint32_t start = timeGetTime();
+    if (settings.autopan != 0) {
+        StartPanning(left, top, width, height);
+    }
+    SoundRun sound;
+    sound.Start(movie);
+    CaptureOutcome outcome;
+    {
+        LiveCaptureHost host(movie, storage, report, left, top, width, height);
+        outcome = RunCaptureLoop(host, settings.timelapse, start);
+        if (const std::int32_t lastWrite = host.FinishWrites(); outcome.movieError == 0) {
+            outcome.movieError = lastWrite;
         }
     }
-    EndRecording(movie, storage, outcome, audioStarted);
-}
-
-RecordingStop TakeRecordingStop()
-{
-    return g_recordingstop.exchange(RecordingStop::None);
+    frame.Hide();
+    movie.ReleaseOptions();
+    sound.Stop();
+    movie.ReleaseMovie();
+    storage.DropPartialFrame();
+    RecordingStop stop = StopFor(outcome);
+    if (stop == RecordingStop::None && SoundFileFailed()) {
+        stop = RecordingStop::DiskFull;
+    }
+    report.Stopped(stop);
 }
 
 std::string ReserveTempMoviePath(const std::string& folder)
@@ -231,6 +273,7 @@ std::string ReserveTempMoviePath(const std::string& folder)
 
 DWORD WINAPI RecordingThread(LPVOID)
 {
+    RecordingReport report;
     try {
         FineTimer fineTimer;
         AppSettings& settings = Settings();
@@ -238,13 +281,12 @@ DWORD WINAPI RecordingThread(LPVOID)
         const std::string path = ReserveTempMoviePath(GetTempDirectory());
         settings.g_tempmoviepath = path;
         if (path.empty()) {
-            // Nothing can be written: end the recording the way a failed movie call would.
-            PostToMainWindow(WM_USER_RECORDINTERRUPTED_MSG);
+            report.Stopped(RecordingStop::NoTempFile);
             return 0;
         }
-        RecordVideo(rect.top, rect.left, rect.Width(), rect.Height(), settings.frames_per_second, path);
+        RecordVideo(rect.top, rect.left, rect.Width(), rect.Height(), settings.frames_per_second, path, report);
     } catch (...) {
-        PostToMainWindow(WM_USER_RECORDINTERRUPTED_MSG);
+        report.Stopped(RecordingStop::Failed);
     }
     return 0;
 }

@@ -5,13 +5,18 @@ std::string JournalPathFor(const std::string& moviePath)
     return moviePath + kJournalSuffix;
 }
 
+void DeleteJournalOf(const std::string& moviePath)
+{
+    if (!moviePath.empty()) {
+        DeleteFileA(JournalPathFor(moviePath).c_str());
+    }
+}
+
 bool CRecordingJournal::Open(const std::string& moviePath, const JournalStream& stream)
 {
-    Discard();
+    Close();
     m_failed = false;
-    m_path = JournalPathFor(moviePath);
-    // Shared for deleting, so that the file is gone before the handle closes (see Discard).
-    m_file = OwnFile(CreateFileA(m_path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+    m_file = OwnFile(CreateFileA(JournalPathFor(moviePath).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
                                  CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     Append(EncodeJournalStream(stream));
     return IsOpen();
@@ -25,16 +30,6 @@ void CRecordingJournal::AddFrame(const JournalFrame& frame)
 void CRecordingJournal::AddSound(const std::string& soundPath)
 {
     Append(EncodeJournalSound(soundPath));
-}
-
-void CRecordingJournal::Discard()
-{
-    if (!m_file) {
-        return;
-    }
-    // Deleted while still held: between a close and a delete another instance could take it.
-    DeleteFileA(m_path.c_str());
-    m_file.reset();
 }
 
 void CRecordingJournal::Append(const std::vector<std::uint8_t>& record)

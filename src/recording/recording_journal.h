@@ -12,6 +12,7 @@
 // The journal's name beside a temporary movie: the movie's name followed by this.
 inline constexpr char kJournalSuffix[] = ".journal";
 std::string JournalPathFor(const std::string& moviePath);
+void DeleteJournalOf(const std::string& moviePath);
 
 class CRecordingJournal {
 public:
@@ -20,8 +21,9 @@ public:
     bool Open(const std::string& moviePath, const JournalStream& stream);
     void AddFrame(const JournalFrame& frame);
     void AddSound(const std::string& soundPath);
-    // The movie was closed and holds its own header and index: the journal goes.
-    void Discard();
+    // The movie was closed: the journal stays beside it until the recording is saved or thrown
+    // away, so that a program ended before then offers it again at its next start.
+    void Close() { m_file.reset(); }
 
     bool IsOpen() const { return static_cast<bool>(m_file); }
 
@@ -29,6 +31,5 @@ private:
     void Append(const std::vector<std::uint8_t>& record);
 
     KernelHandle m_file;
-    std::string m_path;
     bool m_failed = false;
 };

@@ -66,24 +66,6 @@ RecordingStop StopForWriteError(std::int32_t result)
     }
 }
 
-const char* RecordingStopNote(RecordingStop stop)
-{
-    switch (stop) {
-    case RecordingStop::DiskFull:
-        return "The recording was stopped because the disk is full.\n"
-               "Everything recorded until then is kept: choose where to save it.";
-    case RecordingStop::WriteFailed:
-        return "The recording was stopped because its temporary file could not be written.\n"
-               "Everything recorded until then is kept: choose where to save it.";
-    case RecordingStop::SizeLimit:
-        return "The recording was stopped because the movie reached 2 GB, the largest an AVI file can be.\n"
-               "Everything recorded until then is kept: choose where to save it.";
-    case RecordingStop::None:
-        break;
-    }
-    return "";
-}
-
 bool FreeSpaceEstimate::NeedsQuery(std::uint32_t nowMs, std::uint64_t bytesNeeded) const
 {
     return !m_known || nowMs - m_measuredAt >= kRequeryMs || m_free < bytesNeeded + kNearlyFull;

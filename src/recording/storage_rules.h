@@ -1,9 +1,9 @@
 #pragma once
 // When a recording has to end because its files cannot grow: the disk of the temporary folder is
 // full, or the movie would pass what the movie library can address. Portable arithmetic only.
-#include <cstdint>
+#include "recording/recording_end.h"
 
-enum class RecordingStop { None, DiskFull, WriteFailed, SizeLimit };
+#include <cstdint>
 
 // The movie library addresses its files with signed 32-bit offsets: past 2 GB nothing more reaches
 // the file while every write still reports success, and the RIFF size wraps.
@@ -30,9 +30,6 @@ bool WriteFellShort(std::uint64_t sizeBefore, std::uint64_t sizeAfter, std::uint
 // The stop that a failed movie library call stands for; None for everything the compressor may be
 // to blame for.
 RecordingStop StopForWriteError(std::int32_t result);
-
-// The note shown before the Save dialog; empty for None.
-const char* RecordingStopNote(RecordingStop stop);
 
 // Free space is costly to ask for (about 2 ms under Wine): it is asked once a second, and at every
 // frame only when the disk is close to full; in between it is estimated from what was written.

@@ -122,10 +122,17 @@ LRESULT CRegionWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         }
         break;
     case WM_KEYDOWN:
+    case WM_SYSKEYDOWN: // F10 and Alt, which may be the Cancel key, come as system keys
         if (static_cast<std::int32_t>(wParam) == Settings().keyRecordCancel) {
             Abandon();
+            return 0;
         }
         break;
+    case WM_CLOSE:
+        // Alt+F4 or the taskbar: the window is the program's one selection window, kept for the
+        // next Record.
+        Abandon();
+        return 0;
     default:
         break;
     }
@@ -180,6 +187,7 @@ void CRegionWindow::OnLeftButtonUp()
     ShowWindow(hwnd(), SW_HIDE);
     if (IsEmptySelection(m_current)) {
         settings.g_startkeyarmed = 1;
+        TellAbandoned();
         return;
     }
     Normalise(m_current);
@@ -206,6 +214,14 @@ void CRegionWindow::Abandon()
     }
     ShowWindow(hwnd(), SW_HIDE);
     Settings().g_startkeyarmed = 1;
+    TellAbandoned();
+}
+
+void CRegionWindow::TellAbandoned() const
+{
+    if (!m_dialogRequested) {
+        PostMessageA(Settings().g_mainwindow, kSelectionAbandonedMessage, 0, 0);
+    }
 }
 
 void CRegionWindow::Draw(const ScreenRect& rect, bool erase)

@@ -33,6 +33,7 @@ private:
     void OnLeftButtonDown(POINT p);
     void OnLeftButtonUp();
     void Abandon();
+    void TellAbandoned() const;
     void Draw(const ScreenRect& rect, bool erase);
 
     ScreenRect m_current;

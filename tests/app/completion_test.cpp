@@ -234,12 +234,20 @@ protected:
         WriteFile(Settings().g_tempwavfile, "sound");
     }
 
+    // The recording the settings name, as the main window hands it over when it stops.
+    void CompleteStopped()
+    {
+        const AppSettings& s = Settings();
+        completion.Complete(main, {s.g_tempmoviepath, s.g_tempwavfile, s.recordaudio == 1, s.g_endkey == s.keyRecordCancel},
+                            RecordingStop::None);
+    }
+
     // One completion with the dialogs answered, including the runs it asks for again.
     void Complete(std::vector<DialogDriver::Step> steps)
     {
         const std::size_t count = steps.size();
         DialogDriver driver(std::move(steps));
-        completion.OnRecordingComplete(main);
+        CompleteStopped();
         Settle();
         driver.Stop();
         EXPECT_EQ(driver.unexpected(), 0);
@@ -332,7 +340,7 @@ TEST_F(Completion, ChoiceThatCannotBeWrittenBringsTheDialogBackAndKeepsTheRecord
         const HANDLE holder = CreateFileA(locked.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
         ASSERT_NE(holder, INVALID_HANDLE_VALUE);
         DialogDriver driver({{Answer::Save, locked}, {Answer::Cancel, ""}});
-        completion.OnRecordingComplete(main);
+        CompleteStopped();
         CloseHandle(holder);
         EXPECT_TRUE(completion.IsRunning()); // asked for the dialog again
         EXPECT_EQ(ReadFile(Settings().g_tempmoviepath), "movie");
@@ -411,7 +419,7 @@ TEST_F(Completion, FailedCopyAfterTheMergeKeepsEverythingAndAsksAgain)
         return kMerged;
     });
     DialogDriver driver({{Answer::Save, chosen}, {Answer::Save, scratch + "\\out\\free.avi"}});
-    completion.OnRecordingComplete(main);
+    CompleteStopped();
     ASSERT_NE(busy, INVALID_HANDLE_VALUE);
     CloseHandle(busy);
     EXPECT_TRUE(completion.IsRunning());

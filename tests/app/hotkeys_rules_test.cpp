@@ -37,14 +37,16 @@ TEST(HotkeyRules, TableOfKeysByState)
     }
 }
 
-TEST(HotkeyRules, ReleasesAndEmptyReportsAreIgnoredButRepeatsCount)
+TEST(HotkeyRules, ReleasesRepeatsAndEmptyReportsAreIgnored)
 {
     const HotkeyState recording{true, false, false, false};
     EXPECT_EQ(DecideHotkey(F7, kRelease, kDefaults, recording), HotkeyAction::None);
     EXPECT_EQ(DecideHotkey(F8, kRelease, kDefaults, recording), HotkeyAction::None);
     EXPECT_EQ(DecideHotkey(F7, 0, kDefaults, recording), HotkeyAction::None);
-    EXPECT_EQ(DecideHotkey(F7, kRepeat, kDefaults, recording), HotkeyAction::Pause);
-    EXPECT_EQ(DecideHotkey(F7, kRepeat, kDefaults, {true, true, false, false}), HotkeyAction::Resume);
+    // A held start key must not pause and resume by turns.
+    EXPECT_EQ(DecideHotkey(F7, kRepeat, kDefaults, recording), HotkeyAction::None);
+    EXPECT_EQ(DecideHotkey(F7, kRepeat, kDefaults, {true, true, false, false}), HotkeyAction::None);
+    EXPECT_EQ(DecideHotkey(F7, kRepeat, kDefaults, {false, false, true, false}), HotkeyAction::None);
 }
 
 TEST(HotkeyRules, SharedCodeActsInTheFirstRoleOnly)

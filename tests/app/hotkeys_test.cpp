@@ -17,7 +17,17 @@ public:
         calls.push_back("interrupt " + std::to_string(endKey));
         Settings().g_endkey = endKey;
     }
-    bool IsEndingOrCompleting() const override { return ending; }
+    // The main window's state as the flags of these tests describe it.
+    AppState State() const override
+    {
+        if (ending) {
+            return AppState::Ending;
+        }
+        if (Settings().g_isrecording != 0) {
+            return Settings().g_paused != 0 ? AppState::Paused : AppState::Recording;
+        }
+        return AppState::Idle;
+    }
 
     std::vector<std::string> calls;
     bool ending = false;

@@ -1,5 +1,6 @@
 #include "app/main_dialog.h"
 #include "messages/private_messages.h"
+#include "codec/video1_install.h"
 #include "common/fourcc.h"
 #include "recording/recording_seams.h"
 #include "region/region_window.h"
@@ -7,6 +8,7 @@
 #include "settings/app_settings.h"
 #include "win/directories.h"
 #include "win/message_box.h"
+#include "../recording/test_compressor.h"
 #include "../recording/test_support.h"
 #include "../controls/ui_pump.h"
 
@@ -15,6 +17,7 @@
 #include <gtest/gtest.h>
 #include <vfw.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -66,6 +69,9 @@ struct ModalAnswerer {
     static inline std::vector<std::string> texts;
     static inline HHOOK hook = nullptr;
     static inline std::string saveAs; // the name typed into the Save dialog
+    static inline int answer = IDOK;  // the button pressed in a message box
+    // What an impatient user does while a box is up, before answering it.
+    static inline std::function<void()> meanwhile;
 
     static LRESULT CALLBACK Proc(int code, WPARAM wParam, LPARAM lParam)
     {
@@ -84,11 +90,19 @@ struct ModalAnswerer {
                 GetWindowTextA(box, caption, sizeof(caption));
                 texts.push_back(std::string(caption) + "|" + text);
                 if (std::string(caption) == "Save to...") {
+                    if (saveAs.empty()) {
+                        PostMessageA(box, WM_COMMAND, IDCANCEL, 0);
+                        return CallNextHookEx(hook, code, wParam, lParam);
+                    }
                     // The file name field: a combo box in newer dialogs, an edit field in older ones.
                     SetDlgItemTextA(box, cmb13, saveAs.c_str());
                     SetDlgItemTextA(box, edt1, saveAs.c_str());
                 }
-                PostMessageA(box, WM_COMMAND, IDOK, 0);
+                if (meanwhile) {
+                    meanwhile();
+                }
+                const bool messageBox = GetDlgItem(box, 0xFFFF) != nullptr;
+                PostMessageA(box, WM_COMMAND, messageBox ? answer : IDOK, 0);
             }
         }
         return CallNextHookEx(hook, code, wParam, lParam);
@@ -132,9 +146,10 @@ protected:
     void SetUp() override
     {
         ModalAnswerer::texts.clear();
-        Settings().g_isrecording = 0;
-        Settings().g_paused = 0;
+        ModalAnswerer::answer = IDOK;
+        ModalAnswerer::meanwhile = nullptr;
         ASSERT_TRUE(IsWindow(window()));
+        ASSERT_EQ(dialog->State(), AppState::Idle);
     }
 
     static HWND window() { return dialog->hwnd(); }
@@ -164,13 +179,38 @@ protected:
         PumpMessages(20, window());
     }
 
-    // What the recording engine's start handler does to the window.
+    static bool Reaches(AppState state, DWORD timeoutMs = 10000)
+    {
+        return PumpUntil([state] { return dialog->State() == state; }, timeoutMs);
+    }
+
+    static void PrepareFixedRegion()
+    {
+        AppSettings& s = Settings();
+        UsePlainCaptureSettings();
+        s.MouseCaptureMode = kCaptureFixed;
+        s.fixedcapture = 1;
+        s.captureleft = 8;
+        s.capturetop = 8;
+        s.capturewidth = 64;
+        s.captureheight = 48;
+        s.recordaudio = 0;
+        s.timelapse = 50;
+    }
+
+    // A real recording of a small fixed region.
     static void RecordingStarted()
     {
-        Settings().g_isrecording = 1;
-        EnableWindow(GetDlgItem(window(), IDC_RECORD), FALSE);
-        EnableWindow(GetDlgItem(window(), IDC_PAUSE), TRUE);
-        EnableWindow(GetDlgItem(window(), IDC_STOP), TRUE);
+        PrepareFixedRegion();
+        Click(IDC_RECORD);
+        ASSERT_TRUE(Reaches(AppState::Recording));
+    }
+
+    // The cancel key throws the recording away once its thread has finished.
+    static void Discard()
+    {
+        SendMessageA(window(), WM_USER_KEYSTART_MSG, VK_F9, 1);
+        ASSERT_TRUE(Reaches(AppState::Idle));
     }
 
     static inline CMainDialog* dialog = nullptr;
@@ -182,6 +222,7 @@ protected:
 const Buttons kIdle{true, false, false, false};
 const Buttons kRecording{false, true, true, false};
 const Buttons kPaused{true, false, true, false};
+const Buttons kEnding{false, false, false, false};
 } // namespace
 
 TEST_F(MainDialogTest, StartsMinimisedThenStandsRestoredAt200)
@@ -255,52 +296,32 @@ TEST_F(MainDialogTest, PauseAndStopFollowTheRecordingState)
     EXPECT_EQ(Title(), "Framelark - recording paused");
     Command(ID_PAUSE_NOW);
     EXPECT_EQ(State(), kPaused);
-    EXPECT_EQ(Settings().g_paused, 1);
 
-    Click(IDC_STOP);
-    EXPECT_EQ(State(), kIdle);
+    // From the pause, the stop key; the title comes back at once.
+    SendMessageA(window(), WM_USER_KEYSTART_MSG, VK_F8, 1);
     EXPECT_EQ(Settings().g_isrecording, 0);
     EXPECT_EQ(Settings().g_paused, 0);
-    EXPECT_EQ(Settings().g_endkey, 0);
-    EXPECT_EQ(Title(), "Framelark");
-    EXPECT_TRUE(dialog->IsEndingOrCompleting());
-    // The stopped recording is still being written: a new one would take over its temporary movie.
-    Settings().MouseCaptureMode = kCaptureNormal;
-    Command(ID_RECORD_NOW);
-    Click(IDC_RECORD);
-    EXPECT_FALSE(IsWindowVisible(g_regionwindow));
-    // As if the cancel key had ended it: the completion discards the movie without asking.
-    Settings().g_endkey = Settings().keyRecordCancel;
-    SendMessageA(window(), WM_USER_GENERIC_MSG, 0, 0);
-    EXPECT_FALSE(dialog->IsEndingOrCompleting());
-}
-
-TEST_F(MainDialogTest, StopHotkeyAndThreadFailureEndTheRecording)
-{
-    RecordingStarted();
-    Click(IDC_PAUSE);
-    dialog->OnRecordInterrupted(VK_F8);
-    EXPECT_EQ(State(), kIdle);
     EXPECT_EQ(Settings().g_endkey, VK_F8);
     EXPECT_EQ(Title(), "Framelark");
-
-    // The cancel hotkey, as the keyboard hook reports it; the completion then discards the movie.
-    RecordingStarted();
-    SendMessageA(window(), WM_USER_KEYSTART_MSG, VK_F9, 1);
+    if (dialog->State() == AppState::Ending) {
+        // The stopped recording is still being written: nothing may start or end the program. Sent
+        // without pumping, so that the thread's end cannot come in between.
+        EXPECT_EQ(State(), kEnding);
+        Settings().MouseCaptureMode = kCaptureNormal;
+        for (const int id : {ID_RECORD_NOW, IDC_RECORD, IDCANCEL, IDOK, IDC_CLOSE}) {
+            SendMessageA(window(), WM_COMMAND, id, 0);
+        }
+        SendMessageA(window(), WM_USER_KEYSTART_MSG, VK_F7, 1);
+        EXPECT_FALSE(IsWindowVisible(g_regionwindow));
+        EXPECT_TRUE(IsWindow(window()));
+        EXPECT_EQ(dialog->State(), AppState::Ending);
+    }
+    // It still reaches the Save dialog, here cancelled: the movie and its journal go.
+    ASSERT_TRUE(Reaches(AppState::Idle));
+    EXPECT_EQ(ModalAnswerer::texts.size(), 1u);
+    EXPECT_EQ(GetFileAttributesA(Settings().g_tempmoviepath.c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(GetFileAttributesA((Settings().g_tempmoviepath + ".journal").c_str()), INVALID_FILE_ATTRIBUTES);
     EXPECT_EQ(State(), kIdle);
-    EXPECT_EQ(Settings().g_endkey, VK_F9);
-    EXPECT_TRUE(dialog->IsEndingOrCompleting());
-    SendMessageA(window(), WM_USER_GENERIC_MSG, 0, 0);
-    EXPECT_FALSE(dialog->IsEndingOrCompleting());
-    EXPECT_TRUE(ModalAnswerer::texts.empty());
-
-    RecordingStarted();
-    SendMessageA(window(), WM_USER_RECORDINTERRUPTED_MSG, 0, 0);
-    EXPECT_EQ(State(), kIdle);
-    EXPECT_EQ(Settings().g_isrecording, 0);
-    EXPECT_EQ(Settings().g_endkey, 0);
-    // The thread is done with it: nothing is left to complete.
-    EXPECT_FALSE(dialog->IsEndingOrCompleting());
 }
 
 TEST_F(MainDialogTest, EndingIsRefusedWhileRecording)
@@ -318,6 +339,93 @@ TEST_F(MainDialogTest, EndingIsRefusedWhileRecording)
     EXPECT_EQ(ModalAnswerer::texts, std::vector<std::string>(5, refusal));
     EXPECT_TRUE(IsWindow(window()));
     EXPECT_EQ(saves, 0);
+    Discard();
+    EXPECT_EQ(ModalAnswerer::texts.size(), 5u) << "the cancel key asks nothing";
+}
+
+TEST_F(MainDialogTest, AFailedRecordingIsAskedAboutOnTheMainWindowWithNothingElseStarting)
+{
+    TestCompressor failing(MakeFourCC('f', 'a', 'i', 'l'), CompressorBehaviour::FailOnCompress);
+    const std::int32_t chosen = Settings().compfccHandler;
+    Settings().compfccHandler = FourCCAsSigned(MakeFourCC('f', 'a', 'i', 'l'));
+    int seen = 0;
+    ModalAnswerer::meanwhile = [&seen] {
+        // While the question is up, every way of starting a recording is refused.
+        seen = static_cast<int>(dialog->State());
+        Command(ID_RECORD_NOW);
+        SendMessageA(window(), WM_USER_KEYSTART_MSG, VK_F7, 1);
+        Command(ID_VIDEO_OPTIONS);
+        Command(IDC_CLOSE);
+    };
+    ModalAnswerer::answer = IDYES;
+    PrepareFixedRegion();
+    Click(IDC_RECORD);
+    ASSERT_TRUE(PumpUntil([] { return !ModalAnswerer::texts.empty(); }, 10000));
+    const std::string failed = Settings().g_tempmoviepath;
+    // Yes starts again with the default compressor, which works.
+    ASSERT_TRUE(Reaches(AppState::Recording));
+    EXPECT_EQ(seen, static_cast<int>(AppState::Asking));
+    EXPECT_EQ(ModalAnswerer::texts,
+              (std::vector<std::string>{"Note|Error recording AVI file using current compressor. Use default compressor ? "}));
+    EXPECT_EQ(static_cast<DWORD>(Settings().compfccHandler.load()), kFourCCVideo1);
+    EXPECT_EQ(GetFileAttributesA(failed.c_str()), INVALID_FILE_ATTRIBUTES) << "nothing of the failed one is left";
+    Discard();
+
+    // With the default compressor, which cannot be blamed, a recording that cannot go on says why.
+    ModalAnswerer::texts.clear();
+    ModalAnswerer::meanwhile = nullptr;
+    Settings().compfccHandler = chosen;
+    RemoveVideo1();
+    {
+        TestCompressor failingDefault(kFourCCVideo1, CompressorBehaviour::FailOnCompress);
+        Click(IDC_RECORD);
+        ASSERT_TRUE(PumpUntil([] { return !ModalAnswerer::texts.empty(); }, 10000));
+        ASSERT_TRUE(Reaches(AppState::Idle));
+    }
+    InstallVideo1IfNeeded(Settings().g_capturebits, Settings().g_screenwidth, Settings().g_screenheight);
+    EXPECT_NE(ModalAnswerer::texts[0].find("The recording could not go on because"), std::string::npos)
+        << ModalAnswerer::texts[0];
+    EXPECT_EQ(State(), kIdle);
+}
+
+TEST_F(MainDialogTest, OptionsDialogHoldsOffEveryStartAndEveryOtherDialog)
+{
+    int records = 0;
+    ModalAnswerer::meanwhile = [&records] {
+        if (dialog->State() != AppState::InDialog) {
+            return;
+        }
+        Settings().MouseCaptureMode = kCaptureFullScreen;
+        SendMessageA(window(), WM_USER_KEYSTART_MSG, VK_F7, 1);
+        Command(ID_RECORD_NOW);
+        Command(ID_AUDIO_OPTIONS);
+        records += Settings().g_isrecording + (IsWindowVisible(g_regionwindow) ? 1 : 0);
+    };
+    Command(ID_CURSOR_OPTIONS);
+    PumpMessages(200, window());
+    EXPECT_EQ(ModalAnswerer::texts.size(), 1u) << "no second dialog";
+    EXPECT_EQ(records, 0);
+    EXPECT_EQ(dialog->State(), AppState::Idle);
+    Settings().MouseCaptureMode = kCaptureNormal;
+}
+
+TEST_F(MainDialogTest, SessionEndSavesTheSettingsAndLeavesTheRecordingForTheNextStart)
+{
+    RecordingStarted();
+    PumpMessages(300, window());
+    const int savesBefore = saves;
+    EXPECT_EQ(SendMessageA(window(), WM_QUERYENDSESSION, 0, 0), TRUE);
+    SendMessageA(window(), WM_ENDSESSION, TRUE, 0);
+    EXPECT_EQ(saves, savesBefore + 1);
+    EXPECT_EQ(Settings().g_isrecording, 0);
+    PumpMessages(300, window());
+    EXPECT_TRUE(ModalAnswerer::texts.empty()) << "no Save dialog while Windows ends";
+    // The closed movie keeps its journal: the next start offers it.
+    const std::string movie = Settings().g_tempmoviepath;
+    EXPECT_NE(GetFileAttributesA(movie.c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_NE(GetFileAttributesA((movie + ".journal").c_str()), INVALID_FILE_ATTRIBUTES);
+    DeleteFileA(movie.c_str());
+    DeleteFileA((movie + ".journal").c_str());
 }
 
 TEST_F(MainDialogTest, SmallCommands)
@@ -359,6 +467,9 @@ TEST_F(MainDialogTest, RecordPauseResumeStopAndSaveAFullScreenMovie)
     }
     ScratchFolder scratch;
     ModalAnswerer::saveAs = scratch.File("movie.avi");
+    struct Forget {
+        ~Forget() { ModalAnswerer::saveAs.clear(); }
+    } forget;
     AppSettings& settings = Settings();
     UsePlainCaptureSettings();
     settings.MouseCaptureMode = kCaptureFullScreen;
@@ -384,13 +495,12 @@ TEST_F(MainDialogTest, RecordPauseResumeStopAndSaveAFullScreenMovie)
 
     Click(IDC_STOP);
     // Play may already be on: the thread can finish and the completion save within the click.
-    EXPECT_TRUE(State().record);
     EXPECT_FALSE(State().pause);
     EXPECT_FALSE(State().stop);
     // The thread finishes the movie, the completion asks for a name and copies it there.
     ASSERT_TRUE(PumpUntil([] { return !dialog->currentMovie().empty(); }, 20000));
     EXPECT_EQ(dialog->currentMovie(), ModalAnswerer::saveAs);
-    EXPECT_FALSE(dialog->IsEndingOrCompleting());
+    ASSERT_TRUE(Reaches(AppState::Idle));
     EXPECT_EQ(State(), (Buttons{true, false, false, true}));
     EXPECT_EQ(GetFileAttributesA(settings.g_tempmoviepath.c_str()), INVALID_FILE_ATTRIBUTES);
 
@@ -405,10 +515,10 @@ TEST_F(MainDialogTest, RecordPauseResumeStopAndSaveAFullScreenMovie)
 
 TEST_F(MainDialogTest, ClosingWhenIdleSavesOnceAndShutsDown)
 {
-    ASSERT_EQ(saves, 0);
+    const int savesBefore = saves;
     Command(IDC_CLOSE);
     EXPECT_FALSE(IsWindow(window()));
-    EXPECT_EQ(saves, 1);
+    EXPECT_EQ(saves, savesBefore + 1);
     EXPECT_EQ(Settings().g_mainwindow, nullptr);
     EXPECT_EQ(Seams().regionSelection, nullptr);
     EXPECT_EQ(Seams().flashingFrame, nullptr);

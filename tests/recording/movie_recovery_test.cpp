@@ -132,7 +132,9 @@ TEST_F(MovieRecovery, CrashedMovieIsRebuiltAsTheLibraryWouldHaveClosedIt)
         movie.ReleaseOptions();
         movie.ReleaseMovie();
     }
-    EXPECT_FALSE(Exists(JournalPathFor(path))) << "a closed movie needs no journal";
+    EXPECT_TRUE(Exists(JournalPathFor(path))) << "kept until the recording is saved or thrown away";
+    DeleteJournalOf(path);
+    EXPECT_FALSE(Exists(JournalPathFor(path)));
     WriteBytes(sound, UnfinishedSound(8003));
 
     std::vector<LeftRecording> left = FindLeftRecordings(crashed.path());
@@ -190,8 +192,8 @@ TEST_F(MovieRecovery, FilesOfARunningRecordingAreNotTaken)
 
     movie.ReleaseOptions();
     movie.ReleaseMovie();
-    // Stopped and waiting for its Save dialog: a complete movie and no journal.
-    EXPECT_TRUE(FindLeftRecordings(recording.path()).empty());
+    // Stopped and waiting for its Save dialog: should the program end now, it is offered again.
+    EXPECT_EQ(FindLeftRecordings(recording.path()).size(), 1u);
     EXPECT_TRUE(Exists(path));
 }
 

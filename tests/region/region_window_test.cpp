@@ -56,7 +56,7 @@ public:
     void RecordCommand() override { ++records; }
     void OnPause() override {}
     void OnRecordInterrupted(int) override {}
-    bool IsEndingOrCompleting() const override { return false; }
+    AppState State() const override { return AppState::Idle; }
     int records = 0;
 };
 

@@ -1,0 +1,46 @@
+#include "recording/recording_end.h"
+
+EndAction ActionForEnd(RecordingStop stop, std::uint32_t framesWritten, bool defaultCompressor)
+{
+    if (framesWritten > 0 || stop == RecordingStop::None) {
+        return EndAction::Save;
+    }
+    return stop == RecordingStop::MovieFailed && !defaultCompressor ? EndAction::OfferDefaultCompressor
+                                                                     : EndAction::Drop;
+}
+
+namespace {
+const char* Reason(RecordingStop stop)
+{
+    switch (stop) {
+    case RecordingStop::DiskFull:
+        return "the disk is full";
+    case RecordingStop::WriteFailed:
+        return "its temporary file could not be written";
+    case RecordingStop::SizeLimit:
+        return "the movie reached 2 GB, the largest an AVI file can be";
+    case RecordingStop::MovieFailed:
+        return "the video compressor or the movie library reported an error";
+    case RecordingStop::OutOfMemory:
+        return "there was not enough memory for the next frame";
+    case RecordingStop::NoTempFile:
+        return "no temporary movie could be created in the temporary folder";
+    case RecordingStop::RegionRefused:
+        return "the video compressor cannot record a region of this size (choose another region or compressor)";
+    case RecordingStop::Failed:
+        return "of an unexpected error";
+    case RecordingStop::None:
+        break;
+    }
+    return "";
+}
+} // namespace
+
+std::string RecordingStopNote(RecordingStop stop, bool kept)
+{
+    if (stop == RecordingStop::None) {
+        return "";
+    }
+    return std::string(kept ? "The recording was stopped because " : "The recording could not go on because ") +
+           Reason(stop) + (kept ? ".\nEverything recorded until then is kept: choose where to save it." : ".\nNothing was recorded.");
+}

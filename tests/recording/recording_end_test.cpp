@@ -1,0 +1,41 @@
+#include "recording/recording_end.h"
+
+#include <gtest/gtest.h>
+
+TEST(RecordingEnd, WhatWasRecordedIsSavedAndNothingEndsWithoutAWord)
+{
+    using S = RecordingStop;
+    using A = EndAction;
+    struct Row {
+        S stop;
+        std::uint32_t frames;
+        bool defaultCompressor;
+        A expected;
+    };
+    const Row rows[] = {
+        {S::None, 0, true, A::Save}, // stopped before the first frame: still the user's to throw away
+        {S::None, 40, false, A::Save},
+        {S::MovieFailed, 12, false, A::Save}, // a compressor failing late keeps what it wrote
+        {S::Failed, 3, true, A::Save},
+        {S::DiskFull, 0, true, A::Drop},
+        {S::MovieFailed, 0, false, A::OfferDefaultCompressor},
+        {S::MovieFailed, 0, true, A::Drop}, // no other compressor to offer
+        {S::RegionRefused, 0, false, A::Drop},
+        {S::NoTempFile, 0, false, A::Drop},
+        {S::OutOfMemory, 0, false, A::Drop},
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(ActionForEnd(row.stop, row.frames, row.defaultCompressor), row.expected)
+            << static_cast<int>(row.stop) << " after " << row.frames << " frames";
+    }
+    EXPECT_EQ(RecordingStopNote(S::None, true), "");
+    for (int stop = static_cast<int>(S::DiskFull); stop <= static_cast<int>(S::Failed); ++stop) {
+        const std::string kept = RecordingStopNote(static_cast<S>(stop), true);
+        const std::string lost = RecordingStopNote(static_cast<S>(stop), false);
+        EXPECT_NE(kept.find("choose where to save it"), std::string::npos) << kept;
+        EXPECT_NE(lost.find("Nothing was recorded"), std::string::npos) << lost;
+        EXPECT_GT(kept.size(), 80u) << "every stop names its reason";
+    }
+    EXPECT_NE(RecordingStopNote(S::DiskFull, true).find("disk is full"), std::string::npos);
+    EXPECT_NE(RecordingStopNote(S::SizeLimit, true).find("2 GB"), std::string::npos);
+}

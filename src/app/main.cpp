@@ -1,6 +1,7 @@
 #include "app/heap_relaunch.h"
 #include "app/main_dialog.h"
 #include "app/settings_files_connection.h"
+#include "app/single_instance.h"
 #include "messages/private_messages.h"
 
 #include <commctrl.h>
@@ -12,6 +13,11 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
         return *relaunched;
     }
     RegisterPrivateMessages();
+    const CSingleInstance instance;
+    if (!instance.IsFirst()) {
+        CSingleInstance::ShowTheFirst();
+        return 0;
+    }
     ConnectSettingsFiles();
     INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&controls);

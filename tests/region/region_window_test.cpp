@@ -14,7 +14,7 @@ std::vector<UINT> g_received;
 
 LRESULT CALLBACK RecordingProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (message == WM_USER_RECORDSTART_MSG || message == kSelectionDoneMessage) {
+    if (message == WM_USER_RECORDSTART_MSG || message == kSelectionDoneMessage || message == kSelectionAbandonedMessage) {
         EXPECT_EQ(wParam, 0u);
         EXPECT_EQ(lParam, 0);
         g_received.push_back(message);
@@ -150,7 +150,7 @@ TEST_F(RegionWindow, EmptyDragOrStrayReleaseStartsNothingAndRearms)
     Show(kCaptureNormal);
     Drag(100, 100, 100, 200);
     EXPECT_FALSE(IsWindowVisible(window.hwnd()));
-    EXPECT_TRUE(g_received.empty());
+    EXPECT_EQ(g_received, std::vector<UINT>{kSelectionAbandonedMessage});
     EXPECT_EQ(Settings().g_startkeyarmed, 1);
     EXPECT_EQ(Settings().g_capturerect, (ScreenRect{1, 2, 3, 4}));
 
@@ -162,7 +162,7 @@ TEST_F(RegionWindow, EmptyDragOrStrayReleaseStartsNothingAndRearms)
     Show(kCaptureNormal);
     Send(WM_LBUTTONUP, At(300, 300));
     Pump();
-    EXPECT_TRUE(g_received.empty());
+    EXPECT_EQ(g_received, std::vector<UINT>{kSelectionAbandonedMessage});
     EXPECT_EQ(Settings().g_startkeyarmed, 1);
 }
 
@@ -191,7 +191,7 @@ TEST_F(RegionWindow, RightButtonAbandonsWithoutStarting)
     Send(WM_RBUTTONDOWN, At(200, 200));
     Pump();
     EXPECT_FALSE(IsWindowVisible(window.hwnd()));
-    EXPECT_TRUE(g_received.empty());
+    EXPECT_EQ(g_received, std::vector<UINT>{kSelectionAbandonedMessage});
     EXPECT_EQ(Settings().g_startkeyarmed, 1);
 }
 
@@ -212,9 +212,23 @@ TEST_F(RegionWindow, CancelKeyWhileDraggingAbandonsAndTheStartKeyWorksAgain)
     Send(WM_KEYDOWN, 0x00430001, VK_F9);
     Pump();
     EXPECT_FALSE(IsWindowVisible(window.hwnd()));
-    EXPECT_TRUE(g_received.empty());
+    EXPECT_EQ(g_received, std::vector<UINT>{kSelectionAbandonedMessage});
     OnHotkey(commands, VK_F7, 1);
     EXPECT_EQ(commands.records, 2);
+
+    // F10 or Alt as the Cancel key comes as a system key; Alt+F4 or the taskbar's Close closes the
+    // window: each abandons the selection, and the window stays for the next Record.
+    g_received.clear();
+    Settings().keyRecordCancel = VK_F10;
+    Show(kCaptureNormal);
+    Send(WM_SYSKEYDOWN, 0x00440001, VK_F10);
+    Show(kCaptureNormal);
+    Send(WM_CLOSE, 0, 0);
+    Pump();
+    EXPECT_TRUE(IsWindow(window.hwnd()));
+    EXPECT_FALSE(IsWindowVisible(window.hwnd()));
+    EXPECT_EQ(g_received, (std::vector<UINT>{kSelectionAbandonedMessage, kSelectionAbandonedMessage}));
+    Settings().keyRecordCancel = VK_F9;
 }
 
 TEST_F(RegionWindow, FixedSizePlacementIsClampedToTheScreen)

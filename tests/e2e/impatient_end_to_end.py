@@ -1,0 +1,303 @@
+#!/usr/bin/env python3
+"""Framelark used by an impatient person: a seeded run of random steps.
+
+Each step is drawn from what a person can press: the start key (also held), the stop and cancel
+keys, the main window's buttons, the tray icon and its menu, Escape, Enter or Alt+F4 on whatever
+window is in front, a drag, and the answer to whatever dialog or question is up (a name or Cancel
+in the Save dialog, Yes or No to a question, OK, Cancel or Escape in an option dialog). After every
+step the program is alive and its window answers within 2 s (or it was closed while idle and is
+started again), and at most one temporary movie grows. At the end the start key, a drag, the stop
+key and a name still give a movie that ffmpeg decodes without an error; every saved movie is whole;
+whatever recording is left is offered at the next start, and after that no temporary file is left.
+Replay a failure with the seed it prints.
+"""
+import argparse
+import glob
+import os
+import random
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from record_end_to_end import (fail, find_window, geometry, record_region, save_as, start_animator,  # noqa: E402
+                               start_program, temp_movies, xdotool, close_program, press)
+
+MAIN_SIZE = (390, 146)
+MAIN_FACE = (170, 75)
+# Points inside each button of the main window, from its top-left corner.
+BUTTONS = {"record": (36, 93), "pause": (66, 100), "stop": (95, 75), "option": (232, 79), "video": (262, 79),
+           "audio": (290, 79), "about": (318, 79), "min": (330, 19), "close": (348, 19)}
+# The tray menu's entries that are not separators, top to bottom.
+TRAY_ENTRIES = ["record", "pause", "stop", "play_file", "options", "help", "about", "exit"]
+NOT_DIALOGS = {"Title", "Flashing", "Convert progress"}
+STEPS = [("F7", 10), ("F7_held", 2), ("F8", 8), ("F9", 4), ("button", 14), ("tray_left", 2), ("tray_menu", 7),
+         ("Escape", 4), ("alt+F4", 3), ("Return", 2), ("drag", 9), ("answer", 12), ("wait", 3)]
+
+
+class Run:
+    def __init__(self, build, seed, scratch):
+        self.build = build
+        self.random = random.Random(seed)
+        self.scratch = scratch
+        self.saved = os.path.join(scratch, "saved")
+        os.mkdir(self.saved)
+        self.prefix = os.environ["WINEPREFIX"]
+        self.program = None
+        self.names = 0
+        self.restarts = 0
+        self.probe = subprocess.Popen(["wine", os.path.join(build, "tests", "e2e", "window_probe.exe")],
+                                      stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                                      text=True, bufsize=1)
+
+    # What is on the screen ------------------------------------------------------------------------
+    def windows(self):
+        """The visible windows of the program: (id, name, geometry)."""
+        found = []
+        for window in xdotool("search", "--onlyvisible", "--pid", self.program.pid).split():
+            found.append((window, xdotool("getwindowname", window).strip(), geometry(window)))
+        return found
+
+    def main_window(self):
+        for window, _, g in self.windows():
+            if (g.get("WIDTH"), g.get("HEIGHT")) == MAIN_SIZE:
+                return window, g
+        return None, None
+
+    def dialogs(self):
+        main, _ = self.main_window()
+        return [(w, name, g) for w, name, g in self.windows()
+                if w != main and name not in NOT_DIALOGS and g.get("HEIGHT", 0) >= 60 and g.get("WIDTH", 0) >= 120]
+
+    def answers(self):
+        self.probe.stdin.write("ping\n")
+        return self.probe.stdout.readline().strip()
+
+    def growing(self):
+        movies = [p for p in temp_movies(self.prefix) if p.endswith(".avi") and "merge" not in p]
+        sizes = {p: os.path.getsize(p) for p in movies if os.path.exists(p)}
+        time.sleep(0.4)
+        return [p for p in sizes if os.path.exists(p) and os.path.getsize(p) != sizes[p]]
+
+    # Steps ----------------------------------------------------------------------------------------
+    def focus(self, window_geometry, face=None):
+        """Without a window manager a window takes the keys once clicked: in the margin at its
+        lower left (a click on the caption would start a move that the next key cancels), or on a
+        point of the face that is no button."""
+        g = window_geometry
+        x, y = face or (8, g["HEIGHT"] - 8)
+        xdotool("mousemove", g["X"] + x, g["Y"] + y)
+        time.sleep(0.1)
+        xdotool("click", 1)
+        time.sleep(0.15)
+
+    def key_on_front(self, key):
+        dialogs = self.dialogs()
+        main, g = self.main_window()
+        region = find_window("^Title$", 0.1)
+        if dialogs:
+            self.focus(dialogs[-1][2])
+        elif region:
+            xdotool("mousemove", 700, 500)  # it has the keys; a click would end the selection
+        elif main:
+            self.focus(g, MAIN_FACE)
+        xdotool("key", key)
+
+    def click_button(self, name):
+        main, g = self.main_window()
+        if main:
+            x, y = BUTTONS[name]
+            xdotool("mousemove", g["X"] + x, g["Y"] + y)
+            time.sleep(0.15)
+            xdotool("click", 1)
+
+    def tray(self, button):
+        tray = find_window("^Wine System Tray$", 2)
+        if not tray:
+            return None
+        t = geometry(tray)
+        xdotool("mousemove", t["X"] + 13, t["Y"] + t["HEIGHT"] - 13)
+        time.sleep(0.2)
+        xdotool("click", button)
+        return True
+
+    def tray_menu(self):
+        if not self.tray(3):
+            return
+        time.sleep(0.5)
+        entry = self.random.choice(TRAY_ENTRIES[:3] * 2 + [e for e in TRAY_ENTRIES if e != "help"])
+        keys = ["Down"] * (TRAY_ENTRIES.index(entry) + 1)
+        if entry == "options":
+            keys += ["Right"] + ["Down"] * self.random.randint(1, 5)
+        xdotool("key", "--delay", "60", *keys, "Return")
+        time.sleep(0.2)
+        xdotool("key", "Escape")  # a greyed entry leaves the menu open
+        return entry
+
+    def drag(self):
+        left, top = self.random.randint(20, 500), self.random.randint(20, 350)
+        right, bottom = left + self.random.randint(40, 400), top + self.random.randint(40, 300)
+        if not find_window("^Title$", 0.1):
+            left, top, right, bottom = 600, 400, 700, 480  # on the animator: harmless
+        xdotool("mousemove", left, top)
+        xdotool("mousedown", 1)
+        xdotool("mousemove", (left + right) // 2, (top + bottom) // 2)
+        xdotool("mousemove", right, bottom)
+        xdotool("mouseup", 1)
+
+    def answer(self):
+        dialogs = self.dialogs()
+        if not dialogs:
+            return "nothing"
+        window, name, g = dialogs[-1]
+        self.focus(g)
+        if name == "Save to...":
+            if self.random.random() < 0.7:
+                self.names += 1
+                xdotool("key", "End", "shift+Home")
+                xdotool("type", "Z:" + self.saved.replace("/", "\\") + f"\\movie{self.names}")
+                xdotool("key", "Return")
+                return "saved"
+            xdotool("key", "Escape")
+            return "save cancelled"
+        key = self.random.choice(["Return", "Escape", "alt+F4"] + (["y", "n"] if name == "Note" else []))
+        xdotool("key", key)
+        return f"{key} on {name!r}"
+
+    def step(self, action):
+        if action == "F7_held":
+            xdotool("keydown", "F7")
+            time.sleep(1.5)
+            xdotool("keyup", "F7")
+        elif action in ("F7", "F8", "F9"):
+            xdotool("key", action)
+        elif action == "button":
+            name = self.random.choice(list(BUTTONS))
+            self.click_button(name)
+            return "button " + name
+        elif action == "tray_left":
+            self.tray(1)
+        elif action == "tray_menu":
+            return f"tray menu {self.tray_menu()}"
+        elif action in ("Escape", "alt+F4", "Return"):
+            self.key_on_front(action)
+        elif action == "drag":
+            self.drag()
+        elif action == "answer":
+            return "answer: " + self.answer()
+        else:
+            time.sleep(self.random.uniform(0.2, 1.5))
+        return action
+
+    # Invariants -----------------------------------------------------------------------------------
+    def check(self, number, done):
+        time.sleep(0.3)
+        if self.program.poll() is not None:
+            if self.program.returncode != 0:
+                fail(f"step {number} ({done}): the program ended with code {self.program.returncode}")
+            self.unsaved_are_offered(number)
+            self.start()
+            return
+        reply = self.answers()
+        if not reply.startswith("ok"):
+            fail(f"step {number} ({done}): the main window did not answer ({reply})")
+        growing = self.growing()
+        if len(growing) > 1:
+            fail(f"step {number} ({done}): {len(growing)} temporary movies grow at once: {growing}")
+
+    def unsaved_are_offered(self, number):
+        """A program that ended leaves only recordings it will offer at the next start."""
+        for movie in temp_movies(self.prefix):
+            if movie.endswith(".avi") and "merge" not in movie and not os.path.exists(movie + ".journal"):
+                fail(f"after step {number} the program ended and left {movie} without its journal: lost")
+
+    def start(self):
+        self.restarts += 1
+        self.program = start_program(self.build, self.scratch, clear_left=False)
+
+    def finish(self):
+        """The start key, a drag, the stop key and a name still make a movie."""
+        for _ in range(10):
+            if not self.dialogs() and not find_window("^Title$", 0.1):
+                break
+            self.answer() if self.dialogs() else self.key_on_front("Escape")
+            time.sleep(1.0)
+            if self.program.poll() is not None:
+                self.start()
+        time.sleep(1.0)
+        before = temp_movies(self.prefix)
+        record_region(self.prefix, before)
+        time.sleep(1.5)
+        press("F8")
+        save = find_window("^Save to...$", 20)
+        if not save:
+            fail("the last recording reached no Save dialog")
+        movie = save_as(save, self.scratch, "final")
+        decode(movie)
+        for saved in glob.glob(os.path.join(self.saved, "*.avi")):
+            decode(saved)
+        close_program(self.program)
+        left = [p for p in temp_movies(self.prefix) if p.endswith(".avi") and "merge" not in p]
+        self.unsaved_are_offered("the end")
+        if left:
+            # Offered at the next start: answered No, which throws them away.
+            self.program = start_program(self.build, self.scratch, clear_left=False)
+            question = find_window("^Note$", 15)
+            if not question:
+                fail(f"recordings left behind were not offered: {left}")
+            self.focus(geometry(question))
+            xdotool("key", "n")
+            time.sleep(2)
+            close_program(self.program)
+        leftovers = temp_movies(self.prefix) + glob.glob(os.path.join(self.prefix, "drive_c", "windows", "temp",
+                                                                       "~temp*.journal"))
+        if leftovers:
+            fail(f"temporary files left at the end: {leftovers}")
+
+
+def decode(movie):
+    errors = subprocess.run(["ffmpeg", "-v", "error", "-i", movie, "-f", "null", "-"],
+                            capture_output=True, text=True).stderr.strip()
+    if errors:
+        fail(f"{os.path.basename(movie)} does not decode cleanly: {errors[:300]}")
+
+
+def run(build, seed, steps):
+    print(f"seed {seed}, {steps} steps")
+    scratch = tempfile.mkdtemp(prefix="framelark_impatient_")
+    animator = start_animator(build, 3600)
+    run = Run(build, seed, scratch)
+    try:
+        run.start()
+        actions, weights = zip(*STEPS)
+        for number in range(1, steps + 1):
+            action = run.random.choices(actions, weights)[0]
+            done = run.step(action)
+            run.check(number, done)
+            shown = [name for _, name, _ in run.dialogs()] if run.program.poll() is None else ["(ended)"]
+            print(f"{number:4d} {done:24s} up: {shown} temporary: {len(temp_movies(run.prefix))}", flush=True)
+        run.finish()
+        saved = len(glob.glob(os.path.join(run.saved, "*.avi")))
+        print(f"{steps} steps: {saved} movies saved on the way, {run.restarts - 1} restarts after a close")
+    finally:
+        if run.program and run.program.poll() is None:
+            run.program.kill()
+        run.probe.kill()
+        animator.kill()
+        shutil.rmtree(scratch, ignore_errors=True)
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--build", required=True)
+    parser.add_argument("--seed", type=int, required=True)
+    parser.add_argument("--steps", type=int, default=120)
+    args = parser.parse_args()
+    run(args.build, args.seed, args.steps)
+    print("1 passed, 0 failed")
+
+
+if __name__ == "__main__":
+    main()

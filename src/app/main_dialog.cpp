@@ -405,9 +405,9 @@ void CMainDialog::OnEndSession()
         settings.g_isrecording = 0;
         WaitPumping(m_recordingThread.get(), 10000);
         m_recordingThread.reset();
+        // Should the process go on, it is idle; the thread's message, if still to come, is ignored.
+        SetState(AppState::Idle);
     }
-    // Should the process go on, it is idle; the thread's message, if still to come, is ignored.
-    SetState(AppState::Idle);
     m_sessionEnding = false;
 }
 

@@ -507,6 +507,7 @@ def main():
     save_bmp(about_banner(), 264, "about_banner")
 
     write_icon_file(os.path.join(OUT, "128_framelark.ico"), [app_icon(n) for n in (48, 32, 16)])
+    app_icon(256).save(os.path.join(OUT, "framelark_256.png"))  # the Linux desktop entry's icon
     write_icon_file(os.path.join(OUT, "262_tray.ico"), [app_icon(n, False) for n in (32, 16)])
     write_icon_file(os.path.join(OUT, "130_region_cursor.ico"), [crosshair_pencil()])
 

@@ -22,8 +22,17 @@ set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_CURRENT_LIST_DIR}/FramelarkCPackNames.cmak
 set(CPACK_FRAMELARK_FILE_STEM "framelark-${PROJECT_VERSION}")
 
 set(icon ${PROJECT_SOURCE_DIR}/src/resources/images/128_framelark.ico)
-# The system's stubs for 64-bit installers: Wine's 64-bit loader runs no 32-bit program.
-set(CPACK_NSIS_DEFINES "Target amd64-unicode")
+# The system's stubs for 64-bit installers: Wine's 64-bit loader runs no 32-bit program. The setup
+# program carries the version resource too; the Start-menu folder has no version in its name.
+set(CPACK_NSIS_DEFINES "Target amd64-unicode
+  VIProductVersion ${PROJECT_VERSION}.0
+  VIFileVersion ${PROJECT_VERSION}.0
+  VIAddVersionKey /LANG=1033 ProductName Framelark
+  VIAddVersionKey /LANG=1033 CompanyName '${FRAMELARK_PUBLISHER}'
+  VIAddVersionKey /LANG=1033 FileDescription 'Framelark Setup'
+  VIAddVersionKey /LANG=1033 FileVersion ${PROJECT_VERSION}
+  VIAddVersionKey /LANG=1033 ProductVersion ${PROJECT_VERSION}
+  !define MUI_STARTMENUPAGE_DEFAULTFOLDER Framelark")
 set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES64")
 set(CPACK_NSIS_PACKAGE_NAME "Framelark ${PROJECT_VERSION}")
 set(CPACK_NSIS_DISPLAY_NAME "Framelark")

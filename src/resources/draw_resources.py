@@ -97,7 +97,6 @@ def draw_skin():
     inset(d, (213, 57, 368, 114), 9)
     for text, cx in (("Options", 232), ("Video", 262), ("Audio", 290), ("About", 318), ("Help", 348)):
         label(d, text, cx, 101, font(8 * S))
-    d.text(s(344, 122), "v2.6", font=font(8 * S), fill=(96, 105, 121))
     return img
 
 

@@ -2,7 +2,8 @@
 """The packages as a Windows user meets them, under Wine in a prefix of its own.
 
 1. cpack makes framelark-<version>-win64.zip and framelark-<version>-setup.exe; the version in both
-   names is the one in the executable's version resource, which has no debug sections.
+   names is the one in the version resources of the program (which has no debug sections) and of
+   the setup program.
 2. The setup program, run silently (/S), puts every file of the zip into Program Files, a Start-menu
    shortcut and an entry in the list of installed programs (name, version, publisher, size, icon).
 3. The installed program, in a folder it cannot write, started from the path the shortcut names: no
@@ -128,6 +129,8 @@ def make_packages(build, cpack, scratch):
     for package, suffix in ((zips[0], "-win64.zip"), (setups[0], "-setup.exe")):
         if os.path.basename(package) != f"framelark-{version}{suffix}":
             fail(f"{os.path.basename(package)} does not carry the program's version {version}")
+    if resource_version(setups[0]) != version:
+        fail(f"the setup program's version resource says {resource_version(setups[0])}, the program's {version}")
     debug = [s.Name for s in pefile.PE(exe).sections if s.Name.rstrip(b"\0").startswith((b".debug", b"/"))]
     if debug:
         fail(f"the packaged framelark.exe has debug sections {debug}")

@@ -7,10 +7,11 @@
 2. The setup program, run silently (/S), puts every file of the zip into Program Files, a Start-menu
    shortcut and an entry in the list of installed programs (name, version, publisher, size, icon).
 3. The installed program, in a folder it cannot write, started from the path the shortcut names: no
-   error at exit, the settings go to %APPDATA%\\Framelark; a setting changed there is in force at
-   the next start (F6 as the start key), which records a movie that ffmpeg decodes.
+   error at exit, the settings go to %APPDATA%\\Framelark, the first save folder is the user's
+   Videos folder; a setting changed there is in force at the next start (F6 as the start key),
+   which records a movie that ffmpeg decodes.
 4. The zip unpacked into a writable folder and started by scripts/launch, as on Linux, keeps its
-   settings beside itself.
+   settings beside itself and offers its own folder to save in.
 5. The uninstaller, run silently, removes every installed file, the shortcut and the registry entry,
    and leaves the settings.
 """
@@ -193,8 +194,17 @@ def settings_text(folder):
         return f.read()
 
 
+def first_save_folder(folder):
+    """The Save dialog's first folder, as the settings kept it: Cdata.ini starts with that text."""
+    text = settings_text(folder).decode()
+    length = int(text.split("\nsavedir=")[1].split()[0])
+    with open(os.path.join(folder, "Cdata.ini"), "rb") as f:
+        return f.read(length).decode()
+
+
 def read_only_program(build, scratch, prefix, folder, exe):
-    subprocess.run(["chattr", "+i", folder], check=True)
+    if subprocess.run(["chattr", "+i", folder]).returncode != 0:
+        fail("chattr +i failed: the test needs root and a file system with the immutable flag")
     try:
         open(os.path.join(folder, "probe"), "w").close()
         fail("the install folder could still be written")
@@ -208,6 +218,9 @@ def read_only_program(build, scratch, prefix, folder, exe):
     if text is None or settings_text(folder) is not None:
         fail(f"after the first exit: CS.ini in {own}: {text is not None}, in the program folder: "
              f"{settings_text(folder) is not None}")
+    videos = first_save_folder(own)
+    if not videos.endswith("\\Videos") or not os.path.isdir(unix_path(prefix, videos)):
+        fail(f"the first save folder of the installed program is {videos}, not the user's Videos folder")
     with open(os.path.join(own, "CS.ini"), "wb") as f:
         f.write(set_line(text, "keyRecordStart", F6))
 
@@ -231,7 +244,8 @@ def read_only_program(build, scratch, prefix, folder, exe):
     close(program, "the installed program after recording")
     if f"keyRecordStart= {F6} ".encode() not in settings_text(own):
         fail("the start key set in %APPDATA%\\Framelark\\CS.ini did not survive the next start")
-    print(f"read-only program folder: settings in {own}, F6 from there started the recording")
+    print(f"read-only program folder: settings in {own}, first save folder {videos}, F6 from there started "
+          "the recording")
     return own
 
 
@@ -240,6 +254,8 @@ def portable(scratch, exe, own):
     close(start([os.path.join(ROOT, "scripts", "launch"), exe]), "the portable program")
     if settings_text(os.path.dirname(exe)) is None:
         fail("the portable program kept no CS.ini beside itself")
+    if first_save_folder(os.path.dirname(exe)) != "Z:" + os.path.dirname(exe).replace("/", "\\"):
+        fail(f"the portable program's first save folder is {first_save_folder(os.path.dirname(exe))}")
     if settings_text(own) != before:
         fail("the portable program changed the settings in %APPDATA%")
     print("portable zip: settings beside the program")

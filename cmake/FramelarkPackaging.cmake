@@ -22,9 +22,14 @@ set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_CURRENT_LIST_DIR}/FramelarkCPackNames.cmak
 set(CPACK_FRAMELARK_FILE_STEM "framelark-${PROJECT_VERSION}")
 
 set(icon ${PROJECT_SOURCE_DIR}/src/resources/images/128_framelark.ico)
-# The system's stubs for 64-bit installers: Wine's 64-bit loader runs no 32-bit program. The setup
-# program carries the version resource too; the Start-menu folder has no version in its name.
-set(CPACK_NSIS_DEFINES "Target amd64-unicode
+# A 64-bit installer where makensis has the stubs (Debian's has): Wine's 64-bit loader runs no
+# 32-bit program. NSIS's Windows release has only 32-bit stubs, whose installers 64-bit Windows runs.
+# The setup program carries the version resource too; the Start-menu folder has no version in its name.
+set(CPACK_NSIS_DEFINES "!if /FileExists '\\\${NSISDIR}/Stubs/lzma-amd64-unicode'
+    Target amd64-unicode
+  !else
+    Unicode true
+  !endif
   VIProductVersion ${PROJECT_VERSION}.0
   VIFileVersion ${PROJECT_VERSION}.0
   VIAddVersionKey /LANG=1033 ProductName Framelark

@@ -22,22 +22,10 @@ set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_CURRENT_LIST_DIR}/FramelarkCPackNames.cmak
 set(CPACK_FRAMELARK_FILE_STEM "framelark-${PROJECT_VERSION}")
 
 set(icon ${PROJECT_SOURCE_DIR}/src/resources/images/128_framelark.ico)
-# A 64-bit installer where makensis has the stubs (Debian's has): Wine's 64-bit loader runs no
-# 32-bit program. NSIS's Windows release has only 32-bit stubs, whose installers 64-bit Windows runs.
-# The setup program carries the version resource too; the Start-menu folder has no version in its name.
-set(CPACK_NSIS_DEFINES "!if /FileExists '\\\${NSISDIR}/Stubs/lzma-amd64-unicode'
-    Target amd64-unicode
-  !else
-    Unicode true
-  !endif
-  VIProductVersion ${PROJECT_VERSION}.0
-  VIFileVersion ${PROJECT_VERSION}.0
-  VIAddVersionKey /LANG=1033 ProductName Framelark
-  VIAddVersionKey /LANG=1033 CompanyName '${FRAMELARK_PUBLISHER}'
-  VIAddVersionKey /LANG=1033 FileDescription 'Framelark Setup'
-  VIAddVersionKey /LANG=1033 FileVersion ${PROJECT_VERSION}
-  VIAddVersionKey /LANG=1033 ProductVersion ${PROJECT_VERSION}
-  !define MUI_STARTMENUPAGE_DEFAULTFOLDER Framelark")
+# Version resource, 64-bit stubs, Start-menu folder and the finish page: cmake/framelark_setup.nsh.
+set(CPACK_NSIS_DEFINES "!define FRAMELARK_VERSION ${PROJECT_VERSION}
+  !define FRAMELARK_PUBLISHER '${FRAMELARK_PUBLISHER}'
+  !include '${CMAKE_CURRENT_LIST_DIR}/framelark_setup.nsh'")
 set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES64")
 set(CPACK_NSIS_PACKAGE_NAME "Framelark ${PROJECT_VERSION}")
 set(CPACK_NSIS_DISPLAY_NAME "Framelark")
@@ -45,7 +33,6 @@ set(CPACK_NSIS_EXECUTABLES_DIRECTORY ".")
 set(CPACK_NSIS_MUI_ICON ${icon})
 set(CPACK_NSIS_MUI_UNIICON ${icon})
 set(CPACK_NSIS_INSTALLED_ICON_NAME "framelark.exe")
-set(CPACK_NSIS_MUI_FINISHPAGE_RUN "framelark.exe")
 set(CPACK_NSIS_URL_INFO_ABOUT "https://framelark.example/")
 set(CPACK_NSIS_ENABLE_UNINSTALL_BEFORE_INSTALL ON)
 # The list of installed programs shows the size (KB) of what the core section installed.

@@ -62,12 +62,16 @@ framelark_start_sound() {
   fi
 }
 
-framelark_start_wine() {
+framelark_prepare_prefix() {
   mkdir -p "$WINEPREFIX"
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
     echo "Preparing the Wine prefix $WINEPREFIX (once)."
     wineboot -i </dev/null >/dev/null 2>&1 || true
   fi
+}
+
+framelark_start_wine() {
+  framelark_prepare_prefix
   # A persistent server, with every descriptor pointing away from the caller: services that the
   # first program starts would otherwise hold the test runner's output pipe open.
   wineserver -p </dev/null >/dev/null 2>&1 || true

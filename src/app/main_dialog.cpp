@@ -202,7 +202,7 @@ BOOL CMainDialog::OnInitDialog()
         Seams().flashingFrame = m_flashingFrame.get();
     }
     settings.cursordir = GetWindowsDirectoryPath() + "\\cursors";
-    settings.savedir = GetProgramDirectory();
+    settings.savedir = GetDefaultSaveDirectory();
 
     ShowWindow(hwnd(), SW_SHOWMINIMIZED);
     SetTimer(hwnd(), kStartTimer, 200, nullptr);

@@ -77,7 +77,7 @@ bool AskForFileName(HWND owner, std::string& chosen)
 {
     AppSettings& settings = Settings();
     if (settings.savedir.empty()) {
-        settings.savedir = GetProgramDirectory();
+        settings.savedir = GetDefaultSaveDirectory();
     }
     std::vector<char> name(4096, '\0');
     const char initial[] = "*.avi";

@@ -23,7 +23,7 @@ void ConnectSettingsFiles()
 {
     SettingsFiles().load = [] {
         SettingsAudioFormatOperations audio;
-        LoadSettings(Settings(), audio, GetProgramDirectory());
+        LoadSettings(Settings(), audio, GetSettingsDirectory());
     };
-    SettingsFiles().saveOrForget = [] { SaveOrForgetSettings(Settings(), GetProgramDirectory()); };
+    SettingsFiles().saveOrForget = [] { SaveOrForgetSettings(Settings(), GetSettingsDirectory()); };
 }

@@ -97,7 +97,6 @@ def draw_skin():
     inset(d, (213, 57, 368, 114), 9)
     for text, cx in (("Options", 232), ("Video", 262), ("Audio", 290), ("About", 318), ("Help", 348)):
         label(d, text, cx, 101, font(8 * S))
-    d.text(s(344, 122), "v2.6", font=font(8 * S), fill=(96, 105, 121))
     return img
 
 
@@ -507,6 +506,7 @@ def main():
     save_bmp(about_banner(), 264, "about_banner")
 
     write_icon_file(os.path.join(OUT, "128_framelark.ico"), [app_icon(n) for n in (48, 32, 16)])
+    app_icon(256).save(os.path.join(OUT, "framelark_256.png"))  # the Linux desktop entry's icon
     write_icon_file(os.path.join(OUT, "262_tray.ico"), [app_icon(n, False) for n in (32, 16)])
     write_icon_file(os.path.join(OUT, "130_region_cursor.ico"), [crosshair_pencil()])
 

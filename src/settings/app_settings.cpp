@@ -43,7 +43,7 @@ std::size_t BuiltInCursorIndex(std::int32_t customsel)
 }
 
 AppSettings::AppSettings()
-    : savedir(GetProgramDirectory()), cursordir(GetWindowsDirectoryPath() + "\\cursors")
+    : savedir(GetDefaultSaveDirectory()), cursordir(GetWindowsDirectoryPath() + "\\cursors")
 {
 }
 

@@ -1,7 +1,7 @@
 #pragma once
-// The settings files in the program's folder: CS.ini and Cdata.ini hold the settings, CCursor.ini a
-// copy of the chosen cursor file, NoSave.ini marks "Save Settings on Exit" turned off. They are read
-// once at start and written once at exit.
+// The settings files in the settings folder (GetSettingsDirectory): CS.ini and Cdata.ini hold the
+// settings, CCursor.ini a copy of the chosen cursor file, NoSave.ini marks "Save Settings on Exit"
+// turned off. They are read once at start and written once at exit.
 #include "settings/app_settings.h"
 
 #include <string>

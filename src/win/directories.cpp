@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <shlobj.h>
+
 #include <chrono>
 #include <cstdint>
 #include <random>
@@ -12,6 +14,18 @@
 namespace {
 // An unwritable folder fails every name: the search must end.
 constexpr int kTempNameAttempts = 100;
+// Names taken by other files before the write check gives up.
+constexpr int kWriteCheckAttempts = 10;
+
+// A folder of the user's profile, or empty when the shell knows none.
+std::string ShellFolder(int csidl)
+{
+    char path[MAX_PATH] = {};
+    if (FAILED(SHGetFolderPathA(nullptr, csidl | CSIDL_FLAG_CREATE, nullptr, SHGFP_TYPE_CURRENT, path))) {
+        return {};
+    }
+    return path;
+}
 
 // Grows the buffer until the path fits: a truncated path would name a wrong directory.
 std::string ModuleFileName()
@@ -35,6 +49,48 @@ std::string GetProgramDirectory()
     const std::string path = ModuleFileName();
     const auto slash = path.find_last_of('\\');
     return slash == std::string::npos ? path : path.substr(0, slash);
+}
+
+bool IsWritableDirectory(const std::string& path)
+{
+    for (int attempt = 0; attempt < kWriteCheckAttempts; ++attempt) {
+        const std::string probe = path + "\\~framelark" + std::to_string(GetCurrentProcessId()) + "_" +
+                                  std::to_string(attempt) + ".tmp";
+        const KernelHandle file = OwnFile(CreateFileA(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                                      FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+        if (file) {
+            return true;
+        }
+        if (GetLastError() != ERROR_FILE_EXISTS) {
+            return false;
+        }
+    }
+    return false;
+}
+
+std::string SettingsDirectoryFor(const std::string& programDirectory, const std::string& appDataDirectory)
+{
+    if (appDataDirectory.empty() || IsWritableDirectory(programDirectory)) {
+        return programDirectory;
+    }
+    const std::string own = appDataDirectory + "\\Framelark";
+    CreateDirectoryA(own.c_str(), nullptr);
+    return own;
+}
+
+std::string GetSettingsDirectory()
+{
+    return SettingsDirectoryFor(GetProgramDirectory(), ShellFolder(CSIDL_APPDATA));
+}
+
+std::string SaveDirectoryFor(const std::string& programDirectory, const std::string& videosDirectory)
+{
+    return videosDirectory.empty() || IsWritableDirectory(programDirectory) ? programDirectory : videosDirectory;
+}
+
+std::string GetDefaultSaveDirectory()
+{
+    return SaveDirectoryFor(GetProgramDirectory(), ShellFolder(CSIDL_MYVIDEO));
 }
 
 std::string GetWindowsDirectoryPath()

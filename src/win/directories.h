@@ -5,6 +5,19 @@
 // The folder of the program's executable file.
 std::string GetProgramDirectory();
 
+// The settings files' folder: the program directory when a file can be created there, else the
+// user's application-data folder's "Framelark" (created when missing). Installed programs live in a
+// folder their users cannot write.
+std::string GetSettingsDirectory();
+std::string SettingsDirectoryFor(const std::string& programDirectory, const std::string& appDataDirectory);
+
+// The Save dialog's first folder: the program directory when writable, else the user's Videos folder.
+std::string GetDefaultSaveDirectory();
+std::string SaveDirectoryFor(const std::string& programDirectory, const std::string& videosDirectory);
+
+// True when a new file can be created in the folder (one is created and deleted again).
+bool IsWritableDirectory(const std::string& path);
+
 // The Windows directory's "temp" folder when it exists, else the program directory.
 std::string GetTempDirectory();
 

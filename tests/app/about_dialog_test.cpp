@@ -6,9 +6,62 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 namespace {
 constexpr uint32_t kBlue = 0x0000FF;
+
+// "1.2.3" from a binary's version resource: its fixed numbers and its two version texts must agree.
+std::string ResourceVersion(const std::string& file)
+{
+    DWORD ignored = 0;
+    std::vector<char> block(GetFileVersionInfoSizeA(file.c_str(), &ignored));
+    if (block.empty() || !GetFileVersionInfoA(file.c_str(), 0, static_cast<DWORD>(block.size()), block.data())) {
+        return "no version resource in " + file;
+    }
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT size = 0;
+    if (!VerQueryValueA(block.data(), "\\", reinterpret_cast<void**>(&fixed), &size) || fixed->dwFileVersionLS & 0xFFFF) {
+        return "no fixed version in " + file;
+    }
+    const std::string numbers = std::to_string(HIWORD(fixed->dwFileVersionMS)) + "." +
+                                std::to_string(LOWORD(fixed->dwFileVersionMS)) + "." +
+                                std::to_string(HIWORD(fixed->dwFileVersionLS));
+    for (const char* key : {"FileVersion", "ProductVersion"}) {
+        char* text = nullptr;
+        const std::string path = std::string("\\StringFileInfo\\040904B0\\") + key;
+        if (!VerQueryValueA(block.data(), path.c_str(), reinterpret_cast<void**>(&text), &size) || numbers != text) {
+            return std::string(key) + " of " + file + " is not " + numbers;
+        }
+    }
+    return numbers;
+}
+
+std::string AboutVersionLine(HWND about)
+{
+    for (HWND child = GetWindow(about, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        char text[128] = {};
+        GetWindowTextA(child, text, sizeof(text));
+        if (std::string(text).starts_with("Version ")) {
+            return text;
+        }
+    }
+    return {};
+}
+
+TEST(AboutDialog, ShowsTheVersionOfTheProgramAndItsLibraries)
+{
+    const std::string folder = WindowsPath(FRAMELARK_PROGRAM_DIR) + "\\";
+    const std::string version = ResourceVersion(folder + "framelark.exe");
+    ASSERT_TRUE(isdigit(version.front())) << version;
+    EXPECT_EQ(ResourceVersion(folder + "hook.dll"), version);
+    EXPECT_EQ(ResourceVersion(folder + "hookkey.dll"), version);
+
+    CAboutDialog about;
+    ASSERT_TRUE(about.CreateModeless(nullptr));
+    EXPECT_EQ(AboutVersionLine(about.hwnd()), "Version " + version);
+    about.EndDialog(IDOK);
+}
 
 TEST(AboutDialog, TheWebAddressIsABlueUnderlinedLinkThatOpensTheSite)
 {

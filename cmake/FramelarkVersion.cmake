@@ -1,0 +1,26 @@
+# One version for the whole project (project(... VERSION)): the About box, the manifest, the version
+# resource of every binary and the packages' names all take it from here.
+set(FRAMELARK_PUBLISHER "Framelark")
+set(FRAMELARK_GENERATED_DIR ${CMAKE_BINARY_DIR}/generated)
+configure_file(${CMAKE_CURRENT_LIST_DIR}/framelark_version.h.in ${FRAMELARK_GENERATED_DIR}/framelark_version.h)
+
+# framelark_version_resource(target description): a version resource naming the target's file.
+function(framelark_version_resource target description)
+  get_target_property(type ${target} TYPE)
+  get_target_property(name ${target} OUTPUT_NAME)
+  if(NOT name)
+    set(name ${target})
+  endif()
+  if(type STREQUAL "EXECUTABLE")
+    set(VERSION_FILE_TYPE VFT_APP)
+    set(VERSION_FILE_NAME ${name}.exe)
+  else()
+    set(VERSION_FILE_TYPE VFT_DLL)
+    set(VERSION_FILE_NAME ${name}.dll)
+  endif()
+  set(VERSION_TARGET ${name})
+  set(VERSION_DESCRIPTION "${description}")
+  set(rc ${FRAMELARK_GENERATED_DIR}/${target}_version.rc)
+  configure_file(${CMAKE_CURRENT_FUNCTION_LIST_DIR}/version_info.rc.in ${rc} @ONLY)
+  target_sources(${target} PRIVATE ${rc})
+endfunction()

@@ -52,12 +52,13 @@ def one(build, prefix, scratch, mode, number):
     program = start_program(build, scratch)
     started = start_recording(prefix)
     time.sleep(SECONDS)
-    ended = time.time()
     if mode == "stop":
         press("F8")
+        ended = time.time()
     else:
-        window = find_window("^Framelark$", 5)
-        os.kill(int(xdotool("getwindowpid", window).strip()), signal.SIGKILL)
+        pid = int(xdotool("getwindowpid", find_window("^Framelark$", 5)).strip())
+        ended = time.time()
+        os.kill(pid, signal.SIGKILL)
         program.wait(10)
         program = start_program(build, scratch, clear_left=False)
         answer_yes()
@@ -68,7 +69,7 @@ def one(build, prefix, scratch, mode, number):
     close_program(program)
     slots = [int(p[0]) for p in video_packets(movie)]
     gap = (ended - started) * 1000 - max(slots) * SLOT_MS
-    print(f"{mode:5s} run {number}: {len(slots)} pictures in {SECONDS} s, last slot {max(slots)}, "
+    print(f"{mode:5s} run {number}: {len(slots)} pictures in {(ended - started):.2f} s, last slot {max(slots)}, "
           f"{gap:.0f} ms between the end and the last picture", flush=True)
     return gap
 

@@ -349,7 +349,9 @@ TEST_F(MainDialogTest, AFailedRecordingIsAskedAboutOnTheMainWindowWithNothingEls
     const std::int32_t chosen = Settings().compfccHandler;
     Settings().compfccHandler = FourCCAsSigned(MakeFourCC('f', 'a', 'i', 'l'));
     int seen = 0;
-    ModalAnswerer::meanwhile = [&seen] {
+    bool failedMovieGone = false;
+    ModalAnswerer::meanwhile = [&seen, &failedMovieGone] {
+        failedMovieGone = GetFileAttributesA(Settings().g_tempmoviepath.c_str()) == INVALID_FILE_ATTRIBUTES;
         // While the question is up, every way of starting a recording is refused.
         seen = static_cast<int>(dialog->State());
         Command(ID_RECORD_NOW);
@@ -361,14 +363,13 @@ TEST_F(MainDialogTest, AFailedRecordingIsAskedAboutOnTheMainWindowWithNothingEls
     PrepareFixedRegion();
     Click(IDC_RECORD);
     ASSERT_TRUE(PumpUntil([] { return !ModalAnswerer::texts.empty(); }, 10000));
-    const std::string failed = Settings().g_tempmoviepath;
     // Yes starts again with the default compressor, which works.
     ASSERT_TRUE(Reaches(AppState::Recording));
     EXPECT_EQ(seen, static_cast<int>(AppState::Asking));
     EXPECT_EQ(ModalAnswerer::texts,
               (std::vector<std::string>{"Note|Error recording AVI file using current compressor. Use default compressor ? "}));
     EXPECT_EQ(static_cast<DWORD>(Settings().compfccHandler.load()), kFourCCVideo1);
-    EXPECT_EQ(GetFileAttributesA(failed.c_str()), INVALID_FILE_ATTRIBUTES) << "nothing of the failed one is left";
+    EXPECT_TRUE(failedMovieGone) << "nothing of the failed one is left";
     Discard();
 
     // With the default compressor, which cannot be blamed, a recording that cannot go on says why.

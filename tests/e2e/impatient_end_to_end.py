@@ -194,13 +194,19 @@ class Run:
     # Invariants -----------------------------------------------------------------------------------
     def check(self, number, done):
         time.sleep(0.3)
+        reply = self.answers()
+        if reply == "none":
+            # No window: the program is ending (closed while idle); give it time to go.
+            try:
+                self.program.wait(10)
+            except subprocess.TimeoutExpired:
+                fail(f"step {number} ({done}): the program runs on without its main window")
         if self.program.poll() is not None:
             if self.program.returncode != 0:
                 fail(f"step {number} ({done}): the program ended with code {self.program.returncode}")
             self.unsaved_are_offered(number)
             self.start()
             return
-        reply = self.answers()
         if not reply.startswith("ok"):
             fail(f"step {number} ({done}): the main window did not answer ({reply})")
         growing = self.growing()

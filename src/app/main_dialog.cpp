@@ -560,6 +560,9 @@ INT_PTR CMainDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
     case MergeProgressMessage:
         m_progress.SetPosition(static_cast<int>(wParam));
         return Result(0);
+    case kSaveDoneMessage:
+        m_completion.OnSaveDone(hwnd());
+        return Result(0);
     case WM_DESTROY:
         Shutdown();
         return FALSE;

@@ -1,7 +1,8 @@
 #pragma once
 // Turns the temporary files of a finished recording into the user's movie: discard after the
-// Cancel key, otherwise ask for a name, merge the sound in when there is some, copy, clean up,
-// and offer the movie for playing.
+// Cancel key, otherwise ask for a name, merge the sound in when there is some, move or copy, clean
+// up, and offer the movie for playing. The merge and the copy run on a thread of their own while
+// the progress window shows how far they are; kSaveDoneMessage to the main window ends them.
 #include <windows.h>
 
 #include "app/convert_progress_dialog.h"
@@ -11,6 +12,7 @@
 #include <deque>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 // What the merge of the temporary movie and sound file is given.
@@ -32,6 +34,14 @@ struct RecordingFiles {
     std::string sound;
     bool withSound = false;
     bool cancelled = false; // ended with the Cancel key: discarded
+    bool soundDeviceFailed = false; // the sound file holds nothing: the device could not be opened
+};
+
+// What the save of one recording came to, for the main thread to act on.
+struct SaveOutcome {
+    enum class End { Saved, Again, Abandoned };
+    End end = End::Again;
+    std::string note; // told once, after the save
 };
 
 using MergeFunction = std::function<int(const MergeRequest&)>;
@@ -40,6 +50,9 @@ using MovieOpener = std::function<void(HWND owner, const std::string& path)>;
 class CRecordingCompletion {
 public:
     explicit CRecordingCompletion(CConvertProgressDialog& progress);
+    CRecordingCompletion(const CRecordingCompletion&) = delete;
+    CRecordingCompletion& operator=(const CRecordingCompletion&) = delete;
+    ~CRecordingCompletion();
 
     // Without a merge the sound is kept as a file beside the movie.
     void SetMerge(MergeFunction merge) { m_merge = std::move(merge); }
@@ -49,6 +62,8 @@ public:
 
     // The main window's handler of WM_USER_GENERIC_MSG.
     void OnRecordingComplete(HWND mainWindow);
+    // The main window's handler of kSaveDoneMessage.
+    void OnSaveDone(HWND mainWindow);
 
     // Recordings brought back after a crash: each is completed in turn as a stopped one is.
     void CompleteRecovered(std::vector<RecordingFiles> recordings);
@@ -61,8 +76,10 @@ public:
     const std::string& CurrentMovie() const { return m_currentMovie; }
 
 private:
-    void Run(HWND mainWindow);
-    void SaveWithSound(HWND mainWindow, const std::string& chosen);
+    // True when a save was started: it ends in OnSaveDone.
+    bool Run(HWND mainWindow);
+    bool StartSave(HWND mainWindow, const std::string& chosen);
+    void EndRun();
     void RunAgain();
     void PostRun();
     void Finish(HWND mainWindow, const std::string& chosen);
@@ -74,6 +91,9 @@ private:
     std::string m_currentMovie;
     RecordingFiles m_files;
     std::deque<RecordingFiles> m_waiting;
+    std::string m_chosen;
+    std::thread m_saving;
+    SaveOutcome m_outcome; // written by the saving thread, read after it is joined
     bool m_running = false;
     bool m_runAgainPosted = false;
 };

@@ -20,17 +20,12 @@ std::uint64_t FileBytes(const std::string& path)
     return (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
 
-// Posts the percentage to the main window and keeps the windows responsive; false ends the save
-// once the output has grown beyond the bound.
+// Posts the percentage to the main window; false ends the save once the output has grown beyond
+// the bound.
 bool ReportProgress(int percent, const std::string& outputPath, std::uint64_t sizeLimit)
 {
     if (const HWND mainWindow = Settings().g_mainwindow; mainWindow && IsWindow(mainWindow)) {
         PostMessageA(mainWindow, MergeProgressMessage, static_cast<WPARAM>(percent), 0);
-    }
-    MSG message;
-    for (int i = 0; i < 3 && PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE); ++i) {
-        TranslateMessage(&message);
-        DispatchMessageA(&message);
     }
     return FileBytes(outputPath) <= sizeLimit;
 }

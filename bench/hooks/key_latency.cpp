@@ -96,7 +96,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
     windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(GRAY_BRUSH));
     windowClass.lpszClassName = "KeyLatency";
     RegisterClassA(&windowClass);
-    const HWND window = CreateWindowExA(WS_EX_TOPMOST, "KeyLatency", "KeyLatency", WS_POPUP | WS_VISIBLE, 1000, 100,
+    const HWND window = CreateWindowExA(WS_EX_TOPMOST, "KeyLatency", "KeyLatency", WS_POPUP | WS_VISIBLE, 700, 50,
                                         300, 200, nullptr, nullptr, instance, nullptr);
     if (!window) {
         return 1;

@@ -22,7 +22,7 @@ import time
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tests", "e2e"))
 import record_end_to_end as e2e  # noqa: E402
 
-RECEIVER_MIDDLE = (1150, 200)
+RECEIVER_MIDDLE = (850, 150)
 
 
 def main():

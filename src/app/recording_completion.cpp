@@ -155,10 +155,12 @@ SaveOutcome SaveWithSound(const SaveJob& job)
 {
     const RecordingFiles& files = job.files;
     const std::string soundBeside = job.chosen + ".wav";
-    // The merge writes beside the temporary files; on a disk without room for it, the movie and
-    // its sound are saved as two files instead of a broken merged one.
+    // The merge writes beside the temporary files (a converted sound first, then the movie); on a
+    // disk without room for it, the movie and its sound are saved as two files instead of a broken
+    // merged one.
+    const std::uint64_t sound = FileSize(files.sound).value_or(0);
     const bool roomToMerge = FreeDiskBytes(GetTempDirectory()).value_or(0) >=
-                             FileSize(files.movie).value_or(0) + FileSize(files.sound).value_or(0) + kMergeMargin;
+                             FileSize(files.movie).value_or(0) + sound * (job.request.compressAudio ? 2 : 1) + kMergeMargin;
     const int result = job.merge && roomToMerge ? job.merge(job.request) : kMergedSaveFailed;
     if (result == kMerged) {
         if (!Place(job.mergePath, job.chosen, job.progress)) {
@@ -181,12 +183,12 @@ SaveOutcome SaveWithSound(const SaveJob& job)
     }
     // The sound is not in the movie: it is kept beside it. A sound file that could not be created
     // must not keep the movie from being saved.
-    const bool sound = IsFile(files.sound);
-    if ((sound && !Copy(files.sound, soundBeside, job.progress)) || !Place(files.movie, job.chosen, job.progress)) {
+    const bool soundFile = IsFile(files.sound);
+    if ((soundFile && !Copy(files.sound, soundBeside, job.progress)) || !Place(files.movie, job.chosen, job.progress)) {
         return {};
     }
     Delete(files.sound);
-    if (!sound) {
+    if (!soundFile) {
         return {SaveOutcome::End::Saved, ""};
     }
     return {SaveOutcome::End::Saved,

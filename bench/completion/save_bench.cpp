@@ -6,6 +6,7 @@
 // small uncompressed frames at 10 frames/s and a 22.05 kHz stereo tone.
 #include "app/convert_progress_dialog.h"
 #include "app/recording_completion.h"
+#include "audio/audio_formats.h"
 #include "audio/merge_audio_video.h"
 #include "audio/wave_file.h"
 #include "codec/msadpcm_install.h"
@@ -41,6 +42,7 @@ CRecordingCompletion* g_completion = nullptr;
 CConvertProgressDialog* g_progress = nullptr;
 std::set<int> g_positions;
 std::atomic<bool> g_done{false};
+std::atomic<bool> g_saving{false}; // the first progress has reached the window
 
 LRESULT CALLBACK MainProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
@@ -56,6 +58,7 @@ LRESULT CALLBACK MainProcedure(HWND window, UINT message, WPARAM wParam, LPARAM 
     if (message == MergeProgressMessage) {
         g_progress->SetPosition(static_cast<int>(wParam));
         g_positions.insert(static_cast<int>(wParam));
+        g_saving = true;
         return 0;
     }
     return DefWindowProcA(window, message, wParam, lParam);
@@ -96,16 +99,16 @@ bool WriteMovie(const std::string& path, int seconds)
     return written;
 }
 
-WAVEFORMATEX Pcm()
+// The recording format the program would build for 22.05 kHz stereo 16-bit.
+const WAVEFORMATEX& Pcm()
 {
-    WAVEFORMATEX format{};
-    format.wFormatTag = WAVE_FORMAT_PCM;
-    format.nChannels = 2;
-    format.nSamplesPerSec = kSampleRate;
-    format.wBitsPerSample = 16;
-    format.nBlockAlign = 4;
-    format.nAvgBytesPerSec = kSampleRate * 4;
-    return format;
+    AppSettings& settings = Settings();
+    settings.waveinselected = WAVE_FORMAT_2S16;
+    settings.audio_bits_per_sample = 16;
+    settings.audio_num_channels = 2;
+    settings.audio_samples_per_seconds = kSampleRate;
+    BuildRecordFormat();
+    return settings.g_recordformat;
 }
 
 bool WriteSound(const std::string& path, int seconds)
@@ -150,8 +153,6 @@ bool ChooseFormat(const std::string& which)
     return true;
 }
 
-std::atomic<bool> g_answered{false};
-
 // Types the name into the Save dialog once it shows on the main thread.
 void AnswerSaveDialog(DWORD mainThread, std::string name)
 {
@@ -174,7 +175,6 @@ void AnswerSaveDialog(DWORD mainThread, std::string name)
             HWND field = GetDlgItem(found, edt1) ? GetDlgItem(found, edt1) : GetDlgItem(found, cmb13);
             SetWindowTextA(field, name.c_str());
             PostMessageA(found, WM_COMMAND, IDOK, 0);
-            g_answered = true;
             return;
         }
         Sleep(20);
@@ -241,10 +241,10 @@ int main(int argc, char** argv)
     int probes = 0;
     std::uint64_t largestScratch = 0;
     std::uint64_t leastFree = freeAtStart;
-    // From the name's entry on: the Save dialog's own opening is not the save.
+    // From the save's first progress on: the Save dialog's own opening and closing are not the save.
     std::thread prober([&] {
         while (probing) {
-            if (!g_answered) {
+            if (!g_saving) {
                 Sleep(5);
                 continue;
             }

@@ -112,19 +112,28 @@ void OpenWithDefaultAction(HWND owner, const std::string& path)
     ShellExecuteA(owner, nullptr, path.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 
+// Where a copy's progress goes, and the last percentage told.
+struct CopyProgressTarget {
+    HWND window;
+    int reported = -1;
+};
+
 DWORD CALLBACK CopyProgress(LARGE_INTEGER total, LARGE_INTEGER done, LARGE_INTEGER, LARGE_INTEGER, DWORD, DWORD,
-                            HANDLE, HANDLE, LPVOID window)
+                            HANDLE, HANDLE, LPVOID data)
 {
-    if (total.QuadPart > 0) {
-        PostMessageA(static_cast<HWND>(window), MergeProgressMessage,
-                     static_cast<WPARAM>(done.QuadPart * 100 / total.QuadPart), 0);
+    auto& target = *static_cast<CopyProgressTarget*>(data);
+    const int percent = total.QuadPart > 0 ? static_cast<int>(done.QuadPart * 100 / total.QuadPart) : 100;
+    if (percent != target.reported) {
+        PostMessageA(target.window, MergeProgressMessage, static_cast<WPARAM>(percent), 0);
+        target.reported = percent;
     }
     return PROGRESS_CONTINUE;
 }
 
 bool Copy(const std::string& from, const std::string& to, HWND progress)
 {
-    return CopyFileExA(from.c_str(), to.c_str(), &CopyProgress, progress, nullptr, 0) != 0;
+    CopyProgressTarget target{progress};
+    return CopyFileExA(from.c_str(), to.c_str(), &CopyProgress, &target, nullptr, 0) != 0;
 }
 
 // Moves a temporary file to where the user wants it: at once on the same volume, copied otherwise.
@@ -339,6 +348,8 @@ bool CRecordingCompletion::StartSave(HWND mainWindow, const std::string& chosen)
     m_progress.SetPosition(0);
     m_progress.Show();
     m_saving = std::thread([this, job = std::move(job), mainWindow] {
+        // The window that shows the progress comes first.
+        SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_BELOW_NORMAL);
         m_outcome = Save(*job);
         PostMessageA(mainWindow, kSaveDoneMessage, 0, 0);
     });

@@ -122,7 +122,7 @@ AviStream CreateAudioStream(PAVIFILE file, const WAVEFORMATEX& format)
 } // namespace
 
 AviStream ConvertAudioStream(PAVISTREAM pcm, const WAVEFORMATEX& target, const std::string& path,
-                             std::uint32_t blocksPerChunk)
+                             std::uint32_t blocksPerChunk, const std::function<bool(int percent)>& progress)
 {
     WAVEFORMATEX source{};
     LONG sourceSize = sizeof(source);
@@ -158,8 +158,9 @@ AviStream ConvertAudioStream(PAVISTREAM pcm, const WAVEFORMATEX& target, const s
         std::vector<BYTE> targetBuffer(targetBytes + target.nBlockAlign);
         ChunkWriter chunks(output.get(), target.nBlockAlign, blocksPerChunk);
         DWORD pending = 0;
-        LONG position = AVIStreamStart(pcm);
+        const LONG start = AVIStreamStart(pcm);
         const LONG end = AVIStreamEnd(pcm);
+        LONG position = start;
         const double seconds = static_cast<double>(end - position) * source.nBlockAlign / source.nAvgBytesPerSec;
         // The scratch file may grow to what the sound's length gives and a little more, no further.
         const auto bound = static_cast<std::uint64_t>(seconds * 1.01 * target.nAvgBytesPerSec) + 4u * target.nBlockAlign;
@@ -195,6 +196,9 @@ AviStream ConvertAudioStream(PAVISTREAM pcm, const WAVEFORMATEX& target, const s
                 if (!chunks.Add(targetBuffer.data(), std::size_t{blocks} * target.nBlockAlign) || chunks.bytes() > bound) {
                     return {};
                 }
+            }
+            if (!progress(static_cast<int>(100.0 * (position - start) / std::max(end - start, LONG{1})))) {
+                return {};
             }
         }
         if (!chunks.Flush() || chunks.bytes() == 0 ||

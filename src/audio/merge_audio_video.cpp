@@ -23,12 +23,14 @@ std::uint64_t FileBytes(const std::string& path)
     return (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
 
-// Posts the percentage to the main window; false ends the save once the output has grown beyond
-// the bound.
-bool ReportProgress(int percent, const std::string& outputPath, std::uint64_t sizeLimit)
+// Posts a new percentage to the main window (a long save has tens of thousands of steps, and each
+// message costs the window a repaint); false ends the save once the output has grown beyond the
+// bound.
+bool ReportProgress(int percent, int& reported, const std::string& outputPath, std::uint64_t sizeLimit)
 {
-    if (const HWND mainWindow = Settings().g_mainwindow; mainWindow && IsWindow(mainWindow)) {
+    if (const HWND mainWindow = Settings().g_mainwindow; percent != reported && mainWindow && IsWindow(mainWindow)) {
         PostMessageA(mainWindow, MergeProgressMessage, static_cast<WPARAM>(percent), 0);
+        reported = percent;
     }
     return FileBytes(outputPath) <= sizeLimit;
 }
@@ -51,8 +53,9 @@ private:
 bool Save(const std::string& outputPath, PAVISTREAM video, PAVISTREAM audio, int interleave, int period,
           std::uint64_t sizeLimit)
 {
+    int reported = -1;
     return WriteMergedMovie(outputPath, video, audio, period, interleave != 0,
-                            [&](int percent) { return ReportProgress(percent, outputPath, sizeLimit); });
+                            [&](int percent) { return ReportProgress(percent, reported, outputPath, sizeLimit); });
 }
 
 int Saved()
@@ -178,9 +181,11 @@ int MergeAudioVideo(const std::string& videoPath, const std::string& audioPath, 
             const auto* target = format.as<WAVEFORMATEX>();
             if (target && GlobalSize(compressedFormat) >= compressedFormatLength &&
                 sizeof(WAVEFORMATEX) + target->cbSize <= compressedFormatLength && !IsRecordedFormat(recorded, *target)) {
+                int reported = -1;
                 converted = ConvertAudioStream(
                     audio.get(), *target, convertedFile.path(),
-                    SoundBlocksPerChunk(framesPerSecond, period, target->nAvgBytesPerSec, target->nBlockAlign));
+                    SoundBlocksPerChunk(framesPerSecond, period, target->nAvgBytesPerSec, target->nBlockAlign),
+                    [&](int percent) { return ReportProgress(percent, reported, convertedFile.path(), outputSizeLimit); });
             }
         }
         if (converted && Save(outputPath, video.get(), converted.get(), interleave, period, outputSizeLimit) &&

@@ -264,7 +264,12 @@ TEST_F(Merge, SmallBlockSoundIsConvertedInChunksAndLastsAsLong)
         const GlobalBlock format = Suggested(tag, length);
         ASSERT_TRUE(format.valid());
         const WAVEFORMATEX target = *LockedGlobal(format.handle()).as<WAVEFORMATEX>();
-        AviStream stream = ConvertAudioStream(pcm.get(), target, converted, kBlocksPerChunk);
+        int progress = -1;
+        AviStream stream = ConvertAudioStream(pcm.get(), target, converted, kBlocksPerChunk, [&](int percent) {
+            EXPECT_GE(percent, progress);
+            progress = percent;
+            return true;
+        });
         ASSERT_TRUE(stream);
         const LONG blocks = AVIStreamLength(stream.get());
         EXPECT_NEAR(static_cast<double>(blocks) * target.nBlockAlign / target.nAvgBytesPerSec,
@@ -274,6 +279,7 @@ TEST_F(Merge, SmallBlockSoundIsConvertedInChunksAndLastsAsLong)
         const auto entries = ReadMovieIndex(file);
         ASSERT_TRUE(entries);
         EXPECT_EQ(entries->size(), static_cast<std::size_t>((blocks + kBlocksPerChunk - 1) / kBlocksPerChunk));
+        EXPECT_EQ(progress, 100);
     }
 }
 

@@ -7,6 +7,7 @@
 #include "app/convert_progress_dialog.h"
 #include "app/recording_completion.h"
 #include "audio/audio_formats.h"
+#include "audio/avi_handles.h"
 #include "audio/merge_audio_video.h"
 #include "audio/wave_file.h"
 #include "codec/msadpcm_install.h"
@@ -66,36 +67,30 @@ LRESULT CALLBACK MainProcedure(HWND window, UINT message, WPARAM wParam, LPARAM 
 
 bool WriteMovie(const std::string& path, int seconds)
 {
-    PAVIFILE file = nullptr;
-    if (AVIFileOpenA(&file, path.c_str(), OF_CREATE | OF_WRITE, nullptr) != 0) {
+    PAVIFILE rawFile = nullptr;
+    if (AVIFileOpenA(&rawFile, path.c_str(), OF_CREATE | OF_WRITE, nullptr) != 0) {
         return false;
     }
+    AviFile file(rawFile);
     AVISTREAMINFOA info{};
     info.fccType = streamtypeVIDEO;
     info.fccHandler = mmioFOURCC('D', 'I', 'B', ' ');
     info.dwScale = 1;
     info.dwRate = kFramesPerSecond;
     SetRect(&info.rcFrame, 0, 0, kWidth, kHeight);
-    PAVISTREAM stream = nullptr;
-    bool written = AVIFileCreateStreamA(file, &stream, &info) == 0;
-    BITMAPINFOHEADER header{};
-    header.biSize = sizeof(header);
-    header.biWidth = kWidth;
-    header.biHeight = kHeight;
-    header.biPlanes = 1;
-    header.biBitCount = 24;
-    header.biSizeImage = kWidth * kHeight * 3;
-    written = written && AVIStreamSetFormat(stream, 0, &header, sizeof(header)) == 0;
+    PAVISTREAM rawStream = nullptr;
+    if (AVIFileCreateStreamA(file.get(), &rawStream, &info) != 0) {
+        return false;
+    }
+    AviStream stream(rawStream);
+    BITMAPINFOHEADER header{sizeof(BITMAPINFOHEADER), kWidth, kHeight, 1, 24, BI_RGB, kWidth * kHeight * 3, 0, 0, 0, 0};
+    bool written = AVIStreamSetFormat(stream.get(), 0, &header, sizeof(header)) == 0;
     std::vector<BYTE> frame(header.biSizeImage);
     for (int i = 0; written && i < seconds * kFramesPerSecond; ++i) {
         std::fill(frame.begin(), frame.end(), static_cast<BYTE>(i));
-        written = AVIStreamWrite(stream, i, 1, frame.data(), static_cast<LONG>(frame.size()), AVIIF_KEYFRAME, nullptr,
-                                 nullptr) == 0;
+        written = AVIStreamWrite(stream.get(), i, 1, frame.data(), static_cast<LONG>(frame.size()), AVIIF_KEYFRAME,
+                                 nullptr, nullptr) == 0;
     }
-    if (stream) {
-        AVIStreamRelease(stream);
-    }
-    AVIFileRelease(file);
     return written;
 }
 
@@ -201,7 +196,7 @@ int main(int argc, char** argv)
     const std::string which = argv[2];
     const int seconds = std::atoi(argv[3]);
     RegisterPrivateMessages();
-    AVIFileInit();
+    AviLibrary library;
     InstallMsAdpcmIfNeeded();
     const std::string temp = GetTempDirectory();
     const std::string movie = temp + "\\~bench.avi";
@@ -282,6 +277,5 @@ int main(int argc, char** argv)
     std::printf("temporaries left: movie %s, sound %s\n", FileExists(movie) ? "yes" : "no",
                 FileExists(sound) ? "yes" : "no");
     DestroyWindow(main);
-    AVIFileExit();
     return FileExists(chosen) ? 0 : 1;
 }

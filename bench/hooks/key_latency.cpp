@@ -10,6 +10,24 @@
 #include <cstring>
 
 namespace {
+// A kernel handle closed when it goes out of scope.
+class Handle {
+public:
+    explicit Handle(HANDLE handle) : m_handle(handle) {}
+    Handle(const Handle&) = delete;
+    Handle& operator=(const Handle&) = delete;
+    ~Handle()
+    {
+        if (m_handle) {
+            CloseHandle(m_handle);
+        }
+    }
+    HANDLE get() const { return m_handle; }
+
+private:
+    HANDLE m_handle;
+};
+
 FILE* g_out = nullptr;
 DWORD g_start = 0;
 DWORD g_stallAfter = 0;
@@ -23,16 +41,11 @@ bool IsFramelark(HWND window)
     }
     DWORD process = 0;
     GetWindowThreadProcessId(window, &process);
-    const HANDLE handle = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, process);
-    if (!handle) {
-        return false;
-    }
+    const Handle handle(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, process));
     char path[MAX_PATH];
     DWORD length = MAX_PATH;
-    const bool found = QueryFullProcessImageNameA(handle, 0, path, &length) && length >= 13 &&
-                       _stricmp(path + length - 13, "framelark.exe") == 0;
-    CloseHandle(handle);
-    return found;
+    return handle.get() && QueryFullProcessImageNameA(handle.get(), 0, path, &length) && length >= 13 &&
+           _stricmp(path + length - 13, "framelark.exe") == 0;
 }
 
 BOOL CALLBACK FindFramelark(HWND window, LPARAM found)
@@ -50,8 +63,8 @@ DWORD WINAPI Stall(LPVOID)
     HWND main = nullptr;
     EnumWindows(&FindFramelark, reinterpret_cast<LPARAM>(&main));
     const DWORD threadId = main ? GetWindowThreadProcessId(main, nullptr) : 0;
-    const HANDLE thread = threadId ? OpenThread(THREAD_SUSPEND_RESUME, FALSE, threadId) : nullptr;
-    if (!thread || SuspendThread(thread) == static_cast<DWORD>(-1)) {
+    const Handle thread(threadId ? OpenThread(THREAD_SUSPEND_RESUME, FALSE, threadId) : nullptr);
+    if (!thread.get() || SuspendThread(thread.get()) == static_cast<DWORD>(-1)) {
         std::fprintf(g_out, "stall failed: no main thread of framelark.exe found\n");
         std::fflush(g_out);
         return 1;
@@ -59,8 +72,7 @@ DWORD WINAPI Stall(LPVOID)
     std::fprintf(g_out, "stall from %lu\n", GetTickCount() - g_start);
     std::fflush(g_out);
     Sleep(g_stallLength);
-    ResumeThread(thread);
-    CloseHandle(thread);
+    ResumeThread(thread.get());
     std::fprintf(g_out, "stall to %lu\n", GetTickCount() - g_start);
     std::fflush(g_out);
     return 0;
@@ -105,7 +117,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
     if (__argc >= 4) {
         g_stallAfter = static_cast<DWORD>(std::strtoul(__argv[2], nullptr, 10));
         g_stallLength = static_cast<DWORD>(std::strtoul(__argv[3], nullptr, 10));
-        CloseHandle(CreateThread(nullptr, 0, &Stall, nullptr, 0, nullptr));
+        const Handle stall(CreateThread(nullptr, 0, &Stall, nullptr, 0, nullptr));
     }
     MSG message;
     while (GetMessageA(&message, nullptr, 0, 0) > 0) {

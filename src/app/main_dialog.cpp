@@ -272,6 +272,10 @@ bool CMainDialog::IsEndingOrCompleting() const
 
 void CMainDialog::CloseCheck(WORD id)
 {
+    // The save runs on a thread of its own through drivers and files the shutdown takes away.
+    if (m_completion.IsSaving()) {
+        return;
+    }
     if (Settings().g_isrecording) {
         MessageBoxA(hwnd(), "Please stop video screen capture before exit!", kTitle, MB_OK | MB_ICONINFORMATION);
         return;

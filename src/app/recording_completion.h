@@ -72,6 +72,9 @@ public:
     // recordings waiting: temporary files are still in use, so no new recording may start.
     bool IsRunning() const { return m_running || m_runAgainPosted || !m_waiting.empty(); }
 
+    // True while the merge and copy of a save run.
+    bool IsSaving() const { return m_saving.joinable(); }
+
     // The last movie saved, for the Play button; empty until one is.
     const std::string& CurrentMovie() const { return m_currentMovie; }
 

@@ -1,6 +1,6 @@
 // hook.dll: reports the cursor shown on screen to one window while a recording runs.
 // The mouse hook runs before the event reaches its window, so the shape that the event brings is
-// read again shortly after.
+// read again shortly after, by a timer of the hook's own thread.
 #include "low_level_hook.h"
 
 namespace {
@@ -51,16 +51,14 @@ FRAMELARK_HOOK_LIBRARY_ENTRY(g_hook)
 
 extern "C" BOOL InstallMyHook(HWND window, UINT message)
 {
+    g_hook.Remove();
+    // The timer of an earlier hook ended with its thread.
+    g_settletimer = 0;
     g_lastreported = nullptr;
-    if (!g_hook.Install(WH_MOUSE_LL, &MouseProc, window, message)) {
-        return FALSE;
-    }
-    ReportCursor();
-    return TRUE;
+    return g_hook.Install(WH_MOUSE_LL, &MouseProc, window, message, &ReportCursor) ? TRUE : FALSE;
 }
 
 extern "C" BOOL UninstallMyHook(HWND)
 {
-    StopSettleTimer();
     return g_hook.Remove();
 }

@@ -45,8 +45,9 @@ FRAMELARK_HOOK_LIBRARY_ENTRY(g_hook)
 
 extern "C" BOOL InstallMyKeyHook(HWND window, UINT message)
 {
+    g_hook.Remove();
     g_down.reset();
-    return g_hook.Install(WH_KEYBOARD_LL, &KeyProc, window, message);
+    return g_hook.Install(WH_KEYBOARD_LL, &KeyProc, window, message) ? TRUE : FALSE;
 }
 
 extern "C" BOOL UninstallMyKeyHook(HWND)

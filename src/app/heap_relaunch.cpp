@@ -2,6 +2,7 @@
 
 #include "app/heap_relaunch_rules.h"
 #include "win/handles.h"
+#include "win/wine.h"
 
 #include <windows.h>
 
@@ -22,39 +23,6 @@ std::optional<std::string> Variable(const char* name)
     std::string value(size, '\0');
     value.resize(GetEnvironmentVariableA(name, value.data(), size));
     return value;
-}
-
-FARPROC WineExport(const char* module, const char* name)
-{
-    const HMODULE handle = GetModuleHandleA(module);
-    return handle ? GetProcAddress(handle, name) : nullptr;
-}
-
-bool UnderWine()
-{
-    return WineExport("ntdll.dll", "wine_get_version") != nullptr;
-}
-
-// Wine names its loader by its Unix path in WINELOADER; CreateProcess wants the DOS form.
-std::optional<std::string> DosPath(const std::string& unixPath)
-{
-    using ToDosName = WCHAR*(CDECL*)(const char*);
-    // Through void (*)() first: FARPROC's own type does not match the export's.
-    const auto toDosName = reinterpret_cast<ToDosName>(
-        reinterpret_cast<void (*)()>(WineExport("kernel32.dll", "wine_get_dos_file_name")));
-    WCHAR* dosName = toDosName ? toDosName(unixPath.c_str()) : nullptr;
-    if (!dosName) {
-        return std::nullopt;
-    }
-    std::string path(MAX_PATH * 4, '\0');
-    const int length = WideCharToMultiByte(CP_ACP, 0, dosName, -1, path.data(), static_cast<int>(path.size()), nullptr,
-                                           nullptr);
-    HeapFree(GetProcessHeap(), 0, dosName);
-    if (length <= 1) {
-        return std::nullopt;
-    }
-    path.resize(static_cast<std::size_t>(length - 1));
-    return path;
 }
 
 // Whichever process owns this mutex runs the program: the relaunched one from its start to its end,

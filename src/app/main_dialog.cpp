@@ -358,7 +358,7 @@ void CMainDialog::OnRecordingEnded(RecordingStop stop, std::uint32_t framesWritt
     OnRecordInterrupted(0);
     m_recordingThread.reset();
     const RecordingFiles files{settings.g_tempmoviepath, settings.g_tempwavfile, m_recordingWithSound,
-                               settings.g_endkey == settings.keyRecordCancel};
+                               settings.g_endkey == settings.keyRecordCancel, SoundDeviceFailed()};
     switch (ActionForEnd(stop, framesWritten, IsDefaultCompressor())) {
     case EndAction::Save:
         SetState(AppState::Completing);
@@ -413,6 +413,7 @@ void CMainDialog::OnEndSession()
 
 void CMainDialog::CloseCheck(WORD id)
 {
+    // A save that runs on a thread of its own keeps the state Completing: no close either.
     switch (Decide(m_state, Command::Close)) {
     case Verdict::Run:
         EndDialog(id);
@@ -731,6 +732,10 @@ INT_PTR CMainDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         if (wParam) {
             OnEndSession();
         }
+        return Result(0);
+    case kSaveDoneMessage:
+        m_completion.OnSaveDone(hwnd());
+        AfterCompletion();
         return Result(0);
     case WM_DESTROY:
         Shutdown();

@@ -1,11 +1,13 @@
 #include "app/recording_completion.h"
 
+#include "audio/audio_capture.h"
 #include "messages/private_messages.h"
 #include "recording/recording_journal.h"
 #include "resources/resource_ids.h"
 #include "settings/app_settings.h"
 #include "win/directories.h"
 #include "win/file_io.h"
+#include "win/global_block.h"
 #include "win/handles.h"
 #include "win/message_box.h"
 
@@ -13,7 +15,9 @@
 #include <shellapi.h>
 
 #include <algorithm>
+#include <cstring>
 #include <iterator>
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -36,11 +40,6 @@ std::string FullPath(const std::string& path)
 bool SameFile(const std::string& a, const std::string& b)
 {
     return !a.empty() && !b.empty() && lstrcmpiA(FullPath(a).c_str(), FullPath(b).c_str()) == 0;
-}
-
-bool Copy(const std::string& from, const std::string& to)
-{
-    return CopyFileA(from.c_str(), to.c_str(), FALSE) != 0;
 }
 
 void Delete(const std::string& path)
@@ -114,6 +113,117 @@ void OpenWithDefaultAction(HWND owner, const std::string& path)
 {
     ShellExecuteA(owner, nullptr, path.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
+
+// Where a copy's progress goes, and the last percentage told.
+struct CopyProgressTarget {
+    HWND window;
+    int reported = -1;
+};
+
+DWORD CALLBACK CopyProgress(LARGE_INTEGER total, LARGE_INTEGER done, LARGE_INTEGER, LARGE_INTEGER, DWORD, DWORD,
+                            HANDLE, HANDLE, LPVOID data)
+{
+    auto& target = *static_cast<CopyProgressTarget*>(data);
+    const int percent = total.QuadPart > 0 ? static_cast<int>(done.QuadPart * 100 / total.QuadPart) : 100;
+    if (percent != target.reported) {
+        PostMessageA(target.window, MergeProgressMessage, static_cast<WPARAM>(percent), 0);
+        target.reported = percent;
+    }
+    return PROGRESS_CONTINUE;
+}
+
+bool Copy(const std::string& from, const std::string& to, HWND progress)
+{
+    CopyProgressTarget target{progress};
+    return CopyFileExA(from.c_str(), to.c_str(), &CopyProgress, &target, nullptr, 0) != 0;
+}
+
+// Moves a temporary file to where the user wants it: at once on the same volume, copied otherwise.
+bool Place(const std::string& from, const std::string& to, HWND progress)
+{
+    if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+        return true;
+    }
+    if (!Copy(from, to, progress)) {
+        return false;
+    }
+    Delete(from);
+    return true;
+}
+
+// Everything the saving thread needs, taken on the main thread before it starts.
+struct SaveJob {
+    RecordingFiles files;
+    std::string chosen;
+    std::string mergePath;
+    MergeFunction merge;
+    MergeRequest request;
+    GlobalBlock compressedFormat; // the chosen sound format, copied: the settings may change meanwhile
+    HWND progress = nullptr;      // the window that is told how far the save is
+};
+
+SaveOutcome SaveWithSound(const SaveJob& job)
+{
+    const RecordingFiles& files = job.files;
+    const std::string soundBeside = job.chosen + ".wav";
+    // The merge writes beside the temporary files (a converted sound first, then the movie); on a
+    // disk without room for it, the movie and its sound are saved as two files instead of a broken
+    // merged one.
+    const std::uint64_t sound = FileSize(files.sound).value_or(0);
+    const bool roomToMerge = FreeDiskBytes(GetTempDirectory()).value_or(0) >=
+                             FileSize(files.movie).value_or(0) + sound * (job.request.compressAudio ? 2 : 1) + kMergeMargin;
+    const int result = job.merge && roomToMerge ? job.merge(job.request) : kMergedSaveFailed;
+    if (result == kMerged) {
+        if (!Place(job.mergePath, job.chosen, job.progress)) {
+            Delete(job.mergePath);
+            return {};
+        }
+        Delete(files.movie);
+        Delete(files.sound);
+        return {SaveOutcome::End::Saved, ""};
+    }
+    Delete(job.mergePath);
+    if (result == kVideoUnusable || result == kFirstStreamNotVideo) {
+        // No movie to save; the sound may still be worth keeping.
+        const bool soundKept = Place(files.sound, soundBeside, job.progress);
+        Delete(files.movie);
+        return {SaveOutcome::End::Abandoned,
+                soundKept ? "The movie could not be saved: the recorded video is unusable.\nThe sound was saved as " +
+                                soundBeside
+                          : "The movie could not be saved: the recorded video is unusable."};
+    }
+    // The sound is not in the movie: it is kept beside it. A sound file that could not be created
+    // must not keep the movie from being saved.
+    const bool soundFile = IsFile(files.sound);
+    if ((soundFile && !Copy(files.sound, soundBeside, job.progress)) || !Place(files.movie, job.chosen, job.progress)) {
+        return {};
+    }
+    Delete(files.sound);
+    if (!soundFile) {
+        return {SaveOutcome::End::Saved, ""};
+    }
+    return {SaveOutcome::End::Saved,
+            roomToMerge ? "The sound could not be put into the movie.\nIt was saved beside it as " + soundBeside
+                        : "There was no room on the disk to put the sound into the movie.\nThe sound was saved "
+                          "beside it as " + soundBeside};
+}
+
+SaveOutcome Save(const SaveJob& job)
+{
+    const RecordingFiles& files = job.files;
+    if (files.withSound && !files.soundDeviceFailed) {
+        return SaveWithSound(job);
+    }
+    if (!Place(files.movie, job.chosen, job.progress)) {
+        return {};
+    }
+    if (!files.withSound) {
+        return {SaveOutcome::End::Saved, ""};
+    }
+    // The sound file holds a header and nothing more.
+    Delete(files.sound);
+    return {SaveOutcome::End::Saved, "The sound device could not be opened: the movie was saved without sound."};
+}
 } // namespace
 
 CRecordingCompletion::CRecordingCompletion(CConvertProgressDialog& progress)
@@ -133,9 +243,16 @@ void CRecordingCompletion::Discard(const RecordingFiles& files)
     DeleteTemporaries(files);
 }
 
+CRecordingCompletion::~CRecordingCompletion()
+{
+    if (m_saving.joinable()) {
+        m_saving.join();
+    }
+}
+
 void CRecordingCompletion::OnRecordingComplete(HWND mainWindow)
 {
-    // The Save dialog and the merge dispatch messages; a second completion cannot belong to a
+    // The Save dialog and the save dispatch messages; a second completion cannot belong to a
     // recording, since none starts while this one runs.
     if (m_running) {
         return;
@@ -150,7 +267,13 @@ void CRecordingCompletion::OnRecordingComplete(HWND mainWindow)
     }
     m_running = true;
     m_runAgainPosted = false;
-    Run(mainWindow);
+    if (!Run(mainWindow)) {
+        EndRun();
+    }
+}
+
+void CRecordingCompletion::EndRun()
+{
     m_running = false;
     if (!m_runAgainPosted && !m_waiting.empty()) {
         PostRun();
@@ -167,7 +290,7 @@ void CRecordingCompletion::CompleteRecovered(std::vector<RecordingFiles> recordi
     }
 }
 
-void CRecordingCompletion::Run(HWND mainWindow)
+bool CRecordingCompletion::Run(HWND mainWindow)
 {
     if (m_bringToFront) {
         m_bringToFront();
@@ -176,11 +299,11 @@ void CRecordingCompletion::Run(HWND mainWindow)
     AppSettings& settings = Settings();
     if (m_files.cancelled) {
         DeleteTemporaries(m_files);
-        return;
+        return false;
     }
     // Nothing to save: a repeated message must not keep asking for a name.
     if (!IsFile(m_files.movie)) {
-        return;
+        return false;
     }
     if (stop != RecordingStop::None) {
         ShowNote(mainWindow, RecordingStopNote(stop, true), MB_OK | MB_ICONEXCLAMATION);
@@ -188,103 +311,85 @@ void CRecordingCompletion::Run(HWND mainWindow)
     std::string chosen;
     if (!AskForFileName(mainWindow, chosen)) {
         DeleteTemporaries(m_files);
-        return;
+        return false;
     }
     const auto slash = chosen.find_last_of('\\');
     if (slash != std::string::npos) {
         settings.savedir = chosen.substr(0, slash);
     }
     // Saving onto a temporary file would delete the movie right after writing it.
-    if (SameFile(chosen, m_files.movie) || (m_files.withSound && SameFile(chosen, m_files.sound))) {
+    settings.g_mergepath = GetTempDirectory() + "\\tempaudiovideomerge.avi";
+    if (SameFile(chosen, m_files.movie) || (m_files.withSound && SameFile(chosen, m_files.sound)) ||
+        SameFile(chosen, settings.g_mergepath) || !CanWrite(chosen)) {
         RunAgain();
-        return;
+        return false;
     }
-    if (!m_files.withSound) {
-        if (!Copy(m_files.movie, chosen)) {
-            RunAgain();
-            return;
-        }
-        DeleteMovie(m_files.movie);
-        Finish(mainWindow, chosen);
-        return;
-    }
-    SaveWithSound(mainWindow, chosen);
+    return StartSave(mainWindow, chosen);
 }
 
-void CRecordingCompletion::SaveWithSound(HWND mainWindow, const std::string& chosen)
+bool CRecordingCompletion::StartSave(HWND mainWindow, const std::string& chosen)
 {
-    AppSettings& settings = Settings();
-    settings.g_mergepath = GetTempDirectory() + "\\tempaudiovideomerge.avi";
-    if (!CanWrite(chosen) || SameFile(chosen, settings.g_mergepath)) {
-        RunAgain();
-        return;
+    const AppSettings& settings = Settings();
+    auto job = std::make_unique<SaveJob>();
+    job->files = m_files;
+    job->chosen = chosen;
+    job->mergePath = settings.g_mergepath;
+    job->merge = m_merge;
+    job->progress = mainWindow;
+    if (const HGLOBAL format = settings.g_audioformat.handle(); format && settings.bAudioCompression) {
+        LockedGlobal source(format);
+        const std::size_t size = GlobalSize(format);
+        job->compressedFormat = GlobalBlock(size);
+        LockedGlobal target(job->compressedFormat.handle());
+        if (source.data() && target.data()) {
+            std::memcpy(target.data(), source.data(), size);
+        }
     }
+    job->request = {m_files.movie,
+                    m_files.sound,
+                    job->mergePath,
+                    settings.bAudioCompression,
+                    job->compressedFormat.handle(),
+                    settings.cbwfx,
+                    settings.interleaveFrames,
+                    settings.interleaveFactor,
+                    settings.interleaveUnit};
+    Delete(job->mergePath);
+    m_chosen = chosen;
     m_progress.SetRange(0, 100);
     m_progress.SetPosition(0);
     m_progress.Show();
-    Delete(settings.g_mergepath);
+    m_saving = std::thread([this, job = std::move(job), mainWindow] {
+        // The window that shows the progress comes first.
+        SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_BELOW_NORMAL);
+        m_outcome = Save(*job);
+        PostMessageA(mainWindow, kSaveDoneMessage, 0, 0);
+    });
+    return true;
+}
 
-    int result = kMergedSaveFailed;
-    // The merge writes beside the temporary files; on a disk without room for it, the movie and
-    // its sound are saved as two files instead of a broken merged one.
-    const bool roomToMerge = FreeDiskBytes(GetTempDirectory()).value_or(0) >=
-                             FileSize(m_files.movie).value_or(0) +
-                                 FileSize(m_files.sound).value_or(0) + kMergeMargin;
-    if (m_merge && roomToMerge) {
-        const MergeRequest request{m_files.movie,              m_files.sound,                   settings.g_mergepath,
-                                   settings.bAudioCompression, settings.g_audioformat.handle(), settings.cbwfx,
-                                   settings.interleaveFrames, settings.interleaveFactor, settings.interleaveUnit};
-        result = m_merge(request);
-    }
-    const std::string& movie = m_files.movie;
-    const std::string& sound = m_files.sound;
-    const std::string soundBeside = chosen + ".wav";
-
-    bool saved = false;
-    switch (result) {
-    case kMerged:
-        saved = Copy(settings.g_mergepath, chosen);
-        break;
-    case kVideoUnusable:
-    case kFirstStreamNotVideo: {
-        // No movie to save; the sound may still be worth keeping.
-        const bool soundKept = Copy(sound, soundBeside);
-        m_progress.Hide();
-        DeleteMovie(movie);
-        Delete(settings.g_mergepath);
-        if (soundKept) {
-            Delete(sound);
-        }
-        ShowNote(mainWindow, soundKept ? "The movie could not be saved: the recorded video is unusable.\nThe sound was "
-                                         "saved as " + soundBeside
-                                       : "The movie could not be saved: the recorded video is unusable.",
-                 MB_OK | MB_ICONEXCLAMATION);
+void CRecordingCompletion::OnSaveDone(HWND mainWindow)
+{
+    if (!m_saving.joinable()) {
         return;
     }
-    case kSoundUnusable:
-    case kSecondStreamNotAudio:
-        saved = Copy(movie, chosen);
-        break;
-    default:
-        // A sound file that could not be created must not keep the movie from being saved.
-        saved = Copy(movie, chosen) && (!IsFile(sound) || Copy(sound, soundBeside));
-        break;
-    }
+    m_saving.join();
     m_progress.Hide();
-    if (saved && !roomToMerge && IsFile(soundBeside)) {
-        ShowNote(mainWindow, "There was no room on the disk to put the sound into the movie.\nThe sound was saved "
-                             "beside it as " + soundBeside,
-                 MB_OK | MB_ICONEXCLAMATION);
+    const SaveOutcome outcome = std::move(m_outcome);
+    if (!outcome.note.empty()) {
+        ShowNote(mainWindow, outcome.note, MB_OK | MB_ICONEXCLAMATION);
     }
-    // Every temporary file stays until the movie is safely saved; the Save dialog comes back.
-    if (!saved) {
+    // After a failure every temporary file is still there; the Save dialog comes back.
+    if (outcome.end == SaveOutcome::End::Again) {
         RunAgain();
-        return;
+    } else {
+        // The movie is saved or gone: nothing is left to offer at the next start.
+        DeleteJournalOf(m_files.movie);
+        if (outcome.end == SaveOutcome::End::Saved) {
+            Finish(mainWindow, m_chosen);
+        }
     }
-    DeleteMovie(movie);
-    Delete(sound);
-    Delete(settings.g_mergepath);
-    Finish(mainWindow, chosen);
+    EndRun();
 }
 
 void CRecordingCompletion::RunAgain()

@@ -10,6 +10,7 @@
 #include "win/message_box.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <atomic>
 #include <memory>
 #include <mutex>
@@ -17,23 +18,25 @@
 #include <vector>
 
 namespace {
-constexpr DWORD kDeviceSettleMilliseconds = 500;
-
 struct WaveBuffer {
     WAVEHDR header{};
     std::unique_ptr<char[]> data;
 };
 
 // The device handle is opened and closed on the recording thread and used on the main thread;
-// the lock also guards the list of buffers handed out, so that a stray MM_WIM_DATA is ignored.
+// the lock also guards the list of buffers handed out (so that a stray MM_WIM_DATA is ignored),
+// the stopping state and the writer: once the recording thread has stopped the device, no buffer
+// is written or queued again, and the writer is never released under a write.
 std::mutex g_deviceLock;
 HWAVEIN g_device = nullptr;
+bool g_stopping = false;
 std::vector<std::unique_ptr<WaveBuffer>> g_buffers;
 std::atomic<int> g_queuedbuffers{0};
 std::unique_ptr<WaveFile> g_wavewriter;
 // Main thread once the device runs; set up before the device is opened.
 CSoundTimekeeper g_timekeeper;
 std::atomic<bool> g_soundfilefailed{false};
+std::atomic<bool> g_devicefailed{false};
 
 WaveBuffer* FindBuffer(const WAVEHDR* header)
 {
@@ -59,6 +62,16 @@ bool QueueAtDevice(WAVEHDR& header)
         return false;
     }
     return true;
+}
+
+// Caller holds the lock. A failed write ends the sound of this recording; the recording thread
+// sees it, ends the recording and stops the device.
+void WriteAudioData(const void* data, std::size_t length)
+{
+    if (g_wavewriter && !g_wavewriter->Write(data, length)) {
+        g_soundfilefailed = true;
+        g_wavewriter.reset();
+    }
 }
 
 // Sound the device did not deliver (a late start, or a stretch dropped while the machine was busy)
@@ -87,20 +100,26 @@ int StartAudioRecording()
     const DWORD startedAt = timeGetTime();
     g_queuedbuffers = 0;
     g_soundfilefailed = false;
+    g_devicefailed = false;
+    ReleaseWaveFile();
+    BuildRecordFormat();
+    g_timekeeper.Restart(startedAt, settings.g_recordformat.nSamplesPerSec);
+
+    settings.g_tempwavfile = ReserveTempFilePath(GetTempDirectory(), "~temp001.wav", ".wav");
+    std::unique_ptr<WaveFile> writer;
+    if (!settings.g_tempwavfile.empty()) {
+        writer = std::make_unique<WaveFile>(settings.g_tempwavfile, settings.g_recordformat);
+    }
+    const bool opened = writer && writer->IsOpen();
     {
         std::lock_guard lock(g_deviceLock);
         g_device = nullptr;
+        g_stopping = false;
+        if (opened) {
+            g_wavewriter = std::move(writer);
+        }
     }
-    BuildRecordFormat();
-    g_timekeeper.Restart(startedAt, settings.g_recordformat.nSamplesPerSec);
-    ReleaseWaveFile();
-
-    settings.g_tempwavfile = ReserveTempFilePath(GetTempDirectory(), "~temp001.wav", ".wav");
-    if (!settings.g_tempwavfile.empty()) {
-        g_wavewriter = std::make_unique<WaveFile>(settings.g_tempwavfile, settings.g_recordformat);
-    }
-    if (!g_wavewriter || !g_wavewriter->IsOpen()) {
-        g_wavewriter.reset();
+    if (!opened) {
         ShowNote(nullptr,
                  LoadMessageText(ID_ERR_CREATE_SOUND_FILE,
                                  "The temporary sound file cannot be created. The video is recorded without sound."),
@@ -120,6 +139,7 @@ int OpenWaveInput(const WAVEFORMATEX* format)
         HWAVEIN device = nullptr;
         if (waveInOpen(&device, static_cast<UINT>(settings.AudioDeviceID), &settings.g_recordformat,
                        reinterpret_cast<DWORD_PTR>(settings.g_mainwindow), 0, CALLBACK_WINDOW) != MMSYSERR_NOERROR) {
+            g_devicefailed = true;
             return 0;
         }
         g_device = device;
@@ -158,20 +178,14 @@ int AddWaveBuffer()
 void OnWaveInData(WAVEHDR* header)
 {
     const AppSettings& settings = Settings();
-    {
-        std::lock_guard lock(g_deviceLock);
-        WaveBuffer* buffer = FindBuffer(header);
-        if (!buffer) {
-            return;
-        }
-        // Once the device is closed its buffers are simply ours again.
-        if (g_device && waveInUnprepareHeader(g_device, header, sizeof(*header)) != MMSYSERR_NOERROR) {
-            return;
-        }
-        if (settings.g_isrecording != 1) {
-            FreeBuffer(buffer);
-            return;
-        }
+    std::lock_guard lock(g_deviceLock);
+    WaveBuffer* buffer = FindBuffer(header);
+    if (!buffer || waveInUnprepareHeader(g_device, header, sizeof(*header)) != MMSYSERR_NOERROR) {
+        return;
+    }
+    if (g_stopping || settings.g_isrecording != 1) {
+        FreeBuffer(buffer);
+        return;
     }
     // Only what the device filled: a buffer cut short holds stale bytes after that.
     const bool paused = settings.g_paused != 0;
@@ -179,52 +193,53 @@ void OnWaveInData(WAVEHDR* header)
     if (!paused) {
         WriteAudioData(header->lpData, header->dwBytesRecorded);
     }
-    std::lock_guard lock(g_deviceLock);
-    if (WaveBuffer* buffer = FindBuffer(header); buffer && !QueueAtDevice(*header)) {
+    if (!QueueAtDevice(*header)) {
         FreeBuffer(buffer);
-    }
-}
-
-void WriteAudioData(const void* data, std::size_t length)
-{
-    if (g_wavewriter && !g_wavewriter->Write(data, length)) {
-        // The recording thread sees this, ends the recording and stops the device; stopping it
-        // here as well would race with that.
-        g_soundfilefailed = true;
-        ReleaseWaveFile();
     }
 }
 
 MMRESULT StopWaveInput()
 {
-    HWAVEIN device = nullptr;
-    {
-        std::lock_guard lock(g_deviceLock);
-        device = g_device;
-    }
-    if (!device) {
+    std::lock_guard lock(g_deviceLock);
+    g_stopping = true;
+    if (!g_device) {
         return MMSYSERR_INVALHANDLE;
     }
-    const MMRESULT reset = waveInReset(device);
-    if (reset != MMSYSERR_NOERROR) {
-        return reset;
+    // The reset hands every buffer back at once. They are unprepared here rather than when their
+    // notices reach the main thread, which may be too busy to take them before the close.
+    MMRESULT result = waveInReset(g_device);
+    for (const auto& buffer : g_buffers) {
+        if (buffer->header.dwFlags & WHDR_PREPARED) {
+            const MMRESULT unprepared = waveInUnprepareHeader(g_device, &buffer->header, sizeof(buffer->header));
+            result = result != MMSYSERR_NOERROR ? result : unprepared;
+        }
     }
-    Sleep(kDeviceSettleMilliseconds);
-    std::lock_guard lock(g_deviceLock);
-    waveInStop(device);
-    const MMRESULT closed = waveInClose(device);
+    const MMRESULT closed = waveInClose(g_device);
+    if (closed != MMSYSERR_NOERROR) {
+        return closed;
+    }
+    // Their notices, still on their way, now find no buffer and are ignored.
     g_device = nullptr;
-    return closed;
+    g_queuedbuffers -= static_cast<int>(g_buffers.size());
+    g_buffers.clear();
+    return result;
 }
 
 void ReleaseWaveFile()
 {
+    std::lock_guard lock(g_deviceLock);
+    g_stopping = true;
     g_wavewriter.reset();
 }
 
 bool SoundFileFailed()
 {
     return g_soundfilefailed;
+}
+
+bool SoundDeviceFailed()
+{
+    return g_devicefailed;
 }
 
 int QueuedWaveBuffers()

@@ -5,8 +5,6 @@
 #include <windows.h>
 #include <mmsystem.h>
 
-#include <cstddef>
-
 // Recording thread: builds g_recordformat, picks g_tempwavfile and opens the WAV writer; says so
 // in a message when the file cannot be made. Returns 1.
 int StartAudioRecording();
@@ -19,18 +17,19 @@ int OpenWaveInput(const WAVEFORMATEX* format);
 int AddWaveBuffer();
 
 // Main thread, on MM_WIM_DATA: writes a returned buffer unless paused and queues it again while
-// recording; otherwise frees it.
+// recording; otherwise (stopped, or the device stopping) frees it.
 void OnWaveInData(WAVEHDR* header);
 
-// Appends to the WAV file; a failed write ends the sound of this recording, and SoundFileFailed
-// then says so until the next recording starts.
-void WriteAudioData(const void* data, std::size_t length);
+// A write to the WAV file failed: the sound of this recording ended there. Until the next start.
 bool SoundFileFailed();
+// The device could not be opened: the recording has no sound. Until the next start.
+bool SoundDeviceFailed();
 
-// Resets, stops and closes the device, leaving it time to return its buffers.
+// Recording thread: puts the device in its stopping state (no buffer is written or queued again),
+// resets it, unprepares every buffer and closes it; the close's result, or the first failure.
 MMRESULT StopWaveInput();
 
-// Completes and closes the WAV file.
+// Completes and closes the WAV file once no write can run.
 void ReleaseWaveFile();
 
 // Buffers handed to the device and not yet returned and freed.

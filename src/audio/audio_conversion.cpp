@@ -1,10 +1,15 @@
 #include "audio/audio_conversion.h"
 
+#include "audio/merge_rules.h"
+#include "audio/movie_index.h"
+
 #include <mmreg.h>
 #include <msacm.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
+#include <fstream>
 #include <vector>
 
 namespace {
@@ -54,6 +59,47 @@ bool Convert(HACMSTREAM stream, std::vector<BYTE>& source, DWORD sourceBytes, st
     return converted && used <= sourceBytes && produced <= target.size();
 }
 
+// Collects whole blocks of converted sound and writes them a fixed number of blocks to a chunk.
+class ChunkWriter {
+public:
+    ChunkWriter(PAVISTREAM stream, DWORD blockAlign, std::uint32_t blocksPerChunk)
+        : m_stream(stream), m_blockAlign(blockAlign), m_chunkBytes(std::size_t{blockAlign} * std::max(blocksPerChunk, 1u))
+    {
+        m_chunk.reserve(m_chunkBytes);
+    }
+    bool Add(const BYTE* data, std::size_t bytes)
+    {
+        for (std::size_t done = 0; done < bytes;) {
+            const std::size_t take = std::min(bytes - done, m_chunkBytes - m_chunk.size());
+            m_chunk.insert(m_chunk.end(), data + done, data + done + take);
+            done += take;
+            if (m_chunk.size() == m_chunkBytes && !Flush()) {
+                return false;
+            }
+        }
+        m_total += bytes;
+        return true;
+    }
+    bool Flush()
+    {
+        if (m_chunk.empty()) {
+            return true;
+        }
+        const bool written = AVIStreamWrite(m_stream, -1, static_cast<LONG>(m_chunk.size() / m_blockAlign), m_chunk.data(),
+                                            static_cast<LONG>(m_chunk.size()), AVIIF_KEYFRAME, nullptr, nullptr) == 0;
+        m_chunk.clear();
+        return written;
+    }
+    std::uint64_t bytes() const { return m_total; }
+
+private:
+    PAVISTREAM m_stream;
+    DWORD m_blockAlign;
+    std::size_t m_chunkBytes;
+    std::vector<BYTE> m_chunk;
+    std::uint64_t m_total = 0;
+};
+
 AviStream CreateAudioStream(PAVIFILE file, const WAVEFORMATEX& format)
 {
     AVISTREAMINFOA info{};
@@ -75,12 +121,14 @@ AviStream CreateAudioStream(PAVIFILE file, const WAVEFORMATEX& format)
 }
 } // namespace
 
-AviStream ConvertAudioStream(PAVISTREAM pcm, const WAVEFORMATEX& target, const std::string& path)
+AviStream ConvertAudioStream(PAVISTREAM pcm, const WAVEFORMATEX& target, const std::string& path,
+                             std::uint32_t blocksPerChunk, const std::function<bool(int percent)>& progress)
 {
     WAVEFORMATEX source{};
     LONG sourceSize = sizeof(source);
     if (AVIStreamReadFormat(pcm, AVIStreamStart(pcm), &source, &sourceSize) != 0 || source.wFormatTag != WAVE_FORMAT_PCM ||
-        source.nBlockAlign == 0 || target.nBlockAlign == 0) {
+        source.nBlockAlign == 0 || source.nAvgBytesPerSec == 0 || target.nBlockAlign == 0 ||
+        target.nAvgBytesPerSec == 0) {
         return {};
     }
     source.cbSize = 0;
@@ -108,45 +156,60 @@ AviStream ConvertAudioStream(PAVISTREAM pcm, const WAVEFORMATEX& target, const s
         }
         std::vector<BYTE> sourceBuffer(2 * readBytes);
         std::vector<BYTE> targetBuffer(targetBytes + target.nBlockAlign);
+        ChunkWriter chunks(output.get(), target.nBlockAlign, blocksPerChunk);
         DWORD pending = 0;
-        LONG position = AVIStreamStart(pcm);
+        const LONG start = AVIStreamStart(pcm);
         const LONG end = AVIStreamEnd(pcm);
-        LONG written = 0;
+        LONG position = start;
+        const double seconds = static_cast<double>(end - position) * source.nBlockAlign / source.nAvgBytesPerSec;
+        // The scratch file may grow to what the sound's length gives and a little more, no further.
+        const auto bound = static_cast<std::uint64_t>(seconds * 1.01 * target.nAvgBytesPerSec) + 4u * target.nBlockAlign;
         bool last = false;
         while (!last) {
+            // Only into the room the converter's leftovers leave.
+            const LONG room = static_cast<LONG>((sourceBuffer.size() - pending) / source.nBlockAlign);
+            const LONG wanted = std::min({blocksPerRead, room, end - position});
             LONG bytesRead = 0;
             LONG samplesRead = 0;
-            const LONG wanted = std::min(blocksPerRead, end - position);
-            if (wanted > 0 && AVIStreamRead(pcm, position, wanted, sourceBuffer.data() + pending, readBytes, &bytesRead,
-                                            &samplesRead) != 0) {
+            if (wanted > 0 && AVIStreamRead(pcm, position, wanted, sourceBuffer.data() + pending,
+                                            wanted * static_cast<LONG>(source.nBlockAlign), &bytesRead, &samplesRead) != 0) {
                 return {};
             }
             position += samplesRead;
             pending += static_cast<DWORD>(bytesRead);
-            last = samplesRead == 0 || position >= end;
+            last = position >= end || (wanted > 0 && samplesRead == 0);
             DWORD used = 0;
             DWORD produced = 0;
             if (pending > 0 && !Convert(converter.get(), sourceBuffer, pending, targetBuffer,
                                         last ? ACM_STREAMCONVERTF_END : ACM_STREAMCONVERTF_BLOCKALIGN, used, produced)) {
                 return {};
             }
+            if (!last && samplesRead == 0 && used == 0) {
+                return {}; // a full buffer of which the converter takes nothing
+            }
             std::memmove(sourceBuffer.data(), sourceBuffer.data() + used, pending - used);
             pending -= used;
             if (produced > 0) {
-                // The movie file takes whole blocks only, and counts its length in written chunks
-                // here: one block per chunk keeps both counts the same.
+                // The movie file takes whole blocks only.
                 const DWORD blocks = (produced + target.nBlockAlign - 1) / target.nBlockAlign;
                 std::fill(targetBuffer.begin() + produced, targetBuffer.begin() + blocks * target.nBlockAlign, BYTE{0});
-                for (DWORD block = 0; block < blocks; ++block) {
-                    if (AVIStreamWrite(output.get(), -1, 1, targetBuffer.data() + block * target.nBlockAlign,
-                                       target.nBlockAlign, AVIIF_KEYFRAME, nullptr, nullptr) != 0) {
-                        return {};
-                    }
+                if (!chunks.Add(targetBuffer.data(), std::size_t{blocks} * target.nBlockAlign) || chunks.bytes() > bound) {
+                    return {};
                 }
-                written += static_cast<LONG>(blocks);
+            }
+            if (!progress(static_cast<int>(100.0 * (position - start) / std::max(end - start, LONG{1})))) {
+                return {};
             }
         }
-        if (written == 0) {
+        if (!chunks.Flush() || chunks.bytes() == 0 ||
+            !LastsAsLong(seconds, chunks.bytes(), target.nAvgBytesPerSec, target.nBlockAlign)) {
+            return {};
+        }
+    }
+    // The movie library counts the length in chunks: the index tidy counts it in blocks.
+    {
+        std::fstream movie(path, std::ios::in | std::ios::out | std::ios::binary);
+        if (!movie || !TidyMovieIndex(movie)) {
             return {};
         }
     }

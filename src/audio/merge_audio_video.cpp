@@ -8,7 +8,10 @@
 #include "settings/app_settings.h"
 #include "win/global_block.h"
 
+#include <algorithm>
 #include <cstdint>
+#include <cstring>
+#include <vector>
 
 namespace {
 std::uint64_t FileBytes(const std::string& path)
@@ -20,17 +23,14 @@ std::uint64_t FileBytes(const std::string& path)
     return (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
 
-// Posts the percentage to the main window and keeps the windows responsive; false ends the save
-// once the output has grown beyond the bound.
-bool ReportProgress(int percent, const std::string& outputPath, std::uint64_t sizeLimit)
+// Posts a new percentage to the main window (a long save has tens of thousands of steps, and each
+// message costs the window a repaint); false ends the save once the output has grown beyond the
+// bound.
+bool ReportProgress(int percent, int& reported, const std::string& outputPath, std::uint64_t sizeLimit)
 {
-    if (const HWND mainWindow = Settings().g_mainwindow; mainWindow && IsWindow(mainWindow)) {
+    if (const HWND mainWindow = Settings().g_mainwindow; percent != reported && mainWindow && IsWindow(mainWindow)) {
         PostMessageA(mainWindow, MergeProgressMessage, static_cast<WPARAM>(percent), 0);
-    }
-    MSG message;
-    for (int i = 0; i < 3 && PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE); ++i) {
-        TranslateMessage(&message);
-        DispatchMessageA(&message);
+        reported = percent;
     }
     return FileBytes(outputPath) <= sizeLimit;
 }
@@ -53,8 +53,9 @@ private:
 bool Save(const std::string& outputPath, PAVISTREAM video, PAVISTREAM audio, int interleave, int period,
           std::uint64_t sizeLimit)
 {
+    int reported = -1;
     return WriteMergedMovie(outputPath, video, audio, period, interleave != 0,
-                            [&](int percent) { return ReportProgress(percent, outputPath, sizeLimit); });
+                            [&](int percent) { return ReportProgress(percent, reported, outputPath, sizeLimit); });
 }
 
 int Saved()
@@ -65,12 +66,55 @@ int Saved()
     return kMerged;
 }
 
-int Period(PAVISTREAM video, int factor, int unit)
+double FramesPerSecond(PAVISTREAM video)
 {
     AVISTREAMINFOA info{};
     AVIStreamInfoA(video, &info, sizeof(info));
-    const double framesPerSecond = info.dwScale ? static_cast<double>(info.dwRate) / info.dwScale : 0.0;
-    return InterleavePeriod(framesPerSecond, factor, unit);
+    return info.dwScale ? static_cast<double>(info.dwRate) / info.dwScale : 0.0;
+}
+
+// The common part of the stream's sound format; zero when it has none.
+WAVEFORMATEX SoundFormat(PAVISTREAM audio)
+{
+    LONG size = 0;
+    const LONG start = AVIStreamStart(audio);
+    if (AVIStreamReadFormat(audio, start, nullptr, &size) != 0 || size < LONG{sizeof(PCMWAVEFORMAT)}) {
+        return {};
+    }
+    std::vector<BYTE> bytes(std::max<std::size_t>(static_cast<std::size_t>(size), sizeof(WAVEFORMATEX)));
+    WAVEFORMATEX format{};
+    if (AVIStreamReadFormat(audio, start, bytes.data(), &size) == 0) {
+        std::memcpy(&format, bytes.data(), sizeof(format));
+    }
+    return format;
+}
+
+// The stream's sound in bytes, a sample being one block.
+std::uint64_t SoundBytes(PAVISTREAM audio, const WAVEFORMATEX& format)
+{
+    return static_cast<std::uint64_t>(std::max<LONG>(AVIStreamLength(audio), 0)) * format.nBlockAlign;
+}
+
+// The recorded sound needs no conversion into its own format.
+bool IsRecordedFormat(const WAVEFORMATEX& recorded, const WAVEFORMATEX& target)
+{
+    return target.wFormatTag == WAVE_FORMAT_PCM && recorded.wFormatTag == WAVE_FORMAT_PCM &&
+           target.nChannels == recorded.nChannels && target.nSamplesPerSec == recorded.nSamplesPerSec &&
+           target.wBitsPerSample == recorded.wBitsPerSample && target.nBlockAlign == recorded.nBlockAlign;
+}
+
+// Whether the saved movie holds all of the sound: the platform may cut a large file short without
+// a word, and the sound file is deleted once the merge says it is in the movie.
+bool HoldsTheSound(const std::string& outputPath, double seconds)
+{
+    PAVISTREAM rawStream = nullptr;
+    if (AVIStreamOpenFromFileA(&rawStream, outputPath.c_str(), streamtypeAUDIO, 0, OF_READ | OF_SHARE_DENY_NONE,
+                               nullptr) != 0) {
+        return false;
+    }
+    AviStream saved(rawStream);
+    const WAVEFORMATEX format = SoundFormat(saved.get());
+    return LastsAsLong(seconds, SoundBytes(saved.get(), format), format.nAvgBytesPerSec, format.nBlockAlign);
 }
 } // namespace
 
@@ -122,7 +166,13 @@ int MergeAudioVideo(const std::string& videoPath, const std::string& audioPath, 
         return kSecondStreamNotAudio;
     }
 
-    const int period = Period(video.get(), interleaveFactor, interleaveUnit);
+    const double framesPerSecond = FramesPerSecond(video.get());
+    const int period = InterleavePeriod(framesPerSecond, interleaveFactor, interleaveUnit);
+    const WAVEFORMATEX recorded = SoundFormat(audio.get());
+    if (recorded.nAvgBytesPerSec == 0) {
+        return kSoundUnusable;
+    }
+    const double seconds = static_cast<double>(SoundBytes(audio.get(), recorded)) / recorded.nAvgBytesPerSec;
     if (compressAudio && compressedFormat && compressedFormatLength >= sizeof(WAVEFORMATEX)) {
         ScratchFile convertedFile(outputPath + ".sound.avi");
         AviStream converted;
@@ -130,18 +180,25 @@ int MergeAudioVideo(const std::string& videoPath, const std::string& audioPath, 
             LockedGlobal format(compressedFormat);
             const auto* target = format.as<WAVEFORMATEX>();
             if (target && GlobalSize(compressedFormat) >= compressedFormatLength &&
-                sizeof(WAVEFORMATEX) + target->cbSize <= compressedFormatLength) {
-                converted = ConvertAudioStream(audio.get(), *target, convertedFile.path());
+                sizeof(WAVEFORMATEX) + target->cbSize <= compressedFormatLength && !IsRecordedFormat(recorded, *target)) {
+                int reported = -1;
+                converted = ConvertAudioStream(
+                    audio.get(), *target, convertedFile.path(),
+                    SoundBlocksPerChunk(framesPerSecond, period, target->nAvgBytesPerSec, target->nBlockAlign),
+                    [&](int percent) { return ReportProgress(percent, reported, convertedFile.path(), outputSizeLimit); });
             }
         }
-        if (converted &&
-            Save(outputPath, video.get(), converted.get(), interleave, period, outputSizeLimit)) {
+        if (converted && Save(outputPath, video.get(), converted.get(), interleave, period, outputSizeLimit) &&
+            HoldsTheSound(outputPath, seconds)) {
             converted.reset();
             return Saved();
         }
     }
-    // Without compression, or when the compressed format cannot be produced: the recorded sound.
-    if (!Save(outputPath, video.get(), audio.get(), interleave, period, outputSizeLimit)) {
+    // Without compression, when the format is the recorded one, or when the compressed format
+    // cannot be produced: the recorded sound.
+    if (!Save(outputPath, video.get(), audio.get(), interleave, period, outputSizeLimit) ||
+        !HoldsTheSound(outputPath, seconds)) {
+        DeleteFileA(outputPath.c_str());
         return kMergedSaveFailed;
     }
     return Saved();

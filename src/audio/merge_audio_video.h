@@ -15,8 +15,8 @@ enum MergeResult : int {
     kMergedSaveFailed = 5,
 };
 
-// While saving it posts MergeProgressMessage with the percentage done to the main window and
-// dispatches a few pending messages. A save that grows beyond any sensible size for its inputs is
+// Runs off the main thread: while saving it posts MergeProgressMessage with the percentage done to
+// the main window. A save that grows beyond any sensible size for its inputs is
 // ended as failed.
 int MergeAudioVideo(const std::string& videoPath, const std::string& audioPath, const std::string& outputPath,
                     int compressAudio, HGLOBAL compressedFormat, DWORD compressedFormatLength, int interleave,

@@ -18,6 +18,28 @@ std::uint64_t MergedSizeLimit(std::uint64_t videoBytes, std::uint64_t audioBytes
     return 2 * (videoBytes + audioBytes) + kHeadroom;
 }
 
+std::uint32_t SoundBlocksPerChunk(double framesPerSecond, int period, std::uint32_t bytesPerSecond,
+                                  std::uint32_t blockAlign)
+{
+    if (framesPerSecond <= 0.0 || blockAlign == 0) {
+        return 1;
+    }
+    const double blocks = std::max(period, 1) / framesPerSecond * bytesPerSecond / blockAlign;
+    // A chunk's size is a 32-bit field; a second of sound at most keeps the buffers small.
+    const double most = std::max(1.0, static_cast<double>(bytesPerSecond) / blockAlign);
+    return static_cast<std::uint32_t>(std::clamp(std::ceil(blocks), 1.0, most));
+}
+
+bool LastsAsLong(double seconds, std::uint64_t bytes, std::uint32_t bytesPerSecond, std::uint32_t blockAlign)
+{
+    if (bytesPerSecond == 0) {
+        return false;
+    }
+    const double lasts = static_cast<double>(bytes) / bytesPerSecond;
+    const double slack = 0.005 * seconds + 2.0 * blockAlign / bytesPerSecond;
+    return std::abs(lasts - seconds) <= slack;
+}
+
 std::vector<MergeStep> MergeSchedule(const StreamSpan& video, const StreamSpan& audio, int period, bool interleave)
 {
     if (video.rate == 0 || video.scale == 0 || audio.rate == 0 || audio.scale == 0) {

@@ -13,6 +13,16 @@ int InterleavePeriod(double framesPerSecond, int factor, int unit);
 // chunks, padding and index. A save that writes more never ends on its own.
 std::uint64_t MergedSizeLimit(std::uint64_t videoBytes, std::uint64_t audioBytes);
 
+// Blocks of sound per chunk, so that one chunk covers about one interleave group of `period`
+// frames: a small-block format written a block at a time would spend more on chunk headers and
+// index than on sound. At least 1.
+std::uint32_t SoundBlocksPerChunk(double framesPerSecond, int period, std::uint32_t bytesPerSecond,
+                                  std::uint32_t blockAlign);
+
+// Whether `bytes` of sound at `bytesPerSecond` last as long as `seconds`: within two blocks and
+// half a percent, the rounding of a compressed format's byte rate.
+bool LastsAsLong(double seconds, std::uint64_t bytes, std::uint32_t bytesPerSecond, std::uint32_t blockAlign);
+
 // Samples [start, end) of a stream on the movie's time line, rate / scale samples a second.
 struct StreamSpan {
     std::int64_t start = 0;

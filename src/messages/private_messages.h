@@ -14,6 +14,7 @@ extern UINT kAnotherStartMessage;
 constexpr UINT kWaveInDataMessage = 0x3C0;        // MM_WIM_DATA
 constexpr UINT kTrayIconMessage = 0x40A;
 constexpr UINT MergeProgressMessage = 0x4DE;
+constexpr UINT kSaveDoneMessage = WM_APP + 0x24;         // the completion's save has ended
 constexpr UINT kSelectionDoneMessage = WM_USER + 0x100; // region window to a requesting dialog
 constexpr UINT kSelectionAbandonedMessage = WM_USER + 0x101; // region window to the main window
 constexpr UINT kUncheckGroupMessage = WM_USER + 0x100;  // radio bitmap button to its group

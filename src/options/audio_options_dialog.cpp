@@ -1,9 +1,9 @@
 #include "options/audio_options_dialog.h"
 
 #include "audio/recording_formats.h"
+#include "options/volume_control.h"
 #include "resources/resource_ids.h"
 #include "settings/app_settings.h"
-#include "win/directories.h"
 #include "win/message_box.h"
 
 #include <mmreg.h>
@@ -14,12 +14,6 @@
 
 namespace {
 constexpr const char* kNoneAvailable = "None Available";
-
-bool FileExists(const std::string& path)
-{
-    const DWORD attributes = GetFileAttributesA(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
 } // namespace
 
 CAudioOptionsDialog::CAudioOptionsDialog() : CControlsDialog(IDD_AUDIOOPTIONS) {}
@@ -244,26 +238,16 @@ void CAudioOptionsDialog::LaunchVolumeControl()
         Note("Unable to detect audio input device. You need a sound card with microphone input.");
         return;
     }
-    const std::string windows = GetWindowsDirectoryPath();
-    std::string program = windows + "\\sndvol32.exe";
-    if (!FileExists(program)) {
-        program = windows + "\\system32\\sndvol32.exe";
-        // Without the platform's mixer (as under Wine) the button has no effect.
-        if (!FileExists(program)) {
-            return;
-        }
-    }
-    std::string commandLine = program + " /r /rec /record";
-    STARTUPINFOA startup{};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process{};
-    if (!CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                        &process)) {
+    switch (OpenRecordingVolumeControl()) {
+    case VolumeControl::kNone:
+        Note("This system has no volume control for recording that Framelark can open.");
+        break;
+    case VolumeControl::kFailed:
         Note("Error launching Volume Control!");
-        return;
+        break;
+    case VolumeControl::kOpened:
+        break;
     }
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
 }
 
 void CAudioOptionsDialog::OnOK()

@@ -28,6 +28,10 @@ LRESULT CALLBACK MainProcedure(HWND window, UINT message, WPARAM wParam, LPARAM 
         g_completion->OnRecordingComplete(window);
         return 0;
     }
+    if (message == kSaveDoneMessage && g_completion) {
+        g_completion->OnSaveDone(window);
+        return 0;
+    }
     return DefWindowProcA(window, message, wParam, lParam);
 }
 
@@ -360,16 +364,17 @@ TEST_F(Completion, MergeResultsDecideWhatIsSaved)
     struct Case {
         int result;
         const char* movie; // what the chosen name holds afterwards
-        const char* sound; // what the name with ".wav" appended holds
+        const char* sound; // what the name with ".wav" appended holds: a sound not merged is kept
         bool finished;
+        bool note; // the user is told once, after the save
     };
     const Case cases[] = {
-        {kMerged, "merged", "<missing>", true},
-        {kVideoUnusable, "older", "sound", false},
-        {kSoundUnusable, "movie", "<missing>", true},
-        {kFirstStreamNotVideo, "<missing>", "sound", false},
-        {kSecondStreamNotAudio, "movie", "<missing>", true},
-        {kMergedSaveFailed, "movie", "sound", true},
+        {kMerged, "merged", "<missing>", true, false},
+        {kVideoUnusable, "older", "sound", false, true},
+        {kSoundUnusable, "movie", "sound", true, true},
+        {kFirstStreamNotVideo, "<missing>", "sound", false, true},
+        {kSecondStreamNotAudio, "movie", "sound", true, true},
+        {kMergedSaveFailed, "movie", "sound", true, true},
     };
     Settings().recordaudio = 1;
     for (const Case& c : cases) {
@@ -390,7 +395,7 @@ TEST_F(Completion, MergeResultsDecideWhatIsSaved)
             return c.result;
         });
         std::vector<DialogDriver::Step> steps{{Answer::Save, chosen}};
-        if (!c.finished) {
+        if (c.note) {
             steps.push_back({Answer::CloseNote, ""});
         }
         opened.clear();
@@ -412,26 +417,45 @@ TEST_F(Completion, FailedCopyAfterTheMergeKeepsEverythingAndAsksAgain)
     Settings().recordaudio = 1;
     const std::string chosen = scratch + "\\out\\busy.avi";
     HANDLE busy = INVALID_HANDLE_VALUE;
+    std::vector<std::string> inputs;
     completion.SetMerge([&](const MergeRequest& request) {
+        inputs.push_back(ReadFile(request.videoPath) + "+" + ReadFile(request.audioPath));
         WriteFile(request.outputPath, "merged");
-        // Another program grabs the file between the write test and the copy.
-        busy = CreateFileA(chosen.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        if (busy == INVALID_HANDLE_VALUE) {
+            // Another program grabs the file between the write test and the copy.
+            busy = CreateFileA(chosen.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        }
         return kMerged;
     });
     DialogDriver driver({{Answer::Save, chosen}, {Answer::Save, scratch + "\\out\\free.avi"}});
     CompleteStopped();
-    ASSERT_NE(busy, INVALID_HANDLE_VALUE);
-    CloseHandle(busy);
-    EXPECT_TRUE(completion.IsRunning());
-    EXPECT_FALSE(IsWindowVisible(progress.hwnd()));
-    EXPECT_EQ(ReadFile(Settings().g_tempmoviepath), "movie");
-    EXPECT_EQ(ReadFile(Settings().g_tempwavfile), "sound");
-    EXPECT_FALSE(PlayEnabled());
     Settle();
     driver.Stop();
+    ASSERT_NE(busy, INVALID_HANDLE_VALUE);
+    CloseHandle(busy);
     EXPECT_EQ(driver.answered(), 2u);
+    EXPECT_EQ(inputs, (std::vector<std::string>{"movie+sound", "movie+sound"}));
     EXPECT_EQ(ReadFile(scratch + "\\out\\free.avi"), "merged");
     EXPECT_EQ(completion.CurrentMovie(), scratch + "\\out\\free.avi");
+}
+
+TEST_F(Completion, SoundDeviceThatCouldNotBeOpenedIsToldAfterTheSave)
+{
+    int merges = 0;
+    completion.SetMerge([&merges](const MergeRequest&) { return ++merges, kMerged; });
+    const std::string movie = scratch + "\\~temp3.avi";
+    const std::string sound = scratch + "\\~temp3.wav";
+    WriteFile(movie, "silent");
+    WriteFile(sound, "header");
+    DialogDriver driver({{Answer::Save, scratch + "\\out\\quiet"}, {Answer::CloseNote, ""}});
+    completion.CompleteRecovered({{movie, sound, true, false, true}});
+    Settle();
+    driver.Stop();
+    EXPECT_EQ(driver.unexpected(), 0);
+    EXPECT_EQ(driver.answered(), 2u);
+    EXPECT_EQ(merges, 0);
+    EXPECT_EQ(ReadFile(scratch + "\\out\\quiet.avi"), "silent");
+    EXPECT_FALSE(Exists(sound));
 }
 
 TEST_F(Completion, RecoveredRecordingsAreSavedOneAfterAnother)

@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <thread>
 
 namespace {
 constexpr int kTone = 440;
@@ -177,6 +178,32 @@ TEST_F(AudioRecording, WithoutRecordAudioNoSoundFileIsMade)
     EXPECT_EQ(recording.capture.starts, 0);
     EXPECT_TRUE(Settings().g_tempwavfile.empty());
     EXPECT_EQ(CountTemporarySoundFiles(), before);
+}
+
+TEST_F(AudioRecording, DeviceStoppedUnderABusyMainThreadTakesNoMoreSound)
+{
+    // A recording that ends by itself: the recording thread stops the device while the main
+    // thread, busy, still takes the recording as running and has not seen the last notices.
+    RecordingWindow window;
+    window.onMessage = &PassSoundToCapture;
+    AppSettings& s = Settings();
+    s.g_mainwindow = window.hwnd();
+    s.g_isrecording = 1;
+    ASSERT_EQ(StartAudioRecording(), 1);
+    ASSERT_EQ(OpenWaveInput(nullptr), 1);
+    PumpFor(1500);
+    MMRESULT stopped = MMSYSERR_ERROR;
+    std::thread([&] { stopped = StopWaveInput(); }).join();
+    EXPECT_EQ(stopped, MMSYSERR_NOERROR) << "the device must close with every buffer unprepared";
+    const std::string atStop = ReadWholeFile(s.g_tempwavfile);
+    PumpFor(500); // the notices of the reset arrive, the recording still running for this thread
+    EXPECT_EQ(ReadWholeFile(s.g_tempwavfile), atStop) << "sound written after the stop";
+    EXPECT_EQ(QueuedWaveBuffers(), 0);
+    ReleaseWaveFile();
+    s.g_isrecording = 0;
+    const RecordedSound sound = ReadRecordedSound(ReadWholeFile(s.g_tempwavfile));
+    EXPECT_GT(sound.Seconds(), 0.5);
+    DeleteFileA(s.g_tempwavfile.c_str());
 }
 
 TEST(AudioCapture, StrayDataNotificationsAreIgnored)

@@ -2,6 +2,7 @@
 // through unchanged, the audio in the asked format, as long as the video and with its tone.
 #include "audio/merge_audio_video.h"
 
+#include "audio/audio_conversion.h"
 #include "audio/avi_handles.h"
 #include "audio/movie_index.h"
 #include "audio/wave_file.h"
@@ -247,6 +248,39 @@ TEST_F(Merge, OutputHoldsTheVideoUnchangedAndTheToneInTheAskedFormat)
         EXPECT_NEAR(DominantFrequency(tone, 0.5, 2.0), kTone, 4);
     }
     RemoveMsAdpcm();
+}
+
+TEST_F(Merge, SmallBlockSoundIsConvertedInChunksAndLastsAsLong)
+{
+    AviLibrary library;
+    PAVISTREAM rawStream = nullptr;
+    ASSERT_EQ(AVIStreamOpenFromFileA(&rawStream, sound.c_str(), streamtypeAUDIO, 0, OF_READ | OF_SHARE_DENY_NONE, nullptr), 0);
+    AviStream pcm(rawStream);
+    const std::string converted = scratch.File("converted.avi");
+    constexpr std::uint32_t kBlocksPerChunk = 2205;
+    for (const WORD tag : {WORD{WAVE_FORMAT_ALAW}, WORD{WAVE_FORMAT_MULAW}}) {
+        SCOPED_TRACE(tag);
+        DWORD length = 0;
+        const GlobalBlock format = Suggested(tag, length);
+        ASSERT_TRUE(format.valid());
+        const WAVEFORMATEX target = *LockedGlobal(format.handle()).as<WAVEFORMATEX>();
+        int progress = -1;
+        AviStream stream = ConvertAudioStream(pcm.get(), target, converted, kBlocksPerChunk, [&](int percent) {
+            EXPECT_GE(percent, progress);
+            progress = percent;
+            return true;
+        });
+        ASSERT_TRUE(stream);
+        const LONG blocks = AVIStreamLength(stream.get());
+        EXPECT_NEAR(static_cast<double>(blocks) * target.nBlockAlign / target.nAvgBytesPerSec,
+                    static_cast<double>(kLength) / kRate, 0.01);
+        stream.reset();
+        std::ifstream file(converted, std::ios::binary);
+        const auto entries = ReadMovieIndex(file);
+        ASSERT_TRUE(entries);
+        EXPECT_EQ(entries->size(), static_cast<std::size_t>((blocks + kBlocksPerChunk - 1) / kBlocksPerChunk));
+        EXPECT_EQ(progress, 100);
+    }
 }
 
 TEST_F(Merge, ResultCodesForUnusableInputsAndAnUnwritableOutput)

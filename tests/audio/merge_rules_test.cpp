@@ -34,6 +34,46 @@ TEST(MergeRules, SizeLimitHoldsBothInputsWithRoomAndNoOverflow)
     EXPECT_GT(MergedSizeLimit(big, big), 2 * big);
 }
 
+TEST(MergeRules, SoundChunksCoverAnInterleaveGroupAndLengthsAreCompared)
+{
+    struct Chunk {
+        double framesPerSecond;
+        int period;
+        std::uint32_t bytesPerSecond;
+        std::uint32_t blockAlign;
+        std::uint32_t blocks;
+    } const chunks[] = {
+        {200, 20, 88200, 4, 2205}, // PCM, 0.1 s groups
+        {200, 20, 22311, 1024, 3}, // MS ADPCM: 0.1 s is 2.2 blocks, rounded up
+        {10, 4, 8000, 1, 3200},    // A-law
+        {1, 100, 8000, 1, 8000},   // a group longer than a second: one second
+        {0, 20, 8000, 1, 1},
+        {200, 20, 8000, 0, 1},
+    };
+    for (const Chunk& c : chunks) {
+        EXPECT_EQ(SoundBlocksPerChunk(c.framesPerSecond, c.period, c.bytesPerSecond, c.blockAlign), c.blocks)
+            << c.framesPerSecond << " fps, period " << c.period << ", block " << c.blockAlign;
+    }
+    struct Length {
+        double seconds;
+        std::uint64_t bytes;
+        std::uint32_t bytesPerSecond;
+        std::uint32_t blockAlign;
+        bool same;
+    } const lengths[] = {
+        {3600, 3600ull * 88200, 88200, 4, true},
+        {3600, 3600ull * 22311 + 2048, 22311, 1024, true},  // rounding of the byte rate, two blocks
+        {3600, 3000ull * 88200, 88200, 4, false},           // cut short
+        {3600, 3580ull * 88200, 88200, 4, false},           // 20 s missing
+        {2.0, 2 * 22311 + 3072, 22311, 1024, false},        // three blocks too many
+        {1.0, 88200, 0, 4, false},
+    };
+    for (const Length& l : lengths) {
+        EXPECT_EQ(LastsAsLong(l.seconds, l.bytes, l.bytesPerSecond, l.blockAlign), l.same)
+            << l.seconds << " s against " << l.bytes << " bytes";
+    }
+}
+
 void PrintTo(const MergeStep& step, std::ostream* out)
 {
     *out << (step.stream == MergeStream::kVideo ? "V(" : "A(") << step.first << "," << step.count << ")";

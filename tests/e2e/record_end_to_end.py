@@ -82,13 +82,14 @@ def clear_left_recordings(prefix):
         os.remove(path)
 
 
-def start_program(build, scratch, fast_heap=True, clear_left=True):
+def start_program(build, scratch, fast_heap=True, clear_left=True, hooks=None):
+    """hooks: a folder whose hook libraries replace the build's (for benchmarks)."""
     if clear_left:
         clear_left_recordings(os.environ["WINEPREFIX"])
     exe = os.path.join(build, "src", "app", "framelark.exe")
     shutil.copy(exe, scratch)
     for dll in ("hook.dll", "hookkey.dll"):
-        found = glob.glob(os.path.join(build, "**", dll), recursive=True)
+        found = glob.glob(os.path.join(hooks or build, "**", dll), recursive=True)
         if not found:
             fail(f"{dll} was not built")
         shutil.copy(found[0], scratch)

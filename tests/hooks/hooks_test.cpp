@@ -5,6 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
+#include <thread>
+
 namespace {
 class Hooks : public ::testing::Test {
 protected:
@@ -56,6 +60,37 @@ TEST_F(Hooks, KeysArriveWithCodeAndKeyData)
     ASSERT_EQ(RunUnixShell("xdotool key F8"), 0);
     PumpFor(500);
     EXPECT_TRUE(Posted(target, WM_USER_KEYSTART_MSG).empty());
+}
+
+TEST_F(Hooks, KeysArriveWhileTheInstallingThreadIsBusy)
+{
+    // The window under the pointer has a thread of its own, which takes X's key events while this
+    // thread, the one that installs the hook, sleeps as a busy program would.
+    std::atomic<bool> done{false};
+    std::thread other([&] {
+        TestPopup over("FramelarkHookBusy", RECT{100, 100, 300, 300}, nullptr, IDC_ARROW);
+        while (!done) {
+            PumpFor(20);
+        }
+    });
+    PumpFor(300);
+    ASSERT_EQ(RunUnixShell("xdotool mousemove 200 200"), 0);
+    ASSERT_TRUE(InstallKeyHook(target.hwnd(), WM_USER_KEYSTART_MSG));
+    ASSERT_EQ(RunUnixShell("(sleep 0.5; xdotool key F7) >/dev/null 2>&1 &"), 0);
+    Sleep(2500);
+    // Posted after the sleep (a message this window records, unused here): the key's report must
+    // come before it in the window's queue.
+    const UINT awake = WM_USER_SAVECURSOR_MSG;
+    PostMessageA(target.hwnd(), awake, 0, 0);
+    const bool both = PumpUntil([&] { return Posted(target, WM_USER_KEYSTART_MSG).size() >= 2 && !Posted(target, awake).empty(); }, 5000);
+    UninstallKeyHook();
+    done = true;
+    other.join();
+    ASSERT_TRUE(both);
+    const auto first = [&](UINT message) {
+        return std::find(target.messages.begin(), target.messages.end(), message) - target.messages.begin();
+    };
+    EXPECT_LT(first(WM_USER_KEYSTART_MSG), first(awake));
 }
 
 TEST_F(Hooks, CursorChangesArriveAsHandles)

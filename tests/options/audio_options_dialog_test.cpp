@@ -2,6 +2,8 @@
 #include "options/audio_options_dialog.h"
 #include "resources/resource_ids.h"
 #include "settings/app_settings.h"
+#include "win/file_io.h"
+#include "win/wine.h"
 #include "dialog_driver.h"
 
 #include <mmreg.h>
@@ -107,6 +109,21 @@ TEST_F(AudioOptionsTest, InterleaveFactorMustBeAboveZero)
     });
     EXPECT_EQ(AnsweredBoxes(), (std::vector<std::string>(2, "Note|Interleave factor must greater than 0")));
     EXPECT_EQ(Settings().interleaveFactor, 100);
+}
+
+TEST_F(AudioOptionsTest, VolumeSaysSoWhenThereIsNoRecordingVolumeControl)
+{
+    for (const char* mixer : {"/usr/bin/pavucontrol", "/usr/bin/pavucontrol-qt"}) {
+        if (const auto path = DosPath(mixer); path && FileExists(*path)) {
+            GTEST_SKIP() << "this desktop has a sound mixer: " << mixer;
+        }
+    }
+    Run([](HWND d) {
+        ClickButton(d, IDC_AUDIO_VOLUME);
+        ClickButton(d, IDCANCEL);
+    });
+    EXPECT_EQ(AnsweredBoxes(),
+              std::vector<std::string>{"Note|This system has no volume control for recording that Framelark can open."});
 }
 
 TEST_F(AudioOptionsTest, AnUnlistedStoredFormatGivesWayToTheFirstWithANewSuggestion)

@@ -4,6 +4,7 @@
 #include "settings/app_settings.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -142,8 +143,10 @@ ScratchFolder::ScratchFolder()
 {
     char temp[MAX_PATH];
     GetTempPathA(MAX_PATH, temp);
+    // Two folders made within the same millisecond must still differ.
+    static std::atomic<int> made{0};
     m_path = std::string(temp) + "framelark_engine_" + std::to_string(GetCurrentProcessId()) + "_" +
-             std::to_string(GetTickCount());
+             std::to_string(GetTickCount()) + "_" + std::to_string(++made);
     CreateDirectoryA(m_path.c_str(), nullptr);
 }
 

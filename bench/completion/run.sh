@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# A long recording's save, as the program does it after a stop (see save_bench.cpp): with MS ADPCM
+# and with the recorded PCM chosen, saved onto the temporary folder's disk (a move) and onto
+# another file system (a copy); the saved movie's sound is decoded by ffmpeg and timed.
+#   bench/completion/run.sh [seconds, default 3600] [other file system, default /dev/shm]
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+seconds=${1:-3600}
+other=${2:-/dev/shm}
+source "$here/../../scripts/env.sh"
+cd "$root"
+cmake --preset windows >/dev/null
+cmake --build --preset windows -j 2 --target save_bench >/dev/null
+
+framelark_use_fast_heap
+trap framelark_stop_services EXIT
+trap 'exit 130' INT TERM
+framelark_start_display
+framelark_start_wine
+
+same=$(mktemp -d -p "$root/build")
+# Wine shows no folder under /dev: the other file system is reached through a link.
+apart=$(mktemp -d -p "$root/build")
+rmdir "$apart"
+ln -s "$(mktemp -d -p "$other")" "$apart"
+echo "load average $(cut -d' ' -f1-3 /proc/loadavg); $seconds s of sound and movie"
+for format in adpcm pcm; do
+  for target in "$same" "$apart"; do
+    echo "== $format, saved onto $(df --output=target "$target/" | tail -1)"
+    wine build/windows/bench/completion/save_bench.exe "Z:${target//\//\\}" "$format" "$seconds" 2>/dev/null
+    sound=$(ffmpeg -v error -i "$target/saved.avi" -map 0:a -f s16le -ac 2 -ar 22050 - | wc -c)
+    echo "ffmpeg: the saved movie's sound lasts $(echo "scale=1; $sound / 88200" | bc) s"
+    rm -f "$target/saved.avi"
+  done
+done
+rm -rf "$same" "$(readlink "$apart")" "$apart"

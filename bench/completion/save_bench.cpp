@@ -1,0 +1,281 @@
+// Saves a long recording with sound as the program does after a stop, and measures what a user
+// meets meanwhile: the worst round trip of a message to the main window, how often the progress
+// bar moved, the largest the merge's scratch file grew, the free disk space it took, and the time.
+//   save_bench <folder to save into> <adpcm | pcm> <seconds>
+// The inputs are made first in the temporary folder, as a recording leaves them: a movie of
+// small uncompressed frames at 10 frames/s and a 22.05 kHz stereo tone.
+#include "app/convert_progress_dialog.h"
+#include "app/recording_completion.h"
+#include "audio/audio_formats.h"
+#include "audio/avi_handles.h"
+#include "audio/merge_audio_video.h"
+#include "audio/wave_file.h"
+#include "codec/msadpcm_install.h"
+#include "messages/private_messages.h"
+#include "settings/app_settings.h"
+#include "win/directories.h"
+#include "win/file_io.h"
+#include "win/global_block.h"
+
+#include <commdlg.h>
+#include <dlgs.h>
+#include <mmreg.h>
+#include <msacm.h>
+#include <vfw.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+constexpr int kFramesPerSecond = 10;
+constexpr int kWidth = 32;
+constexpr int kHeight = 24;
+constexpr DWORD kSampleRate = 22050;
+
+CRecordingCompletion* g_completion = nullptr;
+CConvertProgressDialog* g_progress = nullptr;
+std::set<int> g_positions;
+std::atomic<bool> g_done{false};
+std::atomic<bool> g_saving{false}; // the first progress has reached the window
+
+LRESULT CALLBACK MainProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_USER_GENERIC_MSG) {
+        g_completion->OnRecordingComplete(window);
+        return 0;
+    }
+    if (message == kSaveDoneMessage) {
+        g_completion->OnSaveDone(window);
+        g_done = !g_completion->IsRunning();
+        return 0;
+    }
+    if (message == MergeProgressMessage) {
+        g_progress->SetPosition(static_cast<int>(wParam));
+        g_positions.insert(static_cast<int>(wParam));
+        g_saving = true;
+        return 0;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+bool WriteMovie(const std::string& path, int seconds)
+{
+    PAVIFILE rawFile = nullptr;
+    if (AVIFileOpenA(&rawFile, path.c_str(), OF_CREATE | OF_WRITE, nullptr) != 0) {
+        return false;
+    }
+    AviFile file(rawFile);
+    AVISTREAMINFOA info{};
+    info.fccType = streamtypeVIDEO;
+    info.fccHandler = mmioFOURCC('D', 'I', 'B', ' ');
+    info.dwScale = 1;
+    info.dwRate = kFramesPerSecond;
+    SetRect(&info.rcFrame, 0, 0, kWidth, kHeight);
+    PAVISTREAM rawStream = nullptr;
+    if (AVIFileCreateStreamA(file.get(), &rawStream, &info) != 0) {
+        return false;
+    }
+    AviStream stream(rawStream);
+    BITMAPINFOHEADER header{sizeof(BITMAPINFOHEADER), kWidth, kHeight, 1, 24, BI_RGB, kWidth * kHeight * 3, 0, 0, 0, 0};
+    bool written = AVIStreamSetFormat(stream.get(), 0, &header, sizeof(header)) == 0;
+    std::vector<BYTE> frame(header.biSizeImage);
+    for (int i = 0; written && i < seconds * kFramesPerSecond; ++i) {
+        std::fill(frame.begin(), frame.end(), static_cast<BYTE>(i));
+        written = AVIStreamWrite(stream.get(), i, 1, frame.data(), static_cast<LONG>(frame.size()), AVIIF_KEYFRAME,
+                                 nullptr, nullptr) == 0;
+    }
+    return written;
+}
+
+// The recording format the program would build for 22.05 kHz stereo 16-bit.
+const WAVEFORMATEX& Pcm()
+{
+    AppSettings& settings = Settings();
+    settings.waveinselected = WAVE_FORMAT_2S16;
+    settings.audio_bits_per_sample = 16;
+    settings.audio_num_channels = 2;
+    settings.audio_samples_per_seconds = kSampleRate;
+    BuildRecordFormat();
+    return settings.g_recordformat;
+}
+
+bool WriteSound(const std::string& path, int seconds)
+{
+    WaveFile wave(path, Pcm());
+    std::vector<short> second(2 * kSampleRate);
+    for (DWORD i = 0; i < kSampleRate; ++i) {
+        second[2 * i] = second[2 * i + 1] = static_cast<short>(8000 * std::sin(2 * 3.141592653589793 * 440 * i / kSampleRate));
+    }
+    for (int s = 0; s < seconds; ++s) {
+        if (!wave.Write(second.data(), second.size() * sizeof(short))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// The sound format chosen in the Audio Options: MS ADPCM as suggested, or the recorded PCM.
+bool ChooseFormat(const std::string& which)
+{
+    AppSettings& settings = Settings();
+    DWORD largest = 0;
+    acmMetrics(nullptr, ACM_METRIC_MAX_SIZE_FORMAT, &largest);
+    settings.g_audioformat = GlobalBlock(std::max<DWORD>(largest, sizeof(WAVEFORMATEX)));
+    LockedGlobal block(settings.g_audioformat.handle());
+    auto* target = block.as<WAVEFORMATEX>();
+    WAVEFORMATEX source = Pcm();
+    if (which == "pcm") {
+        *target = source;
+    } else {
+        target->wFormatTag = WAVE_FORMAT_ADPCM;
+        if (acmFormatSuggest(nullptr, &source, target, largest, ACM_FORMATSUGGESTF_WFORMATTAG) != 0) {
+            return false;
+        }
+    }
+    settings.cbwfx = sizeof(WAVEFORMATEX) + target->cbSize;
+    settings.bAudioCompression = 1;
+    settings.interleaveFrames = 1;
+    settings.interleaveFactor = 100;
+    settings.interleaveUnit = 0;
+    settings.launchPlayer = 0;
+    return true;
+}
+
+// Types the name into the Save dialog once it shows on the main thread.
+void AnswerSaveDialog(DWORD mainThread, std::string name)
+{
+    for (;;) {
+        HWND found = nullptr;
+        EnumThreadWindows(
+            mainThread,
+            [](HWND window, LPARAM result) -> BOOL {
+                char title[32] = {};
+                GetWindowTextA(window, title, sizeof(title));
+                if (IsWindowVisible(window) && lstrcmpA(title, "Save to...") == 0) {
+                    *reinterpret_cast<HWND*>(result) = window;
+                    return FALSE;
+                }
+                return TRUE;
+            },
+            reinterpret_cast<LPARAM>(&found));
+        if (found) {
+            Sleep(200);
+            HWND field = GetDlgItem(found, edt1) ? GetDlgItem(found, edt1) : GetDlgItem(found, cmb13);
+            SetWindowTextA(field, name.c_str());
+            PostMessageA(found, WM_COMMAND, IDOK, 0);
+            return;
+        }
+        Sleep(20);
+    }
+}
+
+double Now()
+{
+    LARGE_INTEGER counter;
+    LARGE_INTEGER frequency;
+    QueryPerformanceCounter(&counter);
+    QueryPerformanceFrequency(&frequency);
+    return static_cast<double>(counter.QuadPart) / frequency.QuadPart;
+}
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc < 4) {
+        std::fprintf(stderr, "usage: save_bench <folder> <adpcm|pcm> <seconds>\n");
+        return 2;
+    }
+    const std::string folder = argv[1];
+    const std::string which = argv[2];
+    const int seconds = std::atoi(argv[3]);
+    RegisterPrivateMessages();
+    AviLibrary library;
+    InstallMsAdpcmIfNeeded();
+    const std::string temp = GetTempDirectory();
+    const std::string movie = temp + "\\~bench.avi";
+    const std::string sound = temp + "\\~bench.wav";
+    const double madeFrom = Now();
+    if (!WriteMovie(movie, seconds) || !WriteSound(sound, seconds) || !ChooseFormat(which)) {
+        std::fprintf(stderr, "the inputs cannot be made\n");
+        return 1;
+    }
+    std::printf("inputs: movie %.1f MB, sound %.1f MB, made in %.1f s\n", FileSize(movie).value_or(0) / 1e6,
+                FileSize(sound).value_or(0) / 1e6, Now() - madeFrom);
+
+    WNDCLASSA windowClass{};
+    windowClass.lpfnWndProc = &MainProcedure;
+    windowClass.hInstance = GetModuleHandleA(nullptr);
+    windowClass.lpszClassName = "SaveBenchMain";
+    RegisterClassA(&windowClass);
+    const HWND main = CreateWindowA("SaveBenchMain", "Framelark", WS_POPUP, 0, 0, 100, 100, nullptr, nullptr,
+                                    GetModuleHandleA(nullptr), nullptr);
+    CConvertProgressDialog progress;
+    progress.Create(main);
+    CRecordingCompletion completion(progress);
+    completion.SetMerge([](const MergeRequest& r) {
+        return MergeAudioVideo(r.videoPath, r.audioPath, r.outputPath, r.compressAudio, r.compressedFormat,
+                               r.compressedFormatLength, r.interleave, r.interleaveFactor, r.interleaveUnit);
+    });
+    g_completion = &completion;
+    g_progress = &progress;
+    Settings().g_mainwindow = main;
+
+    const std::string chosen = folder + "\\saved.avi";
+    const std::string scratch = temp + "\\tempaudiovideomerge.avi.sound.avi";
+    const std::uint64_t freeAtStart = FreeDiskBytes(temp).value_or(0);
+    std::atomic<bool> probing{true};
+    double worst = 0;
+    int slow = 0;
+    int probes = 0;
+    std::uint64_t largestScratch = 0;
+    std::uint64_t leastFree = freeAtStart;
+    // From the save's first progress on: the Save dialog's own opening and closing are not the save.
+    std::thread prober([&] {
+        while (probing) {
+            if (!g_saving) {
+                Sleep(5);
+                continue;
+            }
+            const double sent = Now();
+            DWORD_PTR result = 0;
+            SendMessageTimeoutA(main, WM_NULL, 0, 0, SMTO_NORMAL, 30000, &result);
+            const double trip = Now() - sent;
+            worst = std::max(worst, trip);
+            slow += trip > 0.1 ? 1 : 0;
+            ++probes;
+            largestScratch = std::max(largestScratch, FileSize(scratch).value_or(0));
+            leastFree = std::min(leastFree, FreeDiskBytes(temp).value_or(leastFree));
+            Sleep(20);
+        }
+    });
+    std::thread answerer(&AnswerSaveDialog, GetCurrentThreadId(), chosen);
+    const double start = Now();
+    completion.CompleteRecovered({{movie, sound, true, false}});
+    MSG message;
+    while (!g_done && GetMessageA(&message, nullptr, 0, 0) > 0) {
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+    }
+    const double saved = Now() - start;
+    probing = false;
+    prober.join();
+    answerer.join();
+    std::printf("%s: saved in %.1f s; %d round trips to the main window, worst %.0f ms, %d over 100 ms\n",
+                which.c_str(), saved, probes, worst * 1000, slow);
+    std::printf("progress bar: %zu distinct positions; scratch file at most %.1f MB; saved movie %.1f MB (%.2f of it)\n",
+                g_positions.size(), largestScratch / 1e6, FileSize(chosen).value_or(0) / 1e6,
+                static_cast<double>(largestScratch) / std::max<std::uint64_t>(FileSize(chosen).value_or(1), 1));
+    std::printf("free space on the temporary folder's disk: at most %.1f MB less than at the start\n",
+                (static_cast<double>(freeAtStart) - static_cast<double>(leastFree)) / 1e6);
+    std::printf("temporaries left: movie %s, sound %s\n", FileExists(movie) ? "yes" : "no",
+                FileExists(sound) ? "yes" : "no");
+    DestroyWindow(main);
+    return FileExists(chosen) ? 0 : 1;
+}

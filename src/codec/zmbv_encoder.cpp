@@ -1,0 +1,444 @@
+#include "codec/zmbv_encoder.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+namespace zmbv {
+
+// One deflate stream per key frame interval, flushed to a byte boundary at the end of each frame.
+struct Deflater {
+    z_stream stream{};
+
+    Deflater()
+    {
+        if (deflateInit(&stream, 1) != Z_OK) {
+            throw std::bad_alloc();
+        }
+    }
+    ~Deflater() { deflateEnd(&stream); }
+    Deflater(const Deflater&) = delete;
+    Deflater& operator=(const Deflater&) = delete;
+};
+
+namespace {
+
+// Moves reach 64 pixels back and 63 on.
+constexpr int kMinMove = -64;
+constexpr int kMaxMove = 63;
+constexpr std::size_t kRecentMoves = 4;
+// Brute-force searches per frame for content that moved by a vector no neighbour knows.
+constexpr int kProbesPerFrame = 4;
+
+std::uint64_t HashBytes(const std::uint8_t* bytes, std::size_t size)
+{
+    constexpr std::uint64_t kMultiplier = 0x9E3779B97F4A7C15ull;
+    std::uint64_t hash = size;
+    std::size_t at = 0;
+    for (; at + 8 <= size; at += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, bytes + at, 8);
+        hash = (hash ^ word) * kMultiplier;
+        hash ^= hash >> 29;
+    }
+    std::uint64_t tail = 0;
+    std::memcpy(&tail, bytes + at, size - at);
+    hash = (hash ^ tail) * kMultiplier;
+    return hash ^ (hash >> 32);
+}
+
+} // namespace
+
+bool IsSupportedInput(int width, int height, int bitsPerPixel)
+{
+    PixelFormat format;
+    return FormatForBits(bitsPerPixel, format) && width >= 1 && height >= 1 && width <= kMaxDimension &&
+           height <= kMaxDimension;
+}
+
+std::size_t InputStride(int width, int bitsPerPixel)
+{
+    return (static_cast<std::size_t>(width) * static_cast<std::size_t>(bitsPerPixel) + 31) / 32 * 4;
+}
+
+std::size_t MaxFrameBytes(int width, int height, int bitsPerPixel)
+{
+    PixelFormat format = PixelFormat::Bgrx32;
+    FormatForBits(bitsPerPixel, format);
+    const std::size_t payload = kPaletteBytes + VectorTableBytes(width, height) +
+                                static_cast<std::size_t>(width) * static_cast<std::size_t>(height) *
+                                    static_cast<std::size_t>(BytesPerPixel(format));
+    // Deflate's worst case is its fixed code: 9 bits for a literal byte, plus block headers.
+    return kKeyHeaderBytes + payload + payload / 8 + 1024;
+}
+
+int ZlibLevelFor(int quality)
+{
+    return 1 + std::clamp(quality, 0, kMaxQuality) / 2000;
+}
+
+Encoder::Encoder() = default;
+Encoder::~Encoder() = default;
+
+bool Encoder::begin(int width, int height, int bitsPerPixel)
+{
+    end();
+    if (!IsSupportedInput(width, height, bitsPerPixel)) {
+        return false;
+    }
+    FormatForBits(bitsPerPixel, m_format);
+    m_bytesPerPixel = BytesPerPixel(m_format);
+    m_rowBytes = static_cast<std::size_t>(width) * static_cast<std::size_t>(m_bytesPerPixel);
+    m_columns = (width + kBlockWidth - 1) / kBlockWidth;
+    m_rows = (height + kBlockHeight - 1) / kBlockHeight;
+    const std::size_t picture = m_rowBytes * static_cast<std::size_t>(height);
+    m_current.assign(picture, 0);
+    m_previous.assign(picture, 0);
+    m_payload.assign(kPaletteBytes + VectorTableBytes(width, height) + picture, 0);
+    m_palette.assign(kPaletteBytes, 0);
+    m_rowChanged.assign(static_cast<std::size_t>(height), true);
+    const std::size_t hashes = static_cast<std::size_t>(height) * static_cast<std::size_t>(m_columns);
+    m_hashes.assign(hashes, 0);
+    m_previousHashes.assign(hashes, 0);
+    m_vectors.assign(static_cast<std::size_t>(m_columns) * static_cast<std::size_t>(m_rows), Vector{});
+    m_deflater = std::make_unique<Deflater>();
+    m_width = width;
+    m_height = height;
+    m_bitsPerPixel = bitsPerPixel;
+    return true;
+}
+
+void Encoder::end()
+{
+    m_width = m_height = m_bitsPerPixel = 0;
+    m_current.clear();
+    m_previous.clear();
+    m_payload.clear();
+    m_palette.clear();
+    m_rowChanged.clear();
+    m_hashes.clear();
+    m_previousHashes.clear();
+    m_vectors.clear();
+    m_recent.clear();
+    m_deflater.reset();
+    m_havePrevious = false;
+    m_lastKey = false;
+}
+
+void Encoder::readInput(const std::uint8_t* pixels)
+{
+    const std::size_t stride = InputStride(m_width, m_bitsPerPixel);
+    for (int y = 0; y < m_height; ++y) {
+        const std::uint8_t* from = pixels + static_cast<std::size_t>(m_height - 1 - y) * stride;
+        std::uint8_t* to = m_current.data() + static_cast<std::size_t>(y) * m_rowBytes;
+        if (m_bitsPerPixel == 24) {
+            for (int x = 0; x < m_width; ++x, from += 3, to += 4) {
+                to[0] = from[0];
+                to[1] = from[1];
+                to[2] = from[2];
+                to[3] = 0;
+            }
+        } else {
+            std::memcpy(to, from, m_rowBytes);
+        }
+    }
+}
+
+void Encoder::hashChangedRows()
+{
+    const std::size_t columnBytes = static_cast<std::size_t>(kBlockWidth) * static_cast<std::size_t>(m_bytesPerPixel);
+    for (int y = 0; y < m_height; ++y) {
+        const std::size_t row = static_cast<std::size_t>(y) * m_rowBytes;
+        const bool changed =
+            !m_havePrevious || std::memcmp(m_current.data() + row, m_previous.data() + row, m_rowBytes) != 0;
+        m_rowChanged[static_cast<std::size_t>(y)] = changed;
+        std::uint64_t* hashes = m_hashes.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(m_columns);
+        if (!changed) {
+            std::copy_n(m_previousHashes.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(m_columns),
+                        m_columns, hashes);
+            continue;
+        }
+        for (int c = 0; c < m_columns; ++c) {
+            const std::size_t at = static_cast<std::size_t>(c) * columnBytes;
+            hashes[c] = HashBytes(m_current.data() + row + at, std::min(columnBytes, m_rowBytes - at));
+        }
+    }
+}
+
+bool Encoder::sameBlock(int x, int y, int w, int h, Vector v) const
+{
+    const std::size_t bytes = static_cast<std::size_t>(w) * static_cast<std::size_t>(m_bytesPerPixel);
+    for (int r = 0; r < h; ++r) {
+        if (v.dx == 0 && v.dy == 0 && !m_rowChanged[static_cast<std::size_t>(y + r)]) {
+            continue;
+        }
+        const std::uint8_t* now = m_current.data() + static_cast<std::size_t>(y + r) * m_rowBytes +
+                                  static_cast<std::size_t>(x) * static_cast<std::size_t>(m_bytesPerPixel);
+        const std::uint8_t* before = m_previous.data() + static_cast<std::size_t>(y + r + v.dy) * m_rowBytes +
+                                     static_cast<std::size_t>(x + v.dx) * static_cast<std::size_t>(m_bytesPerPixel);
+        if (std::memcmp(now, before, bytes) != 0) {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::size_t Encoder::differingBytes(int x, int y, int w, int h, Vector v) const
+{
+    const std::size_t bytes = static_cast<std::size_t>(w) * static_cast<std::size_t>(m_bytesPerPixel);
+    std::size_t differing = 0;
+    for (int r = 0; r < h; ++r) {
+        const std::uint8_t* now = m_current.data() + static_cast<std::size_t>(y + r) * m_rowBytes +
+                                  static_cast<std::size_t>(x) * static_cast<std::size_t>(m_bytesPerPixel);
+        const std::uint8_t* before = m_previous.data() + static_cast<std::size_t>(y + r + v.dy) * m_rowBytes +
+                                     static_cast<std::size_t>(x + v.dx) * static_cast<std::size_t>(m_bytesPerPixel);
+        for (std::size_t i = 0; i < bytes; ++i) {
+            differing += now[i] != before[i];
+        }
+    }
+    return differing;
+}
+
+// Scrolled content: the row hashes of the block's column agree at some vertical offset.
+bool Encoder::findVerticalMove(int column, int y, int h, Vector& found) const
+{
+    const std::size_t columns = static_cast<std::size_t>(m_columns);
+    const std::uint64_t* now = m_hashes.data() + static_cast<std::size_t>(y) * columns + static_cast<std::size_t>(column);
+    const int x = column * kBlockWidth;
+    const int w = std::min(kBlockWidth, m_width - x);
+    for (int step = 1; step <= -kMinMove; ++step) {
+        for (const int dy : {-step, step}) {
+            if (dy > kMaxMove || y + dy < 0 || y + dy + h > m_height) {
+                continue;
+            }
+            const std::uint64_t* before = m_previousHashes.data() + static_cast<std::size_t>(y + dy) * columns +
+                                          static_cast<std::size_t>(column);
+            int r = 0;
+            while (r < h && now[static_cast<std::size_t>(r) * columns] == before[static_cast<std::size_t>(r) * columns]) {
+                ++r;
+            }
+            if (r == h && sameBlock(x, y, w, h, {0, dy})) {
+                found = {0, dy};
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+// Dragged content: every offset in reach, one row of the block first. Flat rows match anywhere,
+// so a block without a varied row is not searched.
+bool Encoder::probe(int x, int y, int w, int h, Vector& found) const
+{
+    const std::size_t bytes = static_cast<std::size_t>(w) * static_cast<std::size_t>(m_bytesPerPixel);
+    const std::size_t pixel = static_cast<std::size_t>(m_bytesPerPixel);
+    int varied = -1;
+    for (int r = h / 2, tried = 0; tried < h; ++tried, r = (r + 1) % h) {
+        const std::uint8_t* row = m_current.data() + static_cast<std::size_t>(y + r) * m_rowBytes + static_cast<std::size_t>(x) * pixel;
+        if (bytes > pixel && std::memcmp(row, row + pixel, bytes - pixel) != 0) {
+            varied = r;
+            break;
+        }
+    }
+    if (varied < 0) {
+        return false;
+    }
+    const std::uint8_t* key = m_current.data() + static_cast<std::size_t>(y + varied) * m_rowBytes + static_cast<std::size_t>(x) * pixel;
+    for (int dy = std::max(kMinMove, -y); dy <= std::min(kMaxMove, m_height - h - y); ++dy) {
+        const std::uint8_t* row = m_previous.data() + static_cast<std::size_t>(y + varied + dy) * m_rowBytes;
+        for (int dx = std::max(kMinMove, -x); dx <= std::min(kMaxMove, m_width - w - x); ++dx) {
+            if ((dx != 0 || dy != 0) && std::memcmp(key, row + static_cast<std::size_t>(x + dx) * pixel, bytes) == 0 &&
+                sameBlock(x, y, w, h, {dx, dy})) {
+                found = {dx, dy};
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+Encoder::Vector Encoder::chooseVector(int column, int row, int x, int y, int w, int h, int& probes)
+{
+    const std::size_t block = static_cast<std::size_t>(row) * static_cast<std::size_t>(m_columns) + static_cast<std::size_t>(column);
+    if (sameBlock(x, y, w, h, {})) {
+        return {};
+    }
+    // Where content moved, its neighbours and the same block last frame most likely moved alike.
+    Vector candidates[3 + kRecentMoves];
+    std::size_t count = 0;
+    candidates[count++] = m_vectors[block]; // still last frame's
+    if (column > 0) {
+        candidates[count++] = m_vectors[block - 1];
+    }
+    if (row > 0) {
+        candidates[count++] = m_vectors[block - static_cast<std::size_t>(m_columns)];
+    }
+    for (const Vector& v : m_recent) {
+        candidates[count++] = v;
+    }
+    const auto fits = [&](Vector v) {
+        return (v.dx != 0 || v.dy != 0) && x + v.dx >= 0 && y + v.dy >= 0 && x + v.dx + w <= m_width &&
+               y + v.dy + h <= m_height;
+    };
+    Vector found;
+    bool exact = false;
+    for (std::size_t i = 0; i < count && !exact; ++i) {
+        if (fits(candidates[i]) && sameBlock(x, y, w, h, candidates[i])) {
+            found = candidates[i];
+            exact = true;
+        }
+    }
+    if (!exact && !findVerticalMove(column, y, h, found) && !(probes > 0 && (--probes, probe(x, y, w, h, found)))) {
+        // No exact match: the closer of staying put and the likeliest move.
+        for (std::size_t i = 0; i < count; ++i) {
+            if (fits(candidates[i])) {
+                if (differingBytes(x, y, w, h, candidates[i]) < differingBytes(x, y, w, h, {})) {
+                    return candidates[i];
+                }
+                break;
+            }
+        }
+        return {};
+    }
+    const auto known = std::find_if(m_recent.begin(), m_recent.end(), [&](Vector v) { return v.dx == found.dx && v.dy == found.dy; });
+    if (known != m_recent.end()) {
+        m_recent.erase(known);
+    } else if (m_recent.size() == kRecentMoves) {
+        m_recent.pop_back();
+    }
+    m_recent.insert(m_recent.begin(), found);
+    return found;
+}
+
+std::uint8_t* Encoder::writeXor(int x, int y, int w, int h, Vector v, std::uint8_t* to) const
+{
+    const std::size_t bytes = static_cast<std::size_t>(w) * static_cast<std::size_t>(m_bytesPerPixel);
+    for (int r = 0; r < h; ++r) {
+        const std::uint8_t* now = m_current.data() + static_cast<std::size_t>(y + r) * m_rowBytes +
+                                  static_cast<std::size_t>(x) * static_cast<std::size_t>(m_bytesPerPixel);
+        const std::uint8_t* before = m_previous.data() + static_cast<std::size_t>(y + r + v.dy) * m_rowBytes +
+                                     static_cast<std::size_t>(x + v.dx) * static_cast<std::size_t>(m_bytesPerPixel);
+        for (std::size_t i = 0; i < bytes; ++i) {
+            to[i] = now[i] ^ before[i];
+        }
+        to += bytes;
+    }
+    return to;
+}
+
+std::size_t Encoder::keyPayload(const std::uint8_t* palette)
+{
+    std::uint8_t* to = m_payload.data();
+    if (m_format == PixelFormat::Palette8) {
+        for (std::size_t i = 0; i < 256; ++i) {
+            m_palette[i * 3] = palette[i * 4 + 2];
+            m_palette[i * 3 + 1] = palette[i * 4 + 1];
+            m_palette[i * 3 + 2] = palette[i * 4];
+        }
+        to = std::copy(m_palette.begin(), m_palette.end(), to);
+    }
+    to = std::copy(m_current.begin(), m_current.end(), to);
+    return static_cast<std::size_t>(to - m_payload.data());
+}
+
+std::size_t Encoder::interPayload(const std::uint8_t* palette, bool& paletteChanged)
+{
+    std::uint8_t* to = m_payload.data();
+    paletteChanged = false;
+    if (m_format == PixelFormat::Palette8) {
+        bool& changed = paletteChanged;
+        for (std::size_t i = 0; i < 256; ++i) {
+            const std::uint8_t rgb[3] = {palette[i * 4 + 2], palette[i * 4 + 1], palette[i * 4]};
+            for (std::size_t c = 0; c < 3; ++c) {
+                to[i * 3 + c] = m_palette[i * 3 + c] ^ rgb[c];
+                changed |= to[i * 3 + c] != 0;
+                m_palette[i * 3 + c] = rgb[c];
+            }
+        }
+        if (changed) {
+            to += kPaletteBytes;
+        }
+    }
+    std::uint8_t* table = to;
+    const std::size_t tableBytes = VectorTableBytes(m_width, m_height);
+    std::fill_n(table, tableBytes, 0);
+    to += tableBytes;
+    std::vector<Vector> vectors(m_vectors.size());
+    m_recent.clear();
+    int probes = kProbesPerFrame;
+    for (int row = 0; row < m_rows; ++row) {
+        const int y = row * kBlockHeight;
+        const int h = std::min(kBlockHeight, m_height - y);
+        if (std::none_of(m_rowChanged.begin() + y, m_rowChanged.begin() + y + h, [](bool changed) { return changed; })) {
+            continue;
+        }
+        for (int column = 0; column < m_columns; ++column) {
+            const int x = column * kBlockWidth;
+            const int w = std::min(kBlockWidth, m_width - x);
+            const Vector v = chooseVector(column, row, x, y, w, h, probes);
+            const std::size_t block = static_cast<std::size_t>(row) * static_cast<std::size_t>(m_columns) + static_cast<std::size_t>(column);
+            vectors[block] = v;
+            const bool differs = !sameBlock(x, y, w, h, v);
+            table[block * 2] = static_cast<std::uint8_t>(v.dx * 2 + (differs ? 1 : 0));
+            table[block * 2 + 1] = static_cast<std::uint8_t>(v.dy * 2);
+            if (differs) {
+                to = writeXor(x, y, w, h, v, to);
+            }
+        }
+    }
+    m_vectors = std::move(vectors);
+    return static_cast<std::size_t>(to - m_payload.data());
+}
+
+std::size_t Encoder::encode(const std::uint8_t* pixels, const std::uint8_t* palette, int quality, bool keyFrame,
+                            std::uint8_t* out)
+{
+    if (!ready()) {
+        return 0;
+    }
+    const bool key = keyFrame || !m_havePrevious;
+    readInput(pixels);
+    if (key) {
+        m_havePrevious = false;
+        std::fill(m_vectors.begin(), m_vectors.end(), Vector{});
+    }
+    hashChangedRows();
+    std::size_t header = 1;
+    out[0] = key ? kKeyFrameFlag : 0;
+    std::size_t payload = 0;
+    z_stream& stream = m_deflater->stream;
+    if (key) {
+        const std::uint8_t fields[] = {kMajorVersion, kMinorVersion, kZlibCompression, static_cast<std::uint8_t>(m_format),
+                                       kBlockWidth, kBlockHeight};
+        std::copy(std::begin(fields), std::end(fields), out + 1);
+        header = kKeyHeaderBytes;
+        payload = keyPayload(palette);
+        if (deflateReset(&stream) != Z_OK || deflateParams(&stream, ZlibLevelFor(quality), Z_DEFAULT_STRATEGY) != Z_OK) {
+            return 0;
+        }
+    } else {
+        bool paletteChanged = false;
+        payload = interPayload(palette, paletteChanged);
+        if (paletteChanged) {
+            out[0] |= kPaletteChangeFlag;
+        }
+    }
+    stream.next_in = m_payload.data();
+    stream.avail_in = static_cast<uInt>(payload);
+    stream.next_out = out + header;
+    stream.avail_out = static_cast<uInt>(MaxFrameBytes(m_width, m_height, m_bitsPerPixel) - header);
+    const int result = deflate(&stream, Z_SYNC_FLUSH);
+    m_current.swap(m_previous);
+    m_hashes.swap(m_previousHashes);
+    if (result != Z_OK || stream.avail_in != 0 || stream.avail_out == 0) {
+        m_havePrevious = false;
+        return 0;
+    }
+    m_havePrevious = true;
+    m_lastKey = key;
+    return header + (MaxFrameBytes(m_width, m_height, m_bitsPerPixel) - header - stream.avail_out);
+}
+
+} // namespace zmbv

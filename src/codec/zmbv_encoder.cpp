@@ -28,9 +28,10 @@ namespace {
 // Moves reach 64 pixels back and 63 on.
 constexpr int kMinMove = -64;
 constexpr int kMaxMove = 63;
-constexpr std::size_t kRecentMoves = 4;
-// Brute-force searches per frame for content that moved by a vector no neighbour knows.
-constexpr int kProbesPerFrame = 4;
+constexpr std::size_t kRecentMoves = 8;
+// Brute-force searches per frame for content that moved by a vector no neighbour knows: each
+// costs about as much as coding a hundred blocks.
+constexpr std::size_t kProbesPerFrame = 16;
 
 std::uint64_t HashBytes(const std::uint8_t* bytes, std::size_t size)
 {
@@ -76,7 +77,7 @@ std::size_t MaxFrameBytes(int width, int height, int bitsPerPixel)
 
 int ZlibLevelFor(int quality)
 {
-    return 1 + std::clamp(quality, 0, kMaxQuality) / 2000;
+    return 1 + std::clamp(quality, 0, kMaxQuality) * 8 / kMaxQuality;
 }
 
 Encoder::Encoder() = default;
@@ -259,7 +260,7 @@ bool Encoder::probe(int x, int y, int w, int h, Vector& found) const
     return false;
 }
 
-Encoder::Vector Encoder::chooseVector(int column, int row, int x, int y, int w, int h, int& probes)
+Encoder::Vector Encoder::chooseVector(int column, int row, int x, int y, int w, int h)
 {
     const std::size_t block = static_cast<std::size_t>(row) * static_cast<std::size_t>(m_columns) + static_cast<std::size_t>(column);
     if (sameBlock(x, y, w, h, {})) {
@@ -290,7 +291,7 @@ Encoder::Vector Encoder::chooseVector(int column, int row, int x, int y, int w, 
             exact = true;
         }
     }
-    if (!exact && !findVerticalMove(column, y, h, found) && !(probes > 0 && (--probes, probe(x, y, w, h, found)))) {
+    if (!exact && !findVerticalMove(column, y, h, found)) {
         // No exact match: the closer of staying put and the likeliest move.
         for (std::size_t i = 0; i < count; ++i) {
             if (fits(candidates[i])) {
@@ -302,6 +303,12 @@ Encoder::Vector Encoder::chooseVector(int column, int row, int x, int y, int w, 
         }
         return {};
     }
+    remember(found);
+    return found;
+}
+
+void Encoder::remember(Vector found)
+{
     const auto known = std::find_if(m_recent.begin(), m_recent.end(), [&](Vector v) { return v.dx == found.dx && v.dy == found.dy; });
     if (known != m_recent.end()) {
         m_recent.erase(known);
@@ -309,7 +316,34 @@ Encoder::Vector Encoder::chooseVector(int column, int row, int x, int y, int w, 
         m_recent.pop_back();
     }
     m_recent.insert(m_recent.begin(), found);
-    return found;
+}
+
+// Blocks spread over the changed area are searched first, so that a moved window is found
+// whichever of its blocks the search happens to try, and its other blocks then take the move from
+// the moves known.
+void Encoder::probeChangedBlocks()
+{
+    std::vector<std::pair<int, int>> changed;
+    for (int row = 0; row < m_rows; ++row) {
+        const int y = row * kBlockHeight;
+        const int h = std::min(kBlockHeight, m_height - y);
+        for (int column = 0; column < m_columns; ++column) {
+            const int x = column * kBlockWidth;
+            if (!sameBlock(x, y, std::min(kBlockWidth, m_width - x), h, {})) {
+                changed.emplace_back(column, row);
+            }
+        }
+    }
+    const std::size_t probes = std::min<std::size_t>(kProbesPerFrame, changed.size());
+    for (std::size_t i = 0; i < probes; ++i) {
+        const auto [column, row] = changed[(2 * i + 1) * changed.size() / (2 * probes)];
+        const int x = column * kBlockWidth;
+        const int y = row * kBlockHeight;
+        Vector found;
+        if (probe(x, y, std::min(kBlockWidth, m_width - x), std::min(kBlockHeight, m_height - y), found)) {
+            remember(found);
+        }
+    }
 }
 
 std::uint8_t* Encoder::writeXor(int x, int y, int w, int h, Vector v, std::uint8_t* to) const
@@ -367,7 +401,7 @@ std::size_t Encoder::interPayload(const std::uint8_t* palette, bool& paletteChan
     to += tableBytes;
     std::vector<Vector> vectors(m_vectors.size());
     m_recent.clear();
-    int probes = kProbesPerFrame;
+    probeChangedBlocks();
     for (int row = 0; row < m_rows; ++row) {
         const int y = row * kBlockHeight;
         const int h = std::min(kBlockHeight, m_height - y);
@@ -377,7 +411,7 @@ std::size_t Encoder::interPayload(const std::uint8_t* palette, bool& paletteChan
         for (int column = 0; column < m_columns; ++column) {
             const int x = column * kBlockWidth;
             const int w = std::min(kBlockWidth, m_width - x);
-            const Vector v = chooseVector(column, row, x, y, w, h, probes);
+            const Vector v = chooseVector(column, row, x, y, w, h);
             const std::size_t block = static_cast<std::size_t>(row) * static_cast<std::size_t>(m_columns) + static_cast<std::size_t>(column);
             vectors[block] = v;
             const bool differs = !sameBlock(x, y, w, h, v);

@@ -61,7 +61,9 @@ private:
     std::size_t differingBytes(int x, int y, int w, int h, Vector v) const;
     bool findVerticalMove(int column, int y, int h, Vector& found) const;
     bool probe(int x, int y, int w, int h, Vector& found) const;
-    Vector chooseVector(int column, int row, int x, int y, int w, int h, int& probes);
+    void probeChangedBlocks();
+    void remember(Vector found);
+    Vector chooseVector(int column, int row, int x, int y, int w, int h);
     std::uint8_t* writeXor(int x, int y, int w, int h, Vector v, std::uint8_t* to) const;
 
     int m_width = 0;

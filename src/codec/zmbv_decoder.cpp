@@ -208,4 +208,44 @@ void Decoder::writeDib(std::uint8_t* out) const
     }
 }
 
+void Decoder::writeRgb(std::uint8_t* out, int bitsPerPixel) const
+{
+    const std::size_t outPixel = bitsPerPixel == 24 ? 3 : 4;
+    const std::size_t stride = (static_cast<std::size_t>(m_width) * outPixel + 3) & ~std::size_t{3};
+    const auto level = [](unsigned value, int bits) { return static_cast<std::uint8_t>((value << (8 - bits)) | (value >> (2 * bits - 8))); };
+    for (int y = 0; y < m_height; ++y) {
+        const std::uint8_t* from = m_picture.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(m_width) *
+                                                          static_cast<std::size_t>(m_bytesPerPixel);
+        std::uint8_t* to = out + static_cast<std::size_t>(m_height - 1 - y) * stride;
+        std::fill(to, to + stride, 0);
+        for (int x = 0; x < m_width; ++x, to += outPixel) {
+            std::uint8_t b = 0, g = 0, r = 0;
+            switch (m_format) {
+            case PixelFormat::Palette8:
+                r = m_palette[from[x] * 3u];
+                g = m_palette[from[x] * 3u + 1];
+                b = m_palette[from[x] * 3u + 2];
+                break;
+            case PixelFormat::Rgb555:
+            case PixelFormat::Rgb565: {
+                const unsigned word = from[x * 2] | (from[x * 2 + 1] << 8);
+                const bool wide = m_format == PixelFormat::Rgb565;
+                r = level((word >> (wide ? 11 : 10)) & 31, 5);
+                g = wide ? level((word >> 5) & 63, 6) : level((word >> 5) & 31, 5);
+                b = level(word & 31, 5);
+                break;
+            }
+            case PixelFormat::Bgrx32:
+                b = from[x * 4];
+                g = from[x * 4 + 1];
+                r = from[x * 4 + 2];
+                break;
+            }
+            to[0] = b;
+            to[1] = g;
+            to[2] = r;
+        }
+    }
+}
+
 } // namespace zmbv

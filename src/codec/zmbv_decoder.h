@@ -42,6 +42,8 @@ public:
     const std::vector<std::uint8_t>& palette() const { return m_palette; }
     // The picture as a bottom-up DIB of the format's own depth, rows padded to 4 bytes.
     void writeDib(std::uint8_t* out) const;
+    // The picture as a bottom-up 24- or 32-bit DIB (B, G, R [, 0]), rows padded to 4 bytes.
+    void writeRgb(std::uint8_t* out, int bitsPerPixel) const;
 
 private:
     DecodeResult startKeyFrame(const std::uint8_t* data, std::size_t size);

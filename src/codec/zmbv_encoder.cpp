@@ -292,16 +292,18 @@ Encoder::Vector Encoder::chooseVector(int column, int row, int x, int y, int w, 
         }
     }
     if (!exact && !findVerticalMove(column, y, h, found)) {
-        // No exact match: the closer of staying put and the likeliest move.
+        // No exact match: the closest of staying put and the known moves leaves the fewest bytes to XOR.
+        Vector closest;
+        std::size_t fewest = differingBytes(x, y, w, h, {});
         for (std::size_t i = 0; i < count; ++i) {
             if (fits(candidates[i])) {
-                if (differingBytes(x, y, w, h, candidates[i]) < differingBytes(x, y, w, h, {})) {
-                    return candidates[i];
+                if (const std::size_t differing = differingBytes(x, y, w, h, candidates[i]); differing < fewest) {
+                    fewest = differing;
+                    closest = candidates[i];
                 }
-                break;
             }
         }
-        return {};
+        return closest;
     }
     remember(found);
     return found;

@@ -1,5 +1,6 @@
 #include "codec/zmbv_driver.h"
 
+#include "codec/video_driver_support.h"
 #include "codec/zmbv_decoder.h"
 #include "codec/zmbv_effort_dialog.h"
 #include "codec/zmbv_encoder.h"
@@ -16,6 +17,20 @@ namespace {
 constexpr LPARAM kQueryOnly = -1;
 
 const BITMAPINFOHEADER* Header(LPARAM param) { return reinterpret_cast<const BITMAPINFOHEADER*>(param); }
+
+// A header of the same size as in.
+BITMAPINFOHEADER HeaderLike(const BITMAPINFOHEADER* in, int bits, DWORD compression, std::size_t bytes)
+{
+    BITMAPINFOHEADER header{};
+    header.biSize = sizeof(BITMAPINFOHEADER);
+    header.biWidth = in->biWidth;
+    header.biHeight = in->biHeight;
+    header.biPlanes = 1;
+    header.biBitCount = static_cast<WORD>(bits);
+    header.biCompression = compression;
+    header.biSizeImage = static_cast<DWORD>(bytes);
+    return header;
+}
 
 int CodedBits(int inputBits) { return inputBits == 24 ? 32 : inputBits; }
 
@@ -45,25 +60,12 @@ bool IsAcceptedPicture(const BITMAPINFOHEADER* in, const BITMAPINFOHEADER* out)
            (out->biBitCount == 24 || out->biBitCount == 32 || (out->biBitCount == 16 && in->biBitCount == 16));
 }
 
-template <std::size_t N, std::size_t M> void CopyText(WCHAR (&to)[N], const wchar_t (&from)[M])
-{
-    static_assert(M <= N);
-    std::copy(from, from + M, to);
-}
-
 ZmbvState DefaultState() { return {kZmbvStateMagic, kZmbvStateVersion, zmbv::kDefaultQuality}; }
-
-LRESULT WriteDword(LPARAM param, DWORD value)
-{
-    if (!param) {
-        return ICERR_BADPARAM;
-    }
-    *reinterpret_cast<DWORD*>(param) = value;
-    return ICERR_OK;
-}
 
 class ZmbvCompressor {
 public:
+    static bool Opens(const ICOPEN*) { return true; }
+
     LRESULT handle(UINT message, LPARAM param1, LPARAM param2)
     {
         switch (message) {
@@ -142,14 +144,8 @@ private:
         if (!out) {
             return sizeof(BITMAPINFOHEADER);
         }
-        std::memset(out, 0, sizeof(BITMAPINFOHEADER));
-        out->biSize = sizeof(BITMAPINFOHEADER);
-        out->biWidth = in->biWidth;
-        out->biHeight = in->biHeight;
-        out->biPlanes = 1;
-        out->biBitCount = static_cast<WORD>(CodedBits(in->biBitCount));
-        out->biCompression = kFourCCZmbv;
-        out->biSizeImage = static_cast<DWORD>(zmbv::MaxFrameBytes(in->biWidth, in->biHeight, in->biBitCount));
+        *out = HeaderLike(in, CodedBits(in->biBitCount), kFourCCZmbv,
+                          zmbv::MaxFrameBytes(in->biWidth, in->biHeight, in->biBitCount));
         return ICERR_OK;
     }
 
@@ -217,14 +213,7 @@ private:
         if (!out) {
             return sizeof(BITMAPINFOHEADER);
         }
-        std::memset(out, 0, sizeof(BITMAPINFOHEADER));
-        out->biSize = sizeof(BITMAPINFOHEADER);
-        out->biWidth = in->biWidth;
-        out->biHeight = in->biHeight;
-        out->biPlanes = 1;
-        out->biBitCount = 32;
-        out->biCompression = BI_RGB;
-        out->biSizeImage = static_cast<DWORD>(in->biWidth) * static_cast<DWORD>(in->biHeight) * 4;
+        *out = HeaderLike(in, 32, BI_RGB, static_cast<std::size_t>(in->biWidth) * static_cast<std::size_t>(in->biHeight) * 4);
         return ICERR_OK;
     }
 
@@ -266,36 +255,10 @@ private:
         return ICERR_OK;
     }
 
-    LRESULT getState(void* block, DWORD size) const
-    {
-        if (!block) {
-            return sizeof(ZmbvState);
-        }
-        if (size < sizeof(ZmbvState)) {
-            return ICERR_BADSIZE;
-        }
-        std::memcpy(block, &m_state, sizeof(ZmbvState));
-        return ICERR_OK;
-    }
-
-    // Returns the bytes taken, 0 for a refused block (ICSetState's convention).
+    LRESULT getState(void* block, DWORD size) const { return GetStateBlock(m_state, block, size); }
     LRESULT setState(const void* block, DWORD size)
     {
-        if (!block) {
-            m_state = DefaultState();
-            return 0;
-        }
-        if (size != sizeof(ZmbvState)) {
-            return 0;
-        }
-        ZmbvState state;
-        std::memcpy(&state, block, sizeof(state));
-        if (state.magic != kZmbvStateMagic || state.version != kZmbvStateVersion || state.quality < 0 ||
-            state.quality > zmbv::kMaxQuality) {
-            return 0;
-        }
-        m_state = state;
-        return sizeof(ZmbvState);
+        return SetStateBlock(m_state, DefaultState(), zmbv::kMaxQuality, block, size);
     }
 
     static LRESULT about(LPARAM window)
@@ -326,51 +289,9 @@ private:
     ZmbvState m_state = DefaultState();
 };
 
-LRESULT Open(ICOPEN* open)
-{
-    if (open && (open->fccType | 0x20202020) != ICTYPE_VIDEO) {
-        open->dwError = static_cast<LRESULT>(ICERR_UNSUPPORTED);
-        return 0;
-    }
-    auto* compressor = new (std::nothrow) ZmbvCompressor;
-    if (open) {
-        open->dwError = compressor ? ICERR_OK : static_cast<LRESULT>(ICERR_MEMORY);
-    }
-    return reinterpret_cast<LRESULT>(compressor);
-}
-
 } // namespace
 
 LRESULT CALLBACK ZmbvDriverProc(DWORD_PTR driverId, HDRVR driver, UINT message, LPARAM param1, LPARAM param2)
 {
-    auto* compressor = reinterpret_cast<ZmbvCompressor*>(driverId);
-    switch (message) {
-    case DRV_LOAD:
-    case DRV_FREE:
-    case DRV_ENABLE:
-    case DRV_DISABLE:
-        return DRV_OK;
-    case DRV_OPEN:
-        return Open(reinterpret_cast<ICOPEN*>(param2));
-    case DRV_CLOSE:
-        delete compressor;
-        return DRV_OK;
-    case DRV_QUERYCONFIGURE:
-        return 0;
-    default:
-        break;
-    }
-    if (message < DRV_USER) {
-        return DefDriverProc(driverId, driver, message, param1, param2);
-    }
-    if (!compressor) {
-        // The system's list of compressors asks for the description without opening one.
-        return message == ICM_GETINFO ? ZmbvCompressor::getInfo(reinterpret_cast<ICINFO*>(param1), static_cast<DWORD>(param2))
-                                      : ICERR_UNSUPPORTED;
-    }
-    try {
-        return compressor->handle(message, param1, param2);
-    } catch (...) {
-        return ICERR_INTERNAL;
-    }
+    return CompressorDriverProc<ZmbvCompressor>(driverId, driver, message, param1, param2);
 }

@@ -9,14 +9,28 @@
 namespace zmbv {
 
 // One deflate stream per key frame interval, flushed to a byte boundary at the end of each frame.
+// It is a raw stream behind a zlib header of our own: its checksum trailer is never reached, so
+// zlib need not compute it.
 struct Deflater {
     z_stream stream{};
+    int level = 1;
 
     Deflater()
     {
-        if (deflateInit(&stream, 1) != Z_OK) {
+        if (deflateInit2(&stream, level, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK) {
             throw std::bad_alloc();
         }
+    }
+    // Takes effect from the next bytes on; output must have room, for the flush a change may make.
+    bool setLevel(int wanted, std::uint8_t* output, std::size_t room)
+    {
+        if (wanted == level) {
+            return true;
+        }
+        stream.next_out = output;
+        stream.avail_out = static_cast<uInt>(room);
+        level = wanted;
+        return deflateParams(&stream, level, Z_DEFAULT_STRATEGY) == Z_OK;
     }
     ~Deflater() { deflateEnd(&stream); }
     Deflater(const Deflater&) = delete;
@@ -29,6 +43,12 @@ namespace {
 constexpr int kMinMove = -64;
 constexpr int kMaxMove = 63;
 constexpr std::size_t kRecentMoves = 8;
+// zlib's header for a 32 KB window, fastest level: the two bytes make a multiple of 31.
+constexpr std::uint8_t kZlibHeader[] = {0x78, 0x01};
+// A frame whose changes take more than this share of the picture is deflated at level 1: under a
+// busy screen a higher level costs far more time than it saves bytes.
+constexpr std::size_t kBusyShare = 8;
+
 // Brute-force searches per frame for content that moved by a vector no neighbour knows: each
 // costs about as much as coding a hundred blocks.
 constexpr std::size_t kProbesPerFrame = 16;
@@ -168,6 +188,12 @@ void Encoder::hashChangedRows()
     }
 }
 
+const std::uint8_t* Encoder::pixelAt(const std::vector<std::uint8_t>& picture, int x, int y) const
+{
+    return picture.data() + static_cast<std::size_t>(y) * m_rowBytes +
+           static_cast<std::size_t>(x) * static_cast<std::size_t>(m_bytesPerPixel);
+}
+
 bool Encoder::sameBlock(int x, int y, int w, int h, Vector v) const
 {
     const std::size_t bytes = static_cast<std::size_t>(w) * static_cast<std::size_t>(m_bytesPerPixel);
@@ -175,10 +201,8 @@ bool Encoder::sameBlock(int x, int y, int w, int h, Vector v) const
         if (v.dx == 0 && v.dy == 0 && !m_rowChanged[static_cast<std::size_t>(y + r)]) {
             continue;
         }
-        const std::uint8_t* now = m_current.data() + static_cast<std::size_t>(y + r) * m_rowBytes +
-                                  static_cast<std::size_t>(x) * static_cast<std::size_t>(m_bytesPerPixel);
-        const std::uint8_t* before = m_previous.data() + static_cast<std::size_t>(y + r + v.dy) * m_rowBytes +
-                                     static_cast<std::size_t>(x + v.dx) * static_cast<std::size_t>(m_bytesPerPixel);
+        const std::uint8_t* now = pixelAt(m_current, x, y + r);
+        const std::uint8_t* before = pixelAt(m_previous, x + v.dx, y + r + v.dy);
         if (std::memcmp(now, before, bytes) != 0) {
             return false;
         }
@@ -191,10 +215,8 @@ std::size_t Encoder::differingBytes(int x, int y, int w, int h, Vector v) const
     const std::size_t bytes = static_cast<std::size_t>(w) * static_cast<std::size_t>(m_bytesPerPixel);
     std::size_t differing = 0;
     for (int r = 0; r < h; ++r) {
-        const std::uint8_t* now = m_current.data() + static_cast<std::size_t>(y + r) * m_rowBytes +
-                                  static_cast<std::size_t>(x) * static_cast<std::size_t>(m_bytesPerPixel);
-        const std::uint8_t* before = m_previous.data() + static_cast<std::size_t>(y + r + v.dy) * m_rowBytes +
-                                     static_cast<std::size_t>(x + v.dx) * static_cast<std::size_t>(m_bytesPerPixel);
+        const std::uint8_t* now = pixelAt(m_current, x, y + r);
+        const std::uint8_t* before = pixelAt(m_previous, x + v.dx, y + r + v.dy);
         for (std::size_t i = 0; i < bytes; ++i) {
             differing += now[i] != before[i];
         }
@@ -229,24 +251,26 @@ bool Encoder::findVerticalMove(int column, int y, int h, Vector& found) const
     return false;
 }
 
-// Dragged content: every offset in reach, one row of the block first. Flat rows match anywhere,
-// so a block without a varied row is not searched.
-bool Encoder::probe(int x, int y, int w, int h, Vector& found) const
+// A row of the block that is not one colour, -1 for a flat block: flat rows match anywhere.
+int Encoder::variedRow(int x, int y, int w, int h) const
 {
     const std::size_t bytes = static_cast<std::size_t>(w) * static_cast<std::size_t>(m_bytesPerPixel);
     const std::size_t pixel = static_cast<std::size_t>(m_bytesPerPixel);
-    int varied = -1;
     for (int r = h / 2, tried = 0; tried < h; ++tried, r = (r + 1) % h) {
-        const std::uint8_t* row = m_current.data() + static_cast<std::size_t>(y + r) * m_rowBytes + static_cast<std::size_t>(x) * pixel;
+        const std::uint8_t* row = pixelAt(m_current, x, y + r);
         if (bytes > pixel && std::memcmp(row, row + pixel, bytes - pixel) != 0) {
-            varied = r;
-            break;
+            return r;
         }
     }
-    if (varied < 0) {
-        return false;
-    }
-    const std::uint8_t* key = m_current.data() + static_cast<std::size_t>(y + varied) * m_rowBytes + static_cast<std::size_t>(x) * pixel;
+    return -1;
+}
+
+// Dragged content: every offset in reach, the block's varied row first.
+bool Encoder::probe(int x, int y, int w, int h, int varied, Vector& found) const
+{
+    const std::size_t bytes = static_cast<std::size_t>(w) * static_cast<std::size_t>(m_bytesPerPixel);
+    const std::size_t pixel = static_cast<std::size_t>(m_bytesPerPixel);
+    const std::uint8_t* key = pixelAt(m_current, x, y + varied);
     for (int dy = std::max(kMinMove, -y); dy <= std::min(kMaxMove, m_height - h - y); ++dy) {
         const std::uint8_t* row = m_previous.data() + static_cast<std::size_t>(y + varied + dy) * m_rowBytes;
         for (int dx = std::max(kMinMove, -x); dx <= std::min(kMaxMove, m_width - w - x); ++dx) {
@@ -337,13 +361,22 @@ void Encoder::probeChangedBlocks()
         }
     }
     const std::size_t probes = std::min<std::size_t>(kProbesPerFrame, changed.size());
+    std::size_t next = 0;
     for (std::size_t i = 0; i < probes; ++i) {
-        const auto [column, row] = changed[(2 * i + 1) * changed.size() / (2 * probes)];
-        const int x = column * kBlockWidth;
-        const int y = row * kBlockHeight;
-        Vector found;
-        if (probe(x, y, std::min(kBlockWidth, m_width - x), std::min(kBlockHeight, m_height - y), found)) {
-            remember(found);
+        // From the evenly spaced block on, the first that is not flat.
+        for (std::size_t at = std::max(next, (2 * i + 1) * changed.size() / (2 * probes)); at < changed.size(); ++at) {
+            const int x = changed[at].first * kBlockWidth;
+            const int y = changed[at].second * kBlockHeight;
+            const int w = std::min(kBlockWidth, m_width - x);
+            const int h = std::min(kBlockHeight, m_height - y);
+            if (const int varied = variedRow(x, y, w, h); varied >= 0) {
+                Vector found;
+                if (probe(x, y, w, h, varied, found)) {
+                    remember(found);
+                }
+                next = at + 1;
+                break;
+            }
         }
     }
 }
@@ -352,10 +385,8 @@ std::uint8_t* Encoder::writeXor(int x, int y, int w, int h, Vector v, std::uint8
 {
     const std::size_t bytes = static_cast<std::size_t>(w) * static_cast<std::size_t>(m_bytesPerPixel);
     for (int r = 0; r < h; ++r) {
-        const std::uint8_t* now = m_current.data() + static_cast<std::size_t>(y + r) * m_rowBytes +
-                                  static_cast<std::size_t>(x) * static_cast<std::size_t>(m_bytesPerPixel);
-        const std::uint8_t* before = m_previous.data() + static_cast<std::size_t>(y + r + v.dy) * m_rowBytes +
-                                     static_cast<std::size_t>(x + v.dx) * static_cast<std::size_t>(m_bytesPerPixel);
+        const std::uint8_t* now = pixelAt(m_current, x, y + r);
+        const std::uint8_t* before = pixelAt(m_previous, x + v.dx, y + r + v.dy);
         for (std::size_t i = 0; i < bytes; ++i) {
             to[i] = now[i] ^ before[i];
         }
@@ -445,36 +476,37 @@ std::size_t Encoder::encode(const std::uint8_t* pixels, const std::uint8_t* pale
     out[0] = key ? kKeyFrameFlag : 0;
     std::size_t payload = 0;
     z_stream& stream = m_deflater->stream;
+    const std::size_t capacity = MaxFrameBytes(m_width, m_height, m_bitsPerPixel);
+    bool deflating = true;
     if (key) {
         const std::uint8_t fields[] = {kMajorVersion, kMinorVersion, kZlibCompression, static_cast<std::uint8_t>(m_format),
-                                       kBlockWidth, kBlockHeight};
+                                       kBlockWidth, kBlockHeight, kZlibHeader[0], kZlibHeader[1]};
         std::copy(std::begin(fields), std::end(fields), out + 1);
-        header = kKeyHeaderBytes;
+        header = kKeyHeaderBytes + sizeof(kZlibHeader);
         payload = keyPayload(palette);
-        if (deflateReset(&stream) != Z_OK || deflateParams(&stream, ZlibLevelFor(quality), Z_DEFAULT_STRATEGY) != Z_OK) {
-            return 0;
-        }
+        m_level = ZlibLevelFor(quality);
+        deflating = deflateReset(&stream) == Z_OK && m_deflater->setLevel(m_level, out + header, capacity - header);
     } else {
         bool paletteChanged = false;
         payload = interPayload(palette, paletteChanged);
         if (paletteChanged) {
             out[0] |= kPaletteChangeFlag;
         }
+        deflating = m_deflater->setLevel(payload > m_current.size() / kBusyShare ? 1 : m_level, out + header, capacity - header);
     }
     stream.next_in = m_payload.data();
     stream.avail_in = static_cast<uInt>(payload);
     stream.next_out = out + header;
-    stream.avail_out = static_cast<uInt>(MaxFrameBytes(m_width, m_height, m_bitsPerPixel) - header);
-    const int result = deflate(&stream, Z_SYNC_FLUSH);
+    stream.avail_out = static_cast<uInt>(capacity - header);
+    deflating = deflating && deflate(&stream, Z_SYNC_FLUSH) == Z_OK && stream.avail_in == 0 && stream.avail_out != 0;
     m_current.swap(m_previous);
     m_hashes.swap(m_previousHashes);
-    if (result != Z_OK || stream.avail_in != 0 || stream.avail_out == 0) {
-        m_havePrevious = false;
+    m_havePrevious = deflating;
+    if (!deflating) {
         return 0;
     }
-    m_havePrevious = true;
     m_lastKey = key;
-    return header + (MaxFrameBytes(m_width, m_height, m_bitsPerPixel) - header - stream.avail_out);
+    return capacity - stream.avail_out;
 }
 
 } // namespace zmbv

@@ -57,10 +57,12 @@ private:
     std::size_t keyPayload(const std::uint8_t* palette);
     std::size_t interPayload(const std::uint8_t* palette, bool& paletteChanged);
     void hashChangedRows();
+    const std::uint8_t* pixelAt(const std::vector<std::uint8_t>& picture, int x, int y) const;
     bool sameBlock(int x, int y, int w, int h, Vector v) const;
     std::size_t differingBytes(int x, int y, int w, int h, Vector v) const;
     bool findVerticalMove(int column, int y, int h, Vector& found) const;
-    bool probe(int x, int y, int w, int h, Vector& found) const;
+    int variedRow(int x, int y, int w, int h) const;
+    bool probe(int x, int y, int w, int h, int varied, Vector& found) const;
     void probeChangedBlocks();
     void remember(Vector found);
     Vector chooseVector(int column, int row, int x, int y, int w, int h);
@@ -86,6 +88,7 @@ private:
     std::vector<Vector> m_vectors; // this frame's, and the last frame's before it is coded
     std::vector<Vector> m_recent;  // moves found in this frame, newest first
     std::unique_ptr<Deflater> m_deflater;
+    int m_level = 1; // zlib's, chosen at the key frame
     bool m_havePrevious = false;
     bool m_lastKey = false;
 };

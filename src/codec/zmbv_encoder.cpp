@@ -148,12 +148,17 @@ void Encoder::end()
     m_lastKey = false;
 }
 
+// Each row is read, compared with the last picture's and, where it changed, hashed while it is
+// still in the cache.
 void Encoder::readInput(const std::uint8_t* pixels)
 {
     const std::size_t stride = InputStride(m_width, m_bitsPerPixel);
+    const std::size_t columns = static_cast<std::size_t>(m_columns);
+    const std::size_t columnBytes = static_cast<std::size_t>(kBlockWidth) * static_cast<std::size_t>(m_bytesPerPixel);
     for (int y = 0; y < m_height; ++y) {
         const std::uint8_t* from = pixels + static_cast<std::size_t>(m_height - 1 - y) * stride;
-        std::uint8_t* to = m_current.data() + static_cast<std::size_t>(y) * m_rowBytes;
+        const std::size_t row = static_cast<std::size_t>(y) * m_rowBytes;
+        std::uint8_t* to = m_current.data() + row;
         if (m_bitsPerPixel == 24) {
             for (int x = 0; x < m_width; ++x, from += 3, to += 4) {
                 to[0] = from[0];
@@ -164,28 +169,23 @@ void Encoder::readInput(const std::uint8_t* pixels)
         } else {
             std::memcpy(to, from, m_rowBytes);
         }
-    }
-}
-
-void Encoder::hashChangedRows()
-{
-    const std::size_t columnBytes = static_cast<std::size_t>(kBlockWidth) * static_cast<std::size_t>(m_bytesPerPixel);
-    for (int y = 0; y < m_height; ++y) {
-        const std::size_t row = static_cast<std::size_t>(y) * m_rowBytes;
-        const bool changed =
-            !m_havePrevious || std::memcmp(m_current.data() + row, m_previous.data() + row, m_rowBytes) != 0;
+        const bool changed = !m_havePrevious || std::memcmp(m_current.data() + row, m_previous.data() + row, m_rowBytes) != 0;
         m_rowChanged[static_cast<std::size_t>(y)] = changed;
-        std::uint64_t* hashes = m_hashes.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(m_columns);
+        std::uint64_t* hashes = m_hashes.data() + static_cast<std::size_t>(y) * columns;
         if (!changed) {
-            std::copy_n(m_previousHashes.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(m_columns),
-                        m_columns, hashes);
+            std::copy_n(m_previousHashes.data() + static_cast<std::size_t>(y) * columns, columns, hashes);
             continue;
         }
-        for (int c = 0; c < m_columns; ++c) {
-            const std::size_t at = static_cast<std::size_t>(c) * columnBytes;
+        for (std::size_t c = 0; c < columns; ++c) {
+            const std::size_t at = c * columnBytes;
             hashes[c] = HashBytes(m_current.data() + row + at, std::min(columnBytes, m_rowBytes - at));
         }
     }
+}
+
+bool Encoder::rowsChanged(int y, int h) const
+{
+    return std::any_of(m_rowChanged.begin() + y, m_rowChanged.begin() + y + h, [](bool changed) { return changed; });
 }
 
 const std::uint8_t* Encoder::pixelAt(const std::vector<std::uint8_t>& picture, int x, int y) const
@@ -284,10 +284,11 @@ bool Encoder::probe(int x, int y, int w, int h, int varied, Vector& found) const
     return false;
 }
 
-Encoder::Vector Encoder::chooseVector(int column, int row, int x, int y, int w, int h)
+Encoder::Vector Encoder::chooseVector(int column, int row, int x, int y, int w, int h, bool& exact)
 {
     const std::size_t block = static_cast<std::size_t>(row) * static_cast<std::size_t>(m_columns) + static_cast<std::size_t>(column);
-    if (sameBlock(x, y, w, h, {})) {
+    exact = sameBlock(x, y, w, h, {});
+    if (exact) {
         return {};
     }
     // Where content moved, its neighbours and the same block last frame most likely moved alike.
@@ -308,14 +309,14 @@ Encoder::Vector Encoder::chooseVector(int column, int row, int x, int y, int w, 
                y + v.dy + h <= m_height;
     };
     Vector found;
-    bool exact = false;
     for (std::size_t i = 0; i < count && !exact; ++i) {
         if (fits(candidates[i]) && sameBlock(x, y, w, h, candidates[i])) {
             found = candidates[i];
             exact = true;
         }
     }
-    if (!exact && !findVerticalMove(column, y, h, found)) {
+    exact = exact || findVerticalMove(column, y, h, found);
+    if (!exact) {
         // No exact match: the closest of staying put and the known moves leaves the fewest bytes to XOR.
         Vector closest;
         std::size_t fewest = differingBytes(x, y, w, h, {});
@@ -349,27 +350,22 @@ void Encoder::remember(Vector found)
 // the moves known.
 void Encoder::probeChangedBlocks()
 {
-    std::vector<std::pair<int, int>> changed;
-    for (int row = 0; row < m_rows; ++row) {
-        const int y = row * kBlockHeight;
-        const int h = std::min(kBlockHeight, m_height - y);
-        for (int column = 0; column < m_columns; ++column) {
-            const int x = column * kBlockWidth;
-            if (!sameBlock(x, y, std::min(kBlockWidth, m_width - x), h, {})) {
-                changed.emplace_back(column, row);
-            }
-        }
-    }
-    const std::size_t probes = std::min<std::size_t>(kProbesPerFrame, changed.size());
+    const std::size_t blocks = static_cast<std::size_t>(m_columns) * static_cast<std::size_t>(m_rows);
     std::size_t next = 0;
-    for (std::size_t i = 0; i < probes; ++i) {
-        // From the evenly spaced block on, the first that is not flat.
-        for (std::size_t at = std::max(next, (2 * i + 1) * changed.size() / (2 * probes)); at < changed.size(); ++at) {
-            const int x = changed[at].first * kBlockWidth;
-            const int y = changed[at].second * kBlockHeight;
+    for (std::size_t i = 0; i < kProbesPerFrame; ++i) {
+        // From an evenly spaced block on, the first that changed and is not flat.
+        for (std::size_t at = std::max(next, (2 * i + 1) * blocks / (2 * kProbesPerFrame)); at < blocks; ++at) {
+            const int row = static_cast<int>(at / static_cast<std::size_t>(m_columns));
+            const int x = static_cast<int>(at % static_cast<std::size_t>(m_columns)) * kBlockWidth;
+            const int y = row * kBlockHeight;
             const int w = std::min(kBlockWidth, m_width - x);
             const int h = std::min(kBlockHeight, m_height - y);
-            if (const int varied = variedRow(x, y, w, h); varied >= 0) {
+            if (!rowsChanged(y, h)) {
+                at = static_cast<std::size_t>(row + 1) * static_cast<std::size_t>(m_columns) - 1;
+                continue;
+            }
+            const int varied = sameBlock(x, y, w, h, {}) ? -1 : variedRow(x, y, w, h);
+            if (varied >= 0) {
                 Vector found;
                 if (probe(x, y, w, h, varied, found)) {
                     remember(found);
@@ -438,16 +434,17 @@ std::size_t Encoder::interPayload(const std::uint8_t* palette, bool& paletteChan
     for (int row = 0; row < m_rows; ++row) {
         const int y = row * kBlockHeight;
         const int h = std::min(kBlockHeight, m_height - y);
-        if (std::none_of(m_rowChanged.begin() + y, m_rowChanged.begin() + y + h, [](bool changed) { return changed; })) {
+        if (!rowsChanged(y, h)) {
             continue;
         }
         for (int column = 0; column < m_columns; ++column) {
             const int x = column * kBlockWidth;
             const int w = std::min(kBlockWidth, m_width - x);
-            const Vector v = chooseVector(column, row, x, y, w, h);
+            bool exact = false;
+            const Vector v = chooseVector(column, row, x, y, w, h, exact);
             const std::size_t block = static_cast<std::size_t>(row) * static_cast<std::size_t>(m_columns) + static_cast<std::size_t>(column);
             vectors[block] = v;
-            const bool differs = !sameBlock(x, y, w, h, v);
+            const bool differs = !exact;
             table[block * 2] = static_cast<std::uint8_t>(v.dx * 2 + (differs ? 1 : 0));
             table[block * 2 + 1] = static_cast<std::uint8_t>(v.dy * 2);
             if (differs) {
@@ -466,12 +463,11 @@ std::size_t Encoder::encode(const std::uint8_t* pixels, const std::uint8_t* pale
         return 0;
     }
     const bool key = keyFrame || !m_havePrevious;
-    readInput(pixels);
     if (key) {
         m_havePrevious = false;
         std::fill(m_vectors.begin(), m_vectors.end(), Vector{});
     }
-    hashChangedRows();
+    readInput(pixels);
     std::size_t header = 1;
     out[0] = key ? kKeyFrameFlag : 0;
     std::size_t payload = 0;

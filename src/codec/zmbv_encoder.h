@@ -56,7 +56,7 @@ private:
     void readInput(const std::uint8_t* pixels);
     std::size_t keyPayload(const std::uint8_t* palette);
     std::size_t interPayload(const std::uint8_t* palette, bool& paletteChanged);
-    void hashChangedRows();
+    bool rowsChanged(int y, int h) const;
     const std::uint8_t* pixelAt(const std::vector<std::uint8_t>& picture, int x, int y) const;
     bool sameBlock(int x, int y, int w, int h, Vector v) const;
     std::size_t differingBytes(int x, int y, int w, int h, Vector v) const;
@@ -65,7 +65,8 @@ private:
     bool probe(int x, int y, int w, int h, int varied, Vector& found) const;
     void probeChangedBlocks();
     void remember(Vector found);
-    Vector chooseVector(int column, int row, int x, int y, int w, int h);
+    // exact: the block is the previous picture's at the vector, nothing to XOR.
+    Vector chooseVector(int column, int row, int x, int y, int w, int h, bool& exact);
     std::uint8_t* writeXor(int x, int y, int w, int h, Vector v, std::uint8_t* to) const;
 
     int m_width = 0;

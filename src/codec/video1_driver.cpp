@@ -73,22 +73,7 @@ private:
     static const BITMAPINFOHEADER* Header(LPARAM param) { return reinterpret_cast<const BITMAPINFOHEADER*>(param); }
 
 public:
-    static LRESULT getInfo(ICINFO* info, DWORD size)
-    {
-        if (!info || size < sizeof(ICINFO)) {
-            return 0;
-        }
-        std::memset(info, 0, sizeof(ICINFO));
-        info->dwSize = sizeof(ICINFO);
-        info->fccType = ICTYPE_VIDEO;
-        info->fccHandler = kFourCCVideo1;
-        info->dwFlags = VIDCF_QUALITY | VIDCF_TEMPORAL | VIDCF_FASTTEMPORALC;
-        info->dwVersion = 1;
-        info->dwVersionICM = ICVERSION;
-        CopyText(info->szName, L"MSVC");
-        CopyText(info->szDescription, kVideo1Description);
-        return sizeof(ICINFO);
-    }
+    static LRESULT getInfo(ICINFO* info, DWORD size) { return WriteInfo(info, size, kFourCCVideo1, L"MSVC", kVideo1Description); }
 
 private:
     static LRESULT query(const BITMAPINFOHEADER* in, const BITMAPINFOHEADER* out)
@@ -120,44 +105,19 @@ private:
 
     LRESULT begin(const BITMAPINFOHEADER* in, const BITMAPINFOHEADER* out)
     {
-        if (query(in, out) != ICERR_OK) {
-            return ICERR_BADFORMAT;
-        }
-        try {
-            return m_encoder.begin(in->biWidth, in->biHeight, in->biBitCount) ? ICERR_OK : ICERR_BADFORMAT;
-        } catch (const std::bad_alloc&) {
-            m_encoder.end();
-            return ICERR_MEMORY;
-        }
+        return query(in, out) == ICERR_OK ? BeginEncoder(m_encoder, in) : ICERR_BADFORMAT;
     }
 
     LRESULT compress(ICCOMPRESS* frame, DWORD size)
     {
-        if (!frame || size < sizeof(ICCOMPRESS) || !frame->lpbiOutput || !frame->lpOutput || !frame->lpInput) {
-            return ICERR_BADPARAM;
+        if (const LRESULT ready = PrepareCompress(m_encoder, frame, size, IsAcceptedInput); ready != ICERR_OK) {
+            return ready;
         }
-        const BITMAPINFOHEADER* in = frame->lpbiInput;
-        if (!IsAcceptedInput(in)) {
-            return ICERR_BADFORMAT;
-        }
-        // A caller that skipped ICM_COMPRESS_BEGIN or changed the format gets a fresh start.
-        if (!m_encoder.ready() || m_encoder.width() != in->biWidth || m_encoder.height() != in->biHeight ||
-            m_encoder.bitsPerPixel() != in->biBitCount) {
-            const LRESULT started = begin(in, nullptr);
-            if (started != ICERR_OK) {
-                return started;
-            }
-        }
-        const int quality = frame->dwQuality == static_cast<DWORD>(ICQUALITY_DEFAULT)
-                                ? m_state.quality
-                                : static_cast<int>(std::min<DWORD>(frame->dwQuality, video1::kMaxQuality));
+        const int quality = QualityOf(frame, m_state.quality, video1::kMaxQuality);
         const bool key = (frame->dwFlags & ICCOMPRESS_KEYFRAME) != 0;
         const std::size_t bytes = m_encoder.encode(static_cast<const std::uint8_t*>(frame->lpInput), quality, key,
                                                    static_cast<std::uint8_t*>(frame->lpOutput));
-        frame->lpbiOutput->biSizeImage = static_cast<DWORD>(bytes);
-        if (frame->lpdwFlags) {
-            *frame->lpdwFlags = m_encoder.lastWasKeyFrame() ? AVIIF_KEYFRAME : 0;
-        }
+        ReportCompressed(frame, bytes, m_encoder.lastWasKeyFrame());
         return ICERR_OK;
     }
 

@@ -26,6 +26,25 @@ inline LRESULT WriteDword(LPARAM param, DWORD value)
     return ICERR_OK;
 }
 
+// ICM_GETINFO for one of our compressors (quality, temporal, no previous frame needed).
+template <std::size_t N, std::size_t M>
+LRESULT WriteInfo(ICINFO* info, DWORD size, DWORD handler, const wchar_t (&name)[N], const wchar_t (&description)[M])
+{
+    if (!info || size < sizeof(ICINFO)) {
+        return 0;
+    }
+    std::memset(info, 0, sizeof(ICINFO));
+    info->dwSize = sizeof(ICINFO);
+    info->fccType = ICTYPE_VIDEO;
+    info->fccHandler = handler;
+    info->dwFlags = VIDCF_QUALITY | VIDCF_TEMPORAL | VIDCF_FASTTEMPORALC;
+    info->dwVersion = 1;
+    info->dwVersionICM = ICVERSION;
+    CopyText(info->szName, name);
+    CopyText(info->szDescription, description);
+    return sizeof(ICINFO);
+}
+
 // ICM_GETSTATE: the block's size when no block is given.
 template <typename State> LRESULT GetStateBlock(const State& state, void* block, DWORD size)
 {
@@ -57,6 +76,52 @@ template <typename State> LRESULT SetStateBlock(State& state, const State& defau
     }
     state = given;
     return sizeof(State);
+}
+
+// ICM_COMPRESS_BEGIN's work for an encoder with begin(width, height, bits) and end().
+template <typename Encoder> LRESULT BeginEncoder(Encoder& encoder, const BITMAPINFOHEADER* in)
+{
+    try {
+        return encoder.begin(in->biWidth, in->biHeight, in->biBitCount) ? ICERR_OK : ICERR_BADFORMAT;
+    } catch (const std::bad_alloc&) {
+        encoder.end();
+        return ICERR_MEMORY;
+    }
+}
+
+// The checks before ICM_COMPRESS codes a frame; ICERR_OK when the encoder is ready for it. A caller
+// that skipped ICM_COMPRESS_BEGIN or changed the format gets a fresh start.
+template <typename Encoder>
+LRESULT PrepareCompress(Encoder& encoder, const ICCOMPRESS* frame, DWORD size, bool (*accepted)(const BITMAPINFOHEADER*))
+{
+    if (!frame || size < sizeof(ICCOMPRESS) || !frame->lpbiOutput || !frame->lpOutput || !frame->lpInput) {
+        return ICERR_BADPARAM;
+    }
+    const BITMAPINFOHEADER* in = frame->lpbiInput;
+    if (!accepted(in)) {
+        return ICERR_BADFORMAT;
+    }
+    if (!encoder.ready() || encoder.width() != in->biWidth || encoder.height() != in->biHeight ||
+        encoder.bitsPerPixel() != in->biBitCount) {
+        return BeginEncoder(encoder, in);
+    }
+    return ICERR_OK;
+}
+
+// The frame's quality, or the compressor's own where the caller leaves it to the compressor.
+inline int QualityOf(const ICCOMPRESS* frame, int own, int maxQuality)
+{
+    return frame->dwQuality == static_cast<DWORD>(ICQUALITY_DEFAULT) ? own
+                                                                     : static_cast<int>(std::min<DWORD>(frame->dwQuality, static_cast<DWORD>(maxQuality)));
+}
+
+// Tells the caller the compressed frame's size and whether it is a key frame.
+inline void ReportCompressed(ICCOMPRESS* frame, std::size_t bytes, bool key)
+{
+    frame->lpbiOutput->biSizeImage = static_cast<DWORD>(bytes);
+    if (frame->lpdwFlags) {
+        *frame->lpdwFlags = key ? AVIIF_KEYFRAME : 0;
+    }
 }
 
 // Compressor provides: static bool Opens(const ICOPEN*), static LRESULT getInfo(ICINFO*, DWORD) and

@@ -113,22 +113,7 @@ public:
         }
     }
 
-    static LRESULT getInfo(ICINFO* info, DWORD size)
-    {
-        if (!info || size < sizeof(ICINFO)) {
-            return 0;
-        }
-        std::memset(info, 0, sizeof(ICINFO));
-        info->dwSize = sizeof(ICINFO);
-        info->fccType = ICTYPE_VIDEO;
-        info->fccHandler = kFourCCZmbv;
-        info->dwFlags = VIDCF_QUALITY | VIDCF_TEMPORAL | VIDCF_FASTTEMPORALC;
-        info->dwVersion = 1;
-        info->dwVersionICM = ICVERSION;
-        CopyText(info->szName, L"ZMBV");
-        CopyText(info->szDescription, kZmbvDescription);
-        return sizeof(ICINFO);
-    }
+    static LRESULT getInfo(ICINFO* info, DWORD size) { return WriteInfo(info, size, kFourCCZmbv, L"ZMBV", kZmbvDescription); }
 
 private:
     static LRESULT compressQuery(const BITMAPINFOHEADER* in, const BITMAPINFOHEADER* out)
@@ -151,52 +136,29 @@ private:
 
     LRESULT compressBegin(const BITMAPINFOHEADER* in, const BITMAPINFOHEADER* out)
     {
-        if (compressQuery(in, out) != ICERR_OK) {
-            return ICERR_BADFORMAT;
-        }
-        try {
-            return m_encoder.begin(in->biWidth, in->biHeight, in->biBitCount) ? ICERR_OK : ICERR_BADFORMAT;
-        } catch (const std::bad_alloc&) {
-            m_encoder.end();
-            return ICERR_MEMORY;
-        }
+        return compressQuery(in, out) == ICERR_OK ? BeginEncoder(m_encoder, in) : ICERR_BADFORMAT;
     }
 
     LRESULT compress(ICCOMPRESS* frame, DWORD size)
     {
-        if (!frame || size < sizeof(ICCOMPRESS) || !frame->lpbiOutput || !frame->lpOutput || !frame->lpInput) {
-            return ICERR_BADPARAM;
+        if (const LRESULT ready = PrepareCompress(m_encoder, frame, size, IsAcceptedInput); ready != ICERR_OK) {
+            return ready;
         }
         const BITMAPINFOHEADER* in = frame->lpbiInput;
-        if (!IsAcceptedInput(in)) {
-            return ICERR_BADFORMAT;
-        }
-        // A caller that skipped ICM_COMPRESS_BEGIN or changed the format gets a fresh start.
-        if (!m_encoder.ready() || m_encoder.width() != in->biWidth || m_encoder.height() != in->biHeight ||
-            m_encoder.bitsPerPixel() != in->biBitCount) {
-            if (const LRESULT started = compressBegin(in, nullptr); started != ICERR_OK) {
-                return started;
-            }
-        }
         // The colour table follows the header: biClrUsed entries, 0 meaning all 256.
         std::array<std::uint8_t, 1024> palette{};
         if (in->biBitCount == 8) {
             const DWORD entries = in->biClrUsed == 0 ? 256 : std::min<DWORD>(in->biClrUsed, 256);
             std::memcpy(palette.data(), reinterpret_cast<const std::uint8_t*>(in) + in->biSize, entries * 4);
         }
-        const int quality = frame->dwQuality == static_cast<DWORD>(ICQUALITY_DEFAULT)
-                                ? m_state.quality
-                                : static_cast<int>(std::min<DWORD>(frame->dwQuality, zmbv::kMaxQuality));
-        const std::size_t bytes = m_encoder.encode(static_cast<const std::uint8_t*>(frame->lpInput), palette.data(), quality,
+        const std::size_t bytes = m_encoder.encode(static_cast<const std::uint8_t*>(frame->lpInput), palette.data(),
+                                                   QualityOf(frame, m_state.quality, zmbv::kMaxQuality),
                                                    (frame->dwFlags & ICCOMPRESS_KEYFRAME) != 0,
                                                    static_cast<std::uint8_t*>(frame->lpOutput));
         if (bytes == 0) {
             return ICERR_INTERNAL;
         }
-        frame->lpbiOutput->biSizeImage = static_cast<DWORD>(bytes);
-        if (frame->lpdwFlags) {
-            *frame->lpdwFlags = m_encoder.lastWasKeyFrame() ? AVIIF_KEYFRAME : 0;
-        }
+        ReportCompressed(frame, bytes, m_encoder.lastWasKeyFrame());
         return ICERR_OK;
     }
 

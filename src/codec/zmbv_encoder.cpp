@@ -29,8 +29,11 @@ struct Deflater {
         }
         stream.next_out = output;
         stream.avail_out = static_cast<uInt>(room);
+        if (deflateParams(&stream, wanted, Z_DEFAULT_STRATEGY) != Z_OK) {
+            return false;
+        }
         level = wanted;
-        return deflateParams(&stream, level, Z_DEFAULT_STRATEGY) == Z_OK;
+        return true;
     }
     ~Deflater() { deflateEnd(&stream); }
     Deflater(const Deflater&) = delete;
@@ -462,6 +465,9 @@ std::size_t Encoder::encode(const std::uint8_t* pixels, const std::uint8_t* pale
     if (!ready()) {
         return 0;
     }
+    // Without a palette, 8-bit pictures are shown in black.
+    static constexpr std::uint8_t kNoPalette[1024] = {};
+    palette = palette ? palette : kNoPalette;
     const bool key = keyFrame || !m_havePrevious;
     if (key) {
         m_havePrevious = false;

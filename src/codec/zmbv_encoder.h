@@ -37,7 +37,7 @@ public:
 
     // Writes one frame to out, which must hold MaxFrameBytes, and returns its size; 0 when zlib
     // fails, after which the next frame is a key frame. The first frame after begin() is always a
-    // key frame. palette: 256 entries of B, G, R, x for 8-bit input, ignored otherwise. The
+    // key frame. palette: 256 entries of B, G, R, x for 8-bit input (null: all black), ignored otherwise. The
     // quality (clamped to 0 ... kMaxQuality) takes effect at key frames.
     std::size_t encode(const std::uint8_t* pixels, const std::uint8_t* palette, int quality, bool keyFrame,
                        std::uint8_t* out);

@@ -6,12 +6,21 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
 
 namespace {
+
+// A file of this test alone: the tests run side by side, and other programs use the same folder.
+std::string ScratchFile(const std::string& ending)
+{
+    return testing::TempDir() + "zmbv_" + testing::UnitTest::GetInstance()->current_test_info()->name() + "_" +
+           std::to_string(getpid()) + ending;
+}
 
 std::string ReadFile(const std::string& path)
 {
@@ -22,7 +31,7 @@ std::string ReadFile(const std::string& path)
 // The checksum lines of ffmpeg's framemd5 output, without its comment lines.
 std::string FrameChecksums(const std::string& input, const std::string& pixelFormat, const std::string& errors)
 {
-    const std::string out = testing::TempDir() + "zmbv_ffmpeg_test.md5";
+    const std::string out = ScratchFile(".md5");
     const std::string command = "ffmpeg -nostdin -v error -y " + input + " -fps_mode passthrough -pix_fmt " + pixelFormat +
                                 " -f framemd5 '" + out + "' 2>'" + errors + "'";
     EXPECT_EQ(std::system(command.c_str()), 0) << command;
@@ -41,8 +50,8 @@ void ExpectFfmpegShowsTheSource(const Sequence& sequence, const std::vector<bool
 {
     zmbv::Encoder encoder;
     ASSERT_TRUE(encoder.begin(sequence.width, sequence.height, sequence.bits));
-    const std::string movie = testing::TempDir() + "zmbv_ffmpeg_test.avi";
-    const std::string raw = testing::TempDir() + "zmbv_ffmpeg_test.raw";
+    const std::string movie = ScratchFile(".avi");
+    const std::string raw = ScratchFile(".raw");
     const std::string errors = movie + ".errors";
     std::vector<CompressedFrame> frames;
     std::ofstream sourceFile(raw, std::ios::binary);

@@ -11,6 +11,7 @@
 #include "app/heap_relaunch_rules.h"
 #include "codec/video1_driver.h"
 #include "codec/video1_install.h"
+#include "codec/zmbv_driver.h"
 #include "common/fourcc.h"
 #include "messages/private_messages.h"
 #include "recording/frame_grab.h"
@@ -93,25 +94,29 @@ void PumpFor(DWORD ms)
     }
 }
 
-// Our Video 1 compressor with its compress calls credited to the encoder stage.
-LRESULT CALLBACK TimedVideo1(DWORD_PTR driverId, HDRVR driver, UINT message, LPARAM param1, LPARAM param2)
+// One of our compressors with its compress calls credited to the encoder stage.
+template <LRESULT(CALLBACK* Driver)(DWORD_PTR, HDRVR, UINT, LPARAM, LPARAM)>
+LRESULT CALLBACK Timed(DWORD_PTR driverId, HDRVR driver, UINT message, LPARAM param1, LPARAM param2)
 {
     if (message == ICM_COMPRESS) {
         const StageTimer timer(RecordingStage::Encoder);
-        return Video1DriverProc(driverId, driver, message, param1, param2);
+        return Driver(driverId, driver, message, param1, param2);
     }
-    return Video1DriverProc(driverId, driver, message, param1, param2);
+    return Driver(driverId, driver, message, param1, param2);
 }
 
-bool InstallTimedVideo1()
+// Video 1 unless told "zmbv" (the lossless one).
+DWORD g_handler = kFourCCVideo1;
+
+bool InstallTimedCompressor()
 {
-    return ICInstall(ICTYPE_VIDEO, kFourCCVideo1, reinterpret_cast<LPARAM>(&TimedVideo1), nullptr,
-                     ICINSTALL_FUNCTION) != FALSE;
+    const auto driver = g_handler == kFourCCZmbv ? &Timed<ZmbvDriverProc> : &Timed<Video1DriverProc>;
+    return ICInstall(ICTYPE_VIDEO, g_handler, reinterpret_cast<LPARAM>(driver), nullptr, ICINSTALL_FUNCTION) != FALSE;
 }
 
-void RemoveTimedVideo1()
+void RemoveTimedCompressor()
 {
-    ICRemove(ICTYPE_VIDEO, kFourCCVideo1, 0);
+    ICRemove(ICTYPE_VIDEO, g_handler, 0);
 }
 
 bool g_relaunched = false;
@@ -175,14 +180,14 @@ int Record(int left, int top, int width, int height, int timelapse, int seconds)
     s.g_capturebits = GetDeviceCaps(screen.get(), BITSPIXEL);
     s.g_screenwidth = GetSystemMetrics(SM_CXSCREEN);
     s.g_screenheight = GetSystemMetrics(SM_CYSCREEN);
-    s.compfccHandler = static_cast<std::int32_t>(kFourCCVideo1);
+    s.compfccHandler = static_cast<std::int32_t>(g_handler);
     s.timelapse = timelapse;
     s.frames_per_second = timelapse > 0 ? 1000 / timelapse : 200;
     s.flashingRect = 0;
     s.recordaudio = 0;
     s.g_capturerect = ScreenRect{left, top, left + width - 1, top + height - 1};
-    if (!InstallTimedVideo1()) {
-        std::fprintf(stderr, "no Video 1 compressor\n");
+    if (!InstallTimedCompressor()) {
+        std::fprintf(stderr, "no compressor\n");
         return 1;
     }
     s.g_mainwindow = CreateWindowOf("FramelarkBenchMain", &MainProcedure, 0, WS_OVERLAPPED, 10, 10);
@@ -212,21 +217,26 @@ int Record(int left, int top, int width, int height, int timelapse, int seconds)
     const double cpu = ProcessorMs() - cpuStart;
     long length = 0;
     const long frames = WrittenFrames(s.g_tempmoviepath, &length);
+    long long movieBytes = 0;
+    if (WIN32_FILE_ATTRIBUTE_DATA file{}; GetFileAttributesExA(s.g_tempmoviepath.c_str(), GetFileExInfoStandard, &file)) {
+        movieBytes = (static_cast<long long>(file.nFileSizeHigh) << 32) | file.nFileSizeLow;
+    }
     DeleteFileA(s.g_tempmoviepath.c_str());
     const double wall = (stop - start) / 1000.0;
     const double frameBytes = LayoutFor(width, height, s.g_capturebits).blockSize;
     std::printf("result region=%dx%d timelapse=%d heap=%s frames=%ld timeline=%ld wall_s=%.1f fps=%.1f "
-                "cpu_ms_per_frame=%.2f cpu_ns_per_pixel=%.2f peak_working_set_kb=%zu ended=%s\n",
+                "cpu_ms_per_frame=%.2f cpu_ns_per_pixel=%.2f peak_working_set_kb=%zu ended=%s codec=%s movie_bytes=%lld\n",
                 width, height, timelapse, HeapSetting(), frames, length, wall, frames / wall, frames ? cpu / frames : 0.0,
                 frames ? cpu * 1e6 / frames / (static_cast<double>(width) * height) : 0.0,
-                Memory().PeakWorkingSetSize / 1024, g_endmessage == WM_USER_GENERIC_MSG ? "complete" : "interrupted");
+                Memory().PeakWorkingSetSize / 1024, g_endmessage == WM_USER_GENERIC_MSG ? "complete" : "interrupted",
+                g_handler == kFourCCZmbv ? "zmbv" : "video1", movieBytes);
     PrintStages("record");
     // Frames' worth of memory that the recording added at its peak, and how far the samples spread.
     std::printf("memory_summary frame_kb=%.0f peak_over_start_frames=%.2f sample_spread_frames=%.2f\n",
                 frameBytes / 1024, (static_cast<double>(Memory().PeakWorkingSetSize) - workingSetBefore) / frameBytes,
                 highest >= lowest ? static_cast<double>(highest - lowest) / frameBytes : 0.0);
     MeasureRecordingStages(false);
-    RemoveTimedVideo1();
+    RemoveTimedCompressor();
     return g_endmessage == WM_USER_GENERIC_MSG ? 0 : 1;
 }
 // The recording's grabs, one after another on this thread.
@@ -255,8 +265,8 @@ int WriteOnly(int width, int height, int count)
 {
     AppSettings& s = Settings();
     s.g_capturebits = GetDeviceCaps(WindowDC(nullptr).get(), BITSPIXEL);
-    s.compfccHandler = static_cast<std::int32_t>(kFourCCVideo1);
-    InstallTimedVideo1();
+    s.compfccHandler = static_cast<std::int32_t>(g_handler);
+    InstallTimedCompressor();
     HWND animation = CreateWindowOf("FramelarkBenchAnimation", &Animate, WS_EX_TOOLWINDOW, WS_POPUP | WS_VISIBLE,
                                     GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
     SetTimer(animation, 1, 15, nullptr);
@@ -288,7 +298,7 @@ int WriteOnly(int width, int height, int count)
     movie.ReleaseMovie();
     DeleteFileA(path.c_str());
     DestroyWindow(animation);
-    RemoveTimedVideo1();
+    RemoveTimedCompressor();
     return 0;
 }
 // The work each frame's write gains for the journal, on a movie's file stream written as the
@@ -367,11 +377,12 @@ int main(int argc, char** argv)
     if (mode == "grab" && argc == 5) {
         return GrabOnly(std::atoi(argv[2]), std::atoi(argv[3]), std::atoi(argv[4]));
     }
-    if (mode == "record" && argc == 8) {
+    if (mode == "record" && (argc == 8 || (argc == 9 && std::string(argv[8]) == "zmbv"))) {
+        g_handler = argc == 9 ? kFourCCZmbv : kFourCCVideo1;
         return Record(std::atoi(argv[2]), std::atoi(argv[3]), std::atoi(argv[4]), std::atoi(argv[5]), std::atoi(argv[6]),
                       std::atoi(argv[7]));
     }
-    std::fprintf(stderr, "usage: recording_bench record <left> <top> <width> <height> <timelapse> <seconds>\n"
+    std::fprintf(stderr, "usage: recording_bench record <left> <top> <width> <height> <timelapse> <seconds> [zmbv]\n"
                          "       recording_bench animate <seconds>\n"
                          "       recording_bench grab <width> <height> <count>\n"
                          "       recording_bench write <width> <height> <count>\n"

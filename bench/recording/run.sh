@@ -7,6 +7,8 @@
 # by a plain `wine` (the program relaunches itself); ffmpeg's x11grab with msvideo1 and rawvideo at
 # 200 frames/s on the same moving picture; a long full-screen recording for memory. Then on a fresh
 # 3840x2160 virtual screen: the grab and the full-screen engine, for the processor time per pixel.
+# The full-screen engine also runs with the lossless ZMBV compressor at both sizes, against x11grab
+# with ffmpeg's zmbv encoder.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 seconds=${1:-20}
@@ -69,6 +71,7 @@ x11grab() { # codec left top width height rate
   local codec=$1 left=$2 top=$3 width=$4 height=$5 rate=$6 extra=()
   local out=$scratch/grab.avi
   [ "$codec" = msvideo1 ] && extra=(-pix_fmt rgb555le)
+  [ "$codec" = zmbv ] && extra=(-pix_fmt bgr0)
   [ "$codec" = rawvideo ] && out=$scratch/grab.nut # AVI cannot hold the screen's pixel format
   animation_start
   /usr/bin/time -f "%e %U %S %M" -o "$scratch/time" \
@@ -92,6 +95,8 @@ engine launcher 0 0 1920 1080 5 "$seconds"
 engine plain 0 0 1920 1080 5 "$seconds"
 x11grab msvideo1 0 0 1920 1080 200
 x11grab rawvideo 0 0 1920 1080 200
+engine launcher 0 0 1920 1080 5 "$seconds" zmbv
+x11grab zmbv 0 0 1920 1080 200
 engine launcher 800 400 320 240 5 "$seconds"
 engine plain 800 400 320 240 5 "$seconds"
 x11grab msvideo1 800 400 320 240 200
@@ -105,10 +110,13 @@ start_screen 3840x2160
 bench_run launcher grab 3840 2160 41 | tee -a "$log"
 bench_run launcher write 3840 2160 25 | tee -a "$log"
 engine launcher 0 0 3840 2160 5 "$seconds"
+engine launcher 0 0 3840 2160 5 "$seconds" zmbv
 
 echo "--- summary"
 awk '
   function field(name,   i) { for (i = 1; i <= NF; i++) if (index($i, name "=") == 1) return substr($i, length(name) + 2); return "" }
+  /^engine .*codec=zmbv/ { if ($0 ~ /region=1920x1080/) zfull = field("fps"); if ($0 ~ /region=3840x2160/) zbig = field("fps"); next }
+  /^x11grab codec=zmbv region=1920x1080/ { zx = field("fps") }
   /^engine start=launcher region=1920x1080/ && !full { full = field("fps"); fullcpu = field("cpu_ns_per_pixel"); inengine = 1; next }
   /^engine start=plain region=1920x1080/ { plainfull = field("fps") }
   /^engine start=launcher region=320x240/ { small = field("fps") }
@@ -129,6 +137,7 @@ awk '
     printf "full screen, timelapse 5: %s frames/s (target 50), %.1f times x11grab msvideo1 %s (target 4)\n", full, msv ? full / msv : 0, msv
     printf "  by a plain wine (relaunch): %s frames/s, %.1f times x11grab msvideo1\n", plainfull, msv ? plainfull / msv : 0
     printf "  recording thread grab: %s ms processor per frame; x11grab rawvideo %s ms per frame (target: at most)\n", fullgrab, raw
+    printf "lossless (ZMBV), full screen: %s frames/s (target 60), %.1f times x11grab zmbv %s (target 4); 3840x2160: %s frames/s (target 30)\n", zfull, zx ? zfull / zx : 0, zx, zbig
     printf "320x240, timelapse 5: %s frames/s (target 150); by a plain wine: %s\n", small, plainsmall
     printf "long full-screen recording: working set %s kB at 10 s, %s kB at the end, samples within %s frames; peak %s frames over the start (target 3)\n", first, last, spread, held
     printf "3840x2160: %s frames/s, %s ns processor per pixel against %s at 1920x1080: %.2f times (target 1.2)\n", big, bigcpu, fullcpu, fullcpu ? bigcpu / fullcpu : 0

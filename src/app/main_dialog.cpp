@@ -10,6 +10,7 @@
 #include "audio/audio_formats.h"
 #include "codec/msadpcm_install.h"
 #include "codec/video1_install.h"
+#include "codec/zmbv_install.h"
 #include "common/fourcc.h"
 #include "controls/window_region.h"
 #include "options/audio_options_dialog.h"
@@ -196,6 +197,8 @@ BOOL CMainDialog::OnInitDialog()
     }
     // Wine's own Video 1 only decompresses: bring ours when the system's cannot take the screen.
     InstallVideo1IfNeeded(settings.g_capturebits, settings.g_screenwidth, settings.g_screenheight);
+    // Without a ZMBV compressor of the system's, ours offers lossless recording.
+    InstallZmbvIfNeeded(settings.g_capturebits, settings.g_screenwidth, settings.g_screenheight);
     settings.compfccHandler = FourCCAsSigned(kFourCCVideo1);
     m_flashingFrame = std::make_unique<CFlashingFrame>();
     if (m_flashingFrame->Create()) {
@@ -636,6 +639,7 @@ void CMainDialog::Shutdown()
     settings.g_audioformat.reset();
     settings.g_compressorstate.reset();
     RemoveVideo1();
+    RemoveZmbv();
     RemoveMsAdpcm();
     settings.g_mainwindow = nullptr;
 }

@@ -15,11 +15,15 @@ constexpr std::uint32_t kAvi = MakeFourCC('A', 'V', 'I', ' ');
 constexpr std::uint32_t kHeaderList = MakeFourCC('h', 'd', 'r', 'l');
 constexpr std::uint32_t kStreamList = MakeFourCC('s', 't', 'r', 'l');
 constexpr std::uint32_t kStreamHeader = MakeFourCC('s', 't', 'r', 'h');
+constexpr std::uint32_t kMainHeader = MakeFourCC('a', 'v', 'i', 'h');
+constexpr std::uint32_t kVideoStream = MakeFourCC('v', 'i', 'd', 's');
 constexpr std::uint32_t kMovieList = MakeFourCC('m', 'o', 'v', 'i');
 constexpr std::uint32_t kIndex = MakeFourCC('i', 'd', 'x', '1');
 constexpr std::uint32_t kEntryIsList = 0x1;
 constexpr std::size_t kEntryBytes = 16;
-// Where a stream header keeps its length and its sample size.
+// Where a stream header keeps its rate and length and its sample size.
+constexpr std::uint64_t kScaleAt = 20;
+constexpr std::uint64_t kRateAt = 24;
 constexpr std::uint64_t kLengthAt = 32;
 constexpr std::uint64_t kSampleSizeAt = 44;
 
@@ -95,9 +99,14 @@ struct StreamHeader {
     std::uint64_t lengthAt = 0;
     std::uint32_t length = 0;
     std::uint32_t sampleSize = 0;
+    std::uint32_t type = 0;
+    std::uint32_t scale = 0;
+    std::uint32_t rate = 0;
 };
 
 struct MovieLayout {
+    std::uint64_t microsecondsPerFrameAt = 0; // 0 without a main header
+    std::uint32_t microsecondsPerFrame = 0;
     std::uint64_t indexAt = 0;
     std::vector<MovieIndexEntry> entries;
     std::vector<StreamHeader> streams;
@@ -121,7 +130,8 @@ std::optional<std::vector<StreamHeader>> ReadStreamHeaders(std::istream& in, con
             return {};
         }
         streams.push_back({header->data() + kLengthAt, ReadLittle32(fields.data() + kLengthAt),
-                           ReadLittle32(fields.data() + kSampleSizeAt)});
+                           ReadLittle32(fields.data() + kSampleSizeAt), ReadLittle32(fields.data()),
+                           ReadLittle32(fields.data() + kScaleAt), ReadLittle32(fields.data() + kRateAt)});
     }
     return streams;
 }
@@ -171,6 +181,15 @@ std::optional<MovieLayout> ReadLayout(std::istream& in)
         return {};
     }
     layout.streams = std::move(*streams);
+    const auto headers = Children(in, *headerList);
+    if (const Chunk* main = headers ? Find(*headers, kMainHeader) : nullptr; main && main->size >= 4) {
+        std::array<unsigned char, 4> field{};
+        if (!ReadAt(in, main->data(), field.data(), field.size())) {
+            return {};
+        }
+        layout.microsecondsPerFrameAt = main->data();
+        layout.microsecondsPerFrame = ReadLittle32(field.data());
+    }
     layout.indexAt = index->data();
     // Within the file, as the chunk walk has shown.
     std::vector<unsigned char> bytes(index->size);
@@ -271,6 +290,20 @@ bool TidyMovieIndex(std::iostream& movie)
             std::array<unsigned char, 4> length{};
             WriteLittle32(length.data(), static_cast<std::uint32_t>(samples));
             if (!WriteAt(movie, stream.lengthAt, length.data(), length.size())) {
+                return false;
+            }
+        }
+    }
+    // The main header's frame period follows the video stream's rate (the movie library under Wine
+    // writes the rate's reciprocal scaled wrongly, 200,000,000 for 200 frames/s).
+    const auto video = std::find_if(layout->streams.begin(), layout->streams.end(),
+                                    [](const StreamHeader& s) { return s.type == kVideoStream && s.rate != 0; });
+    if (layout->microsecondsPerFrameAt != 0 && video != layout->streams.end()) {
+        const std::uint64_t period = (std::uint64_t{1000000} * video->scale + video->rate / 2) / video->rate;
+        if (period != layout->microsecondsPerFrame && period <= std::numeric_limits<std::uint32_t>::max()) {
+            std::array<unsigned char, 4> field{};
+            WriteLittle32(field.data(), static_cast<std::uint32_t>(period));
+            if (!WriteAt(movie, layout->microsecondsPerFrameAt, field.data(), field.size())) {
                 return false;
             }
         }

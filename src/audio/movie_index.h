@@ -1,7 +1,8 @@
 #pragma once
 // Mends the index of a finished AVI file as players need it: entries in the order of the chunks in
-// the file, and each fixed-size stream's length counted in samples. The movie library under Wine
-// lists one stream's chunks after the other and counts an audio stream's length in chunks.
+// the file, each fixed-size stream's length counted in samples, and the main header's microseconds
+// per frame from the video stream's rate. The movie library under Wine lists one stream's chunks
+// after the other, counts an audio stream's length in chunks and gets the frame period wrong.
 #include <cstdint>
 #include <iosfwd>
 #include <optional>
@@ -18,6 +19,6 @@ struct MovieIndexEntry {
 // agrees with its chunks.
 std::optional<std::vector<MovieIndexEntry>> ReadMovieIndex(std::istream& movie);
 
-// Rewrites the index and stream lengths in place. False, with the file left as it was, when the
+// Rewrites the index, stream lengths and frame period in place. False, with the file left as it was, when the
 // file is not an AVI file whose index agrees with its chunks.
 bool TidyMovieIndex(std::iostream& movie);

@@ -1,6 +1,7 @@
 #include "codec/video1_driver.h"
 
 #include "codec/video1_encoder.h"
+#include "codec/video_driver_support.h"
 #include "common/fourcc.h"
 
 #include <algorithm>
@@ -24,16 +25,16 @@ bool IsMatchingOutput(const BITMAPINFOHEADER* in, const BITMAPINFOHEADER* out)
            out->biWidth == video1::CodedSize(in->biWidth) && out->biHeight == video1::CodedSize(in->biHeight);
 }
 
-template <std::size_t N, std::size_t M> void CopyText(WCHAR (&to)[N], const wchar_t (&from)[M])
-{
-    static_assert(M <= N);
-    std::copy(from, from + M, to);
-}
-
 Video1State DefaultState() { return {kVideo1StateMagic, kVideo1StateVersion, video1::kDefaultQuality}; }
 
 class Video1Compressor {
 public:
+    // Decompression is left to the system's Video 1 decoder.
+    static bool Opens(const ICOPEN* open)
+    {
+        return open->dwFlags != ICMODE_DECOMPRESS && open->dwFlags != ICMODE_FASTDECOMPRESS && open->dwFlags != ICMODE_DRAW;
+    }
+
     LRESULT handle(UINT message, LPARAM param1, LPARAM param2)
     {
         switch (message) {
@@ -71,32 +72,8 @@ public:
 private:
     static const BITMAPINFOHEADER* Header(LPARAM param) { return reinterpret_cast<const BITMAPINFOHEADER*>(param); }
 
-    static LRESULT WriteDword(LPARAM param, DWORD value)
-    {
-        if (!param) {
-            return ICERR_BADPARAM;
-        }
-        *reinterpret_cast<DWORD*>(param) = value;
-        return ICERR_OK;
-    }
-
 public:
-    static LRESULT getInfo(ICINFO* info, DWORD size)
-    {
-        if (!info || size < sizeof(ICINFO)) {
-            return 0;
-        }
-        std::memset(info, 0, sizeof(ICINFO));
-        info->dwSize = sizeof(ICINFO);
-        info->fccType = ICTYPE_VIDEO;
-        info->fccHandler = kFourCCVideo1;
-        info->dwFlags = VIDCF_QUALITY | VIDCF_TEMPORAL | VIDCF_FASTTEMPORALC;
-        info->dwVersion = 1;
-        info->dwVersionICM = ICVERSION;
-        CopyText(info->szName, L"MSVC");
-        CopyText(info->szDescription, kVideo1Description);
-        return sizeof(ICINFO);
-    }
+    static LRESULT getInfo(ICINFO* info, DWORD size) { return WriteInfo(info, size, kFourCCVideo1, L"MSVC", kVideo1Description); }
 
 private:
     static LRESULT query(const BITMAPINFOHEADER* in, const BITMAPINFOHEADER* out)
@@ -128,103 +105,31 @@ private:
 
     LRESULT begin(const BITMAPINFOHEADER* in, const BITMAPINFOHEADER* out)
     {
-        if (query(in, out) != ICERR_OK) {
-            return ICERR_BADFORMAT;
-        }
-        try {
-            return m_encoder.begin(in->biWidth, in->biHeight, in->biBitCount) ? ICERR_OK : ICERR_BADFORMAT;
-        } catch (const std::bad_alloc&) {
-            m_encoder.end();
-            return ICERR_MEMORY;
-        }
+        return query(in, out) == ICERR_OK ? BeginEncoder(m_encoder, in) : ICERR_BADFORMAT;
     }
 
     LRESULT compress(ICCOMPRESS* frame, DWORD size)
     {
-        if (!frame || size < sizeof(ICCOMPRESS) || !frame->lpbiOutput || !frame->lpOutput || !frame->lpInput) {
-            return ICERR_BADPARAM;
+        if (const LRESULT ready = PrepareCompress(m_encoder, frame, size, IsAcceptedInput); ready != ICERR_OK) {
+            return ready;
         }
-        const BITMAPINFOHEADER* in = frame->lpbiInput;
-        if (!IsAcceptedInput(in)) {
-            return ICERR_BADFORMAT;
-        }
-        // A caller that skipped ICM_COMPRESS_BEGIN or changed the format gets a fresh start.
-        if (!m_encoder.ready() || m_encoder.width() != in->biWidth || m_encoder.height() != in->biHeight ||
-            m_encoder.bitsPerPixel() != in->biBitCount) {
-            const LRESULT started = begin(in, nullptr);
-            if (started != ICERR_OK) {
-                return started;
-            }
-        }
-        const int quality = frame->dwQuality == static_cast<DWORD>(ICQUALITY_DEFAULT)
-                                ? m_state.quality
-                                : static_cast<int>(std::min<DWORD>(frame->dwQuality, video1::kMaxQuality));
+        const int quality = QualityOf(frame, m_state.quality, video1::kMaxQuality);
         const bool key = (frame->dwFlags & ICCOMPRESS_KEYFRAME) != 0;
         const std::size_t bytes = m_encoder.encode(static_cast<const std::uint8_t*>(frame->lpInput), quality, key,
                                                    static_cast<std::uint8_t*>(frame->lpOutput));
-        frame->lpbiOutput->biSizeImage = static_cast<DWORD>(bytes);
-        if (frame->lpdwFlags) {
-            *frame->lpdwFlags = m_encoder.lastWasKeyFrame() ? AVIIF_KEYFRAME : 0;
-        }
+        ReportCompressed(frame, bytes, m_encoder.lastWasKeyFrame());
         return ICERR_OK;
     }
 
-    LRESULT getState(void* block, DWORD size) const
-    {
-        if (!block) {
-            return sizeof(Video1State);
-        }
-        if (size < sizeof(Video1State)) {
-            return ICERR_BADSIZE;
-        }
-        std::memcpy(block, &m_state, sizeof(Video1State));
-        return ICERR_OK;
-    }
-
-    // Returns the bytes taken, 0 for a refused block (ICSetState's convention).
+    LRESULT getState(void* block, DWORD size) const { return GetStateBlock(m_state, block, size); }
     LRESULT setState(const void* block, DWORD size)
     {
-        if (!block) {
-            m_state = DefaultState();
-            return 0;
-        }
-        if (size != sizeof(Video1State)) {
-            return 0;
-        }
-        Video1State state;
-        std::memcpy(&state, block, sizeof(state));
-        if (state.magic != kVideo1StateMagic || state.version != kVideo1StateVersion || state.quality < 0 ||
-            state.quality > video1::kMaxQuality) {
-            return 0;
-        }
-        m_state = state;
-        return sizeof(Video1State);
+        return SetStateBlock(m_state, DefaultState(), video1::kMaxQuality, block, size);
     }
 
     video1::Encoder m_encoder;
     Video1State m_state = DefaultState();
 };
-
-bool IsDecompressMode(DWORD mode)
-{
-    return mode == ICMODE_DECOMPRESS || mode == ICMODE_FASTDECOMPRESS || mode == ICMODE_DRAW;
-}
-
-LRESULT Open(ICOPEN* open)
-{
-    if (open) {
-        // Decompression is left to the system's Video 1 decoder.
-        if ((open->fccType | 0x20202020) != ICTYPE_VIDEO || IsDecompressMode(open->dwFlags)) {
-            open->dwError = static_cast<LRESULT>(ICERR_UNSUPPORTED);
-            return 0;
-        }
-    }
-    auto* compressor = new (std::nothrow) Video1Compressor;
-    if (open) {
-        open->dwError = compressor ? ICERR_OK : static_cast<LRESULT>(ICERR_MEMORY);
-    }
-    return reinterpret_cast<LRESULT>(compressor);
-}
 
 } // namespace
 
@@ -243,34 +148,5 @@ BITMAPINFOHEADER UncompressedFrameHeader(int width, int height, int bitsPerPixel
 
 LRESULT CALLBACK Video1DriverProc(DWORD_PTR driverId, HDRVR driver, UINT message, LPARAM param1, LPARAM param2)
 {
-    auto* compressor = reinterpret_cast<Video1Compressor*>(driverId);
-    switch (message) {
-    case DRV_LOAD:
-    case DRV_FREE:
-    case DRV_ENABLE:
-    case DRV_DISABLE:
-        return DRV_OK;
-    case DRV_OPEN:
-        return Open(reinterpret_cast<ICOPEN*>(param2));
-    case DRV_CLOSE:
-        delete compressor;
-        return DRV_OK;
-    case DRV_QUERYCONFIGURE:
-        return 0;
-    default:
-        break;
-    }
-    if (message < DRV_USER) {
-        return DefDriverProc(driverId, driver, message, param1, param2);
-    }
-    if (!compressor) {
-        // The system's list of compressors asks for the description without opening one.
-        return message == ICM_GETINFO ? Video1Compressor::getInfo(reinterpret_cast<ICINFO*>(param1), static_cast<DWORD>(param2))
-                                      : ICERR_UNSUPPORTED;
-    }
-    try {
-        return compressor->handle(message, param1, param2);
-    } catch (...) {
-        return ICERR_INTERNAL;
-    }
+    return CompressorDriverProc<Video1Compressor>(driverId, driver, message, param1, param2);
 }

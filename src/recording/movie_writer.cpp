@@ -1,5 +1,7 @@
 #include "recording/movie_writer.h"
 
+#include "audio/movie_index.h"
+
 #include "recording/compressor_list.h"
 #include "recording/recording_arithmetic.h"
 #include "recording/stage_times.h"
@@ -7,6 +9,7 @@
 #include "win/global_block.h"
 
 #include <cstring>
+#include <fstream>
 #include <type_traits>
 
 namespace {
@@ -112,6 +115,7 @@ HRESULT CMovieWriter::Open(const std::string& path, int rate, const BITMAPINFOHE
     if (result != 0) {
         return result;
     }
+    m_path = path;
 
     AVISTREAMINFOA info{};
     info.fccType = streamtypeVIDEO;
@@ -228,6 +232,14 @@ void CMovieWriter::ReleaseMovie()
     if (m_libraryOpen) {
         AVIFileExit();
         m_libraryOpen = false;
+    }
+    if (!m_path.empty()) {
+        // Headers and index are written now; the frame period is mended as in a merged movie.
+        std::fstream movie(m_path, std::ios::in | std::ios::out | std::ios::binary);
+        if (movie) {
+            TidyMovieIndex(movie);
+        }
+        m_path.clear();
     }
     m_journal.Close();
 }

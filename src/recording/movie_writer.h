@@ -42,6 +42,7 @@ private:
     void StartJournal(const std::string& path);
 
     bool m_libraryOpen = false;
+    std::string m_path; // of the movie while it is open
     PAVIFILE m_file = nullptr;
     PAVISTREAM m_stream = nullptr;
     PAVISTREAM m_compressed = nullptr;

@@ -1,5 +1,5 @@
-// The index of a finished movie put into file order, with audio lengths counted in samples; files
-// that are not what they claim are left alone.
+// The index of a finished movie put into file order, with audio lengths counted in samples and the
+// frame period taken from the video rate; files that are not what they claim are left alone.
 #include "audio/movie_index.h"
 
 #include <gtest/gtest.h>
@@ -44,12 +44,13 @@ struct Shape {
     bool listedByStream = true; // all video entries, then all audio ones
     bool offsetsFromFileStart = false;
     std::uint32_t audioLength = 2; // in chunks
+    std::uint32_t microsecondsPerFrame = 0; // right at 10 frames/s: 100000
 };
 
 std::string Movie(const Shape& shape)
 {
     const std::string header = List("LIST", "hdrl",
-                                    Chunk("avih", std::string(56, '\0')) + StreamHeader("vids", 0, 3) +
+                                    Chunk("avih", U32(shape.microsecondsPerFrame) + std::string(52, '\0')) + StreamHeader("vids", 0, 3) +
                                         StreamHeader("auds", 4, shape.audioLength));
     std::string chunks;
     std::vector<std::string> entries;
@@ -86,7 +87,7 @@ std::size_t IndexAt(const std::string& bytes) { return bytes.rfind("idx1") + 8; 
 
 TEST(MovieIndex, EntriesFollowTheFileAndSoundIsCountedInSamples)
 {
-    const std::string tidy = Movie({false, false, kAudioSamples});
+    const std::string tidy = Movie({false, false, kAudioSamples, 100000});
     struct Case {
         const char* name;
         std::string movie;
@@ -94,7 +95,8 @@ TEST(MovieIndex, EntriesFollowTheFileAndSoundIsCountedInSamples)
     } const cases[] = {
         {"listed by stream, length in chunks", Movie({}), tidy},
         {"already tidy", tidy, tidy},
-        {"offsets from the file's start", Movie({true, true, 2}), Movie({false, true, kAudioSamples})},
+        {"offsets from the file's start", Movie({true, true, 2}), Movie({false, true, kAudioSamples, 100000})},
+        {"frame period scaled wrongly", Movie({false, false, kAudioSamples, 100000000}), tidy},
         {"trailing bytes after the movie", Movie({}) + std::string(16, '\0'), tidy + std::string(16, '\0')},
     };
     for (const Case& c : cases) {

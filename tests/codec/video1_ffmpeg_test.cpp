@@ -55,7 +55,7 @@ TEST(Video1InFfmpeg, DecodesToTheReconstruction)
         const int h = encoder.codedHeight();
         const std::string movie = testing::TempDir() + "video1_ffmpeg_test.avi";
         const std::string errorsPath = movie + ".errors";
-        ASSERT_TRUE(WriteVideo1Avi(movie, w, h, frames));
+        ASSERT_TRUE(WriteTestAvi(movie, "MSVC", "CRAM", 16, w, h, frames));
         const std::vector<std::uint8_t> decoded = RunFfmpeg(movie, errorsPath);
         std::ifstream errorsFile(errorsPath);
         const std::string errors((std::istreambuf_iterator<char>(errorsFile)), std::istreambuf_iterator<char>());

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "test_avi.h"
+
 struct TestFrame {
     int width = 0;
     int height = 0;
@@ -21,10 +23,3 @@ struct TestFrame {
 // A scene with flat areas (one in a colour whose fill collides with the skip code), gradients,
 // text-like strokes, blocks with an odd upper-right corner, noise and a square that moves with n.
 TestFrame MovingScene(int width, int height, int bits, int n);
-
-// Compressed frames wrapped in a minimal AVI file for an outside decoder.
-struct CompressedFrame {
-    std::vector<std::uint8_t> data;
-    bool key = false;
-};
-bool WriteVideo1Avi(const std::string& path, int codedWidth, int codedHeight, const std::vector<CompressedFrame>& frames);

@@ -1,13 +1,18 @@
 #include "recording/movie_writer.h"
 
+#include "codec/zmbv_driver.h"
+#include "codec/zmbv_install.h"
 #include "recording/compressor_list.h"
 #include "settings/app_settings.h"
 #include "test_compressor.h"
 #include "test_support.h"
+#include "zmbv_test_scenes.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <fstream>
 
 namespace {
 const DWORD kUncompressed = mmioFOURCC('D', 'I', 'B', ' ');
@@ -206,4 +211,65 @@ TEST_F(MovieWriter, CheckSkipsTheFirstListedAndUnchosenCompressors)
     ASSERT_TRUE(CheckCompressor(probe, 0, 0, width, height));
     EXPECT_EQ(Handler(), kFourCCVideo1);
     EXPECT_EQ(Settings().g_compressorname, "MS Video 1");
+}
+
+// The program's own movie writer through the built-in ZMBV compressor at 200 frames/s: the main
+// header says 5,000 microseconds a frame, and ffmpeg decodes each frame to its exact pixels.
+TEST_F(MovieWriter, ZmbvMovieDecodesInFfmpegToTheFramesWritten)
+{
+    ASSERT_TRUE(InstallZmbvIfNeeded(32, 320, 240));
+    AppSettings& s = Settings();
+    s.compfccHandler = static_cast<std::int32_t>(kFourCCZmbv);
+    s.keyFramesEvery = 5;
+    const std::string path = scratch.File("lossless.avi");
+    for (const int bits : {16, 32}) {
+        SCOPED_TRACE(testing::Message() << bits << " bits");
+        const Sequence sequence = MakeSequence(Scene::Scrolling, 333, 211, bits, 12);
+        std::vector<std::uint8_t> frame(sizeof(BITMAPINFOHEADER) + sequence.frames[0].size());
+        auto* header = reinterpret_cast<BITMAPINFOHEADER*>(frame.data());
+        *header = BITMAPINFOHEADER{sizeof(BITMAPINFOHEADER), 333, 211, 1, static_cast<WORD>(bits), BI_RGB,
+                                   static_cast<DWORD>(sequence.frames[0].size()), 0, 0, 0, 0};
+        std::ofstream raw(scratch.File("source.raw"), std::ios::binary);
+        {
+            CMovieWriter movie;
+            ASSERT_EQ(movie.Open(path, 200, header), 0);
+            for (std::size_t n = 0; n < sequence.frames.size(); ++n) {
+                std::memcpy(frame.data() + sizeof(BITMAPINFOHEADER), sequence.frames[n].data(), sequence.frames[n].size());
+                ASSERT_EQ(movie.Write(header, static_cast<std::uint32_t>(n)), 0) << "frame " << n;
+                const std::vector<std::uint8_t> shown = ShownPicture(sequence, n);
+                raw.write(reinterpret_cast<const char*>(shown.data()), static_cast<std::streamsize>(shown.size()));
+            }
+            movie.ReleaseOptions();
+            movie.ReleaseMovie();
+        }
+        raw.close();
+        const std::string movie = ReadWholeFile(path);
+        const std::size_t main = movie.find("avih");
+        ASSERT_NE(main, std::string::npos);
+        std::uint32_t period = 0;
+        std::memcpy(&period, movie.data() + main + 8, 4);
+        EXPECT_EQ(period, 5000u);
+
+        const std::string unix = UnixPath(path);
+        if (unix.empty()) {
+            GTEST_SKIP() << "ffmpeg is run under Wine only";
+        }
+        const std::string folder = UnixPath(scratch.path());
+        const std::string format = bits == 16 ? "rgb555le" : "bgr0";
+        const std::string checksums = " -fps_mode passthrough -pix_fmt " + std::string(bits == 16 ? "rgb555le" : "rgb24") +
+                                      " -f framemd5 - 2>>'" + folder + "/errors' | grep -v '^#' | cut -d, -f6";
+        ASSERT_EQ(RunUnixShell("ffmpeg -nostdin -v error -i '" + unix + "'" + checksums + " > '" + folder + "/decoded' && " +
+                               "ffmpeg -nostdin -v error -f rawvideo -pix_fmt " + format + " -s 333x211 -i '" + folder +
+                               "/source.raw'" + checksums + " > '" + folder + "/source'"),
+                  0);
+        EXPECT_EQ(ReadWholeFile(scratch.File("errors")), "");
+        const std::string decoded = ReadWholeFile(scratch.File("decoded"));
+        EXPECT_EQ(std::count(decoded.begin(), decoded.end(), '\n'), 12);
+        EXPECT_EQ(decoded, ReadWholeFile(scratch.File("source")));
+        ASSERT_EQ(RunUnixShell("ffprobe -v error -select_streams v:0 -show_entries stream=codec_name -of csv=p=0 '" + unix +
+                               "' > '" + folder + "/codec'"),
+                  0);
+        EXPECT_EQ(ReadWholeFile(scratch.File("codec")), "zmbv\n");
+    }
+    RemoveZmbv();
 }

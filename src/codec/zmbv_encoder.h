@@ -1,0 +1,97 @@
+#pragma once
+// ZMBV encoder: bottom-up DIB frames in (8, 16, 24 or 32 bits), one compressed frame out per
+// call, lossless. Portable: the Video for Windows driver wraps it.
+#include "codec/zmbv_format.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+namespace zmbv {
+
+constexpr int kMaxQuality = 10000;
+constexpr int kDefaultQuality = 7000;
+
+// Rows padded to 4 bytes, 16-bit pixels as 5-5-5.
+bool IsSupportedInput(int width, int height, int bitsPerPixel);
+std::size_t InputStride(int width, int bitsPerPixel);
+// What one compressed frame can take at most, however badly its pixels compress.
+std::size_t MaxFrameBytes(int width, int height, int bitsPerPixel);
+// Lossless at any quality: a higher one buys a smaller movie with more processor time.
+int ZlibLevelFor(int quality);
+
+struct Deflater;
+
+class Encoder {
+public:
+    Encoder();
+    ~Encoder();
+    Encoder(const Encoder&) = delete;
+    Encoder& operator=(const Encoder&) = delete;
+
+    // False when the input format is not supported; the encoder then stays unusable.
+    bool begin(int width, int height, int bitsPerPixel);
+    void end();
+    bool ready() const { return m_width > 0; }
+
+    // Writes one frame to out, which must hold MaxFrameBytes, and returns its size; 0 when zlib
+    // fails, after which the next frame is a key frame. The first frame after begin() is always a
+    // key frame. palette: 256 entries of B, G, R, x for 8-bit input (null: all black), ignored otherwise. The
+    // quality (clamped to 0 ... kMaxQuality) takes effect at key frames.
+    std::size_t encode(const std::uint8_t* pixels, const std::uint8_t* palette, int quality, bool keyFrame,
+                       std::uint8_t* out);
+    bool lastWasKeyFrame() const { return m_lastKey; }
+
+    int width() const { return m_width; }
+    int height() const { return m_height; }
+    int bitsPerPixel() const { return m_bitsPerPixel; }
+    PixelFormat format() const { return m_format; }
+
+private:
+    struct Vector {
+        int dx = 0;
+        int dy = 0;
+    };
+    void readInput(const std::uint8_t* pixels);
+    std::size_t keyPayload(const std::uint8_t* palette);
+    std::size_t interPayload(const std::uint8_t* palette, bool& paletteChanged);
+    bool rowsChanged(int y, int h) const;
+    const std::uint8_t* pixelAt(const std::vector<std::uint8_t>& picture, int x, int y) const;
+    bool sameBlock(int x, int y, int w, int h, Vector v) const;
+    std::size_t differingBytes(int x, int y, int w, int h, Vector v) const;
+    bool findVerticalMove(int column, int y, int h, Vector& found) const;
+    int variedRow(int x, int y, int w, int h) const;
+    bool probe(int x, int y, int w, int h, int varied, Vector& found) const;
+    void probeChangedBlocks();
+    void remember(Vector found);
+    // exact: the block is the previous picture's at the vector, nothing to XOR.
+    Vector chooseVector(int column, int row, int x, int y, int w, int h, bool& exact);
+    std::uint8_t* writeXor(int x, int y, int w, int h, Vector v, std::uint8_t* to) const;
+
+    int m_width = 0;
+    int m_height = 0;
+    int m_bitsPerPixel = 0;
+    PixelFormat m_format = PixelFormat::Bgrx32;
+    int m_bytesPerPixel = 0;
+    std::size_t m_rowBytes = 0;
+    int m_columns = 0;
+    int m_rows = 0;
+    // Top-down pictures in the coded format: the one being coded and the one the decoder shows.
+    std::vector<std::uint8_t> m_current;
+    std::vector<std::uint8_t> m_previous;
+    std::vector<std::uint8_t> m_payload;
+    std::vector<std::uint8_t> m_palette; // R, G, B as last sent
+    std::vector<bool> m_rowChanged;
+    // A hash of each row's piece under each block column, of both pictures.
+    std::vector<std::uint64_t> m_hashes;
+    std::vector<std::uint64_t> m_previousHashes;
+    std::vector<Vector> m_vectors; // this frame's, and the last frame's before it is coded
+    std::vector<Vector> m_recent;  // moves found in this frame, newest first
+    std::unique_ptr<Deflater> m_deflater;
+    int m_level = 1; // zlib's, chosen at the key frame
+    bool m_havePrevious = false;
+    bool m_lastKey = false;
+};
+
+} // namespace zmbv

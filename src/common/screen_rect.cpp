@@ -12,33 +12,34 @@ void Normalise(ScreenRect& rect)
     }
 }
 
-void FitIntoScreen(ScreenRect& rect, std::int32_t screenWidth, std::int32_t screenHeight)
+void FitInto(ScreenRect& rect, const ScreenRect& area)
 {
     Normalise(rect);
     const std::int32_t w = rect.Width();
     const std::int32_t h = rect.Height();
-    if (w > screenWidth) {
-        rect.left = 0;
-        rect.right = screenWidth - 1;
+    if (w > area.Width()) {
+        rect.left = area.left;
+        rect.right = area.right;
+    } else if (rect.left < area.left) {
+        rect.left = area.left;
+        rect.right = area.left + w - 1;
+    } else if (rect.right > area.right) {
+        rect.right = area.right;
+        rect.left = area.right - w + 1;
     }
-    if (h > screenHeight) {
-        rect.top = 0;
-        rect.bottom = screenHeight - 1;
+    if (h > area.Height()) {
+        rect.top = area.top;
+        rect.bottom = area.bottom;
+    } else if (rect.top < area.top) {
+        rect.top = area.top;
+        rect.bottom = area.top + h - 1;
+    } else if (rect.bottom > area.bottom) {
+        rect.bottom = area.bottom;
+        rect.top = area.bottom - h + 1;
     }
-    if (rect.left < 0) {
-        rect.left = 0;
-        rect.right = w - 1;
-    }
-    if (rect.top < 0) {
-        rect.top = 0;
-        rect.bottom = h - 1;
-    }
-    if (rect.right > screenWidth - 1) {
-        rect.right = screenWidth - 1;
-        rect.left = screenWidth - w;
-    }
-    if (rect.bottom > screenHeight - 1) {
-        rect.bottom = screenHeight - 1;
-        rect.top = screenHeight - h;
-    }
+}
+
+void FitIntoScreen(ScreenRect& rect, std::int32_t screenWidth, std::int32_t screenHeight)
+{
+    FitInto(rect, ScreenRect{0, 0, screenWidth - 1, screenHeight - 1});
 }

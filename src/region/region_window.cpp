@@ -51,6 +51,7 @@ bool CRegionWindow::Create()
     if (!RegisterClassOnce(cls)) {
         return false;
     }
+    ReadScreenSize(Settings());
     if (!CWindow::Create(WS_EX_TOPMOST, kClassName, "Title", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr)) {
         return false;
     }

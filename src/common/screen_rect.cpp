@@ -12,31 +12,29 @@ void Normalise(ScreenRect& rect)
     }
 }
 
+namespace {
+// One axis of FitInto: [low, high] shifted into [areaLow, areaHigh], or cut to it when longer.
+void FitAxis(std::int32_t& low, std::int32_t& high, std::int32_t areaLow, std::int32_t areaHigh)
+{
+    const std::int32_t size = high - low;
+    if (size > areaHigh - areaLow) {
+        low = areaLow;
+        high = areaHigh;
+    } else if (low < areaLow) {
+        low = areaLow;
+        high = areaLow + size;
+    } else if (high > areaHigh) {
+        high = areaHigh;
+        low = areaHigh - size;
+    }
+}
+} // namespace
+
 void FitInto(ScreenRect& rect, const ScreenRect& area)
 {
     Normalise(rect);
-    const std::int32_t w = rect.Width();
-    const std::int32_t h = rect.Height();
-    if (w > area.Width()) {
-        rect.left = area.left;
-        rect.right = area.right;
-    } else if (rect.left < area.left) {
-        rect.left = area.left;
-        rect.right = area.left + w - 1;
-    } else if (rect.right > area.right) {
-        rect.right = area.right;
-        rect.left = area.right - w + 1;
-    }
-    if (h > area.Height()) {
-        rect.top = area.top;
-        rect.bottom = area.bottom;
-    } else if (rect.top < area.top) {
-        rect.top = area.top;
-        rect.bottom = area.top + h - 1;
-    } else if (rect.bottom > area.bottom) {
-        rect.bottom = area.bottom;
-        rect.top = area.bottom - h + 1;
-    }
+    FitAxis(rect.left, rect.right, area.left, area.right);
+    FitAxis(rect.top, rect.bottom, area.top, area.bottom);
 }
 
 void FitIntoScreen(ScreenRect& rect, std::int32_t screenWidth, std::int32_t screenHeight)

@@ -10,6 +10,7 @@ export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
 started_xvfb=""
 started_pulse=""
 started_wine=""
+started_xorg=""
 
 # glibc's heap kept from shrinking in every Wine process started from here: otherwise each grabbed
 # frame faults in megabytes of fresh pages. framelark.exe relaunches itself with the same setting
@@ -24,8 +25,9 @@ framelark_stop_services() {
   if [ -n "$started_wine" ]; then wineserver -k >/dev/null 2>&1 || true; fi
   if [ -n "$started_pulse" ]; then pulseaudio --kill >/dev/null 2>&1 || kill "$started_pulse" 2>/dev/null || true; fi
   if [ -n "$started_xvfb" ]; then kill "$started_xvfb" 2>/dev/null || true; wait "$started_xvfb" 2>/dev/null || true; fi
+  if [ -n "$started_xorg" ]; then kill "$started_xorg" 2>/dev/null || true; wait "$started_xorg" 2>/dev/null || true; fi
   if [ -n "${framelark_pulse_dir:-}" ]; then rm -rf "$framelark_pulse_dir"; fi
-  started_xvfb=""; started_pulse=""; started_wine=""
+  started_xvfb=""; started_pulse=""; started_wine=""; started_xorg=""
 }
 
 framelark_start_display() {
@@ -46,6 +48,47 @@ framelark_start_display() {
   done
   echo "The virtual display did not start." >&2
   return 1
+}
+
+# A second display whose monitors can be laid out and changed at run time (Xvfb cannot): Xorg with
+# the dummy driver, for the tests of several monitors. Its number goes to FRAMELARK_MONITOR_DISPLAY.
+framelark_start_monitor_display() {
+  local dir="$root/build/monitor-display" n
+  mkdir -p "$dir"
+  cat > "$dir/xorg.conf" <<'CONF'
+Section "Device"
+  Identifier "dummy"
+  Driver "dummy"
+  VideoRam 256000
+EndSection
+Section "Monitor"
+  Identifier "monitor"
+  HorizSync 5.0-1000.0
+  VertRefresh 5.0-200.0
+EndSection
+Section "Screen"
+  Identifier "screen"
+  Device "dummy"
+  Monitor "monitor"
+  DefaultDepth 24
+  SubSection "Display"
+    Depth 24
+  EndSubSection
+EndSection
+CONF
+  for n in $(seq 121 160); do
+    [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || break
+  done
+  Xorg ":$n" -config "$dir/xorg.conf" -noreset -nolisten tcp -logfile "$dir/xorg.log" >/dev/null 2>&1 &
+  started_xorg=$!
+  for _ in $(seq 1 100); do
+    if DISPLAY=":$n" xdpyinfo >/dev/null 2>&1; then
+      export FRAMELARK_MONITOR_DISPLAY=":$n"
+      return
+    fi
+    sleep 0.1
+  done
+  echo "The monitor test display (Xorg, dummy driver) did not start; see $dir/xorg.log." >&2
 }
 
 framelark_start_sound() {

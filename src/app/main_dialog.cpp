@@ -730,6 +730,9 @@ INT_PTR CMainDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
     case MergeProgressMessage:
         m_progress.SetPosition(static_cast<int>(wParam));
         return Result(0);
+    case WM_DISPLAYCHANGE:
+        OnDisplayChange();
+        return FALSE;
     case WM_QUERYENDSESSION:
         return Result(TRUE);
     case WM_ENDSESSION:

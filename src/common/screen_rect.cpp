@@ -12,33 +12,32 @@ void Normalise(ScreenRect& rect)
     }
 }
 
-void FitIntoScreen(ScreenRect& rect, std::int32_t screenWidth, std::int32_t screenHeight)
+namespace {
+// One axis of FitInto: [low, high] shifted into [areaLow, areaHigh], or cut to it when longer.
+void FitAxis(std::int32_t& low, std::int32_t& high, std::int32_t areaLow, std::int32_t areaHigh)
+{
+    const std::int32_t size = high - low;
+    if (size > areaHigh - areaLow) {
+        low = areaLow;
+        high = areaHigh;
+    } else if (low < areaLow) {
+        low = areaLow;
+        high = areaLow + size;
+    } else if (high > areaHigh) {
+        high = areaHigh;
+        low = areaHigh - size;
+    }
+}
+} // namespace
+
+void FitInto(ScreenRect& rect, const ScreenRect& area)
 {
     Normalise(rect);
-    const std::int32_t w = rect.Width();
-    const std::int32_t h = rect.Height();
-    if (w > screenWidth) {
-        rect.left = 0;
-        rect.right = screenWidth - 1;
-    }
-    if (h > screenHeight) {
-        rect.top = 0;
-        rect.bottom = screenHeight - 1;
-    }
-    if (rect.left < 0) {
-        rect.left = 0;
-        rect.right = w - 1;
-    }
-    if (rect.top < 0) {
-        rect.top = 0;
-        rect.bottom = h - 1;
-    }
-    if (rect.right > screenWidth - 1) {
-        rect.right = screenWidth - 1;
-        rect.left = screenWidth - w;
-    }
-    if (rect.bottom > screenHeight - 1) {
-        rect.bottom = screenHeight - 1;
-        rect.top = screenHeight - h;
-    }
+    FitAxis(rect.left, rect.right, area.left, area.right);
+    FitAxis(rect.top, rect.bottom, area.top, area.bottom);
+}
+
+void FitIntoScreen(ScreenRect& rect, std::int32_t screenWidth, std::int32_t screenHeight)
+{
+    FitInto(rect, ScreenRect{0, 0, screenWidth - 1, screenHeight - 1});
 }

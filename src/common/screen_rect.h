@@ -16,6 +16,8 @@ struct ScreenRect {
 // Swaps left with right and top with bottom where they are out of order.
 void Normalise(ScreenRect& rect);
 
-// Shifts the rectangle onto a screen of the given size keeping its size; an axis larger than
-// the screen is cut to the screen.
+// Shifts the rectangle into the area keeping its size; an axis larger than the area is cut to it.
+void FitInto(ScreenRect& rect, const ScreenRect& area);
+
+// FitInto a screen of the given size at the origin.
 void FitIntoScreen(ScreenRect& rect, std::int32_t screenWidth, std::int32_t screenHeight);

@@ -19,6 +19,6 @@ POINT NextPanPosition(int width, int height)
     POINT cursor{};
     GetCursorPos(&cursor);
     g_panrect = PanStep(g_panrect, width, height, cursor.x, cursor.y,
-                        PanLimits{settings.maxpan, settings.g_screenwidth, settings.g_screenheight});
+                        PanLimits{settings.maxpan, settings.g_panarea});
     return POINT{g_panrect.left, g_panrect.top};
 }

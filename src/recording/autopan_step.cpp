@@ -5,17 +5,17 @@
 namespace {
 // Target start of one axis: unchanged while the cursor is inside the middle half of the span.
 std::int64_t AxisTarget(std::int64_t low, std::int64_t high, std::int64_t cursor, std::int64_t size,
-                        std::int64_t screen)
+                        std::int64_t areaLow, std::int64_t areaHigh)
 {
     const std::int64_t bandLow = low + (high - low) / 4;
     const std::int64_t bandHigh = low + 3 * (high - low) / 4;
     if (cursor < bandLow) {
         const std::int64_t target = cursor - size / 2;
-        return target < 0 ? 0 : target;
+        return target < areaLow ? areaLow : target;
     }
     if (cursor > bandHigh) {
         const std::int64_t target = cursor - size / 2;
-        return target + size - 1 >= screen ? screen - size : target;
+        return target + size - 1 > areaHigh ? areaHigh - size + 1 : target;
     }
     return low;
 }
@@ -38,8 +38,8 @@ ScreenRect PanStep(const ScreenRect& pan, std::int32_t width, std::int32_t heigh
 {
     // A negative limit from the settings file would push the region away from its target.
     const std::int64_t maxpan = limits.maxpan > 0 ? limits.maxpan : 0;
-    const std::int64_t left = LimitedMove(pan.left, AxisTarget(pan.left, pan.right, cursorX, width, limits.screenWidth), maxpan);
-    const std::int64_t top = LimitedMove(pan.top, AxisTarget(pan.top, pan.bottom, cursorY, height, limits.screenHeight), maxpan);
+    const std::int64_t left = LimitedMove(pan.left, AxisTarget(pan.left, pan.right, cursorX, width, limits.area.left, limits.area.right), maxpan);
+    const std::int64_t top = LimitedMove(pan.top, AxisTarget(pan.top, pan.bottom, cursorY, height, limits.area.top, limits.area.bottom), maxpan);
     ScreenRect next;
     next.left = static_cast<std::int32_t>(left);
     next.top = static_cast<std::int32_t>(top);

@@ -6,12 +6,11 @@
 
 struct PanLimits {
     std::int32_t maxpan = 20; // pixels per axis and frame
-    std::int32_t screenWidth = 0;
-    std::int32_t screenHeight = 0;
+    ScreenRect area; // the monitor the recording started on
 };
 
 // The pan rectangle after one step: the region re-centres on a cursor outside its inner band,
-// stays on the screen and moves at most maxpan per axis.
+// stays within the area and moves at most maxpan per axis.
 ScreenRect PanStep(const ScreenRect& pan, std::int32_t width, std::int32_t height, std::int32_t cursorX,
                    std::int32_t cursorY, const PanLimits& limits);
 

@@ -40,8 +40,8 @@ bool TryMultiples(HIC compressor, FramePtr& probe, int left, int top, int& width
 {
     const AppSettings& settings = Settings();
     for (const int n : {2, 4, 8}) {
-        const int newWidth = SizeForMultiple(width, n, settings.g_screenwidth);
-        const int newHeight = SizeForMultiple(height, n, settings.g_screenheight);
+        const int newWidth = SizeForMultiple(width, n, settings.g_panarea.Width());
+        const int newHeight = SizeForMultiple(height, n, settings.g_panarea.Height());
         probe.reset(GrabFrame(left, top, newWidth, newHeight, true));
         if (!probe) {
             return false;

@@ -28,23 +28,6 @@ void PostRecordStart()
     PostMessageA(Settings().g_mainwindow, WM_USER_RECORDSTART_MSG, 0, 0);
 }
 
-// Edges past the screen are pulled in one by one: the rectangle shrinks, it is not moved.
-void ClipToScreen(ScreenRect& rect, int screenWidth, int screenHeight)
-{
-    if (rect.top < 0) {
-        rect.top = 0;
-    }
-    if (rect.left < 0) {
-        rect.left = 0;
-    }
-    if (rect.right > screenWidth - 1) {
-        rect.right = screenWidth - 1;
-    }
-    if (rect.bottom > screenHeight - 1) {
-        rect.bottom = screenHeight - 1;
-    }
-}
-
 void ShowRegionSelection(bool placement)
 {
     if (IRegionSelection* selection = Seams().regionSelection) {
@@ -72,13 +55,18 @@ RecordStep RecordCommand()
     if (settings.MouseCaptureMode < kCaptureFixed || settings.MouseCaptureMode > kCaptureFullScreen) {
         settings.MouseCaptureMode = kCaptureNormal;
     }
+    // The display may have changed since the last recording.
+    ReadScreenSize(settings);
     switch (settings.MouseCaptureMode) {
     case kCaptureFixed:
         if (settings.fixedcapture == 1) {
+            // Edges past the monitors are pulled in: the rectangle shrinks, it is not moved, unless
+            // its monitor is gone.
             ScreenRect& fixed = settings.g_fixedrect;
-            fixed = ScreenRect{settings.captureleft, settings.capturetop, settings.captureleft + settings.capturewidth - 1,
-                               settings.capturetop + settings.captureheight - 1};
-            ClipToScreen(fixed, settings.g_screenwidth, settings.g_screenheight);
+            fixed = BringOntoMonitors(ScreenRect{settings.captureleft, settings.capturetop,
+                                                 settings.captureleft + settings.capturewidth - 1,
+                                                 settings.capturetop + settings.captureheight - 1},
+                                      settings.g_monitors);
             if (IRegionSelection* selection = Seams().regionSelection) {
                 selection->SetCurrentRectangle(RECT{fixed.left, fixed.top, fixed.right, fixed.bottom});
             }
@@ -91,10 +79,14 @@ RecordStep RecordCommand()
         settings.g_fixedrect = ScreenRect{0, 0, settings.capturewidth - 1, settings.captureheight - 1};
         ShowRegionSelection(true);
         return RecordStep::Selecting;
-    case kCaptureFullScreen:
-        settings.g_capturerect = ScreenRect{0, 0, settings.g_screenwidth - 1, settings.g_screenheight - 1};
+    case kCaptureFullScreen: {
+        // The monitor the pointer is on.
+        POINT cursor{};
+        GetCursorPos(&cursor);
+        settings.g_capturerect = settings.g_monitors[MonitorForPoint(settings.g_monitors, cursor.x, cursor.y)];
         PostRecordStart();
         return RecordStep::Starting;
+    }
     default:
         ShowRegionSelection(false);
         return RecordStep::Selecting;
@@ -108,7 +100,8 @@ KernelHandle OnRecordStart()
         PostMessageA(settings.g_mainwindow, WM_SYSCOMMAND, SC_MINIMIZE, 0);
     }
     ReadScreenSize(settings);
-    FitIntoScreen(settings.g_fixedrect, settings.g_screenwidth, settings.g_screenheight);
+    settings.g_panarea = settings.g_monitors[MonitorForRect(settings.g_monitors, settings.g_capturerect)];
+    settings.g_regiongone = 0;
     InstallMouseHook(settings.g_mainwindow, WM_USER_SAVECURSOR_MSG);
     settings.g_isrecording = 1;
     settings.g_endkey = 0;
@@ -122,4 +115,15 @@ KernelHandle OnRecordStart()
     ShowRecordingButtons();
     SetThreadPriority(thread.get(), settings.threadPriority);
     return thread;
+}
+
+void OnDisplayChange()
+{
+    AppSettings& settings = Settings();
+    ReadScreenSize(settings);
+    // Frames keep their size: a recording whose pixels partly left the display ends and is kept.
+    const ScreenRect& recorded = settings.autopan != 0 ? settings.g_panarea : settings.g_capturerect;
+    if (settings.g_isrecording == 1 && !LiesOnMonitors(recorded, settings.g_monitors)) {
+        settings.g_regiongone = 1;
+    }
 }

@@ -16,3 +16,6 @@ RecordStep RecordCommand();
 // Starts a recording of g_capturerect: mouse hook, flags, buttons and the recording thread. The
 // thread's handle, empty when it could not be created (nothing is then left started).
 KernelHandle OnRecordStart();
+
+// The monitors as they are now; a running recording whose region left them is ended.
+void OnDisplayChange();

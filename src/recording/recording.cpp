@@ -66,12 +66,12 @@ public:
     std::uint32_t Milliseconds() { return timeGetTime(); }
     void Sleep(std::uint32_t ms) { ::Sleep(ms); }
     // A sound file that can no longer grow ends the recording as a stop would.
-    std::int32_t Recording() { return SoundFileFailed() ? 0 : Settings().g_isrecording.load(); }
+    std::int32_t Recording() { return SoundFileFailed() || Settings().g_regiongone ? 0 : Settings().g_isrecording.load(); }
     std::int32_t Paused() { return Settings().g_paused; }
     Position NextPosition()
     {
         const AppSettings& settings = Settings();
-        if (PansRegion(settings.autopan, m_width, m_height, settings.g_screenwidth, settings.g_screenheight)) {
+        if (PansRegion(settings.autopan, m_width, m_height, settings.g_panarea.Width(), settings.g_panarea.Height())) {
             const POINT corner = NextPanPosition(m_width, m_height);
             return {corner.x, corner.y};
         }
@@ -262,6 +262,9 @@ void RecordVideo(int top, int left, int width, int height, int rate, const std::
     RecordingStop stop = StopFor(outcome);
     if (stop == RecordingStop::None && SoundFileFailed()) {
         stop = RecordingStop::DiskFull;
+    }
+    if (stop == RecordingStop::None && Settings().g_regiongone) {
+        stop = RecordingStop::RegionGone;
     }
     report.Stopped(stop);
 }

@@ -27,6 +27,8 @@ const char* Reason(RecordingStop stop)
         return "no temporary movie could be created in the temporary folder";
     case RecordingStop::RegionRefused:
         return "the video compressor cannot record a region of this size (choose another region or compressor)";
+    case RecordingStop::RegionGone:
+        return "the display changed and part of the recorded region is no longer on any monitor";
     case RecordingStop::Failed:
         return "of an unexpected error";
     case RecordingStop::None:

@@ -13,6 +13,7 @@ enum class RecordingStop {
     NoTempFile,   // no temporary movie could be created
     RegionRefused, // the compressor takes no frame of the region's size
     Failed,       // an unexpected error on the recording thread
+    RegionGone,   // a display change took away part of the region
 };
 
 enum class EndAction {

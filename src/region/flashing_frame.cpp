@@ -2,8 +2,8 @@
 
 #include "win/z_order.h"
 
-#include "settings/app_settings.h"
 #include "win/handles.h"
+#include "win/monitors.h"
 
 namespace {
 constexpr char kClassName[] = "FramelarkFlashingFrame";
@@ -37,15 +37,6 @@ GdiRegion FrameShape(int left, int top, int width, int height, bool thin)
     return shape;
 }
 
-int ScreenWidth()
-{
-    return Settings().g_screenwidth > 0 ? Settings().g_screenwidth : GetSystemMetrics(SM_CXSCREEN);
-}
-
-int ScreenHeight()
-{
-    return Settings().g_screenheight > 0 ? Settings().g_screenheight : GetSystemMetrics(SM_CYSCREEN);
-}
 } // namespace
 
 bool CFlashingFrame::Create()
@@ -58,9 +49,23 @@ bool CFlashingFrame::Create()
     if (!RegisterClassOnce(cls)) {
         return false;
     }
+    if (!CWindow::Create(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, kClassName, "Flashing", WS_POPUP, 0, 0, 1, 1, nullptr,
+                         nullptr)) {
+        return false;
+    }
+    FollowDisplay();
+    return true;
+}
+
+void CFlashingFrame::FollowDisplay()
+{
     // One pixel short of the screen on the right and at the bottom.
-    return CWindow::Create(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, kClassName, "Flashing", WS_POPUP, 0, 0,
-                           ScreenWidth() - 1, ScreenHeight() - 1, nullptr, nullptr);
+    m_screen = CoverVirtualScreen(hwnd(), 1);
+}
+
+void CFlashingFrame::OriginAtScreen(HDC dc) const
+{
+    SetWindowOrgEx(dc, m_screen.left, m_screen.top, nullptr);
 }
 
 void CFlashingFrame::SetShape(int left, int top, int width, int height, bool thin)
@@ -69,7 +74,7 @@ void CFlashingFrame::SetShape(int left, int top, int width, int height, bool thi
     m_top = top;
     m_right = left + width - 1;
     m_bottom = top + height - 1;
-    GdiRegion shape = FrameShape(left, top, width, height, thin);
+    GdiRegion shape = FrameShape(left - m_screen.left, top - m_screen.top, width, height, thin);
     // The window owns the region once it accepts it.
     if (shape && hwnd() && SetWindowRgn(hwnd(), shape.get(), TRUE)) {
         shape.release();
@@ -86,6 +91,7 @@ void CFlashingFrame::Paint(COLORREF color)
     GdiBrush brush(CreateSolidBrush(color));
     SelectGuard selectedPen(dc.get(), pen.get());
     SelectGuard selectedBrush(dc.get(), brush.get());
+    OriginAtScreen(dc.get());
     Rectangle(dc.get(), m_left - 6, m_top - 6, m_right + 6, m_bottom + 6);
 }
 
@@ -97,7 +103,7 @@ void CFlashingFrame::Invert(COLORREF color)
     WindowDC dc(hwnd());
     GdiBrush brush(CreateSolidBrush(color));
     SelectGuard selected(dc.get(), brush.get());
-    PatBlt(dc.get(), 0, 0, ScreenWidth(), ScreenHeight(), PATINVERT);
+    PatBlt(dc.get(), 0, 0, m_screen.Width(), m_screen.Height(), PATINVERT);
 }
 
 void CFlashingFrame::Show()
@@ -118,7 +124,9 @@ void CFlashingFrame::Hide()
 
 LRESULT CFlashingFrame::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (message == WM_ERASEBKGND) {
+    if (message == WM_DISPLAYCHANGE) {
+        FollowDisplay();
+    } else if (message == WM_ERASEBKGND) {
         return 1; // the border's pixels come only from Paint and Invert
     }
     return DefaultHandling(message, wParam, lParam);

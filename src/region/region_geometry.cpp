@@ -15,26 +15,26 @@ PlacementOffsets OffsetsAroundCentre(const ScreenRect& fixed)
 }
 
 ScreenRect PlaceAt(std::int32_t x, std::int32_t y, const PlacementOffsets& offsets, const ScreenRect& fixed,
-                   std::int32_t screenWidth, std::int32_t screenHeight)
+                   const ScreenRect& area)
 {
     ScreenRect rect{x + offsets.left, y + offsets.top, x + offsets.right, y + offsets.bottom};
     const std::int32_t w1 = fixed.right - fixed.left;
     const std::int32_t h1 = fixed.bottom - fixed.top;
-    if (rect.left < 0) {
-        rect.left = 0;
-        rect.right = w1;
+    if (rect.left < area.left) {
+        rect.left = area.left;
+        rect.right = area.left + w1;
     }
-    if (rect.top < 0) {
-        rect.top = 0;
-        rect.bottom = h1;
+    if (rect.top < area.top) {
+        rect.top = area.top;
+        rect.bottom = area.top + h1;
     }
-    if (rect.right > screenWidth - 1) {
-        rect.right = screenWidth - 1;
-        rect.left = screenWidth - 1 - w1;
+    if (rect.right > area.right) {
+        rect.right = area.right;
+        rect.left = area.right - w1;
     }
-    if (rect.bottom > screenHeight - 1) {
-        rect.bottom = screenHeight - 1;
-        rect.top = screenHeight - 1 - h1;
+    if (rect.bottom > area.bottom) {
+        rect.bottom = area.bottom;
+        rect.top = area.bottom - h1;
     }
     return rect;
 }

@@ -19,9 +19,10 @@ struct PlacementOffsets {
 };
 PlacementOffsets OffsetsAroundCentre(const ScreenRect& fixed);
 
-// The fixed rectangle centred on (x, y), pushed back onto the screen with the size of fixed.
+// The fixed rectangle centred on (x, y), pushed back into the area (the monitor under the cursor)
+// with the size of fixed.
 ScreenRect PlaceAt(std::int32_t x, std::int32_t y, const PlacementOffsets& offsets, const ScreenRect& fixed,
-                   std::int32_t screenWidth, std::int32_t screenHeight);
+                   const ScreenRect& area);
 
 // The four XOR fills of the band, each with positive extents.
 struct Fill {

@@ -3,6 +3,7 @@
 #include "messages/private_messages.h"
 #include "resources/resource_ids.h"
 #include "settings/app_settings.h"
+#include "win/monitors.h"
 #include "win/z_order.h"
 
 #include <windowsx.h>
@@ -18,6 +19,13 @@ POINT ScreenPoint(HWND window, LPARAM lParam)
     POINT p{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
     ClientToScreen(window, &p);
     return p;
+}
+
+ScreenRect MonitorUnder(POINT p)
+{
+    const MonitorLayout& monitors = Settings().g_monitors;
+    return monitors.empty() ? ScreenRect{0, 0, GetSystemMetrics(SM_CXSCREEN) - 1, GetSystemMetrics(SM_CYSCREEN) - 1}
+                            : monitors[MonitorForPoint(monitors, p.x, p.y)];
 }
 } // namespace
 
@@ -43,12 +51,11 @@ bool CRegionWindow::Create()
     if (!RegisterClassOnce(cls)) {
         return false;
     }
-    AppSettings& settings = Settings();
-    ReadScreenSize(settings);
-    if (!CWindow::Create(WS_EX_TOPMOST, kClassName, "Title", WS_POPUP, 0, 0, settings.g_screenwidth,
-                         settings.g_screenheight, nullptr, nullptr)) {
+    ReadScreenSize(Settings());
+    if (!CWindow::Create(WS_EX_TOPMOST, kClassName, "Title", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr)) {
         return false;
     }
+    m_screen = CoverVirtualScreen(hwnd(), 0);
     g_regionwindow = hwnd();
     return true;
 }
@@ -60,16 +67,19 @@ void CRegionWindow::ShowForSelection()
     }
     // The screen as it is now must stay visible under the window. Where the system gives a new
     // window blank pixels instead of what was beneath (Wine), the copy puts the screen back.
-    const int width = GetSystemMetrics(SM_CXSCREEN);
-    const int height = GetSystemMetrics(SM_CYSCREEN);
+    // Every monitor as the display is now, so that a region can be dragged on any of them.
+    ReadScreenSize(Settings());
+    m_screen = CoverVirtualScreen(hwnd(), 0);
+    const int width = m_screen.Width();
+    const int height = m_screen.Height();
     WindowDC screen(nullptr);
     MemoryDC memory(CreateCompatibleDC(screen.get()));
     GdiBitmap before(CreateCompatibleBitmap(screen.get(), width, height));
     if (memory && before) {
         SelectGuard selected(memory.get(), before.get());
-        BitBlt(memory.get(), 0, 0, width, height, screen.get(), 0, 0, SRCCOPY);
+        BitBlt(memory.get(), 0, 0, width, height, screen.get(), m_screen.left, m_screen.top, SRCCOPY);
     }
-    ShowWindow(hwnd(), SW_SHOWMAXIMIZED);
+    ShowWindow(hwnd(), SW_SHOW);
     RaiseTopmost(hwnd());
     UpdateWindow(hwnd());
     if (memory && before) {
@@ -85,7 +95,9 @@ void CRegionWindow::ShowForSelection()
 void CRegionWindow::BeginPlacement()
 {
     AppSettings& settings = Settings();
-    FitIntoScreen(settings.g_fixedrect, settings.g_screenwidth, settings.g_screenheight);
+    POINT cursor{};
+    GetCursorPos(&cursor);
+    FitInto(settings.g_fixedrect, MonitorUnder(cursor));
     m_new = settings.g_fixedrect;
     Draw(m_new, false);
     m_current = m_new;
@@ -128,6 +140,10 @@ LRESULT CRegionWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
             return 0;
         }
         break;
+    case WM_DISPLAYCHANGE:
+        ReadScreenSize(Settings());
+        m_screen = CoverVirtualScreen(hwnd(), 0);
+        break;
     case WM_CLOSE:
         // Alt+F4 or the taskbar: the window is the program's one selection window, kept for the
         // next Record.
@@ -143,7 +159,7 @@ void CRegionWindow::OnMouseMove(POINT p)
 {
     const AppSettings& settings = Settings();
     if (settings.MouseCaptureMode == kCaptureFixed) {
-        m_new = PlaceAt(p.x, p.y, m_offsets, settings.g_fixedrect, settings.g_screenwidth, settings.g_screenheight);
+        m_new = PlaceAt(p.x, p.y, m_offsets, settings.g_fixedrect, MonitorUnder(p));
         if (!(m_new == m_current)) {
             Draw(m_current, true);
             Draw(m_new, false);
@@ -233,6 +249,7 @@ void CRegionWindow::Draw(const ScreenRect& rect, bool erase)
     if (!dc) {
         return;
     }
+    SetWindowOrgEx(dc.get(), m_screen.left, m_screen.top, nullptr); // drawn in screen coordinates
     {
         GdiBrush brush(CreateHatchBrush(HS_BDIAGONAL, kBandColor));
         SelectGuard selected(dc.get(), brush.get());

@@ -38,6 +38,7 @@ private:
 
     ScreenRect m_current;
     ScreenRect m_new;
+    ScreenRect m_screen; // the virtual screen the window covers
     POINT m_anchor{};
     PlacementOffsets m_offsets;
     bool m_dragging = false;

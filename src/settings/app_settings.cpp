@@ -3,6 +3,7 @@
 #include "resources/resource_ids.h"
 #include "win/directories.h"
 #include "win/handles.h"
+#include "win/monitors.h"
 
 const std::array<BuiltInCursor, 6> kBuiltInCursors = {{
     {"Hand 1", IDI_CURSOR_HAND1},
@@ -52,6 +53,7 @@ void ReadScreenSize(AppSettings& settings)
     WindowDC screen(nullptr);
     settings.g_screenwidth = GetDeviceCaps(screen.get(), HORZRES);
     settings.g_screenheight = GetDeviceCaps(screen.get(), VERTRES);
+    settings.g_monitors = ReadMonitorLayout();
 }
 
 AppSettings& Settings()

@@ -7,6 +7,7 @@
 #include <mmsystem.h>
 
 #include "common/fourcc.h"
+#include "common/monitor_layout.h"
 #include "common/screen_rect.h"
 #include "win/global_block.h"
 
@@ -97,8 +98,11 @@ struct AppSettings {
     // Run-time state.
     std::atomic<std::int32_t> g_isrecording{0};
     std::atomic<std::int32_t> g_paused{0};
-    std::int32_t g_screenwidth = 0;
+    std::int32_t g_screenwidth = 0; // the primary monitor's
     std::int32_t g_screenheight = 0;
+    MonitorLayout g_monitors; // main thread only
+    ScreenRect g_panarea;     // the monitor the running recording started on
+    std::atomic<std::int32_t> g_regiongone{0}; // a display change took away part of the recorded region
     ScreenRect g_capturerect;
     std::string g_compressorname = "MS Video 1";
     std::string g_cursorfile;
@@ -119,7 +123,7 @@ struct AppSettings {
 // The one instance, for the whole run.
 AppSettings& Settings();
 
-// g_screenwidth and g_screenheight from the display's resolution.
+// g_screenwidth, g_screenheight and g_monitors from the display as it is now.
 void ReadScreenSize(AppSettings& settings);
 
 // Index into kBuiltInCursors for g_customsel: a value beyond the table counts as 0.

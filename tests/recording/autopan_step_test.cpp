@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 namespace {
-const PanLimits kScreen{20, 1024, 768};
+const PanLimits kScreen{20, ScreenRect{0, 0, 1023, 767}};
 
 ScreenRect Region(int left, int top, int width, int height)
 {
@@ -51,8 +51,8 @@ TEST(AutopanStep, InnerBandHoldsStill)
 TEST(AutopanStep, ZeroOrNegativeLimitNeverMoves)
 {
     const ScreenRect start = Region(100, 100, 320, 240);
-    EXPECT_EQ(PanStep(start, 320, 240, 0, 0, PanLimits{0, 1024, 768}), start);
-    EXPECT_EQ(PanStep(start, 320, 240, 1000, 700, PanLimits{-20, 1024, 768}), start);
+    EXPECT_EQ(PanStep(start, 320, 240, 0, 0, PanLimits{0, ScreenRect{0, 0, 1023, 767}}), start);
+    EXPECT_EQ(PanStep(start, 320, 240, 1000, 700, PanLimits{-20, ScreenRect{0, 0, 1023, 767}}), start);
 }
 
 TEST(AutopanStep, FarTargetsMoveDiagonallyByTheLimit)
@@ -65,9 +65,9 @@ TEST(AutopanStep, FarTargetsMoveDiagonallyByTheLimit)
 TEST(AutopanStep, NearTargetsAreReachedWithoutOvershoot)
 {
     // Cursor at 350: target left 190, 90 away; with a limit of 100 it is reached at once.
-    const ScreenRect pan = PanStep(Region(100, 100, 320, 240), 320, 240, 350, 200, PanLimits{100, 1024, 768});
+    const ScreenRect pan = PanStep(Region(100, 100, 320, 240), 320, 240, 350, 200, PanLimits{100, ScreenRect{0, 0, 1023, 767}});
     EXPECT_EQ(pan.left, 190);
-    const ScreenRect exact = PanStep(Region(100, 100, 320, 240), 320, 240, 350, 200, PanLimits{90, 1024, 768});
+    const ScreenRect exact = PanStep(Region(100, 100, 320, 240), 320, 240, 350, 200, PanLimits{90, ScreenRect{0, 0, 1023, 767}});
     EXPECT_EQ(exact.left, 190);
 }
 
@@ -89,4 +89,22 @@ TEST(AutopanStep, OnlyRegionsSmallerThanTheScreenPan)
     EXPECT_FALSE(PansRegion(0, 320, 240, 1024, 768));
     EXPECT_FALSE(PansRegion(1, 1024, 240, 1024, 768));
     EXPECT_FALSE(PansRegion(1, 320, 768, 1024, 768));
+}
+
+TEST(AutopanStep, StaysWithinAMonitorLeftOfThePrimary)
+{
+    const PanLimits left{1000, ScreenRect{-1280, 0, -1, 1023}};
+    struct Row {
+        int cursorX, cursorY;
+        ScreenRect pan;
+    };
+    const Row rows[] = {
+        {-1270, 5, Region(-1280, 0, 320, 240)},
+        {-2, 1020, Region(-320, 784, 320, 240)},
+        {500, 500, Region(-320, 400, 320, 240)}, // the cursor on the primary: the region stays on its own monitor
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(PanStep(Region(-800, 400, 320, 240), 320, 240, row.cursorX, row.cursorY, left), row.pan)
+            << row.cursorX;
+    }
 }

@@ -158,7 +158,7 @@ TEST_F(MovieWriter, CheckBringsSizesToWhatTheCompressorTakes)
     EXPECT_EQ(Handler(), kEven);
 
     // At the screen's right edge the width is rounded down instead; an even height stays.
-    Settings().g_screenwidth = 321;
+    Settings().g_panarea = ScreenRect{0, 0, 320, 767};
     width = 321;
     height = 240;
     probe.reset(GrabFrame(0, 0, width, height, true));

@@ -195,6 +195,7 @@ void UsePlainCaptureSettings()
     s.autopan = 0;
     s.g_screenwidth = GetSystemMetrics(SM_CXSCREEN);
     s.g_screenheight = GetSystemMetrics(SM_CYSCREEN);
+    s.g_panarea = ScreenRect{0, 0, s.g_screenwidth - 1, s.g_screenheight - 1};
 }
 
 std::string SmallDiskFolder(const std::string& unixPath)

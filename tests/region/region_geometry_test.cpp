@@ -8,9 +8,13 @@ TEST(RegionPlacement, FixedRectangleFollowsTheCursorAndStaysOnScreen)
     const PlacementOffsets offsets = OffsetsAroundCentre(fixed);
     EXPECT_EQ(offsets.left, -159);
     EXPECT_EQ(offsets.bottom, 120);
-    EXPECT_EQ(PlaceAt(5, 5, offsets, fixed, 1024, 768), (ScreenRect{0, 0, 319, 239}));
-    EXPECT_EQ(PlaceAt(1023, 767, offsets, fixed, 1024, 768), (ScreenRect{704, 528, 1023, 767}));
-    EXPECT_EQ(PlaceAt(500, 400, offsets, fixed, 1024, 768), (ScreenRect{341, 281, 660, 520}));
+    EXPECT_EQ(PlaceAt(5, 5, offsets, fixed, ScreenRect{0, 0, 1023, 767}), (ScreenRect{0, 0, 319, 239}));
+    EXPECT_EQ(PlaceAt(1023, 767, offsets, fixed, ScreenRect{0, 0, 1023, 767}), (ScreenRect{704, 528, 1023, 767}));
+    EXPECT_EQ(PlaceAt(500, 400, offsets, fixed, ScreenRect{0, 0, 1023, 767}), (ScreenRect{341, 281, 660, 520}));
+    // On a monitor left of the primary the rectangle stays on that monitor.
+    const ScreenRect left{-1280, 0, -1, 1023};
+    EXPECT_EQ(PlaceAt(-1275, 3, offsets, fixed, left), (ScreenRect{-1280, 0, -961, 239}));
+    EXPECT_EQ(PlaceAt(-2, 1020, offsets, fixed, left), (ScreenRect{-320, 784, -1, 1023}));
 }
 
 TEST(RegionPlacement, OddSizesAndNegativeCentres)
@@ -20,7 +24,7 @@ TEST(RegionPlacement, OddSizesAndNegativeCentres)
     const PlacementOffsets offsets = OffsetsAroundCentre(fixed);
     EXPECT_EQ(offsets.left, -6);
     EXPECT_EQ(offsets.right, 5);
-    EXPECT_EQ(PlaceAt(100, 100, offsets, fixed, 640, 480), (ScreenRect{94, 94, 105, 105}));
+    EXPECT_EQ(PlaceAt(100, 100, offsets, fixed, ScreenRect{0, 0, 639, 479}), (ScreenRect{94, 94, 105, 105}));
 }
 
 TEST(RegionSelection, EmptyUnlessTwoPixelsEachWay)

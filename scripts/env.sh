@@ -129,3 +129,13 @@ framelark_start_wine() {
     wine reg delete "$key" /v Managed /f </dev/null >/dev/null 2>&1 || true
   fi
 }
+
+# Everything a benchmark under Wine needs, stopped again when the calling script exits.
+framelark_start_services() {
+  framelark_use_fast_heap
+  trap framelark_stop_services EXIT
+  trap 'exit 130' INT TERM
+  framelark_start_display
+  framelark_start_sound
+  framelark_start_wine
+}

@@ -14,12 +14,7 @@ fi
 cmake --preset windows >/dev/null
 cmake --build --preset windows -j 2 --target framelark key_latency animator >/dev/null
 
-framelark_use_fast_heap
-trap framelark_stop_services EXIT
-trap 'exit 130' INT TERM
-framelark_start_display
-framelark_start_sound
-framelark_start_wine
+framelark_start_services
 
 if [ -n "$before" ]; then
   old=$(mktemp -d)

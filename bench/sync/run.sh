@@ -14,11 +14,6 @@ cd "$root"
 cmake --preset windows >/dev/null
 cmake --build --preset windows -j 2 --target framelark hook hookkey animator loopback_recorder >/dev/null
 
-framelark_use_fast_heap
-trap framelark_stop_services EXIT
-trap 'exit 130' INT TERM
-framelark_start_display
-framelark_start_sound
-framelark_start_wine
+framelark_start_services
 /usr/bin/python3 "$here/sync_bench.py" --build "$root/build/windows" --seconds "$seconds" --every "$every" \
   "${@:3}"

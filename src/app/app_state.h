@@ -47,5 +47,5 @@ inline bool LooksEnabled(AppState state, Command command)
 // A recording thread may be running: its one message must still come.
 inline bool ThreadMayRun(AppState state)
 {
-    return state == AppState::Recording || state == AppState::Paused || state == AppState::Ending;
+    return Decide(state, Command::RecordingEnded) == Verdict::Run;
 }

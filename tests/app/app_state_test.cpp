@@ -35,8 +35,4 @@ TEST(AppState, EveryCommandIsDecidedByTheStateAndLooksItsDecision)
             EXPECT_EQ(LooksEnabled(row.state, command), got == 'R');
         }
     }
-    // Only a recording's thread posts its end; nothing else may take its message.
-    for (const Row& row : rows) {
-        EXPECT_EQ(ThreadMayRun(row.state), Decide(row.state, Command::RecordingEnded) == Verdict::Run);
-    }
 }

@@ -1,6 +1,8 @@
 #pragma once
 // The General Options dialog's checks of a fixed region, and how a region that runs off the screen
-// is brought back, apart from any window.
+// is brought back onto its monitor, apart from any window.
+#include "common/monitor_layout.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -17,5 +19,6 @@ struct FixedRegionOutcome {
     std::int32_t left = 0, top = 0, width = 0, height = 0;
 };
 
-FixedRegionOutcome CheckFixedRegion(const FixedRegionFields& fields, std::int32_t screenWidth,
-                                    std::int32_t screenHeight);
+// Sizes are checked against the whole virtual screen; a fixed corner must lie within it, and the
+// region is cut at the edge of the monitor the corner is on.
+FixedRegionOutcome CheckFixedRegion(const FixedRegionFields& fields, const MonitorLayout& monitors);

@@ -123,7 +123,7 @@ void CGeneralOptionsDialog::OnOK()
     if (m_mode == kCaptureFixed) {
         const FixedRegionFields fields{m_width.Number(), m_height.Number(), m_left.Number(), m_top.Number(),
                                        m_fixedCorner.IsChecked()};
-        const FixedRegionOutcome outcome = CheckFixedRegion(fields, settings.g_screenwidth, settings.g_screenheight);
+        const FixedRegionOutcome outcome = CheckFixedRegion(fields, settings.g_monitors);
         if (!outcome.refusal.empty()) {
             Note(outcome.refusal);
             return;

@@ -60,12 +60,18 @@ bool CFlashingFrame::Create()
 void CFlashingFrame::FollowDisplay()
 {
     // One pixel short of the screen on the right and at the bottom.
-    m_screen = CoverVirtualScreen(hwnd(), 1);
+    const ScreenRect screen = CoverVirtualScreen(hwnd(), 1);
+    AcquireSRWLockExclusive(&m_screenLock);
+    m_screen = screen;
+    ReleaseSRWLockExclusive(&m_screenLock);
 }
 
-void CFlashingFrame::OriginAtScreen(HDC dc) const
+ScreenRect CFlashingFrame::Screen() const
 {
-    SetWindowOrgEx(dc, m_screen.left, m_screen.top, nullptr);
+    AcquireSRWLockShared(&m_screenLock);
+    const ScreenRect screen = m_screen;
+    ReleaseSRWLockShared(&m_screenLock);
+    return screen;
 }
 
 void CFlashingFrame::SetShape(int left, int top, int width, int height, bool thin)
@@ -74,7 +80,8 @@ void CFlashingFrame::SetShape(int left, int top, int width, int height, bool thi
     m_top = top;
     m_right = left + width - 1;
     m_bottom = top + height - 1;
-    GdiRegion shape = FrameShape(left - m_screen.left, top - m_screen.top, width, height, thin);
+    const ScreenRect screen = Screen();
+    GdiRegion shape = FrameShape(left - screen.left, top - screen.top, width, height, thin);
     // The window owns the region once it accepts it.
     if (shape && hwnd() && SetWindowRgn(hwnd(), shape.get(), TRUE)) {
         shape.release();
@@ -91,7 +98,8 @@ void CFlashingFrame::Paint(COLORREF color)
     GdiBrush brush(CreateSolidBrush(color));
     SelectGuard selectedPen(dc.get(), pen.get());
     SelectGuard selectedBrush(dc.get(), brush.get());
-    OriginAtScreen(dc.get());
+    const ScreenRect screen = Screen();
+    SetWindowOrgEx(dc.get(), screen.left, screen.top, nullptr);
     Rectangle(dc.get(), m_left - 6, m_top - 6, m_right + 6, m_bottom + 6);
 }
 
@@ -103,7 +111,8 @@ void CFlashingFrame::Invert(COLORREF color)
     WindowDC dc(hwnd());
     GdiBrush brush(CreateSolidBrush(color));
     SelectGuard selected(dc.get(), brush.get());
-    PatBlt(dc.get(), 0, 0, m_screen.Width(), m_screen.Height(), PATINVERT);
+    const ScreenRect screen = Screen();
+    PatBlt(dc.get(), 0, 0, screen.Width(), screen.Height(), PATINVERT);
 }
 
 void CFlashingFrame::Show()

@@ -24,8 +24,8 @@ protected:
 private:
     // Covers the display as it is now; again after each display change.
     void FollowDisplay();
-    // Drawing in screen coordinates.
-    void OriginAtScreen(HDC dc) const;
+    // The recording thread draws while the main thread may follow a display change.
+    ScreenRect Screen() const;
     bool HasArea() const { return m_left < m_right && m_top < m_bottom; }
 
     int m_left = 0;
@@ -33,4 +33,5 @@ private:
     int m_right = 0;
     int m_bottom = 0;
     ScreenRect m_screen;
+    mutable SRWLOCK m_screenLock = SRWLOCK_INIT;
 };

@@ -2,7 +2,8 @@
 """framelark.exe on a display with two monitors of different sizes, changed while it runs.
 
 On the Xorg test display (dummy driver, laid out with xrandr) and a Wine prefix of its own:
-1. a region dragged on the second monitor (right of the primary) records that monitor's pixels;
+1. a region dragged on the second monitor (right of the primary) records that monitor's pixels, and
+   so does one dragged on it after it moved left of the primary while the program ran;
 2. Full Screen with the pointer on the second monitor records that monitor, at its size;
 3. the display changes while the program runs (the second monitor goes left of the primary, at
    negative coordinates, and the primary changes its mode): Full Screen on the left monitor records
@@ -106,10 +107,21 @@ def run(build):
                              lambda: (e2e.press("F7"), e2e.drag_region()))
         finally:
             animator.kill()
+        # The region window follows a display change: the second monitor moves left of the primary
+        # (X puts it at 0, Windows at -800) and a region is dragged on it.
+        xrandr("--output", "DUMMY1", "--mode", "800x600", "--left-of", "DUMMY0")
+        time.sleep(2)
+        animator = start_animator(build, 30, (-700, 80, 400, 300))
+        try:
+            record_and_check(scratch, prefix, "moved", (120, 100, 439, 339), (490, 370),
+                             lambda: (e2e.press("F7"), e2e.drag_region()))
+        finally:
+            animator.kill()
         click_close(find_window("^Framelark$", 5))
         wait_for_exit(program)
 
         # 2. Full Screen, pointer on the second monitor.
+        xrandr("--output", "DUMMY1", "--mode", "800x600", "--right-of", "DUMMY0")
         text = set_line(read(scratch, "CS.ini"), "MouseCaptureMode", 2)
         write(scratch, "CS.ini", set_line(text, "launchPlayer", 0))
         program = start_program(build, scratch)

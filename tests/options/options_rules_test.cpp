@@ -128,7 +128,7 @@ TEST(FixedRegionRules, RefusalsInOrder)
         {{320, 240, 0, std::nullopt, false}, ""},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(CheckFixedRegion(c.fields, W, H).refusal, c.refusal) << c.refusal;
+        EXPECT_EQ(CheckFixedRegion(c.fields, {{0, 0, W - 1, H - 1}}).refusal, c.refusal) << c.refusal;
     }
 }
 
@@ -152,13 +152,43 @@ TEST(FixedRegionRules, RegionOffTheScreenIsBroughtBackWithANote)
           "Value exceed screen height. The height is adjusted to 240"}},
     };
     for (const Case& c : cases) {
-        const FixedRegionOutcome out = CheckFixedRegion(c.fields, W, H);
+        const FixedRegionOutcome out = CheckFixedRegion(c.fields, {{0, 0, W - 1, H - 1}});
         EXPECT_EQ(out.refusal, "");
         EXPECT_EQ(out.left, c.left);
         EXPECT_EQ(out.top, c.top);
         EXPECT_EQ(out.width, c.width);
         EXPECT_EQ(out.height, c.height);
         EXPECT_EQ(out.notes, c.notes);
+    }
+}
+
+// A 1024 × 768 primary with an 800 × 600 monitor on its left: sizes span both, a corner may be
+// negative, and the region is cut at the edge of the corner's own monitor.
+TEST(FixedRegionRules, TwoMonitors)
+{
+    const MonitorLayout monitors{{0, 0, 1023, 767}, {-800, 0, -1, 599}};
+    struct Case {
+        FixedRegionFields fields;
+        const char* refusal;
+        std::int32_t left, width, height;
+    };
+    const Case cases[] = {
+        {{1824, 768, 0, 0, false}, "", 0, 1824, 768},
+        {{1825, 240, 0, 0, false}, "The width must be smaller than the screen width (1824)", 0, 0, 0},
+        {{320, 240, -800, 10, true}, "", -800, 320, 240},
+        {{320, 240, -801, 10, true}, "The left value must not be smaller than the screen's left edge (-800)", 0, 0, 0},
+        {{320, 240, 1025, 10, true}, "The left value must be smaller than the screen width (1024)", 0, 0, 0},
+        {{320, 700, -100, 10, true}, "", -100, 100, 590},
+        {{320, 240, -10, 650, true}, "", 0, 320, 118}, // below the small monitor: onto the primary
+    };
+    for (const Case& c : cases) {
+        const FixedRegionOutcome out = CheckFixedRegion(c.fields, monitors);
+        EXPECT_EQ(out.refusal, c.refusal);
+        if (out.refusal.empty()) {
+            EXPECT_EQ(out.left, c.left) << c.fields.left.value_or(0);
+            EXPECT_EQ(out.width, c.width);
+            EXPECT_EQ(out.height, c.height);
+        }
     }
 }
 

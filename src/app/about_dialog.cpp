@@ -1,8 +1,11 @@
 #include "app/about_dialog.h"
 
 #include "resources/resource_ids.h"
+#include "win/dpi.h"
 
 #include <windowsx.h>
+
+#include <utility>
 
 namespace {
 constexpr COLORREF kLinkBlue = RGB(0, 0, 255);
@@ -12,6 +15,7 @@ CAboutDialog::CAboutDialog() : CDialog(IDD_ABOUTBOX) {}
 
 BOOL CAboutDialog::OnInitDialog()
 {
+    ShowBanner(WindowDpi(hwnd()));
     SetDlgItemTextA(hwnd(), IDC_ABOUTLINK, kProductWebSite);
     if (m_link.AttachTo(hwnd(), IDC_ABOUTLINK)) {
         m_link.SetLink(true, false);
@@ -23,10 +27,21 @@ BOOL CAboutDialog::OnInitDialog()
     return TRUE;
 }
 
-INT_PTR CAboutDialog::HandleMessage(UINT message, WPARAM, LPARAM lParam)
+void CAboutDialog::ShowBanner(int dpi)
+{
+    // The static sizes itself to the picture; the one it showed is released only once replaced.
+    GdiBitmap banner = LoadBitmapForDpi(IDB_ABOUTBANNER, dpi, BitmapKind::Picture);
+    SendDlgItemMessageA(hwnd(), IDC_ABOUTBANNER, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(banner.get()));
+    m_banner = std::move(banner);
+}
+
+INT_PTR CAboutDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message == WM_LBUTTONDOWN) {
         DragByFace(hwnd(), lParam);
+    } else if (message == WM_DPICHANGED) {
+        // The system moves and rescales the dialog itself afterwards.
+        ShowBanner(DpiOfDpiChange(wParam));
     }
     return FALSE;
 }

@@ -1,6 +1,7 @@
 #pragma once
 // The About box: banner, version and the product's web address as a link; dragged by its face.
 #include "controls/link_label.h"
+#include "win/handles.h"
 #include "win/window_base.h"
 
 constexpr char kProductWebSite[] = "https://framelark.example/";
@@ -14,7 +15,10 @@ protected:
     INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
 private:
+    void ShowBanner(int dpi);
+
     CLinkLabel m_link;
+    GdiBitmap m_banner;
 };
 
 // Posts a caption click at the point, so that the user drags the window by any point of its face.

@@ -1,5 +1,6 @@
 #include "controls/window_region.h"
 
+#include "win/dpi.h"
 #include "win/handles.h"
 
 #include <cstdint>
@@ -68,14 +69,13 @@ HRGN WindowRegionFromMask(HBITMAP mask, HDC compatibleDC, int width, int height,
     return region.release();
 }
 
-bool SetRegionFromBitmap(HWND window, HDC compatibleDC, UINT maskId, COLORREF transparent)
+bool SetRegionFromBitmap(HWND window, HDC compatibleDC, UINT maskId, COLORREF transparent, int dpi)
 {
     RECT outer{};
     if (!GetWindowRect(window, &outer)) {
         return false;
     }
-    GdiBitmap mask(static_cast<HBITMAP>(
-        LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(maskId), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
+    const GdiBitmap mask = LoadBitmapForDpi(maskId, dpi, BitmapKind::Mask);
     GdiRegion region(WindowRegionFromMask(mask.get(), compatibleDC, outer.right - outer.left,
                                           outer.bottom - outer.top, transparent));
     if (!region) {

@@ -35,7 +35,8 @@ private:
     void UpdatePreview();
     void ChooseCursorFile();
     void ChooseHighlightColor();
-    void DrawHighlightPreview() const;
+    void RedrawHighlightPreview() const;
+    void DrawHighlightPreview(const DRAWITEMSTRUCT& item) const;
 
     Working m_working;
     HCURSOR m_preview = nullptr;
@@ -55,4 +56,5 @@ private:
     TextField m_shapeLabel;
     PushButton m_color;
     TextField m_halfSize;
+    TextField m_highlightPreview;
 };

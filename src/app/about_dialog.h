@@ -1,5 +1,6 @@
 #pragma once
 // The About box: banner, version and the product's web address as a link; dragged by its face.
+#include "common/dpi_scale.h"
 #include "controls/link_label.h"
 #include "win/handles.h"
 #include "win/window_base.h"
@@ -19,6 +20,7 @@ private:
 
     CLinkLabel m_link;
     GdiBitmap m_banner;
+    int m_bannerDpi = kBaseDpi;
 };
 
 // Posts a caption click at the point, so that the user drags the window by any point of its face.

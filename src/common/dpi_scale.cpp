@@ -26,6 +26,18 @@ PixelBox ScaleForDpi(const PixelBox& box, int dpi)
             ScaleForDpi(box.height, dpi)};
 }
 
+int DpiToFit(int length, int space, int dpi)
+{
+    if (length <= 0 || ScaleForDpi(length, dpi) <= space) {
+        return dpi;
+    }
+    int fit = MulDivRounded(space, kBaseDpi, length) + 1;
+    while (fit > 1 && ScaleForDpi(length, fit) > space) {
+        --fit;
+    }
+    return fit;
+}
+
 ImageSet ImageSetForDpi(int dpi)
 {
     for (const ImageSet& set : kImageSets) {

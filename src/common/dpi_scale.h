@@ -19,6 +19,10 @@ struct PixelBox {
 };
 PixelBox ScaleForDpi(const PixelBox& box, int dpi);
 
+// The highest dpi, up to dpi itself, at which a 96 dpi length still fits into space pixels (at
+// least 1): a picture shrinks where the dialog around it came out smaller than its own scale.
+int DpiToFit(int length, int space, int dpi);
+
 // The images come drawn for 100, 150 and 200 %; the larger sets carry their own resource numbers.
 struct ImageSet {
     int dpi = kBaseDpi;

@@ -56,9 +56,11 @@ BOOL CCursorOptionsDialog::OnInitDialog()
                  settings.g_highlightcolor,
                  settings.g_cursorhandle};
 
-    const HANDLE folderIcon =
-        LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_BROWSE), IMAGE_ICON, 16, 16, LR_SHARED);
-    SendMessageA(m_browse.hwnd(), BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(folderIcon));
+    // Not shared: an icon of another size than the system's own must be destroyed by its owner.
+    const int iconSide = ScaleForDpi(16, WindowDpi(hwnd()));
+    m_folderIcon.reset(static_cast<HICON>(
+        LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_BROWSE), IMAGE_ICON, iconSide, iconSide, 0)));
+    SendMessageA(m_browse.hwnd(), BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(m_folderIcon.get()));
 
     m_size.SetRange(1, 128);
     m_size.SetPosition(m_working.highlightSize);
@@ -206,7 +208,8 @@ void CCursorOptionsDialog::ChooseHighlightColor()
 
 void CCursorOptionsDialog::RedrawHighlightPreview() const
 {
-    InvalidateRect(m_highlightPreview.hwnd(), nullptr, FALSE);
+    // At once: the slider is dragged while the preview follows it.
+    RedrawWindow(m_highlightPreview.hwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
 }
 
 void CCursorOptionsDialog::DrawHighlightPreview(const DRAWITEMSTRUCT& item) const

@@ -3,6 +3,7 @@
 // built-in one or one from a file), and the coloured highlight drawn under it.
 #include "settings/app_settings.h"
 #include "win/dialog_controls.h"
+#include "win/handles.h"
 
 class CCursorOptionsDialog : public CControlsDialog {
 public:
@@ -40,6 +41,7 @@ private:
 
     Working m_working;
     HCURSOR m_preview = nullptr;
+    OwnedIcon m_folderIcon;
 
     CheckBox m_hide;
     CheckBox m_show;

@@ -1,5 +1,6 @@
 #include "controls/window_region.h"
 
+#include "win/dib_header.h"
 #include "win/dpi.h"
 #include "win/handles.h"
 
@@ -30,13 +31,7 @@ bool ReadMask(HBITMAP mask, HDC compatibleDC, MaskPixels& out)
     out.width = info.bmWidth;
     out.height = info.bmHeight;
     out.rows.assign(static_cast<size_t>(out.width) * static_cast<size_t>(out.height), 0);
-    BITMAPINFO header{};
-    header.bmiHeader.biSize = sizeof(header.bmiHeader);
-    header.bmiHeader.biWidth = out.width;
-    header.bmiHeader.biHeight = -out.height;
-    header.bmiHeader.biPlanes = 1;
-    header.bmiHeader.biBitCount = 32;
-    header.bmiHeader.biCompression = BI_RGB;
+    BITMAPINFO header = TopDownDibHeader(out.width, out.height);
     MemoryDC memory(CreateCompatibleDC(compatibleDC));
     if (!memory) {
         return false;

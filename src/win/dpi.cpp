@@ -1,5 +1,7 @@
 #include "win/dpi.h"
 
+#include "win/dib_header.h"
+
 #include <utility>
 
 namespace {
@@ -15,13 +17,7 @@ GdiBitmap Stretched(HBITMAP source, SIZE to, BitmapKind kind)
     if (!GetObjectA(source, sizeof(from), &from) || to.cx <= 0 || to.cy <= 0) {
         return {};
     }
-    BITMAPINFO header{};
-    header.bmiHeader.biSize = sizeof(header.bmiHeader);
-    header.bmiHeader.biWidth = to.cx;
-    header.bmiHeader.biHeight = -to.cy;
-    header.bmiHeader.biPlanes = 1;
-    header.bmiHeader.biBitCount = 32;
-    header.bmiHeader.biCompression = BI_RGB;
+    const BITMAPINFO header = TopDownDibHeader(to.cx, to.cy);
     void* bits = nullptr;
     GdiBitmap target(CreateDIBSection(nullptr, &header, DIB_RGB_COLORS, &bits, nullptr, 0));
     MemoryDC sourceDC(CreateCompatibleDC(nullptr));

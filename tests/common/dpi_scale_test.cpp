@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
 TEST(DpiScale, LayoutAndImageSetFollowTheDpi)
 {
     struct Row {
@@ -38,13 +36,12 @@ TEST(DpiScale, APictureShrinksOnlyWhereItWouldNotFit)
     const Row rows[] = {
         {326, 331, 96, 96},   // room enough: its own dpi
         {326, 900, 144, 144}, // never enlarged beyond the dpi
-        {326, 279, 96, 82},   // 326 * 82 / 96 = 278.5 -> 278; at 83 it would be 282
+        {326, 279, 96, 82},   // 326 * 82 / 96 = 278.46 -> 278; at 83 it would be 282
         {326, 418, 144, 123}, // 417.7 at 123
         {326, 0, 96, 1},      // nothing fits: the smallest dpi, not zero or less
     };
     for (const Row& row : rows) {
         EXPECT_EQ(DpiToFit(row.length, row.space, row.dpi), row.fit) << row.length << " in " << row.space;
-        EXPECT_LE(ScaleForDpi(row.length, row.fit), std::max(row.space, ScaleForDpi(row.length, 1)));
     }
 }
 

@@ -55,8 +55,13 @@ int WindowDpi(HWND window)
 
 GdiBitmap LoadBitmapForDpi(UINT id, int dpi, BitmapKind kind)
 {
-    const ImageSet set = ImageSetForDpi(dpi);
+    ImageSet set = ImageSetForDpi(dpi);
     GdiBitmap bitmap = LoadBitmapResource(id + set.resourceOffset);
+    if (!bitmap && set.resourceOffset != 0) {
+        // A bitmap drawn only for 100 % is stretched from that.
+        set = ImageSetForDpi(kBaseDpi);
+        bitmap = LoadBitmapResource(id);
+    }
     if (!bitmap || set.dpi == dpi) {
         return bitmap;
     }

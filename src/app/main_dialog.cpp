@@ -21,6 +21,7 @@
 #include "resources/resource_ids.h"
 #include "settings/app_settings.h"
 #include "win/directories.h"
+#include "win/dpi.h"
 #include "recording/compressor_list.h"
 #include "recording/movie_writer.h"
 #include "recording/record_command.h"
@@ -38,30 +39,31 @@ constexpr COLORREF kWhite = RGB(255, 255, 255);
 constexpr int kFaceWidth = 390;
 constexpr int kFaceHeight = 146;
 
+// Places and sizes at 96 dpi; the images of each button are drawn to its size.
 struct ButtonLayout {
     int id;
-    int x, y, width, height;
+    PixelBox box;
     UINT normal, pressed, hover, disabled, mask;
     const char* tooltip;
 };
 
 const std::array<ButtonLayout, 12> kButtons = {{
-    {IDC_WEBSITE, 24, 36, 184, 18, IDB_WEBSITE, IDB_WEBSITE_PRESSED, IDB_WEBSITE_HOVER, 0, 0, "Website"},
-    {IDC_MINIMISE, 322, 11, 17, 16, IDB_MIN, IDB_MIN_PRESSED, IDB_MIN_HOVER, 0, 0, "MinSize"},
-    {IDC_CLOSE, 340, 11, 17, 16, IDB_CLOSE, IDB_CLOSE_PRESSED, IDB_CLOSE_HOVER, 0, 0, "Exit"},
-    {IDC_RECORD, 20, 60, 33, 67, IDB_RECORD, IDB_RECORD_PRESSED, IDB_RECORD_HOVER, IDB_RECORD_DISABLED,
+    {IDC_WEBSITE, {24, 36, 184, 18}, IDB_WEBSITE, IDB_WEBSITE_PRESSED, IDB_WEBSITE_HOVER, 0, 0, "Website"},
+    {IDC_MINIMISE, {322, 11, 17, 16}, IDB_MIN, IDB_MIN_PRESSED, IDB_MIN_HOVER, 0, 0, "MinSize"},
+    {IDC_CLOSE, {340, 11, 17, 16}, IDB_CLOSE, IDB_CLOSE_PRESSED, IDB_CLOSE_HOVER, 0, 0, "Exit"},
+    {IDC_RECORD, {20, 60, 33, 67}, IDB_RECORD, IDB_RECORD_PRESSED, IDB_RECORD_HOVER, IDB_RECORD_DISABLED,
      IDB_RECORD_MASK, "Press Record to capture..."},
-    {IDC_PAUSE, 53, 60, 33, 67, IDB_PAUSE, IDB_PAUSE_PRESSED, IDB_PAUSE_HOVER, IDB_PAUSE_DISABLED, IDB_PAUSE_MASK,
+    {IDC_PAUSE, {53, 60, 33, 67}, IDB_PAUSE, IDB_PAUSE_PRESSED, IDB_PAUSE_HOVER, IDB_PAUSE_DISABLED, IDB_PAUSE_MASK,
      "Pause screen video capture"},
-    {IDC_STOP, 78, 59, 33, 44, IDB_STOP, IDB_STOP_PRESSED, IDB_STOP_HOVER, IDB_STOP_DISABLED, IDB_STOP_MASK,
+    {IDC_STOP, {78, 59, 33, 44}, IDB_STOP, IDB_STOP_PRESSED, IDB_STOP_HOVER, IDB_STOP_DISABLED, IDB_STOP_MASK,
      "Stop screen video capture"},
-    {IDC_PLAY, 111, 59, 33, 44, IDB_PLAY, IDB_PLAY_PRESSED, IDB_PLAY_HOVER, IDB_PLAY_DISABLED, IDB_PLAY_MASK,
+    {IDC_PLAY, {111, 59, 33, 44}, IDB_PLAY, IDB_PLAY_PRESSED, IDB_PLAY_HOVER, IDB_PLAY_DISABLED, IDB_PLAY_MASK,
      "Play Current video capture"},
-    {IDC_OPTION, 217, 62, 31, 35, IDB_OPTION, IDB_OPTION_PRESSED, IDB_OPTION_HOVER, 0, 0, "Options"},
-    {IDC_VIDEO, 248, 62, 28, 35, IDB_VIDEO, IDB_VIDEO_PRESSED, IDB_VIDEO_HOVER, 0, 0, "Video"},
-    {IDC_AUDIO, 276, 62, 28, 35, IDB_AUDIO, IDB_AUDIO_PRESSED, IDB_AUDIO_HOVER, 0, 0, "Audio"},
-    {IDC_ABOUT, 304, 61, 28, 36, IDB_ABOUT, IDB_ABOUT_PRESSED, IDB_ABOUT_HOVER, 0, 0, "About"},
-    {IDC_HELPFILE, 332, 61, 32, 36, IDB_HELP, IDB_HELP_PRESSED, IDB_HELP_HOVER, 0, 0, "Help"},
+    {IDC_OPTION, {217, 62, 31, 35}, IDB_OPTION, IDB_OPTION_PRESSED, IDB_OPTION_HOVER, 0, 0, "Options"},
+    {IDC_VIDEO, {248, 62, 28, 35}, IDB_VIDEO, IDB_VIDEO_PRESSED, IDB_VIDEO_HOVER, 0, 0, "Video"},
+    {IDC_AUDIO, {276, 62, 28, 35}, IDB_AUDIO, IDB_AUDIO_PRESSED, IDB_AUDIO_HOVER, 0, 0, "Audio"},
+    {IDC_ABOUT, {304, 61, 28, 36}, IDB_ABOUT, IDB_ABOUT_PRESSED, IDB_ABOUT_HOVER, 0, 0, "About"},
+    {IDC_HELPFILE, {332, 61, 32, 36}, IDB_HELP, IDB_HELP_PRESSED, IDB_HELP_HOVER, 0, 0, "Help"},
 }};
 
 void OpenWithShell(HWND owner, const std::string& target)
@@ -131,8 +133,6 @@ CMainDialog::CMainDialog() : CDialog(IDD_MAINDIALOG), m_skinBitmap(IDB_SKIN)
 {
     m_icon = static_cast<HICON>(LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_MAINFRAME), IMAGE_ICON, 0,
                                            0, LR_DEFAULTSIZE | LR_SHARED));
-    m_skin.reset(static_cast<HBITMAP>(LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(m_skinBitmap),
-                                                 IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
     m_progress.Create(nullptr);
     m_progress.Hide();
     m_completion.SetBringToFront([this] { BringToFront(); });
@@ -167,12 +167,8 @@ BOOL CMainDialog::OnInitDialog()
     m_tray.ChangeTrayTip(kTitle);
 
     g_skincursor = LoadCursorA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDC_SKINCURSOR));
-    SetWindowPos(hwnd(), nullptr, 200, 200, kFaceWidth, kFaceHeight, SWP_NOZORDER | SWP_NOREDRAW | SWP_NOACTIVATE);
-    if (m_regionPending) {
-        WindowDC dc(hwnd());
-        SetRegionFromBitmap(hwnd(), dc.get(), IDB_SKINMASK, kWhite);
-        m_regionPending = false;
-    }
+    SetWindowPos(hwnd(), nullptr, 200, 200, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOREDRAW | SWP_NOACTIVATE);
+    LayOut(WindowDpi(hwnd()));
     SetUpButtons();
     settings.g_mainwindow = hwnd();
 
@@ -212,18 +208,35 @@ BOOL CMainDialog::OnInitDialog()
     return TRUE;
 }
 
-void CMainDialog::SetUpButtons()
+void CMainDialog::LayOut(int dpi)
 {
+    m_skin = LoadBitmapForDpi(m_skinBitmap, dpi, BitmapKind::Picture);
+    SetWindowPos(hwnd(), nullptr, 0, 0, ScaleForDpi(kFaceWidth, dpi), ScaleForDpi(kFaceHeight, dpi),
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOREDRAW | SWP_NOACTIVATE);
+    {
+        WindowDC dc(hwnd());
+        SetRegionFromBitmap(hwnd(), dc.get(), IDB_SKINMASK, kWhite, dpi);
+    }
     for (size_t i = 0; i < kButtons.size(); ++i) {
         const ButtonLayout& b = kButtons[i];
         CImageButton& button = m_buttons[i];
         if (!button.hwnd()) {
             continue;
         }
-        SetWindowPos(button.hwnd(), nullptr, b.x, b.y, b.width, b.height, SWP_NOZORDER | SWP_NOREDRAW);
-        button.SetBitmaps(b.normal, b.pressed, b.hover, b.disabled, 0, b.mask, CImageButton::kDrawNormal, 0, 0);
-        button.SetTooltip(b.tooltip);
-        SetWindowTextA(button.hwnd(), "");
+        const PixelBox box = ScaleForDpi(b.box, dpi);
+        SetWindowPos(button.hwnd(), nullptr, box.x, box.y, box.width, box.height, SWP_NOZORDER | SWP_NOREDRAW);
+        button.SetBitmaps(b.normal, b.pressed, b.hover, b.disabled, 0, b.mask, CImageButton::kDrawNormal, 0, 0, dpi);
+    }
+    RedrawWindow(hwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+}
+
+void CMainDialog::SetUpButtons()
+{
+    for (size_t i = 0; i < kButtons.size(); ++i) {
+        if (HWND button = m_buttons[i].hwnd()) {
+            m_buttons[i].SetTooltip(kButtons[i].tooltip);
+            SetWindowTextA(button, "");
+        }
     }
     SetState(m_state);
     EnableButton(IDC_PLAY, false);
@@ -733,6 +746,13 @@ INT_PTR CMainDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_DISPLAYCHANGE:
         OnDisplayChange();
         return FALSE;
+    case WM_DPICHANGED: {
+        // Moved to a monitor of another dpi: the system suggests where the window goes.
+        const RECT& suggested = *reinterpret_cast<const RECT*>(lParam);
+        SetWindowPos(hwnd(), nullptr, suggested.left, suggested.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        LayOut(DpiOfDpiChange(wParam));
+        return Result(0);
+    }
     case WM_QUERYENDSESSION:
         return Result(TRUE);
     case WM_ENDSESSION:

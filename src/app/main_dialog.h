@@ -49,6 +49,8 @@ protected:
     INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
 private:
+    // Sizes the face, its shape and its buttons for the monitor's dpi.
+    void LayOut(int dpi);
     void SetUpButtons();
     void SetState(AppState state);
     bool Allows(Command command) const { return Decide(m_state, command) == Verdict::Run; }
@@ -74,7 +76,6 @@ private:
 
     HICON m_icon = nullptr;
     int m_skinBitmap;
-    bool m_regionPending = true;
     bool m_firstTickPending = true;
     bool m_offerLeftRecordings = false;
     AppState m_state = AppState::Idle;

@@ -3,6 +3,7 @@
 #include "messages/private_messages.h"
 #include "controls/window_region.h"
 #include "resources/resource_ids.h"
+#include "win/dpi.h"
 
 #include <commctrl.h>
 #include <windowsx.h>
@@ -15,13 +16,9 @@ HCURSOR g_skincursor = nullptr;
 namespace {
 constexpr COLORREF kWhite = RGB(255, 255, 255);
 
-HBITMAP LoadBitmapResource(UINT id)
+GdiBitmap LoadBitmapResource(UINT id, int dpi, BitmapKind kind = BitmapKind::Picture)
 {
-    if (id == 0) {
-        return nullptr;
-    }
-    return static_cast<HBITMAP>(
-        LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(id), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+    return id == 0 ? GdiBitmap() : LoadBitmapForDpi(id, dpi, kind);
 }
 
 SIZE BitmapSize(HBITMAP bitmap)
@@ -84,17 +81,17 @@ bool CImageButton::AttachTo(HWND dialog, int id)
 }
 
 void CImageButton::SetBitmaps(UINT normal, UINT pressed, UINT hover, UINT disabled, UINT focused, UINT mask,
-                              int drawMode, int border, int focusMargin)
+                              int drawMode, int border, int focusMargin, int dpi)
 {
     for (GdiBitmap& image : m_images) {
         image.reset();
     }
-    m_images[kNormal].reset(LoadBitmapResource(normal));
-    m_images[kPressed].reset(LoadBitmapResource(pressed));
-    m_images[kHover].reset(LoadBitmapResource(hover));
-    m_images[kDisabled].reset(LoadBitmapResource(disabled != 0 ? disabled : normal));
-    m_images[kFocused].reset(LoadBitmapResource(focused));
-    m_images[kMask].reset(LoadBitmapResource(mask));
+    m_images[kNormal] = LoadBitmapResource(normal, dpi);
+    m_images[kPressed] = LoadBitmapResource(pressed, dpi);
+    m_images[kHover] = LoadBitmapResource(hover, dpi);
+    m_images[kDisabled] = LoadBitmapResource(disabled != 0 ? disabled : normal, dpi);
+    m_images[kFocused] = LoadBitmapResource(focused, dpi);
+    m_images[kMask] = LoadBitmapResource(mask, dpi, BitmapKind::Mask);
 
     m_drawMode = static_cast<short>(drawMode > 1 ? kDrawTile : (drawMode < 0 ? kDrawNormal : drawMode));
     m_border = border;

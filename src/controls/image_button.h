@@ -3,6 +3,7 @@
 // an optional mask, with hover images, a tooltip and the skin cursor.
 #include <windows.h>
 
+#include "common/dpi_scale.h"
 #include "win/handles.h"
 #include "win/window_base.h"
 
@@ -22,9 +23,10 @@ public:
     // Subclasses the dialog's control and makes it owner-drawn.
     bool AttachTo(HWND dialog, int id);
 
-    // Resource ids, 0 for none. A missing disabled image falls back to the normal one.
+    // Resource ids, 0 for none, taken from the image set for dpi. A missing disabled image falls back
+    // to the normal one.
     void SetBitmaps(UINT normal, UINT pressed, UINT hover, UINT disabled, UINT focused, UINT mask, int drawMode,
-                    int border, int focusMargin);
+                    int border, int focusMargin, int dpi = kBaseDpi);
     void SetTooltip(const char* text);
 
     // The parent passes its WM_DRAWITEM on; returns false when the item is no CImageButton.

@@ -1,5 +1,7 @@
 #include "controls/window_region.h"
 
+#include "win/dib_header.h"
+#include "win/dpi.h"
 #include "win/handles.h"
 
 #include <cstdint>
@@ -29,13 +31,7 @@ bool ReadMask(HBITMAP mask, HDC compatibleDC, MaskPixels& out)
     out.width = info.bmWidth;
     out.height = info.bmHeight;
     out.rows.assign(static_cast<size_t>(out.width) * static_cast<size_t>(out.height), 0);
-    BITMAPINFO header{};
-    header.bmiHeader.biSize = sizeof(header.bmiHeader);
-    header.bmiHeader.biWidth = out.width;
-    header.bmiHeader.biHeight = -out.height;
-    header.bmiHeader.biPlanes = 1;
-    header.bmiHeader.biBitCount = 32;
-    header.bmiHeader.biCompression = BI_RGB;
+    BITMAPINFO header = TopDownDibHeader(out.width, out.height);
     MemoryDC memory(CreateCompatibleDC(compatibleDC));
     if (!memory) {
         return false;
@@ -68,14 +64,13 @@ HRGN WindowRegionFromMask(HBITMAP mask, HDC compatibleDC, int width, int height,
     return region.release();
 }
 
-bool SetRegionFromBitmap(HWND window, HDC compatibleDC, UINT maskId, COLORREF transparent)
+bool SetRegionFromBitmap(HWND window, HDC compatibleDC, UINT maskId, COLORREF transparent, int dpi)
 {
     RECT outer{};
     if (!GetWindowRect(window, &outer)) {
         return false;
     }
-    GdiBitmap mask(static_cast<HBITMAP>(
-        LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(maskId), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
+    const GdiBitmap mask = LoadBitmapForDpi(maskId, dpi, BitmapKind::Mask);
     GdiRegion region(WindowRegionFromMask(mask.get(), compatibleDC, outer.right - outer.left,
                                           outer.bottom - outer.top, transparent));
     if (!region) {

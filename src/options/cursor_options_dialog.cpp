@@ -3,6 +3,7 @@
 #include "options/cursor_options_rules.h"
 #include "resources/resource_ids.h"
 #include "win/directories.h"
+#include "win/dpi.h"
 #include "win/handles.h"
 #include "win/message_box.h"
 
@@ -12,9 +13,6 @@
 #include <array>
 
 namespace {
-// Where the highlight preview sits, from the dialog window's outer top-left corner.
-constexpr POINT kHighlightPreviewAt{260, 180};
-
 constexpr std::array<const char*, 4> kShapeNames{"Circle", "Ellipse", "Square", "Rectangle"};
 
 // The colour chooser's custom colours, kept for the rest of the run.
@@ -46,6 +44,7 @@ BOOL CCursorOptionsDialog::OnInitDialog()
     Bind(m_shapeLabel, IDC_HIGHLIGHT_SHAPE_LABEL);
     Bind(m_color, IDC_HIGHLIGHT_COLOR);
     Bind(m_halfSize, IDC_HIGHLIGHT_HALFSIZE);
+    Bind(m_highlightPreview, IDC_HIGHLIGHT_PREVIEW);
 
     const AppSettings& settings = Settings();
     m_working = {settings.g_recordcursor,
@@ -57,9 +56,11 @@ BOOL CCursorOptionsDialog::OnInitDialog()
                  settings.g_highlightcolor,
                  settings.g_cursorhandle};
 
-    const HANDLE folderIcon =
-        LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_BROWSE), IMAGE_ICON, 16, 16, LR_SHARED);
-    SendMessageA(m_browse.hwnd(), BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(folderIcon));
+    // Not shared: an icon of another size than the system's own must be destroyed by its owner.
+    const int iconSide = ScaleForDpi(16, WindowDpi(hwnd()));
+    m_folderIcon.reset(static_cast<HICON>(
+        LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_BROWSE), IMAGE_ICON, iconSide, iconSide, 0)));
+    SendMessageA(m_browse.hwnd(), BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(m_folderIcon.get()));
 
     m_size.SetRange(1, 128);
     m_size.SetPosition(m_working.highlightSize);
@@ -93,15 +94,15 @@ BOOL CCursorOptionsDialog::OnInitDialog()
     m_highlight.onChange = [this] {
         m_working.highlight = m_highlight.IsChecked() ? 1 : 0;
         EnableHighlightControls();
-        DrawHighlightPreview();
+        RedrawHighlightPreview();
     };
     m_shapes.onChange = [this] {
         m_working.highlightShape = std::max(m_shapes.Selection(), 0);
-        DrawHighlightPreview();
+        RedrawHighlightPreview();
     };
     m_size.onChange = [this] {
         m_working.highlightSize = m_size.Position();
-        DrawHighlightPreview();
+        RedrawHighlightPreview();
     };
     m_color.onChange = [this] { ChooseHighlightColor(); };
     return TRUE;
@@ -201,46 +202,51 @@ void CCursorOptionsDialog::ChooseHighlightColor()
     chooser.Flags = CC_RGBINIT | CC_FULLOPEN | CC_ANYCOLOR;
     if (ChooseColorA(&chooser)) {
         m_working.highlightColor = chooser.rgbResult;
-        DrawHighlightPreview();
+        RedrawHighlightPreview();
     }
 }
 
-void CCursorOptionsDialog::DrawHighlightPreview() const
+void CCursorOptionsDialog::RedrawHighlightPreview() const
 {
-    WindowDC screen(hwnd());
-    MemoryDC canvas(CreateCompatibleDC(screen.get()));
-    GdiBitmap picture(CreateCompatibleBitmap(screen.get(), kHighlightPreviewSide, kHighlightPreviewSide));
-    if (!canvas || !picture) {
+    // At once: the slider is dragged while the preview follows it.
+    RedrawWindow(m_highlightPreview.hwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+}
+
+void CCursorOptionsDialog::DrawHighlightPreview(const DRAWITEMSTRUCT& item) const
+{
+    // Drawn off screen, then copied centred into the preview's box; lengths follow the dpi.
+    const int dpi = WindowDpi(hwnd());
+    const int side = ScaleForDpi(kHighlightPreviewSide, dpi);
+    MemoryDC canvas(CreateCompatibleDC(item.hDC));
+    GdiBitmap picture(CreateCompatibleBitmap(item.hDC, side, side));
+    GdiPen outline(CreatePen(PS_INSIDEFRAME, ScaleForDpi(1, dpi), RGB(0, 0, 0)));
+    if (!canvas || !picture || !outline) {
         return;
     }
     SelectGuard keepPicture(canvas.get(), picture.get());
-    SelectGuard blackPen(canvas.get(), GetStockObject(BLACK_PEN));
+    SelectGuard blackPen(canvas.get(), outline.get());
     {
         SelectGuard grey(canvas.get(), GetStockObject(LTGRAY_BRUSH));
-        Rectangle(canvas.get(), 0, 0, kHighlightPreviewSide, kHighlightPreviewSide);
+        Rectangle(canvas.get(), 0, 0, side, side);
     }
     const HighlightBox box = HighlightPreviewBox(m_working.highlightSize, m_working.highlightShape);
     if (m_working.highlight != 0 && box.drawn) {
         GdiBrush colour(CreateSolidBrush(m_working.highlightColor));
         SelectGuard useColour(canvas.get(), colour.get());
-        (box.ellipse ? Ellipse : Rectangle)(canvas.get(), box.left, box.top, box.right, box.bottom);
+        (box.ellipse ? Ellipse : Rectangle)(canvas.get(), ScaleForDpi(box.left, dpi), ScaleForDpi(box.top, dpi),
+                                            ScaleForDpi(box.right, dpi), ScaleForDpi(box.bottom, dpi));
     }
-    // The place is given from the outer corner; the DC starts at the client area's.
-    POINT client{0, 0};
-    ClientToScreen(hwnd(), &client);
-    RECT window{};
-    GetWindowRect(hwnd(), &window);
-    BitBlt(screen.get(), kHighlightPreviewAt.x + window.left - client.x, kHighlightPreviewAt.y + window.top - client.y,
-           kHighlightPreviewSide, kHighlightPreviewSide, canvas.get(), 0, 0, SRCCOPY);
+    const RECT& area = item.rcItem;
+    FillRect(item.hDC, &area, GetSysColorBrush(COLOR_3DFACE));
+    BitBlt(item.hDC, (area.left + area.right - side) / 2, (area.top + area.bottom - side) / 2, side, side,
+           canvas.get(), 0, 0, SRCCOPY);
 }
 
 INT_PTR CCursorOptionsDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (message == WM_PAINT) {
-        PAINTSTRUCT paint;
-        BeginPaint(hwnd(), &paint);
-        EndPaint(hwnd(), &paint);
-        DrawHighlightPreview();
+    if (message == WM_DRAWITEM && wParam == IDC_HIGHLIGHT_PREVIEW) {
+        DrawHighlightPreview(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+        SetWindowLongPtrA(hwnd(), DWLP_MSGRESULT, TRUE);
         return TRUE;
     }
     return CControlsDialog::HandleMessage(message, wParam, lParam);

@@ -3,6 +3,7 @@
 // built-in one or one from a file), and the coloured highlight drawn under it.
 #include "settings/app_settings.h"
 #include "win/dialog_controls.h"
+#include "win/handles.h"
 
 class CCursorOptionsDialog : public CControlsDialog {
 public:
@@ -35,10 +36,12 @@ private:
     void UpdatePreview();
     void ChooseCursorFile();
     void ChooseHighlightColor();
-    void DrawHighlightPreview() const;
+    void RedrawHighlightPreview() const;
+    void DrawHighlightPreview(const DRAWITEMSTRUCT& item) const;
 
     Working m_working;
     HCURSOR m_preview = nullptr;
+    OwnedIcon m_folderIcon;
 
     CheckBox m_hide;
     CheckBox m_show;
@@ -55,4 +58,5 @@ private:
     TextField m_shapeLabel;
     PushButton m_color;
     TextField m_halfSize;
+    TextField m_highlightPreview;
 };

@@ -3,6 +3,10 @@
 
 Run from anywhere: the files land in src/resources/images/. The outputs are committed, so a
 Windows build needs neither this script nor Python. Needs python3-pil and fonts-dejavu-core.
+
+The skin, its buttons and the About banner are drawn for 100, 150 and 200 % (96, 144 and 192 dpi):
+the larger sets go to images/150/ and images/200/ under resource numbers 1000 and 2000 higher,
+listed in images/scaled_bitmaps.rc, which framelark.rc includes.
 """
 import os
 import struct
@@ -15,6 +19,14 @@ S = 4  # supersampling of the face
 FONT_DIR = "/usr/share/fonts/truetype/dejavu"
 
 FACE_W, FACE_H = 390, 146
+
+# dpi, resource number offset and folder of each image set; the program picks one by the same table.
+IMAGE_SETS = ((96, 0, ""), (144, 1000, "150"), (192, 2000, "200"))
+
+
+def px(length, dpi):
+    """A 96 dpi length at dpi, rounded half away from zero as the program's layout rounds it."""
+    return (2 * length * dpi + 96) // 192
 
 # Palette: graphite face, teal accent, record red.
 TOP = (62, 70, 84)
@@ -125,12 +137,21 @@ def draw_logo(d, x, y, size, scale=S):
     d.ellipse(p(x + 3.6 * k, y + 3.6 * k, x + 10.4 * k, y + 10.4 * k), fill=RED)
 
 
-def face_mask():
+def face_size(dpi):
+    return px(FACE_W, dpi), px(FACE_H, dpi)
+
+
+def mask_from_coverage(coverage, dpi):
+    """Black keeps a pixel, white cuts it away; coverage is drawn at S times the face."""
+    m = coverage.resize(face_size(dpi), Image.BOX)
+    return m.point(lambda v: 0 if v >= 128 else 255)
+
+
+def face_mask(dpi):
     m = Image.new("L", (FACE_W * S, FACE_H * S), 0)
     ImageDraw.Draw(m).rounded_rectangle(s(*BODY), radius=BODY_RADIUS * S, fill=255)
-    m = m.resize((FACE_W, FACE_H), Image.BOX)
-    # Black keeps a pixel, white cuts it away.
-    return m.point(lambda v: 0 if v >= 128 else 255).convert("RGB")
+    # Only ever read for its shape: one bit a pixel.
+    return mask_from_coverage(m, dpi).convert("1")
 
 
 # ---------------------------------------------------------------- buttons
@@ -274,17 +295,24 @@ def draw_button(d, name, box, state):
         tile_button(d, (x, y, x + w, y + h), state, name)
 
 
-def round_mask(name, box):
-    x, y, w, h = box
+def round_mask(name, dpi):
+    """Drawn over the whole face, so that it is cut out with the button's images."""
     cx, cy = ROUND[name]
-    m = Image.new("L", (w * S, h * S), 0)
-    ImageDraw.Draw(m).ellipse(s(cx - x - 16, cy - y - 16, cx - x + 16, cy - y + 16), fill=255)
-    m = m.resize((w, h), Image.BOX)
-    return m.point(lambda v: 0 if v >= 128 else 255).convert("RGB")
+    m = Image.new("L", (FACE_W * S, FACE_H * S), 0)
+    ImageDraw.Draw(m).ellipse(s(cx - 16, cy - 16, cx + 16, cy + 16), fill=255)
+    return mask_from_coverage(m, dpi).convert("RGB")
 
 
-def save_bmp(img, number, name):
-    img.convert("RGB").save(os.path.join(OUT, f"{number}_{name}.bmp"))
+def crop_box(box, dpi):
+    """The button's box at dpi; each of the four is scaled on its own, as the program places it."""
+    x, y, w, h = (px(v, dpi) for v in box)
+    return x, y, x + w, y + h
+
+
+def save_bmp(img, number, name, folder=""):
+    if img.mode != "1":
+        img = img.convert("RGB")
+    img.save(os.path.join(OUT, folder, f"{number}_{name}.bmp"))
 
 
 # ---------------------------------------------------------------- icons and cursors
@@ -473,8 +501,12 @@ def write_message_table(path):
 
 # ---------------------------------------------------------------- about banner
 
+BANNER_W, BANNER_H = 326, 72
+
+
 def about_banner():
-    w, h = 326, 72
+    """At S times its size."""
+    w, h = BANNER_W, BANNER_H
     big = Image.new("RGB", (w * S, h * S))
     big.paste(gradient(w * S, h * S, (52, 60, 74), (24, 27, 34)))
     d = ImageDraw.Draw(big)
@@ -482,28 +514,49 @@ def about_banner():
     d.text(s(70, 12), "Framelark", font=font(24 * S, True), fill=TEXT)
     d.text(s(72, 44), "Screen recorder for Windows", font=font(10 * S), fill=MUTED)
     d.line(s(0, 70, w, 70), fill=TEAL, width=S)
-    return big.resize((w, h), Image.LANCZOS)
+    return big
 
 
-def main():
-    os.makedirs(OUT, exist_ok=True)
+def draw_scaled_bitmaps():
+    """Every bitmap of the skin and the banner, once for each image set."""
+    written = []
+
+    def save(img, number, name, offset, folder):
+        save_bmp(img, number + offset, name, folder)
+        if folder:
+            written.append((number + offset, f"images/{folder}/{number + offset}_{name}.bmp"))
+
     skin = draw_skin()
-    save_bmp(skin.resize((FACE_W, FACE_H), Image.LANCZOS), 188, "skin")
-    save_bmp(face_mask(), 263, "skin_mask")
+    banner = about_banner()
+    for dpi, offset, folder in IMAGE_SETS:
+        os.makedirs(os.path.join(OUT, folder), exist_ok=True)
+        save(skin.resize(face_size(dpi), Image.LANCZOS), 188, "skin", offset, folder)
+        save(face_mask(dpi), 263, "skin_mask", offset, folder)
+        save(banner.resize((px(BANNER_W, dpi), px(BANNER_H, dpi)), Image.LANCZOS), 264, "about_banner", offset,
+             folder)
 
     for name, box, ids in BUTTONS:
-        x, y, w, h = box
         for state, number in zip(STATES, ids):
             if number is None:
                 continue
             face = skin.copy()
             draw_button(ImageDraw.Draw(face), name, box, state)
-            small = face.resize((FACE_W, FACE_H), Image.LANCZOS)
-            save_bmp(small.crop((x, y, x + w, y + h)), number, f"{name}_{state}")
+            for dpi, offset, folder in IMAGE_SETS:
+                small = face.resize(face_size(dpi), Image.LANCZOS)
+                save(small.crop(crop_box(box, dpi)), number, f"{name}_{state}", offset, folder)
         if ids[4] is not None:
-            save_bmp(round_mask(name, box), ids[4], f"{name}_mask")
+            for dpi, offset, folder in IMAGE_SETS:
+                save(round_mask(name, dpi).crop(crop_box(box, dpi)), ids[4], f"{name}_mask", offset, folder)
 
-    save_bmp(about_banner(), 264, "about_banner")
+    with open(os.path.join(OUT, "scaled_bitmaps.rc"), "w") as f:
+        f.write("// The skin, its buttons and the About banner at 150 and 200 %. Written by draw_resources.py.\n")
+        for number, path in sorted(written):
+            f.write(f'{number} BITMAP "{path}"\n')
+
+
+def main():
+    os.makedirs(OUT, exist_ok=True)
+    draw_scaled_bitmaps()
 
     write_icon_file(os.path.join(OUT, "128_framelark.ico"), [app_icon(n) for n in (48, 32, 16)])
     app_icon(256).save(os.path.join(OUT, "framelark_256.png"))  # the Linux desktop entry's icon

@@ -63,6 +63,22 @@ TEST(AboutDialog, ShowsTheVersionOfTheProgramAndItsLibraries)
     about.EndDialog(IDOK);
 }
 
+TEST(AboutDialog, TheBannerIsShownWithinTheDialogsMargins)
+{
+    // Drawn 326 pixels wide, it ran past the right edge of a dialog that a small font made 300 wide.
+    CAboutDialog about;
+    ASSERT_TRUE(about.CreateModeless(nullptr));
+    RECT client{};
+    RECT banner{};
+    GetClientRect(about.hwnd(), &client);
+    GetWindowRect(GetDlgItem(about.hwnd(), IDC_ABOUTBANNER), &banner);
+    MapWindowPoints(nullptr, about.hwnd(), reinterpret_cast<POINT*>(&banner), 2);
+    EXPECT_LE(banner.right, client.right - banner.left);
+    EXPECT_GT(banner.right - banner.left, client.right * 3 / 4);
+    EXPECT_GT(banner.bottom - banner.top, 40);
+    about.EndDialog(IDOK);
+}
+
 TEST(AboutDialog, TheWebAddressIsABlueUnderlinedLinkThatOpensTheSite)
 {
     CAboutDialog about;

@@ -514,6 +514,42 @@ TEST_F(MainDialogTest, RecordPauseResumeStopAndSaveAFullScreenMovie)
     ModalAnswerer::texts.clear();
 }
 
+TEST_F(MainDialogTest, AMonitorOfAnotherDpiRescalesTheFaceItsShapeAndItsButtons)
+{
+    // Wine gives every monitor one dpi; the message that a move between monitors brings is sent here.
+    struct Row {
+        int dpi;
+        RECT face;   // the system's suggestion puts it at 300, 250
+        RECT record; // 20, 60, 33 x 67 at 96 dpi
+    };
+    const Row rows[] = {
+        {144, {300, 250, 885, 469}, {330, 340, 380, 441}},
+        {192, {300, 250, 1080, 542}, {340, 370, 406, 504}},
+        {96, {300, 250, 690, 396}, {320, 310, 353, 377}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.dpi);
+        RECT suggested = row.face;
+        SendMessageA(window(), WM_DPICHANGED, MAKEWPARAM(row.dpi, row.dpi), reinterpret_cast<LPARAM>(&suggested));
+        PumpMessages(50, window());
+        RECT face{};
+        RECT record{};
+        GetWindowRect(window(), &face);
+        GetWindowRect(GetDlgItem(window(), IDC_RECORD), &record);
+        EXPECT_TRUE(EqualRect(&face, &row.face)) << face.left << "," << face.top << " " << face.right << "," << face.bottom;
+        EXPECT_TRUE(EqualRect(&record, &row.record)) << record.left << "," << record.top << " " << record.right << ","
+                                                     << record.bottom;
+        // A mask of another scale would leave the far rounded corner standing, or cut the face.
+        GdiRegion shape(CreateRectRgn(0, 0, 0, 0));
+        ASSERT_NE(GetWindowRgn(window(), shape.get()), ERROR);
+        const int width = row.face.right - row.face.left;
+        const int height = row.face.bottom - row.face.top;
+        EXPECT_FALSE(PtInRegion(shape.get(), width - 1, height - 1));
+        EXPECT_TRUE(PtInRegion(shape.get(), width / 2, height * 9 / 10));
+    }
+    SetWindowPos(window(), nullptr, 200, 200, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 TEST_F(MainDialogTest, ClosingWhenIdleSavesOnceAndShutsDown)
 {
     const int savesBefore = saves;

@@ -1,5 +1,6 @@
 #pragma once
 // What a window shows on screen, read back as rows of pixels.
+#include "win/dib_header.h"
 #include "win/handles.h"
 
 #include <cstdint>
@@ -50,12 +51,7 @@ inline ScreenPixels GrabClient(HWND window)
     grab.width = client.right;
     grab.height = client.bottom;
     grab.pixels.resize(static_cast<size_t>(grab.width) * grab.height);
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = grab.width;
-    info.bmiHeader.biHeight = -grab.height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
+    BITMAPINFO info = TopDownDibHeader(grab.width, grab.height);
     WindowDC screen(window);
     MemoryDC memory(CreateCompatibleDC(screen.get()));
     void* bits = nullptr;

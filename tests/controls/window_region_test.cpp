@@ -1,5 +1,6 @@
 #include "controls/window_region.h"
 #include "resources/resource_ids.h"
+#include "win/dib_header.h"
 #include "win/handles.h"
 
 #include <gtest/gtest.h>
@@ -17,12 +18,7 @@ GdiBitmap MakeMask(const std::vector<std::string>& rows)
 {
     const int h = static_cast<int>(rows.size());
     const int w = static_cast<int>(rows[0].size());
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = w;
-    info.bmiHeader.biHeight = -h;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 24;
+    const BITMAPINFO info = TopDownDibHeader(w, h, 24);
     void* bits = nullptr;
     GdiBitmap bitmap(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
     auto* bytes = static_cast<unsigned char*>(bits);

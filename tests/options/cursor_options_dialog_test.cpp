@@ -21,13 +21,29 @@ HICON PreviewIcon(HWND dialog)
     return reinterpret_cast<HICON>(SendDlgItemMessageA(dialog, IDC_CURSOR_PREVIEW, STM_GETICON, 0, 0));
 }
 
-// A pixel of the highlight preview, from its top-left corner at (260, 180) of the dialog window.
+// A pixel of the highlight preview, from the top-left corner of its square, which is centred in its
+// box (64 pixels a side at the test display's 96 dpi).
 COLORREF PreviewPixel(HWND dialog, int x, int y)
 {
-    HDC dc = GetWindowDC(dialog);
-    const COLORREF colour = GetPixel(dc, 260 + x, 180 + y);
-    ReleaseDC(dialog, dc);
+    HWND box = GetDlgItem(dialog, IDC_HIGHLIGHT_PREVIEW);
+    RECT area{};
+    GetClientRect(box, &area);
+    HDC dc = GetDC(box);
+    const COLORREF colour =
+        GetPixel(dc, (area.right - kHighlightPreviewSide) / 2 + x, (area.bottom - kHighlightPreviewSide) / 2 + y);
+    ReleaseDC(box, dc);
     return colour;
+}
+
+// True when the two controls' rectangles share a pixel.
+bool Overlap(HWND dialog, int first, int second)
+{
+    RECT a{};
+    RECT b{};
+    RECT both{};
+    GetWindowRect(GetDlgItem(dialog, first), &a);
+    GetWindowRect(GetDlgItem(dialog, second), &b);
+    return IntersectRect(&both, &a, &b) != 0;
 }
 
 // The program's own skin cursor, as the bytes of a cursor file.
@@ -161,6 +177,9 @@ TEST_F(CursorOptionsTest, HighlightPreviewDrawsEachShapeAtItsSize)
 {
     Settings().g_highlightcursor = 1;
     Run([](HWND d) {
+        // The preview once stood at fixed pixels, under OK and Cancel.
+        EXPECT_FALSE(Overlap(d, IDC_HIGHLIGHT_PREVIEW, IDOK));
+        EXPECT_FALSE(Overlap(d, IDC_HIGHLIGHT_PREVIEW, IDCANCEL));
         for (int shape = 0; shape < 4; ++shape) {
             ChooseEntry(d, IDC_HIGHLIGHT_SHAPE, shape);
             for (int size : {1, 65, 128}) {

@@ -11,13 +11,13 @@
 namespace zmbv {
 namespace {
 
-// zlib's level and, where set (chain > 0), its match search limits in place of the level's own.
+// zlib's level and its match search limits.
 struct DeflateEffort {
     int level = 1;
-    int goodLength = 0;
-    int maxLazy = 0;
-    int niceLength = 0;
-    int chain = 0;
+    int goodLength = 4;
+    int maxLazy = 4;
+    int niceLength = 8;
+    int chain = 4;
 
     bool operator==(const DeflateEffort&) const = default;
 };
@@ -30,6 +30,7 @@ struct DeflateEffort {
 struct Deflater {
     z_stream stream{};
     DeflateEffort effort;
+    bool effortSet = false; // zlib's reset restores the level's own limits
 
     Deflater()
     {
@@ -37,19 +38,25 @@ struct Deflater {
             throw std::bad_alloc();
         }
     }
+    bool reset()
+    {
+        effortSet = false;
+        return deflateReset(&stream) == Z_OK;
+    }
     // Takes effect from the next bytes on; output must have room, for the flush a change may make.
     bool use(const DeflateEffort& wanted, std::uint8_t* output, std::size_t room)
     {
-        if (wanted == effort) {
+        if (effortSet && wanted == effort) {
             return true;
         }
         stream.next_out = output;
         stream.avail_out = static_cast<uInt>(room);
         if (deflateParams(&stream, wanted.level, Z_DEFAULT_STRATEGY) != Z_OK ||
-            (wanted.chain > 0 && deflateTune(&stream, wanted.goodLength, wanted.maxLazy, wanted.niceLength, wanted.chain) != Z_OK)) {
+            deflateTune(&stream, wanted.goodLength, wanted.maxLazy, wanted.niceLength, wanted.chain) != Z_OK) {
             return false;
         }
         effort = wanted;
+        effortSet = true;
         return true;
     }
     ~Deflater() { deflateEnd(&stream); }
@@ -78,26 +85,62 @@ constexpr int kSplitBlockRows = 24;
 // Below this many bytes a frame is deflated on one thread.
 constexpr std::size_t kSplitDeflateBytes = 128 * 1024;
 
+// zlib's level follows the quality, 1 to 9. On screen content long runs of background make zlib's
+// match chains long: from level 6 to 8 it follows up to 256, 512 or 1024 links of them but takes
+// any match up to the longest, which gives most of level 9's size at a sixth of its time.
 DeflateEffort EffortFor(int quality)
 {
-    return {1 + std::clamp(quality, 0, kMaxQuality) * 8 / kMaxQuality};
+    // zlib's own limits for each level.
+    constexpr DeflateEffort kLevels[] = {{1, 4, 4, 8, 4},        {2, 4, 5, 16, 8},       {3, 4, 6, 32, 32},
+                                         {4, 4, 4, 16, 16},      {5, 8, 16, 32, 32},     {6, 8, 16, 128, 128},
+                                         {7, 8, 32, 128, 256},   {8, 32, 128, 258, 1024}, {9, 32, 258, 258, 4096}};
+    const int level = 1 + std::clamp(quality, 0, kMaxQuality) * 8 / kMaxQuality;
+    if (level < 6 || level > 8) {
+        return kLevels[level - 1];
+    }
+    const int step = level - 6;
+    return {level, 8 << step, 16 << step, 258, 256 << step};
 }
 
+// Four words at a time in four lanes, so that the multiplications do not wait on each other.
 std::uint64_t HashBytes(const std::uint8_t* bytes, std::size_t size)
 {
     constexpr std::uint64_t kMultiplier = 0x9E3779B97F4A7C15ull;
-    std::uint64_t hash = size;
+    std::uint64_t lanes[4] = {size, 1, 2, 3};
     std::size_t at = 0;
-    for (; at + 8 <= size; at += 8) {
-        std::uint64_t word;
-        std::memcpy(&word, bytes + at, 8);
+    for (; at + 32 <= size; at += 32) {
+        for (std::size_t lane = 0; lane < 4; ++lane) {
+            std::uint64_t word;
+            std::memcpy(&word, bytes + at + lane * 8, 8);
+            lanes[lane] = (lanes[lane] ^ word) * kMultiplier;
+            lanes[lane] ^= lanes[lane] >> 29;
+        }
+    }
+    std::uint64_t hash = lanes[0] ^ (lanes[1] * 3) ^ (lanes[2] * 5) ^ (lanes[3] * 7);
+    for (; at < size; at += 8) {
+        std::uint64_t word = 0;
+        std::memcpy(&word, bytes + at, std::min<std::size_t>(8, size - at));
         hash = (hash ^ word) * kMultiplier;
         hash ^= hash >> 29;
     }
-    std::uint64_t tail = 0;
-    std::memcpy(&tail, bytes + at, size - at);
-    hash = (hash ^ tail) * kMultiplier;
+    hash *= kMultiplier;
     return hash ^ (hash >> 32);
+}
+
+// Equal runs of a block's row: short enough that a library call costs more than the comparison.
+bool SameBytes(const std::uint8_t* a, const std::uint8_t* b, std::size_t size)
+{
+    std::size_t at = 0;
+    for (; at + 16 <= size; at += 16) {
+        std::uint64_t x[2];
+        std::uint64_t y[2];
+        std::memcpy(x, a + at, 16);
+        std::memcpy(y, b + at, 16);
+        if (((x[0] ^ y[0]) | (x[1] ^ y[1])) != 0) {
+            return false;
+        }
+    }
+    return std::memcmp(a + at, b + at, size - at) == 0;
 }
 
 } // namespace
@@ -275,8 +318,7 @@ bool Encoder::sameBlock(int x, int y, int w, int h, Vector v) const
             continue;
         }
         const std::uint8_t* now = pixelAt(m_current, x, y + r);
-        const std::uint8_t* before = pixelAt(m_previous, x + v.dx, y + r + v.dy);
-        if (std::memcmp(now, before, bytes) != 0) {
+        if (!SameBytes(now, pixelAt(m_previous, x + v.dx, y + r + v.dy), bytes)) {
             return false;
         }
     }
@@ -357,7 +399,7 @@ bool Encoder::probe(int x, int y, int w, int h, int varied, Vector& found) const
     for (int dy = std::max(kMinMove, -y); dy <= std::min(kMaxMove, m_height - h - y); ++dy) {
         const std::uint8_t* row = m_previous.data() + static_cast<std::size_t>(y + varied + dy) * m_rowBytes;
         for (int dx = std::max(kMinMove, -x); dx <= std::min(kMaxMove, m_width - w - x); ++dx) {
-            if ((dx != 0 || dy != 0) && std::memcmp(key, row + static_cast<std::size_t>(x + dx) * pixel, bytes) == 0 &&
+            if ((dx != 0 || dy != 0) && SameBytes(key, row + static_cast<std::size_t>(x + dx) * pixel, bytes) &&
                 sameBlock(x, y, w, h, {dx, dy})) {
                 found = {dx, dy};
                 return true;
@@ -602,7 +644,7 @@ bool Encoder::deflatePieces(const std::vector<Piece>& pieces, std::uint8_t* out,
     Gather(pieces, split - kWindowBytes, split, m_dictionary.data());
     const std::size_t halfRoom = (total - split) + (total - split) / 8 + 1024;
     m_halfOutput.resize(halfRoom);
-    bool halfOk = deflateReset(&half) == Z_OK && m_halfDeflater->use(m_deflater->effort, m_halfOutput.data(), halfRoom) &&
+    bool halfOk = m_halfDeflater->reset() && m_halfDeflater->use(m_deflater->effort, m_halfOutput.data(), halfRoom) &&
                   deflateSetDictionary(&half, m_dictionary.data(), kWindowBytes) == Z_OK;
     if (halfOk) {
         half.next_out = m_halfOutput.data();
@@ -658,15 +700,14 @@ std::size_t Encoder::encode(const std::uint8_t* pixels, const std::uint8_t* pale
         }
         pieces.push_back({m_current.data(), m_current.size()});
         m_quality = quality;
-        deflating = deflateReset(&m_deflater->stream) == Z_OK &&
-                    m_deflater->use(EffortFor(m_quality), out + header, capacity - header);
+        deflating = m_deflater->reset() && m_deflater->use(EffortFor(m_quality), out + header, capacity - header);
     } else {
         bool paletteChanged = false;
         const std::size_t payload = interPieces(pixels, palette, paletteChanged, pieces);
         if (paletteChanged) {
             out[0] |= kPaletteChangeFlag;
         }
-        deflating = m_deflater->use(payload > m_current.size() / kBusyShare ? DeflateEffort{1} : EffortFor(m_quality),
+        deflating = m_deflater->use(EffortFor(payload > m_current.size() / kBusyShare ? 0 : m_quality),
                                     out + header, capacity - header);
     }
     std::size_t written = 0;

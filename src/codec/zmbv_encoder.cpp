@@ -571,7 +571,9 @@ std::size_t Encoder::interPieces(const std::uint8_t* pixels, const std::uint8_t*
     std::fill_n(table, tableBytes, 0);
     // The second band's XOR data goes behind the most the first band can leave.
     m_bands[0].xorData = table + tableBytes;
-    m_bands[1].xorData = m_bands[0].xorData + static_cast<std::size_t>(m_bands[1].firstRow) * kBlockHeight * m_rowBytes;
+    if (m_bandCount == 2) {
+        m_bands[1].xorData = m_bands[0].xorData + static_cast<std::size_t>(m_bands[1].firstRow) * kBlockHeight * m_rowBytes;
+    }
     forEachBand([&](Band& band) {
         readInput(pixels, band.firstRow * kBlockHeight, std::min(band.endRow * kBlockHeight, m_height));
         codeBand(band, table);

@@ -1,6 +1,6 @@
 // ZMBV encoder benchmark on the test scenes, as raw top-down frames in ffmpeg's pixel formats
 // (16 bits: rgb555le, 32 bits: bgr0).
-//   zmbv_bench write <typing|scrolling|dragging> <out.raw> <width> <height> <bits> <frames>
+//   zmbv_bench write <typing|scrolling|dragging|bars|far-bars> <out.raw> <width> <height> <bits> <frames>
 //   zmbv_bench encode <in.raw> <width> <height> <bits> <quality> <keyint>
 //        encodes as bottom-up screen grabs; prints frames, bytes/frame, processor ms/frame of the
 //        encode calls, and "lossless" when every frame decodes back to its input
@@ -33,6 +33,10 @@ int Write(const std::string& name, const char* path, int width, int height, int 
         scene = Scene::Scrolling;
     } else if (name == "dragging") {
         scene = Scene::Dragging;
+    } else if (name == "bars") {
+        scene = Scene::Bars;
+    } else if (name == "far-bars") {
+        scene = Scene::FarBars;
     } else if (name != "typing") {
         return 2;
     }

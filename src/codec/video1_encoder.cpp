@@ -1,14 +1,11 @@
 #include "codec/video1_encoder.h"
 
+#include "codec/half_frame_worker.h"
+
 #include <algorithm>
 #include <array>
 #include <cstdlib>
-#include <condition_variable>
 #include <cstring>
-#include <exception>
-#include <functional>
-#include <mutex>
-#include <thread>
 #include <utility>
 
 namespace video1 {
@@ -497,61 +494,6 @@ void WriteFill(BlockWriter& writer, std::uint16_t fill, std::uint16_t* const rec
     }
 }
 
-// One thread kept for the second half of large frames: starting a thread per frame costs too much
-// under Wine.
-class HalfFrameWorker {
-public:
-    HalfFrameWorker() : m_thread([this] { loop(); }) {}
-    HalfFrameWorker(const HalfFrameWorker&) = delete;
-    HalfFrameWorker& operator=(const HalfFrameWorker&) = delete;
-    ~HalfFrameWorker()
-    {
-        {
-            const std::lock_guard lock(m_mutex);
-            m_stop = true;
-        }
-        m_wake.notify_one();
-        m_thread.join();
-    }
-    void start(std::function<void()> job)
-    {
-        {
-            const std::lock_guard lock(m_mutex);
-            m_job = std::move(job);
-        }
-        m_wake.notify_one();
-    }
-    void wait()
-    {
-        std::unique_lock lock(m_mutex);
-        m_done.wait(lock, [this] { return !m_job; });
-    }
-
-private:
-    void loop()
-    {
-        std::unique_lock lock(m_mutex);
-        for (;;) {
-            m_wake.wait(lock, [this] { return m_stop || m_job; });
-            if (m_stop) {
-                return;
-            }
-            lock.unlock();
-            m_job();
-            lock.lock();
-            m_job = nullptr;
-            m_done.notify_one();
-        }
-    }
-
-    std::mutex m_mutex;
-    std::condition_variable m_wake;
-    std::condition_variable m_done;
-    std::function<void()> m_job;
-    bool m_stop = false;
-    std::thread m_thread; // last: the thread uses the members above
-};
-
 Encoder::Encoder() = default;
 Encoder::~Encoder() = default;
 
@@ -636,11 +578,7 @@ std::size_t Encoder::encodeFrame(const std::uint8_t* pixels, long long lambda, b
     BlockWriter writer(out);
     // Block rows are independent: a large frame is coded in two halves at once and joined.
     if (m_blocksHigh >= kSplitBlockRows && !m_worker) {
-        try {
-            m_worker = std::make_unique<HalfFrameWorker>();
-        } catch (const std::exception&) {
-            // No second thread to be had: frames are coded whole.
-        }
+        m_worker = HalfFrameWorker::TryCreate();
     }
     if (m_blocksHigh >= kSplitBlockRows && m_worker) {
         const int split = m_blocksHigh / 2;

@@ -6,10 +6,11 @@
 #include <memory>
 #include <vector>
 
+class HalfFrameWorker;
+
 namespace video1 {
 
 class BlockWriter;
-class HalfFrameWorker;
 
 constexpr int kMinDimension = 4;
 constexpr int kMaxDimension = 16384;

@@ -1,5 +1,7 @@
 #include "codec/zmbv_encoder.h"
 
+#include "codec/half_frame_worker.h"
+
 #include <zlib.h>
 
 #include <algorithm>
@@ -7,32 +9,54 @@
 #include <new>
 
 namespace zmbv {
+namespace {
+
+// zlib's level and its match search limits.
+struct DeflateEffort {
+    int level = 1;
+    int goodLength = 4;
+    int maxLazy = 4;
+    int niceLength = 8;
+    int chain = 4;
+
+    bool operator==(const DeflateEffort&) const = default;
+};
+
+} // namespace
 
 // One deflate stream per key frame interval, flushed to a byte boundary at the end of each frame.
 // It is a raw stream behind a zlib header of our own: its checksum trailer is never reached, so
 // zlib need not compute it.
 struct Deflater {
     z_stream stream{};
-    int level = 1;
+    DeflateEffort effort;
+    bool effortSet = false; // zlib's reset restores the level's own limits
 
     Deflater()
     {
-        if (deflateInit2(&stream, level, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK) {
+        if (deflateInit2(&stream, effort.level, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK) {
             throw std::bad_alloc();
         }
     }
-    // Takes effect from the next bytes on; output must have room, for the flush a change may make.
-    bool setLevel(int wanted, std::uint8_t* output, std::size_t room)
+    bool reset()
     {
-        if (wanted == level) {
+        effortSet = false;
+        return deflateReset(&stream) == Z_OK;
+    }
+    // Takes effect from the next bytes on; output must have room, for the flush a change may make.
+    bool use(const DeflateEffort& wanted, std::uint8_t* output, std::size_t room)
+    {
+        if (effortSet && wanted == effort) {
             return true;
         }
         stream.next_out = output;
         stream.avail_out = static_cast<uInt>(room);
-        if (deflateParams(&stream, wanted, Z_DEFAULT_STRATEGY) != Z_OK) {
+        if (deflateParams(&stream, wanted.level, Z_DEFAULT_STRATEGY) != Z_OK ||
+            deflateTune(&stream, wanted.goodLength, wanted.maxLazy, wanted.niceLength, wanted.chain) != Z_OK) {
             return false;
         }
-        level = wanted;
+        effort = wanted;
+        effortSet = true;
         return true;
     }
     ~Deflater() { deflateEnd(&stream); }
@@ -45,9 +69,9 @@ namespace {
 // Moves reach 64 pixels back and 63 on.
 constexpr int kMinMove = -64;
 constexpr int kMaxMove = 63;
-constexpr std::size_t kRecentMoves = 8;
 // zlib's header for a 32 KB window, fastest level: the two bytes make a multiple of 31.
 constexpr std::uint8_t kZlibHeader[] = {0x78, 0x01};
+constexpr std::size_t kWindowBytes = 32768;
 // A frame whose changes take more than this share of the picture is deflated at level 1: under a
 // busy screen a higher level costs far more time than it saves bytes.
 constexpr std::size_t kBusyShare = 8;
@@ -56,21 +80,67 @@ constexpr std::size_t kBusyShare = 8;
 // costs about as much as coding a hundred blocks.
 constexpr std::size_t kProbesPerFrame = 16;
 
+// Below this many block rows a second thread costs more than it saves.
+constexpr int kSplitBlockRows = 24;
+// Below this many bytes a frame is deflated on one thread.
+constexpr std::size_t kSplitDeflateBytes = 128 * 1024;
+
+// zlib's level follows the quality, 1 to 9. On screen content long runs of background make zlib's
+// match chains long: from level 6 to 8 it follows up to 256, 512 or 1024 links of them but takes
+// any match up to the longest, which gives most of level 9's size at a sixth of its time.
+DeflateEffort EffortFor(int quality)
+{
+    // zlib's own limits for each level.
+    constexpr DeflateEffort kLevels[] = {{1, 4, 4, 8, 4},        {2, 4, 5, 16, 8},       {3, 4, 6, 32, 32},
+                                         {4, 4, 4, 16, 16},      {5, 8, 16, 32, 32},     {6, 8, 16, 128, 128},
+                                         {7, 8, 32, 128, 256},   {8, 32, 128, 258, 1024}, {9, 32, 258, 258, 4096}};
+    const int level = 1 + std::clamp(quality, 0, kMaxQuality) * 8 / kMaxQuality;
+    if (level < 6 || level > 8) {
+        return kLevels[level - 1];
+    }
+    const int step = level - 6;
+    return {level, 8 << step, 16 << step, 258, 256 << step};
+}
+
+// Four words at a time in four lanes, so that the multiplications do not wait on each other.
 std::uint64_t HashBytes(const std::uint8_t* bytes, std::size_t size)
 {
     constexpr std::uint64_t kMultiplier = 0x9E3779B97F4A7C15ull;
-    std::uint64_t hash = size;
+    std::uint64_t lanes[4] = {size, 1, 2, 3};
     std::size_t at = 0;
-    for (; at + 8 <= size; at += 8) {
-        std::uint64_t word;
-        std::memcpy(&word, bytes + at, 8);
+    for (; at + 32 <= size; at += 32) {
+        for (std::size_t lane = 0; lane < 4; ++lane) {
+            std::uint64_t word;
+            std::memcpy(&word, bytes + at + lane * 8, 8);
+            lanes[lane] = (lanes[lane] ^ word) * kMultiplier;
+            lanes[lane] ^= lanes[lane] >> 29;
+        }
+    }
+    std::uint64_t hash = lanes[0] ^ (lanes[1] * 3) ^ (lanes[2] * 5) ^ (lanes[3] * 7);
+    for (; at < size; at += 8) {
+        std::uint64_t word = 0;
+        std::memcpy(&word, bytes + at, std::min<std::size_t>(8, size - at));
         hash = (hash ^ word) * kMultiplier;
         hash ^= hash >> 29;
     }
-    std::uint64_t tail = 0;
-    std::memcpy(&tail, bytes + at, size - at);
-    hash = (hash ^ tail) * kMultiplier;
+    hash *= kMultiplier;
     return hash ^ (hash >> 32);
+}
+
+// Equal runs of a block's row: short enough that a library call costs more than the comparison.
+bool SameBytes(const std::uint8_t* a, const std::uint8_t* b, std::size_t size)
+{
+    std::size_t at = 0;
+    for (; at + 16 <= size; at += 16) {
+        std::uint64_t x[2];
+        std::uint64_t y[2];
+        std::memcpy(x, a + at, 16);
+        std::memcpy(y, b + at, 16);
+        if (((x[0] ^ y[0]) | (x[1] ^ y[1])) != 0) {
+            return false;
+        }
+    }
+    return std::memcmp(a + at, b + at, size - at) == 0;
 }
 
 } // namespace
@@ -94,13 +164,9 @@ std::size_t MaxFrameBytes(int width, int height, int bitsPerPixel)
     const std::size_t payload = kPaletteBytes + VectorTableBytes(width, height) +
                                 static_cast<std::size_t>(width) * static_cast<std::size_t>(height) *
                                     static_cast<std::size_t>(BytesPerPixel(format));
-    // Deflate's worst case is its fixed code: 9 bits for a literal byte, plus block headers.
+    // Deflate's worst case is its fixed code: 9 bits for a literal byte, plus block headers and
+    // the flushes between the halves of a large frame.
     return kKeyHeaderBytes + payload + payload / 8 + 1024;
-}
-
-int ZlibLevelFor(int quality)
-{
-    return 1 + std::clamp(quality, 0, kMaxQuality) * 8 / kMaxQuality;
 }
 
 Encoder::Encoder() = default;
@@ -122,15 +188,22 @@ bool Encoder::begin(int width, int height, int bitsPerPixel)
     m_previous.assign(picture, 0);
     m_payload.assign(kPaletteBytes + VectorTableBytes(width, height) + picture, 0);
     m_palette.assign(kPaletteBytes, 0);
-    m_rowChanged.assign(static_cast<std::size_t>(height), true);
+    m_rowChanged.assign(static_cast<std::size_t>(height), 1);
     const std::size_t hashes = static_cast<std::size_t>(height) * static_cast<std::size_t>(m_columns);
     m_hashes.assign(hashes, 0);
     m_previousHashes.assign(hashes, 0);
     m_vectors.assign(static_cast<std::size_t>(m_columns) * static_cast<std::size_t>(m_rows), Vector{});
+    m_nextVectors = m_vectors;
     m_deflater = std::make_unique<Deflater>();
     m_width = width;
     m_height = height;
     m_bitsPerPixel = bitsPerPixel;
+    if (m_rows >= kSplitBlockRows && !m_worker) {
+        m_worker = HalfFrameWorker::TryCreate();
+    }
+    m_bandCount = m_rows >= kSplitBlockRows && m_worker ? 2 : 1;
+    m_bands[0] = {0, m_bandCount == 2 ? m_rows / 2 : m_rows};
+    m_bands[1] = {m_bands[0].endRow, m_rows};
     return true;
 }
 
@@ -145,20 +218,35 @@ void Encoder::end()
     m_hashes.clear();
     m_previousHashes.clear();
     m_vectors.clear();
-    m_recent.clear();
+    m_nextVectors.clear();
     m_deflater.reset();
+    m_halfDeflater.reset();
+    m_halfOutput.clear();
+    m_halfOutput.shrink_to_fit();
     m_havePrevious = false;
     m_lastKey = false;
 }
 
+template <typename Job>
+void Encoder::forEachBand(Job job)
+{
+    if (m_bandCount == 2) {
+        m_worker->start([&] { job(m_bands[1]); });
+        job(m_bands[0]);
+        m_worker->wait();
+    } else {
+        job(m_bands[0]);
+    }
+}
+
 // Each row is read, compared with the last picture's and, where it changed, hashed while it is
 // still in the cache.
-void Encoder::readInput(const std::uint8_t* pixels)
+void Encoder::readInput(const std::uint8_t* pixels, int firstY, int endY)
 {
     const std::size_t stride = InputStride(m_width, m_bitsPerPixel);
     const std::size_t columns = static_cast<std::size_t>(m_columns);
     const std::size_t columnBytes = static_cast<std::size_t>(kBlockWidth) * static_cast<std::size_t>(m_bytesPerPixel);
-    for (int y = 0; y < m_height; ++y) {
+    for (int y = firstY; y < endY; ++y) {
         const std::uint8_t* from = pixels + static_cast<std::size_t>(m_height - 1 - y) * stride;
         const std::size_t row = static_cast<std::size_t>(y) * m_rowBytes;
         std::uint8_t* to = m_current.data() + row;
@@ -173,7 +261,7 @@ void Encoder::readInput(const std::uint8_t* pixels)
             std::memcpy(to, from, m_rowBytes);
         }
         const bool changed = !m_havePrevious || std::memcmp(m_current.data() + row, m_previous.data() + row, m_rowBytes) != 0;
-        m_rowChanged[static_cast<std::size_t>(y)] = changed;
+        m_rowChanged[static_cast<std::size_t>(y)] = changed ? 1 : 0;
         std::uint64_t* hashes = m_hashes.data() + static_cast<std::size_t>(y) * columns;
         if (!changed) {
             std::copy_n(m_previousHashes.data() + static_cast<std::size_t>(y) * columns, columns, hashes);
@@ -188,13 +276,38 @@ void Encoder::readInput(const std::uint8_t* pixels)
 
 bool Encoder::rowsChanged(int y, int h) const
 {
-    return std::any_of(m_rowChanged.begin() + y, m_rowChanged.begin() + y + h, [](bool changed) { return changed; });
+    return std::any_of(m_rowChanged.begin() + y, m_rowChanged.begin() + y + h, [](std::uint8_t changed) { return changed != 0; });
 }
 
 const std::uint8_t* Encoder::pixelAt(const std::vector<std::uint8_t>& picture, int x, int y) const
 {
     return picture.data() + static_cast<std::size_t>(y) * m_rowBytes +
            static_cast<std::size_t>(x) * static_cast<std::size_t>(m_bytesPerPixel);
+}
+
+bool Encoder::fits(int x, int y, int w, int h, Vector v) const
+{
+    return x + v.dx >= 0 && y + v.dy >= 0 && x + v.dx + w <= m_width && y + v.dy + h <= m_height;
+}
+
+const std::uint8_t* Encoder::sourceRow(int x, int y, int w, Vector v, std::uint8_t* scratch) const
+{
+    const int sx = x + v.dx;
+    const int sy = y + v.dy;
+    if (sy >= 0 && sy < m_height && sx >= 0 && sx + w <= m_width) {
+        return pixelAt(m_previous, sx, sy);
+    }
+    const std::size_t pixel = static_cast<std::size_t>(m_bytesPerPixel);
+    std::fill_n(scratch, static_cast<std::size_t>(w) * pixel, 0);
+    if (sy >= 0 && sy < m_height) {
+        const int from = std::max(sx, 0);
+        const int to = std::min(sx + w, m_width);
+        if (from < to) {
+            std::memcpy(scratch + static_cast<std::size_t>(from - sx) * pixel, pixelAt(m_previous, from, sy),
+                        static_cast<std::size_t>(to - from) * pixel);
+        }
+    }
+    return scratch;
 }
 
 bool Encoder::sameBlock(int x, int y, int w, int h, Vector v) const
@@ -205,21 +318,22 @@ bool Encoder::sameBlock(int x, int y, int w, int h, Vector v) const
             continue;
         }
         const std::uint8_t* now = pixelAt(m_current, x, y + r);
-        const std::uint8_t* before = pixelAt(m_previous, x + v.dx, y + r + v.dy);
-        if (std::memcmp(now, before, bytes) != 0) {
+        if (!SameBytes(now, pixelAt(m_previous, x + v.dx, y + r + v.dy), bytes)) {
             return false;
         }
     }
     return true;
 }
 
-std::size_t Encoder::differingBytes(int x, int y, int w, int h, Vector v) const
+// Stops counting once past the limit.
+std::size_t Encoder::differingBytes(int x, int y, int w, int h, Vector v, std::size_t limit) const
 {
     const std::size_t bytes = static_cast<std::size_t>(w) * static_cast<std::size_t>(m_bytesPerPixel);
+    std::uint8_t scratch[kBlockWidth * 4];
     std::size_t differing = 0;
-    for (int r = 0; r < h; ++r) {
+    for (int r = 0; r < h && differing <= limit; ++r) {
         const std::uint8_t* now = pixelAt(m_current, x, y + r);
-        const std::uint8_t* before = pixelAt(m_previous, x + v.dx, y + r + v.dy);
+        const std::uint8_t* before = sourceRow(x, y + r, w, v, scratch);
         for (std::size_t i = 0; i < bytes; ++i) {
             differing += now[i] != before[i];
         }
@@ -232,6 +346,14 @@ bool Encoder::findVerticalMove(int column, int y, int h, Vector& found) const
 {
     const std::size_t columns = static_cast<std::size_t>(m_columns);
     const std::uint64_t* now = m_hashes.data() + static_cast<std::size_t>(y) * columns + static_cast<std::size_t>(column);
+    // A block of equal rows that does not stay put is one colour band moving sideways, or new.
+    bool equalRows = true;
+    for (int r = 1; r < h && equalRows; ++r) {
+        equalRows = now[static_cast<std::size_t>(r) * columns] == now[0];
+    }
+    if (equalRows) {
+        return false;
+    }
     const int x = column * kBlockWidth;
     const int w = std::min(kBlockWidth, m_width - x);
     for (int step = 1; step <= -kMinMove; ++step) {
@@ -277,7 +399,7 @@ bool Encoder::probe(int x, int y, int w, int h, int varied, Vector& found) const
     for (int dy = std::max(kMinMove, -y); dy <= std::min(kMaxMove, m_height - h - y); ++dy) {
         const std::uint8_t* row = m_previous.data() + static_cast<std::size_t>(y + varied + dy) * m_rowBytes;
         for (int dx = std::max(kMinMove, -x); dx <= std::min(kMaxMove, m_width - w - x); ++dx) {
-            if ((dx != 0 || dy != 0) && std::memcmp(key, row + static_cast<std::size_t>(x + dx) * pixel, bytes) == 0 &&
+            if ((dx != 0 || dy != 0) && SameBytes(key, row + static_cast<std::size_t>(x + dx) * pixel, bytes) &&
                 sameBlock(x, y, w, h, {dx, dy})) {
                 found = {dx, dy};
                 return true;
@@ -287,7 +409,7 @@ bool Encoder::probe(int x, int y, int w, int h, int varied, Vector& found) const
     return false;
 }
 
-Encoder::Vector Encoder::chooseVector(int column, int row, int x, int y, int w, int h, bool& exact)
+Encoder::Vector Encoder::chooseVector(int column, int row, int x, int y, int w, int h, RecentMoves& recent, bool& exact) const
 {
     const std::size_t block = static_cast<std::size_t>(row) * static_cast<std::size_t>(m_columns) + static_cast<std::size_t>(column);
     exact = sameBlock(x, y, w, h, {});
@@ -297,81 +419,81 @@ Encoder::Vector Encoder::chooseVector(int column, int row, int x, int y, int w, 
     // Where content moved, its neighbours and the same block last frame most likely moved alike.
     Vector candidates[3 + kRecentMoves];
     std::size_t count = 0;
-    candidates[count++] = m_vectors[block]; // still last frame's
+    candidates[count++] = m_vectors[block];
     if (column > 0) {
         candidates[count++] = m_vectors[block - 1];
     }
     if (row > 0) {
         candidates[count++] = m_vectors[block - static_cast<std::size_t>(m_columns)];
     }
-    for (const Vector& v : m_recent) {
-        candidates[count++] = v;
+    for (std::size_t i = 0; i < recent.count; ++i) {
+        candidates[count++] = recent.moves[i];
     }
-    const auto fits = [&](Vector v) {
-        return (v.dx != 0 || v.dy != 0) && x + v.dx >= 0 && y + v.dy >= 0 && x + v.dx + w <= m_width &&
-               y + v.dy + h <= m_height;
-    };
     Vector found;
     for (std::size_t i = 0; i < count && !exact; ++i) {
-        if (fits(candidates[i]) && sameBlock(x, y, w, h, candidates[i])) {
-            found = candidates[i];
+        const Vector v = candidates[i];
+        if ((v.dx != 0 || v.dy != 0) && fits(x, y, w, h, v) && sameBlock(x, y, w, h, v)) {
+            found = v;
             exact = true;
         }
     }
     exact = exact || findVerticalMove(column, y, h, found);
     if (!exact) {
-        // No exact match: the closest of staying put and the known moves leaves the fewest bytes to XOR.
+        // No exact match: the closest of staying put and the known moves leaves the fewest bytes
+        // to XOR. A move may reach out of the picture, which reads as 0: the edge a scroll uncovers
+        // is then coded as itself.
         Vector closest;
-        std::size_t fewest = differingBytes(x, y, w, h, {});
-        for (std::size_t i = 0; i < count; ++i) {
-            if (fits(candidates[i])) {
-                if (const std::size_t differing = differingBytes(x, y, w, h, candidates[i]); differing < fewest) {
-                    fewest = differing;
-                    closest = candidates[i];
-                }
+        std::size_t fewest = differingBytes(x, y, w, h, {}, static_cast<std::size_t>(-1));
+        for (std::size_t i = 0; i < count && fewest > 0; ++i) {
+            if (const std::size_t differing = differingBytes(x, y, w, h, candidates[i], fewest); differing < fewest) {
+                fewest = differing;
+                closest = candidates[i];
             }
         }
         return closest;
     }
-    remember(found);
+    recent.remember(found);
     return found;
 }
 
-void Encoder::remember(Vector found)
+void Encoder::RecentMoves::remember(Vector found)
 {
-    const auto known = std::find_if(m_recent.begin(), m_recent.end(), [&](Vector v) { return v.dx == found.dx && v.dy == found.dy; });
-    if (known != m_recent.end()) {
-        m_recent.erase(known);
-    } else if (m_recent.size() == kRecentMoves) {
-        m_recent.pop_back();
+    Vector* const end = moves + count;
+    Vector* known = std::find_if(moves, end, [&](Vector v) { return v.dx == found.dx && v.dy == found.dy; });
+    if (known == end) {
+        count = std::min(count + 1, kRecentMoves);
+        known = moves + count - 1;
     }
-    m_recent.insert(m_recent.begin(), found);
+    std::copy_backward(moves, known, known + 1);
+    moves[0] = found;
 }
 
 // Blocks spread over the changed area are searched first, so that a moved window is found
 // whichever of its blocks the search happens to try, and its other blocks then take the move from
 // the moves known.
-void Encoder::probeChangedBlocks()
+void Encoder::probeChangedBlocks(const Band& band, std::size_t probes, RecentMoves& recent) const
 {
-    const std::size_t blocks = static_cast<std::size_t>(m_columns) * static_cast<std::size_t>(m_rows);
+    const std::size_t columns = static_cast<std::size_t>(m_columns);
+    const std::size_t first = static_cast<std::size_t>(band.firstRow) * columns;
+    const std::size_t blocks = static_cast<std::size_t>(band.endRow) * columns - first;
     std::size_t next = 0;
-    for (std::size_t i = 0; i < kProbesPerFrame; ++i) {
+    for (std::size_t i = 0; i < probes; ++i) {
         // From an evenly spaced block on, the first that changed and is not flat.
-        for (std::size_t at = std::max(next, (2 * i + 1) * blocks / (2 * kProbesPerFrame)); at < blocks; ++at) {
-            const int row = static_cast<int>(at / static_cast<std::size_t>(m_columns));
-            const int x = static_cast<int>(at % static_cast<std::size_t>(m_columns)) * kBlockWidth;
+        for (std::size_t at = std::max(next, (2 * i + 1) * blocks / (2 * probes)); at < blocks; ++at) {
+            const int row = static_cast<int>((first + at) / columns);
+            const int x = static_cast<int>((first + at) % columns) * kBlockWidth;
             const int y = row * kBlockHeight;
             const int w = std::min(kBlockWidth, m_width - x);
             const int h = std::min(kBlockHeight, m_height - y);
             if (!rowsChanged(y, h)) {
-                at = static_cast<std::size_t>(row + 1) * static_cast<std::size_t>(m_columns) - 1;
+                at = static_cast<std::size_t>(row + 1) * columns - first - 1;
                 continue;
             }
             const int varied = sameBlock(x, y, w, h, {}) ? -1 : variedRow(x, y, w, h);
             if (varied >= 0) {
                 Vector found;
                 if (probe(x, y, w, h, varied, found)) {
-                    remember(found);
+                    recent.remember(found);
                 }
                 next = at + 1;
                 break;
@@ -383,9 +505,10 @@ void Encoder::probeChangedBlocks()
 std::uint8_t* Encoder::writeXor(int x, int y, int w, int h, Vector v, std::uint8_t* to) const
 {
     const std::size_t bytes = static_cast<std::size_t>(w) * static_cast<std::size_t>(m_bytesPerPixel);
+    std::uint8_t scratch[kBlockWidth * 4];
     for (int r = 0; r < h; ++r) {
         const std::uint8_t* now = pixelAt(m_current, x, y + r);
-        const std::uint8_t* before = pixelAt(m_previous, x + v.dx, y + r + v.dy);
+        const std::uint8_t* before = sourceRow(x, y + r, w, v, scratch);
         for (std::size_t i = 0; i < bytes; ++i) {
             to[i] = now[i] ^ before[i];
         }
@@ -394,22 +517,38 @@ std::uint8_t* Encoder::writeXor(int x, int y, int w, int h, Vector v, std::uint8
     return to;
 }
 
-std::size_t Encoder::keyPayload(const std::uint8_t* palette)
+void Encoder::codeBand(Band& band, std::uint8_t* table)
 {
-    std::uint8_t* to = m_payload.data();
-    if (m_format == PixelFormat::Palette8) {
-        for (std::size_t i = 0; i < 256; ++i) {
-            m_palette[i * 3] = palette[i * 4 + 2];
-            m_palette[i * 3 + 1] = palette[i * 4 + 1];
-            m_palette[i * 3 + 2] = palette[i * 4];
+    RecentMoves recent;
+    probeChangedBlocks(band, (kProbesPerFrame + m_bandCount - 1) / m_bandCount, recent);
+    std::uint8_t* to = band.xorData;
+    for (int row = band.firstRow; row < band.endRow; ++row) {
+        const int y = row * kBlockHeight;
+        const int h = std::min(kBlockHeight, m_height - y);
+        const std::size_t rowStart = static_cast<std::size_t>(row) * static_cast<std::size_t>(m_columns);
+        if (!rowsChanged(y, h)) {
+            std::fill_n(m_nextVectors.begin() + static_cast<std::ptrdiff_t>(rowStart), m_columns, Vector{});
+            continue;
         }
-        to = std::copy(m_palette.begin(), m_palette.end(), to);
+        for (int column = 0; column < m_columns; ++column) {
+            const int x = column * kBlockWidth;
+            const int w = std::min(kBlockWidth, m_width - x);
+            bool exact = false;
+            const Vector v = chooseVector(column, row, x, y, w, h, recent, exact);
+            const std::size_t block = rowStart + static_cast<std::size_t>(column);
+            m_nextVectors[block] = v;
+            table[block * 2] = static_cast<std::uint8_t>(v.dx * 2 + (exact ? 0 : 1));
+            table[block * 2 + 1] = static_cast<std::uint8_t>(v.dy * 2);
+            if (!exact) {
+                to = writeXor(x, y, w, h, v, to);
+            }
+        }
     }
-    to = std::copy(m_current.begin(), m_current.end(), to);
-    return static_cast<std::size_t>(to - m_payload.data());
+    band.xorBytes = static_cast<std::size_t>(to - band.xorData);
 }
 
-std::size_t Encoder::interPayload(const std::uint8_t* palette, bool& paletteChanged)
+std::size_t Encoder::interPieces(const std::uint8_t* pixels, const std::uint8_t* palette, bool& paletteChanged,
+                                 std::vector<Piece>& pieces)
 {
     std::uint8_t* to = m_payload.data();
     paletteChanged = false;
@@ -430,33 +569,102 @@ std::size_t Encoder::interPayload(const std::uint8_t* palette, bool& paletteChan
     std::uint8_t* table = to;
     const std::size_t tableBytes = VectorTableBytes(m_width, m_height);
     std::fill_n(table, tableBytes, 0);
-    to += tableBytes;
-    std::vector<Vector> vectors(m_vectors.size());
-    m_recent.clear();
-    probeChangedBlocks();
-    for (int row = 0; row < m_rows; ++row) {
-        const int y = row * kBlockHeight;
-        const int h = std::min(kBlockHeight, m_height - y);
-        if (!rowsChanged(y, h)) {
-            continue;
+    // The second band's XOR data goes behind the most the first band can leave.
+    m_bands[0].xorData = table + tableBytes;
+    if (m_bandCount == 2) {
+        m_bands[1].xorData = m_bands[0].xorData + static_cast<std::size_t>(m_bands[1].firstRow) * kBlockHeight * m_rowBytes;
+    }
+    forEachBand([&](Band& band) {
+        readInput(pixels, band.firstRow * kBlockHeight, std::min(band.endRow * kBlockHeight, m_height));
+        codeBand(band, table);
+    });
+    m_vectors.swap(m_nextVectors);
+    pieces.push_back({m_payload.data(), static_cast<std::size_t>(m_bands[0].xorData + m_bands[0].xorBytes - m_payload.data())});
+    if (m_bandCount == 2) {
+        pieces.push_back({m_bands[1].xorData, m_bands[1].xorBytes});
+    }
+    return pieces[0].size + (m_bandCount == 2 ? pieces[1].size : 0);
+}
+
+// Copies the bytes [from, to) of the pieces taken end to end.
+void Encoder::Gather(const std::vector<Piece>& pieces, std::size_t from, std::size_t to, std::uint8_t* out)
+{
+    std::size_t start = 0;
+    for (const Piece& piece : pieces) {
+        const std::size_t begin = std::max(from, start);
+        const std::size_t end = std::min(to, start + piece.size);
+        if (begin < end) {
+            out = std::copy(piece.data + (begin - start), piece.data + (end - start), out);
         }
-        for (int column = 0; column < m_columns; ++column) {
-            const int x = column * kBlockWidth;
-            const int w = std::min(kBlockWidth, m_width - x);
-            bool exact = false;
-            const Vector v = chooseVector(column, row, x, y, w, h, exact);
-            const std::size_t block = static_cast<std::size_t>(row) * static_cast<std::size_t>(m_columns) + static_cast<std::size_t>(column);
-            vectors[block] = v;
-            const bool differs = !exact;
-            table[block * 2] = static_cast<std::uint8_t>(v.dx * 2 + (differs ? 1 : 0));
-            table[block * 2 + 1] = static_cast<std::uint8_t>(v.dy * 2);
-            if (differs) {
-                to = writeXor(x, y, w, h, v, to);
+        start += piece.size;
+    }
+}
+
+// Deflates the bytes [from, to) of the pieces, flushing at the end.
+bool Encoder::DeflateRange(z_stream_s& stream, const std::vector<Piece>& pieces, std::size_t from, std::size_t to)
+{
+    std::size_t start = 0;
+    for (const Piece& piece : pieces) {
+        const std::size_t begin = std::max(from, start);
+        const std::size_t end = std::min(to, start + piece.size);
+        if (begin < end) {
+            stream.next_in = const_cast<Bytef*>(piece.data + (begin - start));
+            stream.avail_in = static_cast<uInt>(end - begin);
+            if (deflate(&stream, Z_NO_FLUSH) != Z_OK || stream.avail_in != 0) {
+                return false;
             }
         }
+        start += piece.size;
     }
-    m_vectors = std::move(vectors);
-    return static_cast<std::size_t>(to - m_payload.data());
+    return deflate(&stream, Z_SYNC_FLUSH) == Z_OK && stream.avail_out != 0;
+}
+
+// A large input is cut in two: the second half is deflated at the same time by a stream of its
+// own that starts from the 32 KB before it, and its output follows the first half's. Both end on a
+// byte boundary, so the decoder reads one stream; the frame's own stream then takes the input's
+// last 32 KB as what comes before its next frame.
+bool Encoder::deflatePieces(const std::vector<Piece>& pieces, std::uint8_t* out, std::size_t room, std::size_t& written)
+{
+    z_stream& stream = m_deflater->stream;
+    std::size_t total = 0;
+    for (const Piece& piece : pieces) {
+        total += piece.size;
+    }
+    stream.next_out = out;
+    stream.avail_out = static_cast<uInt>(room);
+    if (!m_worker || total < kSplitDeflateBytes) {
+        const bool ok = DeflateRange(stream, pieces, 0, total);
+        written = room - stream.avail_out;
+        return ok;
+    }
+    const std::size_t split = total / 2;
+    if (!m_halfDeflater) {
+        m_halfDeflater = std::make_unique<Deflater>();
+    }
+    z_stream& half = m_halfDeflater->stream;
+    m_dictionary.resize(kWindowBytes);
+    Gather(pieces, split - kWindowBytes, split, m_dictionary.data());
+    const std::size_t halfRoom = (total - split) + (total - split) / 8 + 1024;
+    m_halfOutput.resize(halfRoom);
+    bool halfOk = m_halfDeflater->reset() && m_halfDeflater->use(m_deflater->effort, m_halfOutput.data(), halfRoom) &&
+                  deflateSetDictionary(&half, m_dictionary.data(), kWindowBytes) == Z_OK;
+    if (halfOk) {
+        half.next_out = m_halfOutput.data();
+        half.avail_out = static_cast<uInt>(halfRoom);
+        m_worker->start([&] { halfOk = DeflateRange(half, pieces, split, total); });
+        const bool firstOk = DeflateRange(stream, pieces, 0, split);
+        m_worker->wait();
+        written = room - stream.avail_out;
+        const std::size_t halfBytes = halfRoom - half.avail_out;
+        if (!firstOk || !halfOk || halfBytes >= room - written) {
+            return false;
+        }
+        std::memcpy(out + written, m_halfOutput.data(), halfBytes);
+        written += halfBytes;
+        Gather(pieces, total - kWindowBytes, total, m_dictionary.data());
+        return deflateSetDictionary(&stream, m_dictionary.data(), kWindowBytes) == Z_OK;
+    }
+    return false;
 }
 
 std::size_t Encoder::encode(const std::uint8_t* pixels, const std::uint8_t* palette, int quality, bool keyFrame,
@@ -473,34 +681,39 @@ std::size_t Encoder::encode(const std::uint8_t* pixels, const std::uint8_t* pale
         m_havePrevious = false;
         std::fill(m_vectors.begin(), m_vectors.end(), Vector{});
     }
-    readInput(pixels);
     std::size_t header = 1;
     out[0] = key ? kKeyFrameFlag : 0;
-    std::size_t payload = 0;
-    z_stream& stream = m_deflater->stream;
     const std::size_t capacity = MaxFrameBytes(m_width, m_height, m_bitsPerPixel);
+    std::vector<Piece> pieces;
     bool deflating = true;
     if (key) {
+        forEachBand([&](const Band& band) { readInput(pixels, band.firstRow * kBlockHeight, std::min(band.endRow * kBlockHeight, m_height)); });
         const std::uint8_t fields[] = {kMajorVersion, kMinorVersion, kZlibCompression, static_cast<std::uint8_t>(m_format),
                                        kBlockWidth, kBlockHeight, kZlibHeader[0], kZlibHeader[1]};
         std::copy(std::begin(fields), std::end(fields), out + 1);
         header = kKeyHeaderBytes + sizeof(kZlibHeader);
-        payload = keyPayload(palette);
-        m_level = ZlibLevelFor(quality);
-        deflating = deflateReset(&stream) == Z_OK && m_deflater->setLevel(m_level, out + header, capacity - header);
+        if (m_format == PixelFormat::Palette8) {
+            for (std::size_t i = 0; i < 256; ++i) {
+                m_palette[i * 3] = palette[i * 4 + 2];
+                m_palette[i * 3 + 1] = palette[i * 4 + 1];
+                m_palette[i * 3 + 2] = palette[i * 4];
+            }
+            pieces.push_back({m_palette.data(), m_palette.size()});
+        }
+        pieces.push_back({m_current.data(), m_current.size()});
+        m_quality = quality;
+        deflating = m_deflater->reset() && m_deflater->use(EffortFor(m_quality), out + header, capacity - header);
     } else {
         bool paletteChanged = false;
-        payload = interPayload(palette, paletteChanged);
+        const std::size_t payload = interPieces(pixels, palette, paletteChanged, pieces);
         if (paletteChanged) {
             out[0] |= kPaletteChangeFlag;
         }
-        deflating = m_deflater->setLevel(payload > m_current.size() / kBusyShare ? 1 : m_level, out + header, capacity - header);
+        deflating = m_deflater->use(EffortFor(payload > m_current.size() / kBusyShare ? 0 : m_quality),
+                                    out + header, capacity - header);
     }
-    stream.next_in = m_payload.data();
-    stream.avail_in = static_cast<uInt>(payload);
-    stream.next_out = out + header;
-    stream.avail_out = static_cast<uInt>(capacity - header);
-    deflating = deflating && deflate(&stream, Z_SYNC_FLUSH) == Z_OK && stream.avail_in == 0 && stream.avail_out != 0;
+    std::size_t written = 0;
+    deflating = deflating && deflatePieces(pieces, out + header, capacity - header, written);
     m_current.swap(m_previous);
     m_hashes.swap(m_previousHashes);
     m_havePrevious = deflating;
@@ -508,7 +721,7 @@ std::size_t Encoder::encode(const std::uint8_t* pixels, const std::uint8_t* pale
         return 0;
     }
     m_lastKey = key;
-    return capacity - stream.avail_out;
+    return header + written;
 }
 
 } // namespace zmbv

@@ -8,6 +8,9 @@
 #include <memory>
 #include <vector>
 
+class HalfFrameWorker;
+struct z_stream_s;
+
 namespace zmbv {
 
 constexpr int kMaxQuality = 10000;
@@ -18,9 +21,6 @@ bool IsSupportedInput(int width, int height, int bitsPerPixel);
 std::size_t InputStride(int width, int bitsPerPixel);
 // What one compressed frame can take at most, however badly its pixels compress.
 std::size_t MaxFrameBytes(int width, int height, int bitsPerPixel);
-// Lossless at any quality: a higher one buys a smaller movie with more processor time.
-int ZlibLevelFor(int quality);
-
 struct Deflater;
 
 class Encoder {
@@ -53,21 +53,52 @@ private:
         int dx = 0;
         int dy = 0;
     };
-    void readInput(const std::uint8_t* pixels);
-    std::size_t keyPayload(const std::uint8_t* palette);
-    std::size_t interPayload(const std::uint8_t* palette, bool& paletteChanged);
+    static constexpr std::size_t kRecentMoves = 8;
+    // Moves found in this frame, newest first: where content moved, other blocks likely moved alike.
+    struct RecentMoves {
+        Vector moves[kRecentMoves];
+        std::size_t count = 0;
+        void remember(Vector found);
+    };
+    // Block rows coded on one thread, and the XOR data they left.
+    struct Band {
+        int firstRow = 0;
+        int endRow = 0;
+        std::uint8_t* xorData = nullptr;
+        std::size_t xorBytes = 0;
+    };
+    struct Piece {
+        const std::uint8_t* data;
+        std::size_t size;
+    };
+
+    void readInput(const std::uint8_t* pixels, int firstY, int endY);
+    // Runs job(band) for each band, the second on the worker.
+    template <typename Job>
+    void forEachBand(Job job);
+    void codeBand(Band& band, std::uint8_t* table);
     bool rowsChanged(int y, int h) const;
     const std::uint8_t* pixelAt(const std::vector<std::uint8_t>& picture, int x, int y) const;
+    bool fits(int x, int y, int w, int h, Vector v) const;
+    // Row r of the previous picture's block at the vector; outside the picture it is 0, as the
+    // decoder takes it. scratch holds a row for the blocks that reach out.
+    const std::uint8_t* sourceRow(int x, int y, int w, Vector v, std::uint8_t* scratch) const;
     bool sameBlock(int x, int y, int w, int h, Vector v) const;
-    std::size_t differingBytes(int x, int y, int w, int h, Vector v) const;
+    std::size_t differingBytes(int x, int y, int w, int h, Vector v, std::size_t limit) const;
     bool findVerticalMove(int column, int y, int h, Vector& found) const;
     int variedRow(int x, int y, int w, int h) const;
     bool probe(int x, int y, int w, int h, int varied, Vector& found) const;
-    void probeChangedBlocks();
-    void remember(Vector found);
+    void probeChangedBlocks(const Band& band, std::size_t probes, RecentMoves& recent) const;
     // exact: the block is the previous picture's at the vector, nothing to XOR.
-    Vector chooseVector(int column, int row, int x, int y, int w, int h, bool& exact);
+    Vector chooseVector(int column, int row, int x, int y, int w, int h, RecentMoves& recent, bool& exact) const;
     std::uint8_t* writeXor(int x, int y, int w, int h, Vector v, std::uint8_t* to) const;
+    // Reads the input and codes its blocks: the palette change, the table and the XOR data.
+    std::size_t interPieces(const std::uint8_t* pixels, const std::uint8_t* palette, bool& paletteChanged,
+                            std::vector<Piece>& pieces);
+    static void Gather(const std::vector<Piece>& pieces, std::size_t from, std::size_t to, std::uint8_t* out);
+    static bool DeflateRange(z_stream_s& stream, const std::vector<Piece>& pieces, std::size_t from, std::size_t to);
+    // Deflates the pieces in order into out and flushes; a large input in two halves at once.
+    bool deflatePieces(const std::vector<Piece>& pieces, std::uint8_t* out, std::size_t room, std::size_t& written);
 
     int m_width = 0;
     int m_height = 0;
@@ -82,14 +113,20 @@ private:
     std::vector<std::uint8_t> m_previous;
     std::vector<std::uint8_t> m_payload;
     std::vector<std::uint8_t> m_palette; // R, G, B as last sent
-    std::vector<bool> m_rowChanged;
+    std::vector<std::uint8_t> m_rowChanged; // bytes, not bits: the bands write theirs at once
     // A hash of each row's piece under each block column, of both pictures.
     std::vector<std::uint64_t> m_hashes;
     std::vector<std::uint64_t> m_previousHashes;
-    std::vector<Vector> m_vectors; // this frame's, and the last frame's before it is coded
-    std::vector<Vector> m_recent;  // moves found in this frame, newest first
+    std::vector<Vector> m_vectors;     // the last frame's
+    std::vector<Vector> m_nextVectors; // this frame's
+    Band m_bands[2];
+    std::size_t m_bandCount = 1;
     std::unique_ptr<Deflater> m_deflater;
-    int m_level = 1; // zlib's, chosen at the key frame
+    std::unique_ptr<Deflater> m_halfDeflater; // the second half of a large input
+    std::vector<std::uint8_t> m_halfOutput;
+    std::vector<std::uint8_t> m_dictionary;
+    std::unique_ptr<HalfFrameWorker> m_worker; // started by the first large frame
+    int m_quality = kDefaultQuality; // taken at the key frame
     bool m_havePrevious = false;
     bool m_lastKey = false;
 };

@@ -123,6 +123,15 @@ void Window(Canvas& canvas, int x, int y, int w, int h)
     canvas.text(x + 6, y + 24, w - 12, h - 30, 11u, 10000, Rgb(20, 20, 20));
 }
 
+// 32-pixel bars whose colours follow from their place in the band, shifted right.
+void Bars(Canvas& canvas, int shift)
+{
+    for (int x = -64; x < canvas.width; x += 32) {
+        const int band = (x + shift) / 32;
+        canvas.fill(x + shift % 32, 0, 32, canvas.height, Rgb(band * 53 % 256, band * 97 % 256, band * 31 % 256));
+    }
+}
+
 } // namespace
 
 const char* SceneName(Scene scene)
@@ -136,6 +145,10 @@ const char* SceneName(Scene scene)
         return "dragging";
     case Scene::Recolour:
         return "recolour";
+    case Scene::Bars:
+        return "bars";
+    case Scene::FarBars:
+        return "far bars";
     }
     return "";
 }
@@ -174,6 +187,10 @@ Sequence MakeSequence(Scene scene, int width, int height, int bits, int frames)
         case Scene::Dragging:
             canvas = Desktop(width, height);
             Window(canvas, width / 6 + n * 5, height / 6 + n * 3, std::max(8, width / 3), std::max(8, height / 3));
+            break;
+        case Scene::Bars:
+        case Scene::FarBars:
+            Bars(canvas, n * (scene == Scene::Bars ? 7 : 100));
             break;
         }
         sequence.frames.push_back(ToDib(canvas, bits));

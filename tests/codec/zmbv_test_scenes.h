@@ -10,6 +10,8 @@ enum class Scene {
     Scrolling, // a page moves up a few pixels a frame under a fixed toolbar and beside a side bar
     Dragging,  // a window moves across a busy desktop
     Recolour,  // typing at 8 bits while the palette changes every few frames
+    Bars,      // full-screen coloured bars move 7 pixels a frame (the recording benchmark's picture)
+    FarBars,   // the same bars 100 pixels a frame, beyond any motion vector's reach
 };
 
 struct Sequence {

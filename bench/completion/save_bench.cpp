@@ -6,6 +6,7 @@
 // shares, with no work of the main thread in it, is the machine's, not the save's.
 //   save_bench <folder to save into> <adpcm | pcm> <seconds>
 //   save_bench idle
+//   save_bench delete <file> <at-once | in-steps>   what deleting a large file costs the idle window
 // The inputs are made first in the temporary folder, as a recording leaves them: a movie of
 // small uncompressed frames at 10 frames/s and a 22.05 kHz stereo tone.
 #include "app/convert_progress_dialog.h"
@@ -271,12 +272,48 @@ int Idle()
     return 0;
 }
 
+// Deletes the file while another thread probes the idle window: Wine's server frees the blocks.
+int Delete(const std::string& path, bool inSteps)
+{
+    HWND idle = nullptr;
+    for (int i = 0; i < 200 && !idle; ++i, Sleep(50)) {
+        idle = FindWindowA("SaveBenchIdle", nullptr);
+    }
+    if (!idle) {
+        std::fprintf(stderr, "no idle window\n");
+        return 1;
+    }
+    const double size = FileSize(path).value_or(0) / 1e6;
+    std::atomic<bool> probing{true};
+    std::vector<Probe> probes;
+    std::thread prober([&] {
+        while (probing) {
+            const double sent = Now();
+            probes.push_back({sent, RoundTrip(idle)});
+            Sleep(2);
+        }
+    });
+    Sleep(300);
+    const double start = Now();
+    const bool deleted = inSteps ? DeleteLargeFile(path) : DeleteFileA(path.c_str()) != 0;
+    const double took = Now() - start;
+    Sleep(300);
+    probing = false;
+    prober.join();
+    std::printf("%.0f MB deleted %s: %s in %.0f ms; ", size, inSteps ? "in steps" : "at once", deleted ? "gone" : "NOT gone",
+                took * 1000);
+    PrintTrips("idle window", probes);
+    return deleted ? 0 : 1;
+}
 } // namespace
 
 int main(int argc, char** argv)
 {
     if (argc == 2 && std::string(argv[1]) == "idle") {
         return Idle();
+    }
+    if (argc == 4 && std::string(argv[1]) == "delete") {
+        return Delete(argv[2], std::string(argv[3]) == "in-steps");
     }
     if (argc < 4) {
         std::fprintf(stderr, "usage: save_bench <folder> <adpcm|pcm> <seconds> | save_bench idle\n");

@@ -40,7 +40,7 @@ bool TruncateFile(const std::string& path, std::uint64_t length)
 
 bool DeleteLargeFile(const std::string& path)
 {
-    constexpr std::uint64_t kStep = 8 * 1024 * 1024;
+    constexpr std::uint64_t kStep = 2 * 1024 * 1024;
     if (const std::uint64_t size = FileSize(path).value_or(0); size > kStep) {
         // Only a file no one else has open is cut.
         const KernelHandle file = OwnFile(

@@ -13,12 +13,10 @@ int InterleavePeriod(double framesPerSecond, int factor, int unit);
 // the file while every write still reports success, and the RIFF size wraps.
 constexpr std::uint64_t kMovieByteLimit = std::uint64_t{1} << 31;
 
-// The most a merged movie of this video (its chunks and index) and this much sound in the saved
-// format can take: a header and an index entry per sound chunk and, interleaved, a list per
-// time-line slot, bounded generously per slot, plus a fixed margin.
-std::uint64_t MergedMovieBound(std::uint64_t videoBytes, std::uint64_t soundBytes, std::uint64_t slots);
-
-// Whether such a merged movie stays below what the movie library can write.
+// Whether a merged movie of this video (its chunks and index) and this much sound in the saved
+// format stays below what the movie library can write. The merge adds a header and an index entry
+// per sound chunk and, interleaved, a list per time-line slot: bounded generously per slot, plus a
+// fixed margin.
 bool MergedMovieFits(std::uint64_t videoBytes, std::uint64_t soundBytes, std::uint64_t slots);
 
 // The most a merged file of these inputs can take: each input once plus room for the interleave

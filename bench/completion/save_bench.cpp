@@ -1,7 +1,12 @@
 // Saves a long recording with sound as the program does after a stop, and measures what a user
-// meets meanwhile: the worst round trip of a message to the main window, how often the progress
-// bar moved, the largest the merge's scratch file grew, the free disk space it took, and the time.
+// meets meanwhile: the round trips of messages to the main window, how often the progress bar
+// moved, the largest the merge's scratch file grew, the free disk space it took, and the time.
+// Alongside, another thread probes an idle window in another process (`idle`) just as often, and
+// the main thread's processor time during each probe is taken: a slow probe that the idle window
+// shares, with no work of the main thread in it, is the machine's, not the save's.
 //   save_bench <folder to save into> <adpcm | pcm> <seconds>
+//   save_bench idle
+//   save_bench delete <file> <at-once | in-steps>   what deleting a large file costs the idle window
 // The inputs are made first in the temporary folder, as a recording leaves them: a movie of
 // small uncompressed frames at 10 frames/s and a 22.05 kHz stereo tone.
 #include "app/convert_progress_dialog.h"
@@ -16,6 +21,7 @@
 #include "win/directories.h"
 #include "win/file_io.h"
 #include "win/global_block.h"
+#include "win/handles.h"
 
 #include <commdlg.h>
 #include <dlgs.h>
@@ -44,6 +50,7 @@ CConvertProgressDialog* g_progress = nullptr;
 std::set<int> g_positions;
 std::atomic<bool> g_done{false};
 std::atomic<bool> g_saving{false}; // the first progress has reached the window
+std::atomic<int> g_position{0};
 
 LRESULT CALLBACK MainProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
@@ -59,6 +66,7 @@ LRESULT CALLBACK MainProcedure(HWND window, UINT message, WPARAM wParam, LPARAM 
     if (message == MergeProgressMessage) {
         g_progress->SetPosition(static_cast<int>(wParam));
         g_positions.insert(static_cast<int>(wParam));
+        g_position = static_cast<int>(wParam);
         g_saving = true;
         return 0;
     }
@@ -184,12 +192,131 @@ double Now()
     QueryPerformanceFrequency(&frequency);
     return static_cast<double>(counter.QuadPart) / frequency.QuadPart;
 }
+
+// Processor time of a thread in seconds, user and kernel.
+double ProcessorSeconds(HANDLE thread)
+{
+    FILETIME created;
+    FILETIME exited;
+    FILETIME kernel;
+    FILETIME user;
+    if (!GetThreadTimes(thread, &created, &exited, &kernel, &user)) {
+        return 0;
+    }
+    const auto seconds = [](const FILETIME& time) {
+        return static_cast<double>((static_cast<std::uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime) / 1e7;
+    };
+    return seconds(kernel) + seconds(user);
+}
+
+double RoundTrip(HWND window)
+{
+    const double sent = Now();
+    DWORD_PTR result = 0;
+    SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, 30000, &result);
+    return Now() - sent;
+}
+
+struct Probe {
+    double sent;
+    double trip;
+    double mainWork = 0; // processor time of the main thread during a probe of the main window
+    int position = 0;    // of the progress bar when it was sent
+};
+
+// The slowest probe of those that overlap the given one.
+double WorstOverlapping(const Probe& probe, const std::vector<Probe>& others)
+{
+    double worst = 0;
+    for (const Probe& other : others) {
+        if (other.sent < probe.sent + probe.trip && probe.sent < other.sent + other.trip) {
+            worst = std::max(worst, other.trip);
+        }
+    }
+    return worst;
+}
+
+double Percentile(std::vector<double> values, double share)
+{
+    if (values.empty()) {
+        return 0;
+    }
+    std::sort(values.begin(), values.end());
+    return values[std::min(values.size() - 1, static_cast<std::size_t>(share * values.size()))];
+}
+
+void PrintTrips(const char* what, const std::vector<Probe>& probes)
+{
+    std::vector<double> trips;
+    for (const Probe& probe : probes) {
+        trips.push_back(probe.trip * 1000);
+    }
+    std::printf("%s: %zu round trips, median %.1f ms, 99th percentile %.1f ms, worst %.1f ms, %zd over 100 ms\n", what,
+                trips.size(), Percentile(trips, 0.5), Percentile(trips, 0.99), Percentile(trips, 1.0),
+                std::count_if(trips.begin(), trips.end(), [](double trip) { return trip > 100; }));
+}
+
+// A window of its own that does nothing but answer.
+int Idle()
+{
+    WNDCLASSA windowClass{};
+    windowClass.lpfnWndProc = &DefWindowProcA;
+    windowClass.hInstance = GetModuleHandleA(nullptr);
+    windowClass.lpszClassName = "SaveBenchIdle";
+    RegisterClassA(&windowClass);
+    CreateWindowA("SaveBenchIdle", "idle", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    MSG message;
+    while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+        DispatchMessageA(&message);
+    }
+    return 0;
+}
+
+// Deletes the file while another thread probes the idle window: Wine's server frees the blocks.
+int Delete(const std::string& path, bool inSteps)
+{
+    HWND idle = nullptr;
+    for (int i = 0; i < 200 && !idle; ++i, Sleep(50)) {
+        idle = FindWindowA("SaveBenchIdle", nullptr);
+    }
+    if (!idle) {
+        std::fprintf(stderr, "no idle window\n");
+        return 1;
+    }
+    const double size = FileSize(path).value_or(0) / 1e6;
+    std::atomic<bool> probing{true};
+    std::vector<Probe> probes;
+    std::thread prober([&] {
+        while (probing) {
+            const double sent = Now();
+            probes.push_back({sent, RoundTrip(idle)});
+            Sleep(2);
+        }
+    });
+    Sleep(300);
+    const double start = Now();
+    const bool deleted = inSteps ? DeleteLargeFile(path) : DeleteFileA(path.c_str()) != 0;
+    const double took = Now() - start;
+    Sleep(300);
+    probing = false;
+    prober.join();
+    std::printf("%.0f MB deleted %s: %s in %.0f ms; ", size, inSteps ? "in steps" : "at once", deleted ? "gone" : "NOT gone",
+                took * 1000);
+    PrintTrips("idle window", probes);
+    return deleted ? 0 : 1;
+}
 } // namespace
 
 int main(int argc, char** argv)
 {
+    if (argc == 2 && std::string(argv[1]) == "idle") {
+        return Idle();
+    }
+    if (argc == 4 && std::string(argv[1]) == "delete") {
+        return Delete(argv[2], std::string(argv[3]) == "in-steps");
+    }
     if (argc < 4) {
-        std::fprintf(stderr, "usage: save_bench <folder> <adpcm|pcm> <seconds>\n");
+        std::fprintf(stderr, "usage: save_bench <folder> <adpcm|pcm> <seconds> | save_bench idle\n");
         return 2;
     }
     const std::string folder = argv[1];
@@ -231,27 +358,43 @@ int main(int argc, char** argv)
     const std::string scratch = temp + "\\tempaudiovideomerge.avi.sound.avi";
     const std::uint64_t freeAtStart = FreeDiskBytes(temp).value_or(0);
     std::atomic<bool> probing{true};
-    double worst = 0;
-    int slow = 0;
-    int probes = 0;
+    std::atomic<bool> proberDone{false};
+    std::vector<Probe> probes;
+    std::vector<Probe> idleProbes;
     std::uint64_t largestScratch = 0;
     std::uint64_t leastFree = freeAtStart;
+    const HWND idle = FindWindowA("SaveBenchIdle", nullptr);
+    const KernelHandle mainThread(OpenThread(THREAD_QUERY_INFORMATION, FALSE, GetCurrentThreadId()));
+    double mainWorkDuringSave = 0;
     // From the save's first progress on: the Save dialog's own opening and closing are not the save.
     std::thread prober([&] {
+        double workBefore = -1;
         while (probing) {
             if (!g_saving) {
                 Sleep(5);
                 continue;
             }
+            if (workBefore < 0) {
+                workBefore = ProcessorSeconds(mainThread.get());
+            }
+            const double work = ProcessorSeconds(mainThread.get());
+            const int position = g_position;
             const double sent = Now();
-            DWORD_PTR result = 0;
-            SendMessageTimeoutA(main, WM_NULL, 0, 0, SMTO_NORMAL, 30000, &result);
-            const double trip = Now() - sent;
-            worst = std::max(worst, trip);
-            slow += trip > 0.1 ? 1 : 0;
-            ++probes;
+            const double trip = RoundTrip(main);
+            probes.push_back({sent, trip, ProcessorSeconds(mainThread.get()) - work, position});
             largestScratch = std::max(largestScratch, FileSize(scratch).value_or(0));
             leastFree = std::min(leastFree, FreeDiskBytes(temp).value_or(leastFree));
+            Sleep(20);
+        }
+        mainWorkDuringSave = workBefore < 0 ? 0 : ProcessorSeconds(mainThread.get()) - workBefore;
+        proberDone = true;
+    });
+    std::thread idleProber([&] {
+        while (idle && probing) {
+            if (g_saving) {
+                const double sent = Now();
+                idleProbes.push_back({sent, RoundTrip(idle)});
+            }
             Sleep(20);
         }
     });
@@ -264,11 +407,30 @@ int main(int argc, char** argv)
         DispatchMessageA(&message);
     }
     const double saved = Now() - start;
+    // The probe on its way is answered, not left to time out.
     probing = false;
+    while (!proberDone) {
+        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+            DispatchMessageA(&message);
+        }
+        Sleep(5);
+    }
     prober.join();
+    idleProber.join();
     answerer.join();
-    std::printf("%s: saved in %.1f s; %d round trips to the main window, worst %.0f ms, %d over 100 ms\n",
-                which.c_str(), saved, probes, worst * 1000, slow);
+    std::printf("%s: saved in %.1f s; the main thread worked %.0f ms of it\n", which.c_str(), saved,
+                mainWorkDuringSave * 1000);
+    PrintTrips("main window", probes);
+    PrintTrips("idle window of another process", idleProbes);
+    const double savingFrom = probes.empty() ? 0 : probes.front().sent;
+    for (const Probe& probe : probes) {
+        if (probe.trip > 0.1) {
+            std::printf("  slow probe %.1f s into the save (progress %d): %.0f ms, the main thread worked %.1f ms of "
+                        "it; the idle window's slowest meanwhile %.0f ms\n",
+                        probe.sent - savingFrom, probe.position, probe.trip * 1000, probe.mainWork * 1000,
+                        WorstOverlapping(probe, idleProbes) * 1000);
+        }
+    }
     std::printf("progress bar: %zu distinct positions; scratch file at most %.1f MB; saved movie %.1f MB (%.2f of it)\n",
                 g_positions.size(), largestScratch / 1e6, FileSize(chosen).value_or(0) / 1e6,
                 static_cast<double>(largestScratch) / std::max<std::uint64_t>(FileSize(chosen).value_or(1), 1));

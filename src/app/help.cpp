@@ -1,11 +1,12 @@
 #include "app/help.h"
 
+#include "win/wine.h"
+
 #include <shellapi.h>
 
 bool HelpViewerShowsPages()
 {
-    HMODULE ntdll = GetModuleHandleA("ntdll.dll");
-    return !(ntdll && GetProcAddress(ntdll, "wine_get_version"));
+    return !UnderWine();
 }
 
 HelpOpening HelpFor(const std::string& programDirectory, bool viewerShowsPages)

@@ -45,7 +45,7 @@ bool SameFile(const std::string& a, const std::string& b)
 void Delete(const std::string& path)
 {
     if (!path.empty()) {
-        DeleteFileA(path.c_str());
+        DeleteLargeFile(path);
     }
 }
 
@@ -151,6 +151,20 @@ bool Place(const std::string& from, const std::string& to, HWND progress)
     return true;
 }
 
+// Why the sound is a file of its own beside the movie.
+std::string SoundBesideNote(bool roomToMerge, int mergeResult, const std::string& soundBeside)
+{
+    if (!roomToMerge) {
+        return "There was no room on the disk to put the sound into the movie.\nThe sound was saved beside it as " +
+               soundBeside;
+    }
+    if (mergeResult == kTooLarge) {
+        return "The movie with its sound would pass 2 GB, the most one movie file can hold.\nThe sound was saved "
+               "beside it as " + soundBeside;
+    }
+    return "The sound could not be put into the movie.\nIt was saved beside it as " + soundBeside;
+}
+
 // Everything the saving thread needs, taken on the main thread before it starts.
 struct SaveJob {
     RecordingFiles files;
@@ -202,10 +216,7 @@ SaveOutcome SaveWithSound(const SaveJob& job)
     if (!soundFile) {
         return {SaveOutcome::End::Saved, ""};
     }
-    return {SaveOutcome::End::Saved,
-            roomToMerge ? "The sound could not be put into the movie.\nIt was saved beside it as " + soundBeside
-                        : "There was no room on the disk to put the sound into the movie.\nThe sound was saved "
-                          "beside it as " + soundBeside};
+    return {SaveOutcome::End::Saved, SoundBesideNote(roomToMerge, result, soundBeside)};
 }
 
 SaveOutcome Save(const SaveJob& job)

@@ -6,6 +6,7 @@
 #include "audio/merged_movie_writer.h"
 #include "messages/private_messages.h"
 #include "settings/app_settings.h"
+#include "win/file_io.h"
 #include "win/global_block.h"
 
 #include <algorithm>
@@ -16,11 +17,7 @@
 namespace {
 std::uint64_t FileBytes(const std::string& path)
 {
-    WIN32_FILE_ATTRIBUTE_DATA data{};
-    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) {
-        return 0;
-    }
-    return (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    return FileSize(path).value_or(0);
 }
 
 // Posts a new percentage to the main window (a long save has tens of thousands of steps, and each
@@ -39,7 +36,7 @@ bool ReportProgress(int percent, int& reported, const std::string& outputPath, s
 class ScratchFile {
 public:
     explicit ScratchFile(std::string path) : m_path(std::move(path)) { DeleteFileA(m_path.c_str()); }
-    ~ScratchFile() { DeleteFileA(m_path.c_str()); }
+    ~ScratchFile() { DeleteLargeFile(m_path); }
     ScratchFile(const ScratchFile&) = delete;
     ScratchFile& operator=(const ScratchFile&) = delete;
     const std::string& path() const { return m_path; }
@@ -49,13 +46,15 @@ private:
 };
 
 // Saves both streams as they are: the audio was converted beforehand where that was asked for,
-// since the platform's own conversion cannot be relied on.
+// since the platform's own conversion cannot be relied on. A file that reached the library's limit
+// was cut short.
 bool Save(const std::string& outputPath, PAVISTREAM video, PAVISTREAM audio, int interleave, int period,
           std::uint64_t sizeLimit)
 {
     int reported = -1;
     return WriteMergedMovie(outputPath, video, audio, period, interleave != 0,
-                            [&](int percent) { return ReportProgress(percent, reported, outputPath, sizeLimit); });
+                            [&](int percent) { return ReportProgress(percent, reported, outputPath, sizeLimit); }) &&
+           FileBytes(outputPath) < kMovieByteLimit;
 }
 
 int Saved()
@@ -93,6 +92,13 @@ WAVEFORMATEX SoundFormat(PAVISTREAM audio)
 std::uint64_t SoundBytes(PAVISTREAM audio, const WAVEFORMATEX& format)
 {
     return static_cast<std::uint64_t>(std::max<LONG>(AVIStreamLength(audio), 0)) * format.nBlockAlign;
+}
+
+// Whether the movie merged from the video file and this sound stays below the library's limit.
+bool FitsOneMovie(const std::string& videoPath, PAVISTREAM video, PAVISTREAM audio)
+{
+    return MergedMovieFits(FileBytes(videoPath), SoundBytes(audio, SoundFormat(audio)),
+                           static_cast<std::uint64_t>(std::max<LONG>(AVIStreamLength(video), 0)));
 }
 
 // The recorded sound needs no conversion into its own format.
@@ -188,6 +194,9 @@ int MergeAudioVideo(const std::string& videoPath, const std::string& audioPath, 
                     [&](int percent) { return ReportProgress(percent, reported, convertedFile.path(), outputSizeLimit); });
             }
         }
+        if (converted && !FitsOneMovie(videoPath, video.get(), converted.get())) {
+            return kTooLarge;
+        }
         if (converted && Save(outputPath, video.get(), converted.get(), interleave, period, outputSizeLimit) &&
             HoldsTheSound(outputPath, seconds)) {
             converted.reset();
@@ -196,6 +205,9 @@ int MergeAudioVideo(const std::string& videoPath, const std::string& audioPath, 
     }
     // Without compression, when the format is the recorded one, or when the compressed format
     // cannot be produced: the recorded sound.
+    if (!FitsOneMovie(videoPath, video.get(), audio.get())) {
+        return kTooLarge;
+    }
     if (!Save(outputPath, video.get(), audio.get(), interleave, period, outputSizeLimit) ||
         !HoldsTheSound(outputPath, seconds)) {
         DeleteFileA(outputPath.c_str());

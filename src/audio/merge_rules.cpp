@@ -12,6 +12,13 @@ int InterleavePeriod(double framesPerSecond, int factor, int unit)
     return frames >= 1.0 ? static_cast<int>(frames) : 1;
 }
 
+bool MergedMovieFits(std::uint64_t videoBytes, std::uint64_t soundBytes, std::uint64_t slots)
+{
+    constexpr std::uint64_t kBytesPerSlot = 64;
+    constexpr std::uint64_t kMargin = 4 * 1024 * 1024;
+    return videoBytes + soundBytes + kBytesPerSlot * slots + kMargin < kMovieByteLimit;
+}
+
 std::uint64_t MergedSizeLimit(std::uint64_t videoBytes, std::uint64_t audioBytes)
 {
     constexpr std::uint64_t kHeadroom = 4u << 20;

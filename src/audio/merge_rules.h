@@ -9,6 +9,16 @@
 // the factor in milliseconds at the frame rate, truncated, and at least 1.
 int InterleavePeriod(double framesPerSecond, int factor, int unit);
 
+// The movie library addresses its files with signed 32-bit offsets: past 2 GB nothing more reaches
+// the file while every write still reports success, and the RIFF size wraps.
+constexpr std::uint64_t kMovieByteLimit = std::uint64_t{1} << 31;
+
+// Whether a merged movie of this video (its chunks and index) and this much sound in the saved
+// format stays below what the movie library can write. The merge adds a header and an index entry
+// per sound chunk and, interleaved, a list per time-line slot: bounded generously per slot, plus a
+// fixed margin.
+bool MergedMovieFits(std::uint64_t videoBytes, std::uint64_t soundBytes, std::uint64_t slots);
+
 // The most a merged file of these inputs can take: each input once plus room for the interleave
 // chunks, padding and index. A save that writes more never ends on its own.
 std::uint64_t MergedSizeLimit(std::uint64_t videoBytes, std::uint64_t audioBytes);

@@ -7,10 +7,6 @@ constexpr std::uint64_t kIndexEntry = 16;
 constexpr std::uint64_t kSlack = 256 * 1024;
 // The sound keeps coming while the recording stops (the device settles for 500 ms).
 constexpr std::uint64_t kSoundSecondsToStop = 2;
-// The merged movie carries a header and an index entry per sound chunk and, interleaved, a list
-// per time-line slot: bounded generously by this many bytes per slot, plus a fixed margin.
-constexpr std::uint64_t kMergeBytesPerSlot = 64;
-constexpr std::uint64_t kMergeMargin = 4 * 1024 * 1024;
 
 constexpr std::uint32_t kRequeryMs = 1000;
 constexpr std::uint64_t kNearlyFull = 16 * 1024 * 1024;
@@ -36,9 +32,9 @@ RecordingStop RoomForFrame(const StorageRoom& room, std::uint64_t frameBytes, st
     if (room.freeBytes < Chunk(frameBytes) + index + soundToCome + kSlack) {
         return RecordingStop::DiskFull;
     }
-    const std::uint64_t merged = room.movieBytes + Chunk(frameBytes) + index + room.soundBytes + soundToCome +
-                                 kMergeBytesPerSlot * slots + kMergeMargin;
-    return merged < kMovieByteLimit ? RecordingStop::None : RecordingStop::SizeLimit;
+    return MergedMovieFits(room.movieBytes + Chunk(frameBytes) + index, room.soundBytes + soundToCome, slots)
+               ? RecordingStop::None
+               : RecordingStop::SizeLimit;
 }
 
 bool WriteFellShort(std::uint64_t sizeBefore, std::uint64_t sizeAfter, std::uint64_t bytesReported,

@@ -1,13 +1,10 @@
 #pragma once
 // When a recording has to end because its files cannot grow: the disk of the temporary folder is
 // full, or the movie would pass what the movie library can address. Portable arithmetic only.
+#include "audio/merge_rules.h"
 #include "recording/recording_end.h"
 
 #include <cstdint>
-
-// The movie library addresses its files with signed 32-bit offsets: past 2 GB nothing more reaches
-// the file while every write still reports success, and the RIFF size wraps.
-constexpr std::uint64_t kMovieByteLimit = std::uint64_t{1} << 31;
 
 // The temporary files of a recording and the disk under them, as last measured.
 struct StorageRoom {

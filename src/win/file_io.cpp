@@ -38,6 +38,25 @@ bool TruncateFile(const std::string& path, std::uint64_t length)
     return file && SetFilePointerEx(file.get(), position, nullptr, FILE_BEGIN) && SetEndOfFile(file.get());
 }
 
+bool DeleteLargeFile(const std::string& path)
+{
+    constexpr std::uint64_t kStep = 2 * 1024 * 1024;
+    if (const std::uint64_t size = FileSize(path).value_or(0); size > kStep) {
+        // Only a file no one else has open is cut.
+        const KernelHandle file = OwnFile(
+            CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        for (std::uint64_t left = size; file && left > kStep;) {
+            left -= kStep;
+            LARGE_INTEGER position{};
+            position.QuadPart = static_cast<LONGLONG>(left);
+            if (!SetFilePointerEx(file.get(), position, nullptr, FILE_BEGIN) || !SetEndOfFile(file.get())) {
+                break;
+            }
+        }
+    }
+    return DeleteFileA(path.c_str()) != 0;
+}
+
 std::optional<std::uint64_t> LastWriteTime(const std::string& path)
 {
     WIN32_FILE_ATTRIBUTE_DATA attributes{};

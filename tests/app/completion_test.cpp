@@ -375,6 +375,7 @@ TEST_F(Completion, MergeResultsDecideWhatIsSaved)
         {kFirstStreamNotVideo, "<missing>", "sound", false, true},
         {kSecondStreamNotAudio, "movie", "sound", true, true},
         {kMergedSaveFailed, "movie", "sound", true, true},
+        {kTooLarge, "movie", "sound", true, true},
     };
     Settings().recordaudio = 1;
     for (const Case& c : cases) {

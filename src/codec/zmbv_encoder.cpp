@@ -84,6 +84,9 @@ constexpr std::size_t kProbesPerFrame = 16;
 constexpr int kSplitBlockRows = 24;
 // Below this many bytes a frame is deflated on one thread.
 constexpr std::size_t kSplitDeflateBytes = 128 * 1024;
+// Each half's stream is primed with a whole window of what precedes it; a shorter input would leave
+// the frame's own stream holding bytes the decoder never saw just before it.
+static_assert(kSplitDeflateBytes >= 2 * kWindowBytes);
 
 // zlib's level follows the quality, 1 to 9. On screen content long runs of background make zlib's
 // match chains long: from level 6 to 8 it follows up to 256, 512 or 1024 links of them but takes

@@ -8,15 +8,12 @@ const MonitorLayout kLeft{{0, 0, 1919, 1079}, {-1280, 0, -1, 1023}};
 const MonitorLayout kAbove{{0, 0, 1023, 767}, {-448, -1080, 1471, -1}};
 } // namespace
 
-TEST(MonitorLayout, VirtualScreenSpansEveryMonitor)
+TEST(MonitorLayout, VirtualScreenSpansEveryMonitorAndAPointChoosesItsMonitorOrTheNearest)
 {
     EXPECT_EQ(VirtualScreen(kRight), (ScreenRect{0, 0, 3199, 1079}));
     EXPECT_EQ(VirtualScreen(kLeft), (ScreenRect{-1280, 0, 1919, 1079}));
     EXPECT_EQ(VirtualScreen(kAbove), (ScreenRect{-448, -1080, 1471, 767}));
-}
 
-TEST(MonitorLayout, PointChoosesItsMonitorOrTheNearest)
-{
     struct Row {
         const MonitorLayout* layout;
         std::int32_t x, y;

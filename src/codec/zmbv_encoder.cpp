@@ -5,6 +5,7 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <new>
 
@@ -80,13 +81,29 @@ constexpr std::size_t kBusyShare = 8;
 // costs about as much as coding a hundred blocks.
 constexpr std::size_t kProbesPerFrame = 16;
 
-// Below this many block rows a second thread costs more than it saves.
-constexpr int kSplitBlockRows = 24;
+// Below this height a second thread costs more than it saves.
+constexpr int kSplitHeight = 24 * kLargeBlock;
 // Below this many bytes a frame is deflated on one thread.
 constexpr std::size_t kSplitDeflateBytes = 128 * 1024;
 // Each half's stream is primed with a whole window of what precedes it; a shorter input would leave
 // the frame's own stream holding bytes the decoder never saw just before it.
 static_assert(kSplitDeflateBytes >= 2 * kWindowBytes);
+
+// Changes (the pixels of blocks that leave XOR data) below this share of the picture are deflated
+// at zlib's strongest level: so little data costs little whatever the search.
+constexpr std::size_t kSmallShare = 256;
+
+// A key frame whose rows are one colour in all but this share of their pieces is deflated at zlib's
+// strongest level: over background its matches are long and end the search at once, so it costs
+// no more than the default, and a picture that compresses so far gains from every byte.
+constexpr std::size_t kMostlyBackground = 16;
+
+// Small blocks fit the edges of moving content closely, so that far fewer pixels are left to XOR,
+// but their table is four times as long: at 1920 x 1080 about 50 bytes more a frame, which only
+// moving content repays. Between the two shares the size stays as it is, so that it does not flip
+// at every key frame.
+constexpr std::size_t kSmallBlocksFrom = 256;
+constexpr std::size_t kLargeBlocksBelow = 1024;
 
 // zlib's level follows the quality, 1 to 9. On screen content long runs of background make zlib's
 // match chains long: from level 6 to 8 it follows up to 256, 512 or 1024 links of them but takes
@@ -130,6 +147,25 @@ std::uint64_t HashBytes(const std::uint8_t* bytes, std::size_t size)
     return hash ^ (hash >> 32);
 }
 
+// c log2 c, scaled, for each count c of a byte value in a block's XOR data: the sum over the 256
+// values, taken from n log2 n, is the block's entropy in bits.
+const std::uint32_t* CountCosts()
+{
+    static const auto table = [] {
+        std::vector<std::uint32_t> costs(static_cast<std::size_t>(kLargeBlock * kLargeBlock * 4 + 1), 0);
+        for (std::size_t c = 1; c < costs.size(); ++c) {
+            costs[c] = static_cast<std::uint32_t>(std::lround(16.0 * static_cast<double>(c) * std::log2(static_cast<double>(c))));
+        }
+        return costs;
+    }();
+    return table.data();
+}
+
+bool OneColour(const std::uint8_t* row, std::size_t bytes, std::size_t pixel)
+{
+    return bytes <= pixel || std::memcmp(row, row + pixel, bytes - pixel) == 0;
+}
+
 // Equal runs of a block's row: short enough that a library call costs more than the comparison.
 bool SameBytes(const std::uint8_t* a, const std::uint8_t* b, std::size_t size)
 {
@@ -164,7 +200,7 @@ std::size_t MaxFrameBytes(int width, int height, int bitsPerPixel)
 {
     PixelFormat format = PixelFormat::Bgrx32;
     FormatForBits(bitsPerPixel, format);
-    const std::size_t payload = kPaletteBytes + VectorTableBytes(width, height) +
+    const std::size_t payload = kPaletteBytes + VectorTableBytes(width, height, kSmallBlock, kSmallBlock) +
                                 static_cast<std::size_t>(width) * static_cast<std::size_t>(height) *
                                     static_cast<std::size_t>(BytesPerPixel(format));
     // Deflate's worst case is its fixed code: 9 bits for a literal byte, plus block headers and
@@ -184,30 +220,51 @@ bool Encoder::begin(int width, int height, int bitsPerPixel)
     FormatForBits(bitsPerPixel, m_format);
     m_bytesPerPixel = BytesPerPixel(m_format);
     m_rowBytes = static_cast<std::size_t>(width) * static_cast<std::size_t>(m_bytesPerPixel);
-    m_columns = (width + kBlockWidth - 1) / kBlockWidth;
-    m_rows = (height + kBlockHeight - 1) / kBlockHeight;
     const std::size_t picture = m_rowBytes * static_cast<std::size_t>(height);
     m_current.assign(picture, 0);
     m_previous.assign(picture, 0);
-    m_payload.assign(kPaletteBytes + VectorTableBytes(width, height) + picture, 0);
+    m_payload.assign(kPaletteBytes + VectorTableBytes(width, height, kSmallBlock, kSmallBlock) + picture, 0);
     m_palette.assign(kPaletteBytes, 0);
     m_rowChanged.assign(static_cast<std::size_t>(height), 1);
-    const std::size_t hashes = static_cast<std::size_t>(height) * static_cast<std::size_t>(m_columns);
-    m_hashes.assign(hashes, 0);
-    m_previousHashes.assign(hashes, 0);
-    m_vectors.assign(static_cast<std::size_t>(m_columns) * static_cast<std::size_t>(m_rows), Vector{});
-    m_nextVectors = m_vectors;
     m_deflater = std::make_unique<Deflater>();
     m_width = width;
     m_height = height;
     m_bitsPerPixel = bitsPerPixel;
-    if (m_rows >= kSplitBlockRows && !m_worker) {
+    if (height >= kSplitHeight && !m_worker) {
         m_worker = HalfFrameWorker::TryCreate();
     }
-    m_bandCount = m_rows >= kSplitBlockRows && m_worker ? 2 : 1;
+    useBlockSize(kLargeBlock);
+    return true;
+}
+
+void Encoder::useBlockSize(int block)
+{
+    m_block = block;
+    m_columns = (m_width + block - 1) / block;
+    m_rows = (m_height + block - 1) / block;
+    const std::size_t hashes = static_cast<std::size_t>(m_height) * static_cast<std::size_t>(m_columns);
+    m_hashes.assign(hashes, 0);
+    m_previousHashes.assign(hashes, 0);
+    m_vectors.assign(static_cast<std::size_t>(m_columns) * static_cast<std::size_t>(m_rows), Vector{});
+    m_nextVectors = m_vectors;
+    m_bandCount = m_height >= kSplitHeight && m_worker ? 2 : 1;
     m_bands[0] = {0, m_bandCount == 2 ? m_rows / 2 : m_rows};
     m_bands[1] = {m_bands[0].endRow, m_rows};
-    return true;
+}
+
+void Encoder::chooseBlockSize()
+{
+    if (m_interFrames > 0) {
+        const std::size_t perFrame = m_xorPixels / m_interFrames;
+        const std::size_t picture = static_cast<std::size_t>(m_width) * static_cast<std::size_t>(m_height);
+        if (perFrame * kSmallBlocksFrom >= picture && perFrame * kBusyShare <= picture) {
+            useBlockSize(kSmallBlock);
+        } else if (perFrame * kLargeBlocksBelow < picture || perFrame * kBusyShare > picture) {
+            useBlockSize(kLargeBlock);
+        }
+    }
+    m_interFrames = 0;
+    m_xorPixels = 0;
 }
 
 void Encoder::end()
@@ -248,7 +305,7 @@ void Encoder::readInput(const std::uint8_t* pixels, int firstY, int endY)
 {
     const std::size_t stride = InputStride(m_width, m_bitsPerPixel);
     const std::size_t columns = static_cast<std::size_t>(m_columns);
-    const std::size_t columnBytes = static_cast<std::size_t>(kBlockWidth) * static_cast<std::size_t>(m_bytesPerPixel);
+    const std::size_t columnBytes = static_cast<std::size_t>(m_block) * static_cast<std::size_t>(m_bytesPerPixel);
     for (int y = firstY; y < endY; ++y) {
         const std::uint8_t* from = pixels + static_cast<std::size_t>(m_height - 1 - y) * stride;
         const std::size_t row = static_cast<std::size_t>(y) * m_rowBytes;
@@ -328,20 +385,24 @@ bool Encoder::sameBlock(int x, int y, int w, int h, Vector v) const
     return true;
 }
 
-// Stops counting once past the limit.
-std::size_t Encoder::differingBytes(int x, int y, int w, int h, Vector v, std::size_t limit) const
+std::uint32_t Encoder::xorCost(int x, int y, int w, int h, Vector v) const
 {
     const std::size_t bytes = static_cast<std::size_t>(w) * static_cast<std::size_t>(m_bytesPerPixel);
-    std::uint8_t scratch[kBlockWidth * 4];
-    std::size_t differing = 0;
-    for (int r = 0; r < h && differing <= limit; ++r) {
+    std::uint8_t scratch[kLargeBlock * 4];
+    std::uint16_t counts[256] = {};
+    for (int r = 0; r < h; ++r) {
         const std::uint8_t* now = pixelAt(m_current, x, y + r);
         const std::uint8_t* before = sourceRow(x, y + r, w, v, scratch);
         for (std::size_t i = 0; i < bytes; ++i) {
-            differing += now[i] != before[i];
+            ++counts[now[i] ^ before[i]];
         }
     }
-    return differing;
+    const std::uint32_t* costs = CountCosts();
+    std::uint32_t order = 0;
+    for (const std::uint16_t count : counts) {
+        order += costs[count];
+    }
+    return costs[bytes * static_cast<std::size_t>(h)] - order;
 }
 
 // Scrolled content: the row hashes of the block's column agree at some vertical offset.
@@ -357,8 +418,8 @@ bool Encoder::findVerticalMove(int column, int y, int h, Vector& found) const
     if (equalRows) {
         return false;
     }
-    const int x = column * kBlockWidth;
-    const int w = std::min(kBlockWidth, m_width - x);
+    const int x = column * m_block;
+    const int w = std::min(m_block, m_width - x);
     for (int step = 1; step <= -kMinMove; ++step) {
         for (const int dy : {-step, step}) {
             if (dy > kMaxMove || y + dy < 0 || y + dy + h > m_height) {
@@ -385,12 +446,23 @@ int Encoder::variedRow(int x, int y, int w, int h) const
     const std::size_t bytes = static_cast<std::size_t>(w) * static_cast<std::size_t>(m_bytesPerPixel);
     const std::size_t pixel = static_cast<std::size_t>(m_bytesPerPixel);
     for (int r = h / 2, tried = 0; tried < h; ++tried, r = (r + 1) % h) {
-        const std::uint8_t* row = pixelAt(m_current, x, y + r);
-        if (bytes > pixel && std::memcmp(row, row + pixel, bytes - pixel) != 0) {
+        if (!OneColour(pixelAt(m_current, x, y + r), bytes, pixel)) {
             return r;
         }
     }
     return -1;
+}
+
+std::size_t Encoder::variedPieces(const Band& band) const
+{
+    const std::size_t pixel = static_cast<std::size_t>(m_bytesPerPixel);
+    std::size_t varied = 0;
+    for (int y = band.firstRow * m_block; y < std::min(band.endRow * m_block, m_height); ++y) {
+        for (int x = 0; x < m_width; x += m_block) {
+            varied += !OneColour(pixelAt(m_current, x, y), static_cast<std::size_t>(std::min(m_block, m_width - x)) * pixel, pixel);
+        }
+    }
+    return varied;
 }
 
 // Dragged content: every offset in reach, the block's varied row first.
@@ -442,16 +514,30 @@ Encoder::Vector Encoder::chooseVector(int column, int row, int x, int y, int w, 
     }
     exact = exact || findVerticalMove(column, y, h, found);
     if (!exact) {
-        // No exact match: the closest of staying put and the known moves leaves the fewest bytes
-        // to XOR. A move may reach out of the picture, which reads as 0: the edge a scroll uncovers
-        // is then coded as itself.
+        // No exact match: of staying put, the known moves and their sideways and upright parts, the
+        // one whose XOR data has the least entropy. A block on the edge of moved content matches one
+        // side at the move and the other where it stays, or moved along one axis only. A move may
+        // reach out of the picture, which reads as 0: the edge a scroll uncovers is then coded as
+        // itself.
+        Vector tried[1 + 3 * (3 + kRecentMoves)] = {};
+        std::size_t triedCount = 1;
         Vector closest;
-        std::size_t fewest = differingBytes(x, y, w, h, {}, static_cast<std::size_t>(-1));
-        for (std::size_t i = 0; i < count && fewest > 0; ++i) {
-            if (const std::size_t differing = differingBytes(x, y, w, h, candidates[i], fewest); differing < fewest) {
-                fewest = differing;
-                closest = candidates[i];
+        std::uint32_t least = xorCost(x, y, w, h, {});
+        const auto consider = [&](Vector v) {
+            Vector* const end = tried + triedCount;
+            if (least == 0 || std::find_if(tried, end, [&](Vector t) { return t.dx == v.dx && t.dy == v.dy; }) != end) {
+                return;
             }
+            tried[triedCount++] = v;
+            if (const std::uint32_t cost = xorCost(x, y, w, h, v); cost < least) {
+                least = cost;
+                closest = v;
+            }
+        };
+        for (std::size_t i = 0; i < count; ++i) {
+            consider(candidates[i]);
+            consider({candidates[i].dx, 0});
+            consider({0, candidates[i].dy});
         }
         return closest;
     }
@@ -484,10 +570,10 @@ void Encoder::probeChangedBlocks(const Band& band, std::size_t probes, RecentMov
         // From an evenly spaced block on, the first that changed and is not flat.
         for (std::size_t at = std::max(next, (2 * i + 1) * blocks / (2 * probes)); at < blocks; ++at) {
             const int row = static_cast<int>((first + at) / columns);
-            const int x = static_cast<int>((first + at) % columns) * kBlockWidth;
-            const int y = row * kBlockHeight;
-            const int w = std::min(kBlockWidth, m_width - x);
-            const int h = std::min(kBlockHeight, m_height - y);
+            const int x = static_cast<int>((first + at) % columns) * m_block;
+            const int y = row * m_block;
+            const int w = std::min(m_block, m_width - x);
+            const int h = std::min(m_block, m_height - y);
             if (!rowsChanged(y, h)) {
                 at = static_cast<std::size_t>(row + 1) * columns - first - 1;
                 continue;
@@ -508,7 +594,7 @@ void Encoder::probeChangedBlocks(const Band& band, std::size_t probes, RecentMov
 std::uint8_t* Encoder::writeXor(int x, int y, int w, int h, Vector v, std::uint8_t* to) const
 {
     const std::size_t bytes = static_cast<std::size_t>(w) * static_cast<std::size_t>(m_bytesPerPixel);
-    std::uint8_t scratch[kBlockWidth * 4];
+    std::uint8_t scratch[kLargeBlock * 4];
     for (int r = 0; r < h; ++r) {
         const std::uint8_t* now = pixelAt(m_current, x, y + r);
         const std::uint8_t* before = sourceRow(x, y + r, w, v, scratch);
@@ -526,16 +612,16 @@ void Encoder::codeBand(Band& band, std::uint8_t* table)
     probeChangedBlocks(band, (kProbesPerFrame + m_bandCount - 1) / m_bandCount, recent);
     std::uint8_t* to = band.xorData;
     for (int row = band.firstRow; row < band.endRow; ++row) {
-        const int y = row * kBlockHeight;
-        const int h = std::min(kBlockHeight, m_height - y);
+        const int y = row * m_block;
+        const int h = std::min(m_block, m_height - y);
         const std::size_t rowStart = static_cast<std::size_t>(row) * static_cast<std::size_t>(m_columns);
         if (!rowsChanged(y, h)) {
             std::fill_n(m_nextVectors.begin() + static_cast<std::ptrdiff_t>(rowStart), m_columns, Vector{});
             continue;
         }
         for (int column = 0; column < m_columns; ++column) {
-            const int x = column * kBlockWidth;
-            const int w = std::min(kBlockWidth, m_width - x);
+            const int x = column * m_block;
+            const int w = std::min(m_block, m_width - x);
             bool exact = false;
             const Vector v = chooseVector(column, row, x, y, w, h, recent, exact);
             const std::size_t block = rowStart + static_cast<std::size_t>(column);
@@ -570,23 +656,30 @@ std::size_t Encoder::interPieces(const std::uint8_t* pixels, const std::uint8_t*
         }
     }
     std::uint8_t* table = to;
-    const std::size_t tableBytes = VectorTableBytes(m_width, m_height);
+    const std::size_t tableBytes = VectorTableBytes(m_width, m_height, m_block, m_block);
     std::fill_n(table, tableBytes, 0);
     // The second band's XOR data goes behind the most the first band can leave.
     m_bands[0].xorData = table + tableBytes;
     if (m_bandCount == 2) {
-        m_bands[1].xorData = m_bands[0].xorData + static_cast<std::size_t>(m_bands[1].firstRow) * kBlockHeight * m_rowBytes;
+        m_bands[1].xorData = m_bands[0].xorData + static_cast<std::size_t>(m_bands[1].firstRow * m_block) * m_rowBytes;
     }
     forEachBand([&](Band& band) {
-        readInput(pixels, band.firstRow * kBlockHeight, std::min(band.endRow * kBlockHeight, m_height));
+        readInput(pixels, band.firstRow * m_block, std::min(band.endRow * m_block, m_height));
         codeBand(band, table);
     });
     m_vectors.swap(m_nextVectors);
+    ++m_interFrames;
+    m_xorPixels += xorBytes() / static_cast<std::size_t>(m_bytesPerPixel);
     pieces.push_back({m_payload.data(), static_cast<std::size_t>(m_bands[0].xorData + m_bands[0].xorBytes - m_payload.data())});
     if (m_bandCount == 2) {
         pieces.push_back({m_bands[1].xorData, m_bands[1].xorBytes});
     }
     return pieces[0].size + (m_bandCount == 2 ? pieces[1].size : 0);
+}
+
+std::size_t Encoder::xorBytes() const
+{
+    return m_bands[0].xorBytes + (m_bandCount == 2 ? m_bands[1].xorBytes : 0);
 }
 
 // Copies the bytes [from, to) of the pieces taken end to end.
@@ -690,9 +783,13 @@ std::size_t Encoder::encode(const std::uint8_t* pixels, const std::uint8_t* pale
     std::vector<Piece> pieces;
     bool deflating = true;
     if (key) {
-        forEachBand([&](const Band& band) { readInput(pixels, band.firstRow * kBlockHeight, std::min(band.endRow * kBlockHeight, m_height)); });
+        chooseBlockSize();
+        forEachBand([&](Band& band) {
+            readInput(pixels, band.firstRow * m_block, std::min(band.endRow * m_block, m_height));
+            band.variedPieces = variedPieces(band);
+        });
         const std::uint8_t fields[] = {kMajorVersion, kMinorVersion, kZlibCompression, static_cast<std::uint8_t>(m_format),
-                                       kBlockWidth, kBlockHeight, kZlibHeader[0], kZlibHeader[1]};
+                                       static_cast<std::uint8_t>(m_block), static_cast<std::uint8_t>(m_block), kZlibHeader[0], kZlibHeader[1]};
         std::copy(std::begin(fields), std::end(fields), out + 1);
         header = kKeyHeaderBytes + sizeof(kZlibHeader);
         if (m_format == PixelFormat::Palette8) {
@@ -705,15 +802,23 @@ std::size_t Encoder::encode(const std::uint8_t* pixels, const std::uint8_t* pale
         }
         pieces.push_back({m_current.data(), m_current.size()});
         m_quality = quality;
-        deflating = m_deflater->reset() && m_deflater->use(EffortFor(m_quality), out + header, capacity - header);
+        const std::size_t varied = m_bands[0].variedPieces + (m_bandCount == 2 ? m_bands[1].variedPieces : 0);
+        const std::size_t rowPieces = static_cast<std::size_t>(m_height) * static_cast<std::size_t>(m_columns);
+        const int effort = varied * kMostlyBackground <= rowPieces ? kMaxQuality : m_quality;
+        deflating = m_deflater->reset() && m_deflater->use(EffortFor(effort), out + header, capacity - header);
     } else {
         bool paletteChanged = false;
         const std::size_t payload = interPieces(pixels, palette, paletteChanged, pieces);
         if (paletteChanged) {
             out[0] |= kPaletteChangeFlag;
         }
-        deflating = m_deflater->use(EffortFor(payload > m_current.size() / kBusyShare ? 0 : m_quality),
-                                    out + header, capacity - header);
+        int effort = m_quality;
+        if (payload > m_current.size() / kBusyShare) {
+            effort = 0;
+        } else if (xorBytes() <= m_current.size() / kSmallShare) {
+            effort = kMaxQuality;
+        }
+        deflating = m_deflater->use(EffortFor(effort), out + header, capacity - header);
     }
     std::size_t written = 0;
     deflating = deflating && deflatePieces(pieces, out + header, capacity - header, written);

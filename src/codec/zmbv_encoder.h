@@ -19,6 +19,9 @@ constexpr int kDefaultQuality = 7000;
 // Rows padded to 4 bytes, 16-bit pixels as 5-5-5.
 bool IsSupportedInput(int width, int height, int bitsPerPixel);
 std::size_t InputStride(int width, int bitsPerPixel);
+// Square blocks: the encoder picks one of the two sizes at each key frame.
+constexpr int kLargeBlock = 16;
+constexpr int kSmallBlock = 8;
 // What one compressed frame can take at most, however badly its pixels compress.
 std::size_t MaxFrameBytes(int width, int height, int bitsPerPixel);
 struct Deflater;
@@ -66,12 +69,16 @@ private:
         int endRow = 0;
         std::uint8_t* xorData = nullptr;
         std::size_t xorBytes = 0;
+        std::size_t variedPieces = 0; // of a key frame: row pieces not of one colour
     };
     struct Piece {
         const std::uint8_t* data;
         std::size_t size;
     };
 
+    void useBlockSize(int block);
+    // At a key frame: the block size the last interval's changes favour.
+    void chooseBlockSize();
     void readInput(const std::uint8_t* pixels, int firstY, int endY);
     // Runs job(band) for each band, the second on the worker.
     template <typename Job>
@@ -84,9 +91,11 @@ private:
     // decoder takes it. scratch holds a row for the blocks that reach out.
     const std::uint8_t* sourceRow(int x, int y, int w, Vector v, std::uint8_t* scratch) const;
     bool sameBlock(int x, int y, int w, int h, Vector v) const;
-    std::size_t differingBytes(int x, int y, int w, int h, Vector v, std::size_t limit) const;
+    // How many bits the block's XOR data at the vector would take, by its byte frequencies.
+    std::uint32_t xorCost(int x, int y, int w, int h, Vector v) const;
     bool findVerticalMove(int column, int y, int h, Vector& found) const;
     int variedRow(int x, int y, int w, int h) const;
+    std::size_t variedPieces(const Band& band) const;
     bool probe(int x, int y, int w, int h, int varied, Vector& found) const;
     void probeChangedBlocks(const Band& band, std::size_t probes, RecentMoves& recent) const;
     // exact: the block is the previous picture's at the vector, nothing to XOR.
@@ -95,6 +104,8 @@ private:
     // Reads the input and codes its blocks: the palette change, the table and the XOR data.
     std::size_t interPieces(const std::uint8_t* pixels, const std::uint8_t* palette, bool& paletteChanged,
                             std::vector<Piece>& pieces);
+    // What the bands of the last inter frame left to XOR.
+    std::size_t xorBytes() const;
     static void Gather(const std::vector<Piece>& pieces, std::size_t from, std::size_t to, std::uint8_t* out);
     static bool DeflateRange(z_stream_s& stream, const std::vector<Piece>& pieces, std::size_t from, std::size_t to);
     // Deflates the pieces in order into out and flushes; a large input in two halves at once.
@@ -106,6 +117,7 @@ private:
     PixelFormat m_format = PixelFormat::Bgrx32;
     int m_bytesPerPixel = 0;
     std::size_t m_rowBytes = 0;
+    int m_block = kLargeBlock;
     int m_columns = 0;
     int m_rows = 0;
     // Top-down pictures in the coded format: the one being coded and the one the decoder shows.
@@ -127,6 +139,9 @@ private:
     std::vector<std::uint8_t> m_dictionary;
     std::unique_ptr<HalfFrameWorker> m_worker; // started by the first large frame
     int m_quality = kDefaultQuality; // taken at the key frame
+    // Since the last key frame: inter frames, and the pixels of their blocks that left XOR data.
+    std::size_t m_interFrames = 0;
+    std::size_t m_xorPixels = 0;
     bool m_havePrevious = false;
     bool m_lastKey = false;
 };

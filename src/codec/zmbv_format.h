@@ -12,8 +12,6 @@ constexpr std::uint8_t kMinorVersion = 1;
 constexpr std::uint8_t kZlibCompression = 1;
 constexpr std::size_t kKeyHeaderBytes = 7; // flags and the six bytes after them
 constexpr std::size_t kPaletteBytes = 768;
-constexpr int kBlockWidth = 16;
-constexpr int kBlockHeight = 16;
 constexpr int kMaxDimension = 16384;
 
 enum class PixelFormat : std::uint8_t { Palette8 = 4, Rgb555 = 5, Rgb565 = 6, Bgrx32 = 8 };
@@ -23,6 +21,6 @@ int BytesPerPixel(PixelFormat format);
 bool FormatForBits(int bitsPerPixel, PixelFormat& format);
 
 // The vector table of a picture, padded to 4 bytes.
-std::size_t VectorTableBytes(int width, int height, int blockWidth = kBlockWidth, int blockHeight = kBlockHeight);
+std::size_t VectorTableBytes(int width, int height, int blockWidth, int blockHeight);
 
 } // namespace zmbv

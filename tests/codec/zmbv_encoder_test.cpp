@@ -49,7 +49,13 @@ TEST(ZmbvEncoder, ScenesAtEveryDepthAndSizeDecodeToTheirPixels)
         for (const int bits : {8, 16, 24, 32}) {
             for (const auto& [width, height] : sizes) {
                 SCOPED_TRACE(testing::Message() << SceneName(scene) << " " << width << "x" << height << "x" << bits);
-                EncodeAndCheck(MakeSequence(scene, width, height, bits, 8), {false, false, false, false, true});
+                const Coded coded = EncodeAndCheck(MakeSequence(scene, width, height, bits, 8), {false, false, false, false, true});
+                // The second key frame's blocks follow the first interval: small where content moved.
+                EXPECT_EQ(coded.frames[0][5], zmbv::kLargeBlock);
+                if (width >= 200 && scene != Scene::Typing) {
+                    EXPECT_EQ(coded.frames[4][5], zmbv::kSmallBlock);
+                    EXPECT_EQ(coded.frames[4][6], zmbv::kSmallBlock);
+                }
             }
         }
     }

@@ -8,7 +8,7 @@
 
 bool EncodeFuzzedZmbvSequence(const std::uint8_t* data, std::size_t size)
 {
-    if (size < 7) {
+    if (size < 8) {
         return true;
     }
     const int width = 1 + data[0] % 80;
@@ -18,8 +18,9 @@ bool EncodeFuzzedZmbvSequence(const std::uint8_t* data, std::size_t size)
     const int keys = data[4];
     const std::size_t shift = data[5];
     const std::size_t damage = data[6];
-    const std::uint8_t* pixels = data + 7;
-    const std::size_t pixelBytes = size - 7;
+    const int changing = 1 + data[7] % height; // rows that take new data after the first frame
+    const std::uint8_t* pixels = data + 8;
+    const std::size_t pixelBytes = size - 8;
 
     zmbv::Encoder encoder;
     zmbv::Decoder decoder;
@@ -35,7 +36,7 @@ bool EncodeFuzzedZmbvSequence(const std::uint8_t* data, std::size_t size)
     for (int n = 0; n < frames; ++n) {
         // Each frame reads the data from a later offset: some rows move, some stay.
         const std::size_t offset = static_cast<std::size_t>(n) * shift;
-        for (std::size_t i = 0; i < frame.size(); ++i) {
+        for (std::size_t i = 0; i < (n == 0 ? frame.size() : stride * static_cast<std::size_t>(changing)); ++i) {
             frame[i] = pixelBytes ? pixels[(i + offset) % pixelBytes] : 0;
         }
         for (std::size_t i = 0; i < palette.size(); ++i) {

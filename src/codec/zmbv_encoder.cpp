@@ -101,7 +101,9 @@ constexpr std::size_t kMostlyBackground = 16;
 // Small blocks fit the edges of moving content closely, so that far fewer pixels are left to XOR,
 // but their table is four times as long: at 1920 x 1080 about 50 bytes more a frame, which only
 // moving content repays. Between the two shares the size stays as it is, so that it does not flip
-// at every key frame.
+// at every key frame. Four times the blocks also cost processor time where the whole screen moves
+// (a third more on moving bars), so they come with the efforts above the default only.
+constexpr int kSmallBlocksQuality = 8800;
 constexpr std::size_t kSmallBlocksFrom = 256;
 constexpr std::size_t kLargeBlocksBelow = 1024;
 
@@ -254,7 +256,9 @@ void Encoder::useBlockSize(int block)
 
 void Encoder::chooseBlockSize()
 {
-    if (m_interFrames > 0) {
+    if (m_quality < kSmallBlocksQuality) {
+        useBlockSize(kLargeBlock);
+    } else if (m_interFrames > 0) {
         const std::size_t perFrame = m_xorPixels / m_interFrames;
         const std::size_t picture = static_cast<std::size_t>(m_width) * static_cast<std::size_t>(m_height);
         if (perFrame * kSmallBlocksFrom >= picture && perFrame * kBusyShare <= picture) {
@@ -798,6 +802,7 @@ std::size_t Encoder::encode(const std::uint8_t* pixels, const std::uint8_t* pale
     std::vector<Piece> pieces;
     bool deflating = true;
     if (key) {
+        m_quality = quality;
         chooseBlockSize();
         forEachBand([&](Band& band) {
             readInput(pixels, band.firstRow * m_block, std::min(band.endRow * m_block, m_height));
@@ -816,7 +821,6 @@ std::size_t Encoder::encode(const std::uint8_t* pixels, const std::uint8_t* pale
             pieces.push_back({m_palette.data(), m_palette.size()});
         }
         pieces.push_back({m_current.data(), m_current.size()});
-        m_quality = quality;
         const std::size_t varied = m_bands[0].variedPieces + (m_bandCount == 2 ? m_bands[1].variedPieces : 0);
         const std::size_t rowPieces = static_cast<std::size_t>(m_height) * static_cast<std::size_t>(m_columns);
         const int effort = varied * kMostlyBackground <= rowPieces ? kMaxQuality : m_quality;

@@ -8,7 +8,7 @@
 
 bool EncodeFuzzedZmbvSequence(const std::uint8_t* data, std::size_t size)
 {
-    if (size < 8) {
+    if (size < 9) {
         return true;
     }
     const int width = 1 + data[0] % 80;
@@ -19,8 +19,9 @@ bool EncodeFuzzedZmbvSequence(const std::uint8_t* data, std::size_t size)
     const std::size_t shift = data[5];
     const std::size_t damage = data[6];
     const int changing = 1 + data[7] % height; // rows that take new data after the first frame
-    const std::uint8_t* pixels = data + 8;
-    const std::size_t pixelBytes = size - 8;
+    const int quality = data[8] * zmbv::kMaxQuality / 255;
+    const std::uint8_t* pixels = data + 9;
+    const std::size_t pixelBytes = size - 9;
 
     zmbv::Encoder encoder;
     zmbv::Decoder decoder;
@@ -43,7 +44,7 @@ bool EncodeFuzzedZmbvSequence(const std::uint8_t* data, std::size_t size)
             palette[i] = pixelBytes && (n & 1) ? pixels[(i * 7) % pixelBytes] : static_cast<std::uint8_t>(i);
         }
         const bool key = (keys >> n) & 1;
-        const std::size_t written = encoder.encode(frame.data(), palette.data(), 7000, key, out.data());
+        const std::size_t written = encoder.encode(frame.data(), palette.data(), quality, key, out.data());
         if (written == 0 || written > out.size() || encoder.lastWasKeyFrame() != (key || n == 0) ||
             decoder.decode(out.data(), written) != zmbv::DecodeResult::Ok) {
             return false;

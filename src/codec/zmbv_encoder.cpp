@@ -101,11 +101,25 @@ constexpr std::size_t kMostlyBackground = 16;
 // Small blocks fit the edges of moving content closely, so that far fewer pixels are left to XOR,
 // but their table is four times as long: at 1920 x 1080 about 50 bytes more a frame, which only
 // moving content repays. Between the two shares the size stays as it is, so that it does not flip
-// at every key frame. Four times the blocks also cost processor time where the whole screen moves
-// (a third more on moving bars), so they come with the efforts above the default only.
-constexpr int kSmallBlocksQuality = 8800;
+// at every key frame.
 constexpr std::size_t kSmallBlocksFrom = 256;
 constexpr std::size_t kLargeBlocksBelow = 1024;
+// A table whose moves change from block to block (coloured bars moving across the whole screen)
+// costs far more than a run of zeros at four times the length, and so do four times the blocks to
+// search: where more than this share of its entries differ from the one before, blocks stay large.
+constexpr std::size_t kIrregularTable = 4;
+
+std::uint64_t TableBreaks(const std::uint8_t* table, int columns, int rows)
+{
+    std::uint64_t breaks = 0;
+    for (int row = 0; row < rows; ++row) {
+        const std::uint8_t* entry = table + static_cast<std::size_t>(row) * static_cast<std::size_t>(columns) * 2;
+        for (int column = 1; column < columns; ++column, entry += 2) {
+            breaks += entry[0] != entry[2] || entry[1] != entry[3];
+        }
+    }
+    return breaks;
+}
 
 // zlib's level follows the quality, 1 to 9. On screen content long runs of background make zlib's
 // match chains long: from level 6 to 8 it follows up to 256, 512 or 1024 links of them but takes
@@ -256,19 +270,19 @@ void Encoder::useBlockSize(int block)
 
 void Encoder::chooseBlockSize()
 {
-    if (m_quality < kSmallBlocksQuality) {
-        useBlockSize(kLargeBlock);
-    } else if (m_interFrames > 0) {
+    if (m_interFrames > 0) {
         const std::size_t perFrame = m_xorPixels / m_interFrames;
         const std::size_t picture = static_cast<std::size_t>(m_width) * static_cast<std::size_t>(m_height);
-        if (perFrame * kSmallBlocksFrom >= picture && perFrame * kBusyShare <= picture) {
+        const bool irregular = m_tableBreaks / m_interFrames * kIrregularTable > m_vectors.size();
+        if (perFrame * kSmallBlocksFrom >= picture && perFrame * kBusyShare <= picture && !irregular) {
             useBlockSize(kSmallBlock);
-        } else if (perFrame * kLargeBlocksBelow < picture || perFrame * kBusyShare > picture) {
+        } else if (perFrame * kLargeBlocksBelow < picture || perFrame * kBusyShare > picture || irregular) {
             useBlockSize(kLargeBlock);
         }
     }
     m_interFrames = 0;
     m_xorPixels = 0;
+    m_tableBreaks = 0;
 }
 
 void Encoder::end()
@@ -689,6 +703,7 @@ std::size_t Encoder::interPieces(const std::uint8_t* pixels, const std::uint8_t*
     m_vectors.swap(m_nextVectors);
     ++m_interFrames;
     m_xorPixels += xorBytes() / static_cast<std::size_t>(m_bytesPerPixel);
+    m_tableBreaks += TableBreaks(table, m_columns, m_rows);
     pieces.push_back({m_payload.data(), static_cast<std::size_t>(m_bands[0].xorData + m_bands[0].xorBytes - m_payload.data())});
     if (m_bandCount == 2) {
         pieces.push_back({m_bands[1].xorData, m_bands[1].xorBytes});

@@ -142,6 +142,7 @@ private:
     // Since the last key frame: inter frames, and the pixels of their blocks that left XOR data.
     std::size_t m_interFrames = 0;
     std::size_t m_xorPixels = 0;
+    std::uint64_t m_tableBreaks = 0; // table entries that differ from the one before
     bool m_havePrevious = false;
     bool m_lastKey = false;
 };

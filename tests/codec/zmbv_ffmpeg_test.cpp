@@ -89,7 +89,7 @@ TEST(ZmbvInFfmpeg, ScenesDecodeToTheSourcePixels)
         for (const int bits : {8, 16, 24, 32}) {
             for (const auto& [width, height] : sizes) {
                 SCOPED_TRACE(testing::Message() << SceneName(scene) << " " << width << "x" << height << "x" << bits);
-                // 16 and 32 bits at the highest effort: small blocks from the second key frame where content moves.
+                // 16 and 32 bits at the highest effort; small blocks from the second key frame where content moves.
                 ExpectFfmpegShowsTheSource(MakeSequence(scene, width, height, bits, 12), {false, false, false, false, false, false, true},
                                            bits % 16 == 0 ? zmbv::kMaxQuality : zmbv::kDefaultQuality);
             }

@@ -163,8 +163,8 @@ std::uint64_t HashBytes(const std::uint8_t* bytes, std::size_t size)
     return hash ^ (hash >> 32);
 }
 
-// c log2 c, scaled, for each count c of a byte value in a block's XOR data: the sum over the 256
-// values, taken from n log2 n, is the block's entropy in bits.
+// 16 c log2 c for each count c of a byte value in a block's XOR data: the sum over the 256 values,
+// taken from 16 n log2 n, is the block's entropy in sixteenths of a bit.
 const std::uint32_t* CountCosts()
 {
     static const auto table = [] {

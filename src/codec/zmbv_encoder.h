@@ -91,7 +91,7 @@ private:
     // decoder takes it. scratch holds a row for the blocks that reach out.
     const std::uint8_t* sourceRow(int x, int y, int w, Vector v, std::uint8_t* scratch) const;
     bool sameBlock(int x, int y, int w, int h, Vector v) const;
-    // How many bits the block's XOR data at the vector would take, by its byte frequencies.
+    // The entropy of the block's XOR data at the vector, by its byte frequencies, in sixteenths of a bit.
     std::uint32_t xorCost(int x, int y, int w, int h, Vector v) const;
     bool findVerticalMove(int column, int y, int h, Vector& found) const;
     int variedRow(int x, int y, int w, int h) const;

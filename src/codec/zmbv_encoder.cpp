@@ -274,9 +274,10 @@ void Encoder::chooseBlockSize()
         const std::size_t perFrame = m_xorPixels / m_interFrames;
         const std::size_t picture = static_cast<std::size_t>(m_width) * static_cast<std::size_t>(m_height);
         const bool irregular = m_tableBreaks / m_interFrames * kIrregularTable > m_vectors.size();
-        if (perFrame * kSmallBlocksFrom >= picture && perFrame * kBusyShare <= picture && !irregular) {
+        const bool busy = perFrame * kBusyShare > picture;
+        if (perFrame * kSmallBlocksFrom >= picture && !busy && !irregular) {
             useBlockSize(kSmallBlock);
-        } else if (perFrame * kLargeBlocksBelow < picture || perFrame * kBusyShare > picture || irregular) {
+        } else if (perFrame * kLargeBlocksBelow < picture || busy || irregular) {
             useBlockSize(kLargeBlock);
         }
     }
@@ -702,7 +703,7 @@ std::size_t Encoder::interPieces(const std::uint8_t* pixels, const std::uint8_t*
     });
     m_vectors.swap(m_nextVectors);
     ++m_interFrames;
-    m_xorPixels += xorBytes() / static_cast<std::size_t>(m_bytesPerPixel);
+    m_xorPixels += bandTotal(&Band::xorBytes) / static_cast<std::size_t>(m_bytesPerPixel);
     m_tableBreaks += TableBreaks(table, m_columns, m_rows);
     pieces.push_back({m_payload.data(), static_cast<std::size_t>(m_bands[0].xorData + m_bands[0].xorBytes - m_payload.data())});
     if (m_bandCount == 2) {
@@ -711,9 +712,9 @@ std::size_t Encoder::interPieces(const std::uint8_t* pixels, const std::uint8_t*
     return pieces[0].size + (m_bandCount == 2 ? pieces[1].size : 0);
 }
 
-std::size_t Encoder::xorBytes() const
+std::size_t Encoder::bandTotal(std::size_t Band::*field) const
 {
-    return m_bands[0].xorBytes + (m_bandCount == 2 ? m_bands[1].xorBytes : 0);
+    return m_bands[0].*field + (m_bandCount == 2 ? m_bands[1].*field : 0);
 }
 
 // Copies the bytes [from, to) of the pieces taken end to end.
@@ -836,7 +837,7 @@ std::size_t Encoder::encode(const std::uint8_t* pixels, const std::uint8_t* pale
             pieces.push_back({m_palette.data(), m_palette.size()});
         }
         pieces.push_back({m_current.data(), m_current.size()});
-        const std::size_t varied = m_bands[0].variedPieces + (m_bandCount == 2 ? m_bands[1].variedPieces : 0);
+        const std::size_t varied = bandTotal(&Band::variedPieces);
         const std::size_t rowPieces = static_cast<std::size_t>(m_height) * static_cast<std::size_t>(m_columns);
         const int effort = varied * kMostlyBackground <= rowPieces ? kMaxQuality : m_quality;
         deflating = m_deflater->reset() && m_deflater->use(EffortFor(effort), out + header, capacity - header);
@@ -849,7 +850,7 @@ std::size_t Encoder::encode(const std::uint8_t* pixels, const std::uint8_t* pale
         int effort = m_quality;
         if (payload > m_current.size() / kBusyShare) {
             effort = 0;
-        } else if (xorBytes() <= m_current.size() / kSmallShare) {
+        } else if (bandTotal(&Band::xorBytes) <= m_current.size() / kSmallShare) {
             effort = kMaxQuality;
         }
         deflating = m_deflater->use(EffortFor(effort), out + header, capacity - header);

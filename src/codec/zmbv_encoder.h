@@ -104,8 +104,8 @@ private:
     // Reads the input and codes its blocks: the palette change, the table and the XOR data.
     std::size_t interPieces(const std::uint8_t* pixels, const std::uint8_t* palette, bool& paletteChanged,
                             std::vector<Piece>& pieces);
-    // What the bands of the last inter frame left to XOR.
-    std::size_t xorBytes() const;
+    // A field of the bands added up, over the bands in use.
+    std::size_t bandTotal(std::size_t Band::*field) const;
     static void Gather(const std::vector<Piece>& pieces, std::size_t from, std::size_t to, std::uint8_t* out);
     static bool DeflateRange(z_stream_s& stream, const std::vector<Piece>& pieces, std::size_t from, std::size_t to);
     // Deflates the pieces in order into out and flushes; a large input in two halves at once.

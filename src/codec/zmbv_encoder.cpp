@@ -261,6 +261,7 @@ void Encoder::useBlockSize(int block)
     const std::size_t hashes = static_cast<std::size_t>(m_height) * static_cast<std::size_t>(m_columns);
     m_hashes.assign(hashes, 0);
     m_previousHashes.assign(hashes, 0);
+    m_blockRowRead.assign(static_cast<std::size_t>(m_rows), 0);
     m_vectors.assign(static_cast<std::size_t>(m_columns) * static_cast<std::size_t>(m_rows), Vector{});
     m_nextVectors = m_vectors;
     m_bandCount = m_height >= kSplitHeight && m_worker ? 2 : 1;
@@ -294,6 +295,7 @@ void Encoder::end()
     m_payload.clear();
     m_palette.clear();
     m_rowChanged.clear();
+    m_blockRowRead.clear();
     m_hashes.clear();
     m_previousHashes.clear();
     m_vectors.clear();
@@ -350,6 +352,17 @@ void Encoder::readInput(const std::uint8_t* pixels, int firstY, int endY)
             const std::size_t at = c * columnBytes;
             hashes[c] = HashBytes(m_current.data() + row + at, std::min(columnBytes, m_rowBytes - at));
         }
+    }
+}
+
+// A picture is larger than the cache: each block row is coded right after it is read, while its
+// rows and the previous picture's are still there.
+void Encoder::readBlockRow(const std::uint8_t* pixels, int row)
+{
+    std::uint8_t& read = m_blockRowRead[static_cast<std::size_t>(row)];
+    if (!read) {
+        readInput(pixels, row * m_block, std::min((row + 1) * m_block, m_height));
+        read = 1;
     }
 }
 
@@ -499,13 +512,19 @@ std::size_t Encoder::variedPieces(const Band& band) const
     return varied;
 }
 
-// Dragged content: every offset in reach, the block's varied row first.
+// Dragged content: every offset in reach, the block's varied row first. Rows nearest first: where
+// content repeats down the screen (bars, a ruled page), the shortest move is the one its
+// neighbours share.
 bool Encoder::probe(int x, int y, int w, int h, int varied, Vector& found) const
 {
     const std::size_t bytes = static_cast<std::size_t>(w) * static_cast<std::size_t>(m_bytesPerPixel);
     const std::size_t pixel = static_cast<std::size_t>(m_bytesPerPixel);
     const std::uint8_t* key = pixelAt(m_current, x, y + varied);
-    for (int dy = std::max(kMinMove, -y); dy <= std::min(kMaxMove, m_height - h - y); ++dy) {
+    for (int step = 0; step <= -2 * kMinMove; ++step) {
+        const int dy = step % 2 == 0 ? step / 2 : -(step + 1) / 2;
+        if (dy > kMaxMove || y + dy < 0 || y + dy + h > m_height) {
+            continue;
+        }
         const std::uint8_t* row = m_previous.data() + static_cast<std::size_t>(y + varied + dy) * m_rowBytes;
         for (int dx = std::max(kMinMove, -x); dx <= std::min(kMaxMove, m_width - w - x); ++dx) {
             if ((dx != 0 || dy != 0) && SameBytes(key, row + static_cast<std::size_t>(x + dx) * pixel, bytes) &&
@@ -594,7 +613,7 @@ void Encoder::RecentMoves::remember(Vector found)
 // Blocks spread over the changed area are searched first, so that a moved window is found
 // whichever of its blocks the search happens to try, and its other blocks then take the move from
 // the moves known.
-void Encoder::probeChangedBlocks(const Band& band, std::size_t probes, RecentMoves& recent) const
+void Encoder::probeChangedBlocks(const Band& band, const std::uint8_t* pixels, std::size_t probes, RecentMoves& recent)
 {
     const std::size_t columns = static_cast<std::size_t>(m_columns);
     const std::size_t first = static_cast<std::size_t>(band.firstRow) * columns;
@@ -608,6 +627,7 @@ void Encoder::probeChangedBlocks(const Band& band, std::size_t probes, RecentMov
             const int y = row * m_block;
             const int w = std::min(m_block, m_width - x);
             const int h = std::min(m_block, m_height - y);
+            readBlockRow(pixels, row);
             if (!rowsChanged(y, h)) {
                 at = static_cast<std::size_t>(row + 1) * columns - first - 1;
                 continue;
@@ -640,14 +660,15 @@ std::uint8_t* Encoder::writeXor(int x, int y, int w, int h, Vector v, std::uint8
     return to;
 }
 
-void Encoder::codeBand(Band& band, std::uint8_t* table)
+void Encoder::codeBand(Band& band, const std::uint8_t* pixels, std::uint8_t* table)
 {
     RecentMoves recent;
-    probeChangedBlocks(band, (kProbesPerFrame + m_bandCount - 1) / m_bandCount, recent);
+    probeChangedBlocks(band, pixels, (kProbesPerFrame + m_bandCount - 1) / m_bandCount, recent);
     std::uint8_t* to = band.xorData;
     for (int row = band.firstRow; row < band.endRow; ++row) {
         const int y = row * m_block;
         const int h = std::min(m_block, m_height - y);
+        readBlockRow(pixels, row);
         const std::size_t rowStart = static_cast<std::size_t>(row) * static_cast<std::size_t>(m_columns);
         if (!rowsChanged(y, h)) {
             std::fill_n(m_nextVectors.begin() + static_cast<std::ptrdiff_t>(rowStart), m_columns, Vector{});
@@ -697,10 +718,8 @@ std::size_t Encoder::interPieces(const std::uint8_t* pixels, const std::uint8_t*
     if (m_bandCount == 2) {
         m_bands[1].xorData = m_bands[0].xorData + static_cast<std::size_t>(m_bands[1].firstRow * m_block) * m_rowBytes;
     }
-    forEachBand([&](Band& band) {
-        readInput(pixels, band.firstRow * m_block, std::min(band.endRow * m_block, m_height));
-        codeBand(band, table);
-    });
+    std::fill(m_blockRowRead.begin(), m_blockRowRead.end(), 0);
+    forEachBand([&](Band& band) { codeBand(band, pixels, table); });
     m_vectors.swap(m_nextVectors);
     ++m_interFrames;
     m_xorPixels += bandTotal(&Band::xorBytes) / static_cast<std::size_t>(m_bytesPerPixel);

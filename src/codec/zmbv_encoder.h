@@ -80,10 +80,12 @@ private:
     // At a key frame: the block size the last interval's changes favour.
     void chooseBlockSize();
     void readInput(const std::uint8_t* pixels, int firstY, int endY);
+    // Of an inter frame: a block row's input rows, read once, just before they are first needed.
+    void readBlockRow(const std::uint8_t* pixels, int row);
     // Runs job(band) for each band, the second on the worker.
     template <typename Job>
     void forEachBand(Job job);
-    void codeBand(Band& band, std::uint8_t* table);
+    void codeBand(Band& band, const std::uint8_t* pixels, std::uint8_t* table);
     bool rowsChanged(int y, int h) const;
     const std::uint8_t* pixelAt(const std::vector<std::uint8_t>& picture, int x, int y) const;
     bool fits(int x, int y, int w, int h, Vector v) const;
@@ -97,7 +99,7 @@ private:
     int variedRow(int x, int y, int w, int h) const;
     std::size_t variedPieces(const Band& band) const;
     bool probe(int x, int y, int w, int h, int varied, Vector& found) const;
-    void probeChangedBlocks(const Band& band, std::size_t probes, RecentMoves& recent) const;
+    void probeChangedBlocks(const Band& band, const std::uint8_t* pixels, std::size_t probes, RecentMoves& recent);
     // exact: the block is the previous picture's at the vector, nothing to XOR.
     Vector chooseVector(int column, int row, int x, int y, int w, int h, RecentMoves& recent, bool& exact) const;
     std::uint8_t* writeXor(int x, int y, int w, int h, Vector v, std::uint8_t* to) const;
@@ -126,6 +128,7 @@ private:
     std::vector<std::uint8_t> m_payload;
     std::vector<std::uint8_t> m_palette; // R, G, B as last sent
     std::vector<std::uint8_t> m_rowChanged; // bytes, not bits: the bands write theirs at once
+    std::vector<std::uint8_t> m_blockRowRead; // of this frame, likewise
     // A hash of each row's piece under each block column, of both pictures.
     std::vector<std::uint64_t> m_hashes;
     std::vector<std::uint64_t> m_previousHashes;

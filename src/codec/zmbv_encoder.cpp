@@ -574,23 +574,27 @@ Encoder::Vector Encoder::chooseVector(int column, int row, int x, int y, int w, 
         // itself.
         Vector tried[1 + 3 * (3 + kRecentMoves)] = {};
         std::size_t triedCount = 1;
-        Vector closest;
-        std::uint32_t least = xorCost(x, y, w, h, {});
-        const auto consider = [&](Vector v) {
+        const auto add = [&](Vector v) {
             Vector* const end = tried + triedCount;
-            if (least == 0 || std::find_if(tried, end, [&](Vector t) { return t.dx == v.dx && t.dy == v.dy; }) != end) {
-                return;
-            }
-            tried[triedCount++] = v;
-            if (const std::uint32_t cost = xorCost(x, y, w, h, v); cost < least) {
-                least = cost;
-                closest = v;
+            if (std::find_if(tried, end, [&](Vector t) { return t.dx == v.dx && t.dy == v.dy; }) == end) {
+                tried[triedCount++] = v;
             }
         };
         for (std::size_t i = 0; i < count; ++i) {
-            consider(candidates[i]);
-            consider({candidates[i].dx, 0});
-            consider({0, candidates[i].dy});
+            add(candidates[i]);
+            add({candidates[i].dx, 0});
+            add({0, candidates[i].dy});
+        }
+        Vector closest;
+        // New content where nothing moved leaves one vector: nothing to count.
+        if (triedCount > 1) {
+            std::uint32_t least = UINT32_MAX;
+            for (std::size_t i = 0; i < triedCount && least > 0; ++i) {
+                if (const std::uint32_t cost = xorCost(x, y, w, h, tried[i]); cost < least) {
+                    least = cost;
+                    closest = tried[i];
+                }
+            }
         }
         return closest;
     }

@@ -8,7 +8,7 @@
 # 200 frames/s on the same moving picture; a long full-screen recording for memory. Then on a fresh
 # 3840x2160 virtual screen: the grab and the full-screen engine, for the processor time per pixel.
 # The full-screen engine also runs with the lossless ZMBV compressor at both sizes, against x11grab
-# with ffmpeg's zmbv encoder.
+# with ffmpeg's zmbv encoder, and x11grab storing raw frames reads the 3840x2160 screen for its limit.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 seconds=${1:-20}
@@ -111,6 +111,7 @@ bench_run launcher grab 3840 2160 41 | tee -a "$log"
 bench_run launcher write 3840 2160 25 | tee -a "$log"
 engine launcher 0 0 3840 2160 5 "$seconds"
 engine launcher 0 0 3840 2160 5 "$seconds" zmbv
+x11grab rawvideo 0 0 3840 2160 200
 
 echo "--- summary"
 awk '
@@ -128,7 +129,8 @@ awk '
   /^screen 3840x2160/ { inlong = 0 }
   /^memory_summary/ && inlong { held = field("peak_over_start_frames"); spread = field("sample_spread_frames") }
   /^memory t=/ && inlong { ws = field("working_set_kb"); if (first == "") first = ws; last = ws }
-  /^x11grab codec=rawvideo region=1920x1080/ { raw = field("cpu_ms_per_frame") }
+  /^x11grab codec=rawvideo region=1920x1080/ { raw = field("cpu_ms_per_frame"); rawfull = field("fps") }
+  /^x11grab codec=rawvideo region=3840x2160/ { rawbig = field("fps") }
   /^grab region=1920x1080 .*heap=launcher/ { grabfull = field("cpu_ms_per_frame") }
   /^grab region=3840x2160 .*heap=launcher/ { grabbig = field("cpu_ms_per_frame") }
   /^write region=1920x1080/ { writefull = field("cpu_ms_per_frame") }
@@ -138,6 +140,7 @@ awk '
     printf "  by a plain wine (relaunch): %s frames/s, %.1f times x11grab msvideo1\n", plainfull, msv ? plainfull / msv : 0
     printf "  recording thread grab: %s ms processor per frame; x11grab rawvideo %s ms per frame (target: at most)\n", fullgrab, raw
     printf "lossless (ZMBV), full screen: %s frames/s (target 60), %.1f times x11grab zmbv %s (target 4); 3840x2160: %s frames/s (target 30)\n", zfull, zx ? zfull / zx : 0, zx, zbig
+    printf "  the screen read alone (x11grab rawvideo): %s frames/s at full screen, %s at 3840x2160\n", rawfull, rawbig
     printf "320x240, timelapse 5: %s frames/s (target 150); by a plain wine: %s\n", small, plainsmall
     printf "long full-screen recording: working set %s kB at 10 s, %s kB at the end, samples within %s frames; peak %s frames over the start (target 3)\n", first, last, spread, held
     printf "3840x2160: %s frames/s, %s ns processor per pixel against %s at 1920x1080: %.2f times (target 1.2)\n", big, bigcpu, fullcpu, fullcpu ? bigcpu / fullcpu : 0

@@ -406,7 +406,7 @@ bool Encoder::sameBlock(int x, int y, int w, int h, Vector v) const
 {
     const std::size_t bytes = static_cast<std::size_t>(w) * static_cast<std::size_t>(m_bytesPerPixel);
     for (int r = 0; r < h; ++r) {
-        if (v.dx == 0 && v.dy == 0 && !m_rowChanged[static_cast<std::size_t>(y + r)]) {
+        if (v == Vector{} && !m_rowChanged[static_cast<std::size_t>(y + r)]) {
             continue;
         }
         const std::uint8_t* now = pixelAt(m_current, x, y + r);
@@ -560,7 +560,7 @@ Encoder::Vector Encoder::chooseVector(int column, int row, int x, int y, int w, 
     Vector found;
     for (std::size_t i = 0; i < count && !exact; ++i) {
         const Vector v = candidates[i];
-        if ((v.dx != 0 || v.dy != 0) && fits(x, y, w, h, v) && sameBlock(x, y, w, h, v)) {
+        if (v != Vector{} && fits(x, y, w, h, v) && sameBlock(x, y, w, h, v)) {
             found = v;
             exact = true;
         }
@@ -576,7 +576,7 @@ Encoder::Vector Encoder::chooseVector(int column, int row, int x, int y, int w, 
         std::size_t triedCount = 1;
         const auto add = [&](Vector v) {
             Vector* const end = tried + triedCount;
-            if (std::find_if(tried, end, [&](Vector t) { return t.dx == v.dx && t.dy == v.dy; }) == end) {
+            if (std::find(tried, end, v) == end) {
                 tried[triedCount++] = v;
             }
         };
@@ -605,7 +605,7 @@ Encoder::Vector Encoder::chooseVector(int column, int row, int x, int y, int w, 
 void Encoder::RecentMoves::remember(Vector found)
 {
     Vector* const end = moves + count;
-    Vector* known = std::find_if(moves, end, [&](Vector v) { return v.dx == found.dx && v.dy == found.dy; });
+    Vector* known = std::find(moves, end, found);
     if (known == end) {
         count = std::min(count + 1, kRecentMoves);
         known = moves + count - 1;

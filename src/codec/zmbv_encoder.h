@@ -55,6 +55,8 @@ private:
     struct Vector {
         int dx = 0;
         int dy = 0;
+
+        bool operator==(const Vector&) const = default;
     };
     static constexpr std::size_t kRecentMoves = 8;
     // Moves found in this frame, newest first: where content moved, other blocks likely moved alike.

@@ -7,6 +7,10 @@
 
 #include <atomic>
 
+// How long the caller waits for the hook's thread: it only installs or removes the hook, which
+// takes a few milliseconds; a thread that takes longer is left to end on its own.
+constexpr DWORD kHookThreadWaitMs = 1000;
+
 class LowLevelHook {
 public:
     // Replaces a hook installed before. Returns once the hook's thread has installed it (true) or
@@ -24,8 +28,12 @@ public:
             return false;
         }
         m_thread = CreateThread(nullptr, 0, &ThreadMain, this, 0, &m_threadId);
-        if (m_thread) {
-            WaitForSingleObject(m_ready, INFINITE);
+        if (m_thread && WaitForSingleObject(m_ready, kHookThreadWaitMs) != WAIT_OBJECT_0) {
+            // Not ready in time: told to end as soon as it can; its event is left to it.
+            m_ready = nullptr;
+            PostThreadMessageA(m_threadId, WM_QUIT, 0, 0);
+            Join();
+            return false;
         }
         CloseHandle(m_ready);
         m_ready = nullptr;
@@ -75,7 +83,7 @@ private:
 
     void Join()
     {
-        WaitForSingleObject(m_thread, INFINITE);
+        WaitForSingleObject(m_thread, kHookThreadWaitMs);
         CloseHandle(m_thread);
         m_thread = nullptr;
     }

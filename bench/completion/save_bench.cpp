@@ -54,13 +54,8 @@ std::atomic<int> g_position{0};
 
 LRESULT CALLBACK MainProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (message == WM_USER_GENERIC_MSG) {
-        g_completion->OnRecordingComplete(window);
-        return 0;
-    }
     if (message == kSaveDoneMessage) {
-        g_completion->OnSaveDone(window);
-        g_done = !g_completion->IsRunning();
+        g_done = g_completion->OnSaveDone(window) == CRecordingCompletion::Step::Done;
         return 0;
     }
     if (message == MergeProgressMessage) {
@@ -400,7 +395,8 @@ int main(int argc, char** argv)
     });
     std::thread answerer(&AnswerSaveDialog, GetCurrentThreadId(), chosen);
     const double start = Now();
-    completion.CompleteRecovered({{movie, sound, true, false}});
+    completion.AddRecovered({{movie, sound, true}});
+    g_done = completion.Next(main) != CRecordingCompletion::Step::SaveStarted;
     MSG message;
     while (!g_done && GetMessageA(&message, nullptr, 0, 0) > 0) {
         TranslateMessage(&message);

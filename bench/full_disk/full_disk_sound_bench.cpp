@@ -88,8 +88,6 @@ void OnMainMessage(UINT message, WPARAM wParam, LPARAM lParam)
     } else if (message == WM_USER_GENERIC_MSG) {
         g_stop = static_cast<RecordingStop>(wParam);
         g_ended = true;
-    } else if (message == WM_USER_RECORDINTERRUPTED_MSG) {
-        g_ended = true;
     }
 }
 

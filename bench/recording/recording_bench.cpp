@@ -64,7 +64,7 @@ LRESULT CALLBACK Animate(HWND window, UINT message, WPARAM wParam, LPARAM lParam
 
 LRESULT CALLBACK MainProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (message == WM_USER_GENERIC_MSG || message == WM_USER_RECORDINTERRUPTED_MSG) {
+    if (message == WM_USER_GENERIC_MSG) {
         g_endmessage = message;
         return 0;
     }

@@ -1,36 +1,81 @@
 #include "app/app_state.h"
 
 #include <array>
+#include <initializer_list>
 
 namespace {
 constexpr Verdict R = Verdict::Run;
 constexpr Verdict I = Verdict::Ignore;
 constexpr Verdict N = Verdict::RefuseWithNote;
 
-constexpr std::size_t kStates = 9;
-constexpr std::size_t kCommands = 11;
-
-// Rows: commands in their declared order; columns: Idle, Selecting, Starting, Recording, Paused,
-// Ending, Completing, Asking, InDialog.
-constexpr std::array<std::array<Verdict, kStates>, kCommands> kRules = {{
-    /* Record          */ {R, I, I, I, R, I, I, I, I},
-    /* Pause           */ {I, I, I, R, I, I, I, I, I},
-    /* Stop            */ {I, I, I, R, R, I, I, I, I},
-    /* Options         */ {R, I, I, I, I, I, I, I, I},
-    /* About           */ {R, I, I, I, I, I, I, I, I},
-    /* PlayFile        */ {R, I, I, I, I, I, I, I, I},
-    /* Play            */ {R, I, I, R, R, R, I, I, I},
+// Rows: commands in their declared order; columns: states in theirs.
+//                      Launch Idle Sel Start Rec Paus End Disc Compl Nam Sav Recov Ask Dlg Sess
+constexpr std::array<std::array<Verdict, kAppStates>, kCommands> kRules = {{
+    /* Record          */ {I, R, I, I, I, R, I, I, I, I, I, I, I, I, I},
+    /* Pause           */ {I, I, I, I, R, I, I, I, I, I, I, I, I, I, I},
+    /* Stop            */ {I, I, I, I, R, R, I, I, I, I, I, I, I, I, I},
+    /* Cancel          */ {I, I, I, I, R, R, I, I, I, I, I, I, I, I, I},
+    /* Options         */ {I, R, I, I, I, I, I, I, I, I, I, I, I, I, I},
+    /* About           */ {I, R, I, I, I, I, I, I, I, I, I, I, I, I, I},
+    /* PlayFile        */ {I, R, I, I, I, I, I, I, I, I, I, I, I, I, I},
+    /* Play            */ {I, R, I, I, R, R, R, R, I, I, I, I, I, I, I},
     // A close in Ending would end the program under the thread that is finishing the movie.
-    /* Close           */ {R, R, I, N, N, I, I, I, I},
-    /* RegionChosen    */ {I, R, R, I, I, I, I, I, I},
-    /* RegionAbandoned */ {I, R, I, I, I, I, I, I, I},
-    /* RecordingEnded  */ {I, I, I, R, R, R, I, I, I},
+    /* Close           */ {I, R, R, I, N, N, I, I, I, I, I, I, I, I, I},
+    /* RegionChosen    */ {I, I, R, R, I, I, I, I, I, I, I, I, I, I, I},
+    /* RegionAbandoned */ {I, I, R, I, I, I, I, I, I, I, I, I, I, I, I},
+    /* RecordingEnded  */ {I, I, I, I, R, R, R, R, I, I, I, I, I, I, I},
+    /* FirstTick       */ {R, I, I, I, I, I, I, I, I, I, I, I, I, I, I},
+    /* NextSave        */ {I, I, I, I, I, I, I, I, R, I, I, I, I, I, I},
+    /* SaveDone        */ {I, I, I, I, I, I, I, I, I, I, R, I, I, I, I},
+    /* RecoveryDone    */ {I, I, I, I, I, I, I, I, I, I, I, R, I, I, I},
+    /* EndSession      */ {R, R, R, R, R, R, R, R, R, R, R, R, R, R, I},
 }};
+
+using StateSet = std::uint32_t;
+
+constexpr StateSet Set(std::initializer_list<AppState> states)
+{
+    StateSet set = 0;
+    for (const AppState state : states) {
+        set |= StateSet{1} << static_cast<unsigned>(state);
+    }
+    return set;
+}
+
+using S = AppState;
+// Where each state may lead, besides the end of the session, which any state may meet.
+constexpr std::array<StateSet, kAppStates> kMoves = {
+    /* Launching     */ Set({S::Idle, S::Asking}),
+    /* Idle          */ Set({S::Selecting, S::Starting, S::InDialog}),
+    /* Selecting     */ Set({S::Idle, S::Recording}),
+    /* Starting      */ Set({S::Idle, S::Recording}),
+    /* Recording     */ Set({S::Paused, S::Ending, S::Discarding}),
+    /* Paused        */ Set({S::Recording, S::Ending, S::Discarding}),
+    /* Ending        */ Set({S::Completing, S::Asking}),
+    /* Discarding    */ Set({S::Idle}),
+    /* Completing    */ Set({S::Naming}),
+    /* Naming        */ Set({S::Saving, S::Completing, S::Idle}),
+    /* Saving        */ Set({S::Naming, S::Completing, S::Idle}),
+    /* Recovering    */ Set({S::Completing, S::Idle}),
+    /* Asking        */ Set({S::Idle, S::Starting, S::Recovering}),
+    /* InDialog      */ Set({S::Idle}),
+    // Only a closed recording leads here: the program is idle after it.
+    /* SessionEnding */ Set({S::Idle}),
+};
 } // namespace
 
 Verdict Decide(AppState state, Command command)
 {
     const auto row = static_cast<std::size_t>(command);
     const auto column = static_cast<std::size_t>(state);
-    return row < kCommands && column < kStates ? kRules[row][column] : Verdict::Ignore;
+    return row < kRules.size() && column < kAppStates ? kRules[row][column] : Verdict::Ignore;
+}
+
+bool MayMove(AppState from, AppState to)
+{
+    const auto index = static_cast<std::size_t>(from);
+    if (index >= kMoves.size() || static_cast<int>(to) >= kAppStates) {
+        return false;
+    }
+    return from == to || to == AppState::SessionEnding || (kMoves[index] & Set({to})) != 0;
 }

@@ -5,10 +5,7 @@
 class IMainCommands {
 public:
     virtual ~IMainCommands() = default;
-    // Record, or resume from a pause; refused while a recording runs unpaused.
-    virtual void RecordCommand() = 0;
-    virtual void OnPause() = 0;
-    // The common stop routine; endKey is the hotkey that ended the recording, 0 for the button.
-    virtual void OnRecordInterrupted(int endKey) = 0;
+    // Runs the command when the program's state allows it.
+    virtual void Run(Command command) = 0;
     virtual AppState State() const = 0;
 };

@@ -1,17 +1,19 @@
 #pragma once
-// Turns the temporary files of a finished recording into the user's movie: discard after the
-// Cancel key, otherwise ask for a name, merge the sound in when there is some, move or copy, clean
-// up, and offer the movie for playing. The merge and the copy run on a thread of their own while
-// the progress window shows how far they are; kSaveDoneMessage to the main window ends them.
+// Turns the temporary files of a finished recording into the user's movie: ask for a name, merge
+// the sound in when there is some, move or copy, clean up, and offer the movie for playing. The
+// merge and the copy run on a thread of their own while the progress window shows how far they
+// are; kSaveDoneMessage to the main window ends them. The main window's state decides when each
+// step runs; each step says what comes next.
 #include <windows.h>
 
 #include "app/convert_progress_dialog.h"
-#include "audio/merge_audio_video.h"
 #include "recording/recording_end.h"
 
+#include <atomic>
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -34,7 +36,6 @@ struct RecordingFiles {
     std::string movie;
     std::string sound;
     bool withSound = false;
-    bool cancelled = false; // ended with the Cancel key: discarded
     bool soundDeviceFailed = false; // the sound file holds nothing: the device could not be opened
 };
 
@@ -50,6 +51,12 @@ using MovieOpener = std::function<void(HWND owner, const std::string& path)>;
 
 class CRecordingCompletion {
 public:
+    enum class Step {
+        SaveStarted, // the saving thread runs: OnSaveDone follows
+        Again,       // the Save dialog is to come again for the same recording
+        Done,        // this recording is saved or gone; others may wait
+    };
+
     explicit CRecordingCompletion(CConvertProgressDialog& progress);
     CRecordingCompletion(const CRecordingCompletion&) = delete;
     CRecordingCompletion& operator=(const CRecordingCompletion&) = delete;
@@ -57,53 +64,41 @@ public:
 
     // Without a merge the sound is kept as a file beside the movie.
     void SetMerge(MergeFunction merge) { m_merge = std::move(merge); }
-    void SetBringToFront(std::function<void()> bringToFront) { m_bringToFront = std::move(bringToFront); }
     // Opens a saved movie in the system's player; the default is the shell's default action.
     void SetMovieOpener(MovieOpener opener) { m_openMovie = std::move(opener); }
 
-    // A recording that ended: the note of why it stopped (None: no note), then the Save dialog.
-    void Complete(HWND mainWindow, RecordingFiles files, RecordingStop stop);
-    // A recording with nothing to save: its temporary files go.
-    static void Discard(const RecordingFiles& files);
-
-    // The main window's handler of the run it posted to itself (again, or the next waiting one).
-    void OnRecordingComplete(HWND mainWindow);
-    // The main window's handler of kSaveDoneMessage.
-    void OnSaveDone(HWND mainWindow);
-
+    // A recording that stopped comes first; stop says why (None: no note).
+    void Add(RecordingFiles files, RecordingStop stop);
     // Recordings brought back after a crash: each is completed in turn as a stopped one is.
-    void CompleteRecovered(std::vector<RecordingFiles> recordings);
+    void AddRecovered(std::vector<RecordingFiles> recordings);
+    bool HasWaiting() const { return !m_waiting.empty(); }
 
-    // True while a run is in progress, has asked for the Save dialog again or has recovered
-    // recordings waiting: temporary files are still in use, so no new recording may start.
-    bool IsRunning() const { return m_running || m_runAgainPosted || !m_waiting.empty(); }
+    // The note of why the recording stopped, the Save dialog (its Cancel asks before anything is
+    // thrown away), then the save started.
+    Step Next(HWND mainWindow);
+    // The main window's handler of kSaveDoneMessage.
+    Step OnSaveDone(HWND mainWindow);
+    // The session ends: a copy under way stops, and the recording stays offered at the next start.
+    void AbandonSave() { m_abandon = true; }
 
-    // True while the merge and copy of a save run.
-    bool IsSaving() const { return m_saving.joinable(); }
+    // A recording with nothing to save: its temporary files go, off the window's thread.
+    static void Discard(const RecordingFiles& files);
 
     // The last movie saved, for the Play button; empty until one is.
     const std::string& CurrentMovie() const { return m_currentMovie; }
 
 private:
-    // True when a save was started: it ends in OnSaveDone.
-    bool Run(HWND mainWindow);
-    bool StartSave(HWND mainWindow, const std::string& chosen);
-    void EndRun();
-    void RunAgain();
-    void PostRun();
-    void Finish(HWND mainWindow, const std::string& chosen);
+    Step StartSave(HWND mainWindow, const std::string& chosen);
 
     CConvertProgressDialog& m_progress;
     MergeFunction m_merge;
-    std::function<void()> m_bringToFront;
     MovieOpener m_openMovie;
     std::string m_currentMovie;
-    RecordingFiles m_files;
+    std::optional<RecordingFiles> m_files; // the recording being completed
     RecordingStop m_stop = RecordingStop::None;
-    std::deque<RecordingFiles> m_waiting;
+    std::deque<std::pair<RecordingFiles, RecordingStop>> m_waiting;
     std::string m_chosen;
     std::thread m_saving;
+    std::atomic<bool> m_abandon{false};
     SaveOutcome m_outcome; // written by the saving thread, read after it is joined
-    bool m_running = false;
-    bool m_runAgainPosted = false;
 };

@@ -1,9 +1,12 @@
 #include "app/recovery_offer.h"
 
-#include "app/recording_completion.h"
-#include "recording/movie_recovery.h"
+#include "app/completion_files.h"
+#include "messages/private_messages.h"
+#include "win/background_work.h"
 #include "win/directories.h"
 #include "win/message_box.h"
+
+#include <memory>
 
 namespace {
 std::string Question(std::size_t count)
@@ -15,49 +18,103 @@ std::string Question(std::size_t count)
     return "Framelark ended while recordings were running (" + std::to_string(count) +
            ").\n\nRecover what was recorded? No deletes them.";
 }
+
+void DeleteAllFound(const std::string& pattern, const std::string& folder)
+{
+    WIN32_FIND_DATAA found{};
+    const HANDLE find = FindFirstFileA((folder + "\\" + pattern).c_str(), &found);
+    if (find == INVALID_HANDLE_VALUE) {
+        return;
+    }
+    do {
+        DeleteLater(folder + "\\" + found.cFileName);
+    } while (FindNextFileA(find, &found));
+    FindClose(find);
+}
 } // namespace
 
-void OfferLeftRecordings(HWND mainWindow, CRecordingCompletion& completion)
+void CleanUnfinishedFiles(const std::string& folder)
+{
+    // A rebuild starts again from the movie and its journal, which it replaces only when whole; a
+    // merge starts again from the recording, which keeps its journal until it is saved.
+    DeleteAllFound("~temp*.avi.rebuilt", folder);
+    DeleteAllFound("tempaudiovideomerge.avi*", folder);
+}
+
+std::vector<LeftRecording> AskAboutLeftRecordings(HWND mainWindow)
 {
     std::vector<LeftRecording> left = FindLeftRecordings(GetTempDirectory());
-    if (left.empty()) {
-        return;
+    if (left.empty() || ShowNote(mainWindow, Question(left.size()), MB_YESNO | MB_ICONQUESTION) == IDYES) {
+        return left;
     }
-    if (ShowNote(mainWindow, Question(left.size()), MB_YESNO | MB_ICONQUESTION) != IDYES) {
-        for (LeftRecording& recording : left) {
-            DeleteLeftRecording(recording);
-        }
-        return;
-    }
-    std::vector<RecordingFiles> recovered;
-    std::size_t empty = 0;
-    std::size_t failed = 0;
     for (LeftRecording& recording : left) {
-        RecoveredRecording result;
-        switch (RecoverRecording(recording, result)) {
-        case RecoveryOutcome::Recovered:
-            recovered.push_back({result.movie, result.sound, !result.sound.empty(), false});
-            break;
-        case RecoveryOutcome::NothingLeft:
-            ++empty;
-            break;
-        case RecoveryOutcome::Failed:
-            ++failed;
-            break;
-        }
+        // Held until deleted, so that nothing offers or takes the files meanwhile.
+        BackgroundWork().Post([recording = std::make_shared<LeftRecording>(std::move(recording))] {
+            DeleteLeftRecording(*recording);
+        });
     }
-    if (empty > 0) {
-        ShowNote(mainWindow, empty == 1 ? "No picture of the interrupted recording had reached the disk: there was "
-                                          "nothing to recover."
-                                        : "Some interrupted recordings had no picture on the disk: there was "
-                                          "nothing to recover of them.",
+    return {};
+}
+
+CRecoveryRun::~CRecoveryRun()
+{
+    if (m_thread.joinable()) {
+        m_thread.join();
+    }
+}
+
+void CRecoveryRun::Start(HWND mainWindow, std::vector<LeftRecording> left, CConvertProgressDialog& progress)
+{
+    m_recovered.clear();
+    m_empty = 0;
+    m_failed = 0;
+    progress.SetRange(0, 100);
+    progress.SetPosition(0);
+    progress.Show();
+    m_thread = std::thread([this, mainWindow, left = std::move(left)]() mutable {
+        SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_BELOW_NORMAL);
+        for (std::size_t i = 0; i < left.size(); ++i) {
+            RecoveredRecording result;
+            try {
+                switch (RecoverRecording(left[i], result)) {
+                case RecoveryOutcome::Recovered:
+                    m_recovered.push_back({result.movie, result.sound, !result.sound.empty()});
+                    break;
+                case RecoveryOutcome::NothingLeft:
+                    ++m_empty;
+                    break;
+                case RecoveryOutcome::Failed:
+                    ++m_failed;
+                    break;
+                }
+            } catch (...) {
+                ++m_failed; // the files stay for the next start
+            }
+            PostMessageA(mainWindow, MergeProgressMessage, static_cast<WPARAM>((i + 1) * 100 / left.size()), 0);
+        }
+        left.clear(); // the holds go before the main window hears of it
+        PostMessageA(mainWindow, kRecoveryDoneMessage, 0, 0);
+    });
+}
+
+std::vector<RecordingFiles> CRecoveryRun::Finish(HWND mainWindow, CConvertProgressDialog& progress)
+{
+    if (m_thread.joinable()) {
+        m_thread.join();
+    }
+    progress.Hide();
+    if (m_empty > 0) {
+        ShowNote(mainWindow, m_empty == 1 ? "No picture of the interrupted recording had reached the disk: there was "
+                                            "nothing to recover."
+                                          : "Some interrupted recordings had no picture on the disk: there was "
+                                            "nothing to recover of them.",
                  MB_OK | MB_ICONINFORMATION);
     }
-    if (failed > 0) {
+    if (m_failed > 0) {
         ShowNote(mainWindow,
                  "A recording could not be recovered now: the temporary folder may be full or in use.\n"
                  "Its files are kept; Framelark offers it again at its next start.",
                  MB_OK | MB_ICONEXCLAMATION);
     }
-    completion.CompleteRecovered(std::move(recovered));
+    return std::move(m_recovered);
 }

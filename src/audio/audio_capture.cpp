@@ -138,7 +138,7 @@ int OpenWaveInput(const WAVEFORMATEX* format)
         std::lock_guard lock(g_deviceLock);
         HWAVEIN device = nullptr;
         if (waveInOpen(&device, static_cast<UINT>(settings.AudioDeviceID), &settings.g_recordformat,
-                       reinterpret_cast<DWORD_PTR>(settings.g_mainwindow), 0, CALLBACK_WINDOW) != MMSYSERR_NOERROR) {
+                       reinterpret_cast<DWORD_PTR>(settings.g_mainwindow.load()), 0, CALLBACK_WINDOW) != MMSYSERR_NOERROR) {
             g_devicefailed = true;
             return 0;
         }

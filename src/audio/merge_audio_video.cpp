@@ -57,14 +57,6 @@ bool Save(const std::string& outputPath, PAVISTREAM video, PAVISTREAM audio, int
            FileBytes(outputPath) < kMovieByteLimit;
 }
 
-int Saved()
-{
-    if (const HWND mainWindow = Settings().g_mainwindow; mainWindow && IsWindow(mainWindow)) {
-        SetWindowTextA(mainWindow, "Framelark");
-    }
-    return kMerged;
-}
-
 double FramesPerSecond(PAVISTREAM video)
 {
     AVISTREAMINFOA info{};
@@ -200,7 +192,7 @@ int MergeAudioVideo(const std::string& videoPath, const std::string& audioPath, 
         if (converted && Save(outputPath, video.get(), converted.get(), interleave, period, outputSizeLimit) &&
             HoldsTheSound(outputPath, seconds)) {
             converted.reset();
-            return Saved();
+            return kMerged;
         }
     }
     // Without compression, when the format is the recorded one, or when the compressed format
@@ -213,5 +205,5 @@ int MergeAudioVideo(const std::string& videoPath, const std::string& audioPath, 
         DeleteFileA(outputPath.c_str());
         return kMergedSaveFailed;
     }
-    return Saved();
+    return kMerged;
 }

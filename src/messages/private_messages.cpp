@@ -1,7 +1,6 @@
 #include "messages/private_messages.h"
 
 UINT WM_USER_RECORDSTART_MSG = 0;
-UINT WM_USER_RECORDINTERRUPTED_MSG = 0;
 UINT WM_USER_GENERIC_MSG = 0;
 UINT WM_USER_SAVECURSOR_MSG = 0;
 UINT WM_USER_KEYSTART_MSG = 0;
@@ -9,7 +8,6 @@ UINT kAnotherStartMessage = 0;
 
 void RegisterPrivateMessages()
 {
-    WM_USER_RECORDINTERRUPTED_MSG = RegisterWindowMessageA("WM_USER_RECORDINTERRUPTED_MSG");
     WM_USER_SAVECURSOR_MSG = RegisterWindowMessageA("WM_USER_SAVECURSOR_MSG");
     WM_USER_GENERIC_MSG = RegisterWindowMessageA("WM_USER_GENERIC_MSG");
     WM_USER_RECORDSTART_MSG = RegisterWindowMessageA("WM_USER_RECORDSTART_MSG");

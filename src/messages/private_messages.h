@@ -3,7 +3,7 @@
 #include <windows.h>
 
 extern UINT WM_USER_RECORDSTART_MSG;
-extern UINT WM_USER_RECORDINTERRUPTED_MSG;
+// Posted once by the recording thread as it ends: why (a RecordingStop) and how many frames.
 extern UINT WM_USER_GENERIC_MSG;
 extern UINT WM_USER_SAVECURSOR_MSG;
 extern UINT WM_USER_KEYSTART_MSG;
@@ -15,6 +15,8 @@ constexpr UINT kWaveInDataMessage = 0x3C0;        // MM_WIM_DATA
 constexpr UINT kTrayIconMessage = 0x40A;
 constexpr UINT MergeProgressMessage = 0x4DE;
 constexpr UINT kSaveDoneMessage = WM_APP + 0x24;         // the completion's save has ended
+constexpr UINT kNextSaveMessage = WM_APP + 0x25;         // the completion's next Save dialog
+constexpr UINT kRecoveryDoneMessage = WM_APP + 0x26;     // the recovery's rebuild has ended
 constexpr UINT kSelectionDoneMessage = WM_USER + 0x100; // region window to a requesting dialog
 constexpr UINT kSelectionAbandonedMessage = WM_USER + 0x101; // region window to the main window
 constexpr UINT kUncheckGroupMessage = WM_USER + 0x100;  // radio bitmap button to its group

@@ -9,7 +9,6 @@
 //   std::int32_t Write(Frame&, std::uint32_t number);  0 or the movie library's error; the host may
 //                                             take the frame, to write it later
 //   void Release(Frame&);                     what the host left of it
-//   void BlankTitle();
 #include "recording/recording_arithmetic.h"
 
 #include <cstdint>
@@ -18,9 +17,6 @@ struct CaptureOutcome {
     std::int32_t movieError = 0; // the failed write's result
     bool frameLost = false;      // a frame buffer could not be allocated
 };
-
-// Every 8th slice of a pause toggles the title between blanked and left alone.
-constexpr int kTitleBlankEvery = 8;
 
 template <typename Host>
 CaptureOutcome RunCaptureLoop(Host& host, std::int32_t timelapse, std::uint32_t startTime)
@@ -61,17 +57,10 @@ CaptureOutcome RunCaptureLoop(Host& host, std::int32_t timelapse, std::uint32_t 
         } else if (host.Paused() == 1) {
             // Stop clears g_paused before g_isrecording, so only the pause flag is watched here.
             int passes = 0;
-            bool blankNext = true;
             std::uint32_t pauseStart = 0;
             while (host.Paused() == 1) {
-                if (passes == 0) {
+                if (passes++ == 0) {
                     pauseStart = host.Milliseconds();
-                }
-                if (++passes % kTitleBlankEvery == 0) {
-                    if (blankNext) {
-                        host.BlankTitle();
-                    }
-                    blankNext = !blankNext;
                 }
                 host.Sleep(kSleepSlice);
             }

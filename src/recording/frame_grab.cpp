@@ -388,16 +388,15 @@ HCURSOR ChooseCursor()
     AppSettings& settings = Settings();
     switch (settings.g_cursortype) {
     case kCursorActual: {
-        HCURSOR cursor = settings.g_hookcursor;
-        if (!cursor) {
-            // A thread without windows of its own often sees no cursor: the arrow stands in.
-            cursor = GetCursor();
-            if (!cursor) {
-                cursor = LoadCursor(nullptr, IDC_ARROW);
-            }
-            settings.g_hookcursor = cursor;
+        if (HCURSOR cursor = settings.g_hookcursor) {
+            return cursor;
         }
-        return cursor;
+        // Until the hook reports one: a thread without windows of its own often sees no cursor,
+        // and the arrow stands in. The hook's value is the main window's alone to write.
+        if (HCURSOR cursor = GetCursor()) {
+            return cursor;
+        }
+        return LoadCursor(nullptr, IDC_ARROW);
     }
     case kCursorBuiltIn:
         return settings.g_cursorhandle.builtIn;

@@ -4,25 +4,10 @@
 #include "messages/private_messages.h"
 #include "recording/recording.h"
 #include "recording/recording_seams.h"
-#include "resources/resource_ids.h"
 #include "settings/app_settings.h"
 #include "win/handles.h"
 
 namespace {
-void EnableButton(int id, bool enable)
-{
-    if (HWND button = GetDlgItem(Settings().g_mainwindow, id)) {
-        EnableWindow(button, enable ? TRUE : FALSE);
-    }
-}
-
-void ShowRecordingButtons()
-{
-    EnableButton(IDC_RECORD, false);
-    EnableButton(IDC_PAUSE, true);
-    EnableButton(IDC_STOP, true);
-}
-
 void PostRecordStart()
 {
     PostMessageA(Settings().g_mainwindow, WM_USER_RECORDSTART_MSG, 0, 0);
@@ -42,14 +27,6 @@ void ShowRegionSelection(bool placement)
 RecordStep RecordCommand()
 {
     AppSettings& settings = Settings();
-    if (settings.g_isrecording == 1 && settings.g_paused == 0) {
-        return RecordStep::Refused;
-    }
-    if (settings.g_paused.exchange(0) == 1) {
-        ShowRecordingButtons();
-        SetWindowTextA(settings.g_mainwindow, "Framelark");
-        return RecordStep::Resumed;
-    }
     // A hand-edited mode the program does not know: the user drags the region, rather than Record
     // (and the region window) doing nothing at all.
     if (settings.MouseCaptureMode < kCaptureFixed || settings.MouseCaptureMode > kCaptureFullScreen) {
@@ -104,26 +81,23 @@ KernelHandle OnRecordStart()
     settings.g_regiongone = 0;
     InstallMouseHook(settings.g_mainwindow, WM_USER_SAVECURSOR_MSG);
     settings.g_isrecording = 1;
-    settings.g_endkey = 0;
-    settings.g_startkeyarmed = 1;
     KernelHandle thread(CreateThread(nullptr, 0, &RecordingThread, nullptr, 0, nullptr));
     if (!thread) {
         settings.g_isrecording = 0;
         UninstallMouseHook();
         return thread;
     }
-    ShowRecordingButtons();
     SetThreadPriority(thread.get(), settings.threadPriority);
     return thread;
 }
 
-void OnDisplayChange()
+void OnDisplayChange(bool recording)
 {
     AppSettings& settings = Settings();
     ReadScreenSize(settings);
     // Frames keep their size: a recording whose pixels partly left the display ends and is kept.
     const ScreenRect& recorded = settings.autopan != 0 ? settings.g_panarea : settings.g_capturerect;
-    if (settings.g_isrecording == 1 && !LiesOnMonitors(recorded, settings.g_monitors)) {
+    if (recording && !LiesOnMonitors(recorded, settings.g_monitors)) {
         settings.g_regiongone = 1;
     }
 }

@@ -1,21 +1,18 @@
 #pragma once
-// The Record command and the main window's handler of WM_USER_RECORDSTART_MSG.
+// The Record command from idle and the main window's handler of WM_USER_RECORDSTART_MSG.
 #include "win/handles.h"
 
 enum class RecordStep {
-    Refused,   // a recording runs unpaused
-    Resumed,   // a paused recording goes on
     Selecting, // the region window is up
     Starting,  // WM_USER_RECORDSTART_MSG is posted
 };
 
-// Resolves the capture rectangle by MouseCaptureMode and asks for the start, or resumes a paused
-// recording.
+// Resolves the capture rectangle by MouseCaptureMode and asks for the start.
 RecordStep RecordCommand();
 
-// Starts a recording of g_capturerect: mouse hook, flags, buttons and the recording thread. The
-// thread's handle, empty when it could not be created (nothing is then left started).
+// Starts a recording of g_capturerect: mouse hook, flags and the recording thread. The thread's
+// handle, empty when it could not be created (nothing is then left started).
 KernelHandle OnRecordStart();
 
 // The monitors as they are now; a running recording whose region left them is ended.
-void OnDisplayChange();
+void OnDisplayChange(bool recording);

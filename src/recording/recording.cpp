@@ -95,12 +95,6 @@ public:
     void Release(FramePtr& frame) { frame.reset(); }
     // Waits for the last frame's write.
     std::int32_t FinishWrites() { return m_writer.Drain(); }
-    void BlankTitle()
-    {
-        // Bounded, so that a busy main thread never holds up the recording.
-        SendMessageTimeoutA(Settings().g_mainwindow, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(""), SMTO_ABORTIFHUNG, 200,
-                            nullptr);
-    }
 
 private:
     std::int32_t WriteNow(const BITMAPINFOHEADER* frame, std::uint32_t number)

@@ -202,7 +202,6 @@ void CRegionWindow::OnLeftButtonUp()
     }
     ShowWindow(hwnd(), SW_HIDE);
     if (IsEmptySelection(m_current)) {
-        settings.g_startkeyarmed = 1;
         TellAbandoned();
         return;
     }
@@ -229,7 +228,6 @@ void CRegionWindow::Abandon()
         m_dragging = false;
     }
     ShowWindow(hwnd(), SW_HIDE);
-    Settings().g_startkeyarmed = 1;
     TellAbandoned();
 }
 

@@ -108,11 +108,10 @@ struct AppSettings {
     std::string g_cursorfile;
     CursorHandles g_cursorhandle;
     WAVEFORMATEX g_recordformat{};
-    HWND g_mainwindow = nullptr;
+    // Written by the main window only; other threads post to it.
+    std::atomic<HWND> g_mainwindow{nullptr};
 
     ScreenRect g_fixedrect;
-    std::atomic<std::int32_t> g_endkey{0};
-    std::atomic<std::int32_t> g_startkeyarmed{1};
     std::string g_tempmoviepath;
     std::atomic<HCURSOR> g_hookcursor{nullptr};
     std::string g_tempwavfile;

@@ -1,6 +1,10 @@
 #include "app/recording_completion.h"
 
+#include "app/completion_files.h"
+#include "audio/merge_audio_video.h"
 #include "messages/private_messages.h"
+#include "recording/recording_journal.h"
+#include "win/background_work.h"
 #include "resources/resource_ids.h"
 #include "settings/app_settings.h"
 #include "win/directories.h"
@@ -16,20 +20,20 @@
 #include <fstream>
 #include <iterator>
 #include <mutex>
+#include <new>
+#include <optional>
 #include <thread>
 #include <vector>
 
 namespace {
+using Step = CRecordingCompletion::Step;
 CRecordingCompletion* g_completion = nullptr;
+std::optional<Step> g_afterSave; // what the save's end came to, once it came
 
 LRESULT CALLBACK MainProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (message == WM_USER_GENERIC_MSG && g_completion) {
-        g_completion->OnRecordingComplete(window);
-        return 0;
-    }
     if (message == kSaveDoneMessage && g_completion) {
-        g_completion->OnSaveDone(window);
+        g_afterSave = g_completion->OnSaveDone(window);
         return 0;
     }
     return DefWindowProcA(window, message, wParam, lParam);
@@ -57,7 +61,7 @@ bool Exists(const std::string& path)
 // Answers, from a second thread, the dialogs that the completion opens on the main thread.
 class DialogDriver {
 public:
-    enum class Answer { Save, Cancel, CloseNote };
+    enum class Answer { Save, Cancel, CloseNote, Yes, No };
     struct Step {
         Answer answer;
         std::string name; // typed into the file name field
@@ -144,7 +148,8 @@ private:
 
     void Respond(HWND dialog, Kind kind, const Step& step)
     {
-        if ((kind == Kind::Note) != (step.answer == Answer::CloseNote)) {
+        const bool toNote = step.answer == Answer::CloseNote || step.answer == Answer::Yes || step.answer == Answer::No;
+        if ((kind == Kind::Note) != toNote) {
             ++m_unexpected;
             PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
             return;
@@ -163,7 +168,11 @@ private:
             SetWindowTextA(field, step.name.c_str());
             PostMessageA(dialog, WM_COMMAND, IDOK, 0);
         } else {
-            PostMessageA(dialog, WM_COMMAND, step.answer == Answer::CloseNote ? IDOK : IDCANCEL, 0);
+            const WPARAM button = step.answer == Answer::CloseNote ? IDOK
+                                  : step.answer == Answer::Yes     ? IDYES
+                                  : step.answer == Answer::No      ? IDNO
+                                                                   : IDCANCEL;
+            PostMessageA(dialog, WM_COMMAND, button, 0);
         }
     }
 
@@ -203,9 +212,6 @@ protected:
 
         main = CreateWindowA("CompletionTestMain", "Framelark", WS_POPUP, 0, 0, 100, 100, nullptr, nullptr,
                              GetModuleHandleA(nullptr), nullptr);
-        play = CreateWindowA("BUTTON", "Play", WS_CHILD | WS_DISABLED, 0, 0, 10, 10, main,
-                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_PLAY)), GetModuleHandleA(nullptr),
-                             nullptr);
         ASSERT_TRUE(progress.Create(main));
         EXPECT_FALSE(IsWindowVisible(progress.hwnd()));
         g_completion = &completion;
@@ -213,8 +219,6 @@ protected:
 
         AppSettings& s = Settings();
         s.g_mainwindow = main;
-        s.keyRecordCancel = VK_F9;
-        s.g_endkey = 0;
         s.recordaudio = 0;
         s.launchPlayer = 1;
         s.savedir = scratch;
@@ -239,11 +243,51 @@ protected:
     }
 
     // The recording the settings name, as the main window hands it over when it stops.
-    void CompleteStopped()
+    RecordingFiles Stopped() const
     {
         const AppSettings& s = Settings();
-        completion.Complete(main, {s.g_tempmoviepath, s.g_tempwavfile, s.recordaudio == 1, s.g_endkey == s.keyRecordCancel},
-                            RecordingStop::None);
+        return {s.g_tempmoviepath, s.g_tempwavfile, s.recordaudio == 1};
+    }
+
+    Step StartStopped()
+    {
+        completion.Add(Stopped(), RecordingStop::None);
+        return completion.Next(main);
+    }
+
+    void CompleteStopped() { Drive(StartStopped()); }
+
+    Step AwaitSave()
+    {
+        const DWORD start = GetTickCount();
+        MSG msg;
+        while (!g_afterSave && GetTickCount() - start < 30000) {
+            if (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+                DispatchMessageA(&msg);
+            } else {
+                Sleep(10);
+            }
+        }
+        const Step step = g_afterSave.value_or(Step::Done);
+        g_afterSave.reset();
+        return step;
+    }
+
+    // What the main window does with each step: waits for a save's end, and asks again or takes
+    // the next recording waiting.
+    void Drive(Step step)
+    {
+        const DWORD start = GetTickCount();
+        while (GetTickCount() - start < 30000) {
+            if (step == Step::SaveStarted) {
+                step = AwaitSave();
+            } else if (step == Step::Again || completion.HasWaiting()) {
+                step = completion.Next(main);
+            } else {
+                return;
+            }
+        }
+        ADD_FAILURE() << "the completion did not come to an end";
     }
 
     // One completion with the dialogs answered, including the runs it asks for again.
@@ -252,33 +296,14 @@ protected:
         const std::size_t count = steps.size();
         DialogDriver driver(std::move(steps));
         CompleteStopped();
-        Settle();
         driver.Stop();
         EXPECT_EQ(driver.unexpected(), 0);
         EXPECT_EQ(driver.answered(), count);
         folders = driver.folders();
     }
 
-    void Settle()
-    {
-        const DWORD start = GetTickCount();
-        MSG msg;
-        while ((completion.IsRunning() || PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE)) &&
-               GetTickCount() - start < 30000) {
-            if (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-                DispatchMessageA(&msg);
-            } else {
-                Sleep(10);
-            }
-        }
-        EXPECT_FALSE(completion.IsRunning());
-    }
-
-    bool PlayEnabled() const { return IsWindowEnabled(play) != FALSE; }
-
     std::string scratch;
     HWND main = nullptr;
-    HWND play = nullptr;
     CConvertProgressDialog progress;
     CRecordingCompletion completion{progress};
     std::vector<std::string> opened;
@@ -286,36 +311,42 @@ protected:
 };
 } // namespace
 
-TEST_F(Completion, CancelKeyDiscardsWithoutAsking)
+TEST_F(Completion, ADiscardedRecordingGoesWithItsJournal)
 {
     Settings().recordaudio = 1;
-    Settings().g_endkey = VK_F9;
-    Complete({});
+    WriteFile(JournalPathFor(Settings().g_tempmoviepath), "journal");
+    CRecordingCompletion::Discard(Stopped());
+    EXPECT_FALSE(Exists(JournalPathFor(Settings().g_tempmoviepath))) << "at once: not offered again";
+    BackgroundWork().Drain();
     EXPECT_FALSE(Exists(Settings().g_tempmoviepath));
     EXPECT_FALSE(Exists(Settings().g_tempwavfile));
-    EXPECT_FALSE(PlayEnabled());
     EXPECT_TRUE(completion.CurrentMovie().empty());
 }
 
-TEST_F(Completion, CancellingTheSaveDialogDiscards)
+// A Cancel in the Save dialog may be a slip: the recording goes only when the user says so.
+TEST_F(Completion, CancellingTheSaveDialogAsksBeforeAnythingIsThrownAway)
 {
-    Complete({{Answer::Cancel, ""}});
+    Settings().launchPlayer = 0;
+    Complete({{Answer::Cancel, ""}, {Answer::No, ""}, {Answer::Save, scratch + "\\out\\kept"}});
+    EXPECT_EQ(ReadFile(scratch + "\\out\\kept.avi"), "movie");
+
+    NewRecording();
+    Complete({{Answer::Cancel, ""}, {Answer::Yes, ""}});
+    BackgroundWork().Drain();
     EXPECT_FALSE(Exists(Settings().g_tempmoviepath));
-    EXPECT_FALSE(PlayEnabled());
+    EXPECT_EQ(completion.CurrentMovie(), scratch + "\\out\\kept.avi");
     EXPECT_TRUE(opened.empty());
 }
 
 TEST_F(Completion, SavesUnderTheChosenNameInTheLastFolder)
 {
     Settings().launchPlayer = 0;
-    Settings().g_endkey = VK_F8; // the stop key saves
     Complete({{Answer::Save, scratch + "\\out\\demo"}});
     const std::string saved = scratch + "\\out\\demo.avi";
     EXPECT_EQ(ReadFile(saved), "movie");
     EXPECT_FALSE(Exists(Settings().g_tempmoviepath));
     EXPECT_EQ(Settings().savedir, scratch + "\\out");
     EXPECT_EQ(completion.CurrentMovie(), saved);
-    EXPECT_TRUE(PlayEnabled());
     EXPECT_TRUE(opened.empty());
     ASSERT_EQ(folders.size(), 1u);
     EXPECT_EQ(lstrcmpiA(folders[0].c_str(), scratch.c_str()), 0) << folders[0];
@@ -343,24 +374,25 @@ TEST_F(Completion, ChoiceThatCannotBeWrittenBringsTheDialogBackAndKeepsTheRecord
         NewRecording();
         const HANDLE holder = CreateFileA(locked.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
         ASSERT_NE(holder, INVALID_HANDLE_VALUE);
-        DialogDriver driver({{Answer::Save, locked}, {Answer::Cancel, ""}});
-        CompleteStopped();
+        DialogDriver driver({{Answer::Save, locked}, {Answer::Cancel, ""}, {Answer::Yes, ""}});
+        const Step step = StartStopped();
         CloseHandle(holder);
-        EXPECT_TRUE(completion.IsRunning()); // asked for the dialog again
+        EXPECT_EQ(step, Step::Again);
         EXPECT_EQ(ReadFile(Settings().g_tempmoviepath), "movie");
         EXPECT_EQ(ReadFile(Settings().g_tempwavfile), "sound");
-        Settle();
+        Drive(step);
         driver.Stop();
-        EXPECT_EQ(driver.answered(), 2u);
+        BackgroundWork().Drain();
+        EXPECT_EQ(driver.answered(), 3u);
         EXPECT_EQ(driver.unexpected(), 0);
         EXPECT_FALSE(Exists(Settings().g_tempmoviepath));
-        EXPECT_FALSE(PlayEnabled());
     }
     EXPECT_EQ(merges, 0);
 }
 
 TEST_F(Completion, MergeResultsDecideWhatIsSaved)
 {
+    constexpr int kThrows = -1; // an error of the merge's own, such as running out of memory
     struct Case {
         int result;
         const char* movie; // what the chosen name holds afterwards
@@ -376,6 +408,7 @@ TEST_F(Completion, MergeResultsDecideWhatIsSaved)
         {kSecondStreamNotAudio, "movie", "sound", true, true},
         {kMergedSaveFailed, "movie", "sound", true, true},
         {kTooLarge, "movie", "sound", true, true},
+        {kThrows, "movie", "sound", true, true},
     };
     Settings().recordaudio = 1;
     for (const Case& c : cases) {
@@ -393,6 +426,9 @@ TEST_F(Completion, MergeResultsDecideWhatIsSaved)
             progressShown = IsWindowVisible(progress.hwnd()) &&
                             SendDlgItemMessageA(progress.hwnd(), IDC_CONVERTPROGRESS_BAR, PBM_GETPOS, 0, 0) == 0;
             WriteFile(request.outputPath, "merged");
+            if (c.result == kThrows) {
+                throw std::bad_alloc();
+            }
             return c.result;
         });
         std::vector<DialogDriver::Step> steps{{Answer::Save, chosen}};
@@ -413,6 +449,27 @@ TEST_F(Completion, MergeResultsDecideWhatIsSaved)
     }
 }
 
+// Windows may end the process at any moment after the session's end: no file stands under the
+// user's name that is not whole, and the recording is still there to be offered again.
+TEST_F(Completion, SessionEndDuringTheSaveLeavesNoPartialFile)
+{
+    Settings().recordaudio = 1;
+    const std::string chosen = scratch + "\\out\\late.avi";
+    completion.SetMerge([this](const MergeRequest&) {
+        completion.AbandonSave();
+        return kMergedSaveFailed;
+    });
+    DialogDriver driver({{Answer::Save, chosen}});
+    ASSERT_EQ(StartStopped(), Step::SaveStarted);
+    EXPECT_EQ(AwaitSave(), Step::Again);
+    driver.Stop();
+    for (const std::string& partial : {chosen, chosen + ".wav", chosen + ".wav.partial", chosen + ".partial"}) {
+        EXPECT_FALSE(Exists(partial)) << partial;
+    }
+    EXPECT_EQ(ReadFile(Settings().g_tempmoviepath), "movie");
+    EXPECT_EQ(ReadFile(Settings().g_tempwavfile), "sound");
+}
+
 TEST_F(Completion, FailedCopyAfterTheMergeKeepsEverythingAndAsksAgain)
 {
     Settings().recordaudio = 1;
@@ -430,7 +487,6 @@ TEST_F(Completion, FailedCopyAfterTheMergeKeepsEverythingAndAsksAgain)
     });
     DialogDriver driver({{Answer::Save, chosen}, {Answer::Save, scratch + "\\out\\free.avi"}});
     CompleteStopped();
-    Settle();
     driver.Stop();
     ASSERT_NE(busy, INVALID_HANDLE_VALUE);
     CloseHandle(busy);
@@ -449,8 +505,8 @@ TEST_F(Completion, SoundDeviceThatCouldNotBeOpenedIsToldAfterTheSave)
     WriteFile(movie, "silent");
     WriteFile(sound, "header");
     DialogDriver driver({{Answer::Save, scratch + "\\out\\quiet"}, {Answer::CloseNote, ""}});
-    completion.CompleteRecovered({{movie, sound, true, false, true}});
-    Settle();
+    completion.AddRecovered({{movie, sound, true, true}});
+    Drive(Step::Done);
     driver.Stop();
     EXPECT_EQ(driver.unexpected(), 0);
     EXPECT_EQ(driver.answered(), 2u);
@@ -463,7 +519,6 @@ TEST_F(Completion, RecoveredRecordingsAreSavedOneAfterAnother)
 {
     // What the last stopped recording was (cancelled, without sound) has no say over recovered ones.
     Settings().recordaudio = 0;
-    Settings().g_endkey = VK_F9;
     Settings().launchPlayer = 0;
     std::vector<MergeRequest> merges;
     completion.SetMerge([&merges](const MergeRequest& request) {
@@ -479,9 +534,9 @@ TEST_F(Completion, RecoveredRecordingsAreSavedOneAfterAnother)
     WriteFile(silent, "second");
 
     DialogDriver driver({{Answer::Save, scratch + "\\out\\one"}, {Answer::Save, scratch + "\\out\\two"}});
-    completion.CompleteRecovered({{withSound, sound, true, false}, {silent, "", false, false}});
-    EXPECT_TRUE(completion.IsRunning()) << "no recording may start while recovered ones wait";
-    Settle();
+    completion.AddRecovered({{withSound, sound, true}, {silent, "", false}});
+    EXPECT_TRUE(completion.HasWaiting());
+    Drive(Step::Done);
     driver.Stop();
     EXPECT_EQ(driver.unexpected(), 0);
     EXPECT_EQ(driver.answered(), 2u);

@@ -6,6 +6,7 @@
 #include "region/region_window.h"
 #include "resources/resource_ids.h"
 #include "settings/app_settings.h"
+#include "win/background_work.h"
 #include "win/directories.h"
 #include "win/message_box.h"
 #include "../recording/test_compressor.h"
@@ -102,7 +103,9 @@ struct ModalAnswerer {
                     meanwhile();
                 }
                 const bool messageBox = GetDlgItem(box, 0xFFFF) != nullptr;
-                PostMessageA(box, WM_COMMAND, messageBox ? answer : IDOK, 0);
+                // A Save dialog left without a name: the recording is thrown away when asked.
+                const bool discardQuestion = std::string(text).rfind("Throw this recording away?", 0) == 0;
+                PostMessageA(box, WM_COMMAND, discardQuestion ? IDYES : messageBox ? answer : IDOK, 0);
             }
         }
         return CallNextHookEx(hook, code, wParam, lParam);
@@ -152,11 +155,22 @@ protected:
         ASSERT_EQ(dialog->State(), AppState::Idle);
     }
 
+    void TearDown() override
+    {
+        EXPECT_EQ(CMainDialog::UnexpectedMoves(), 0) << "a change of state the table does not allow";
+    }
+
     static HWND window() { return dialog->hwnd(); }
 
+    // The buttons' looks, which must be the table's for the state the program is in.
     static Buttons State()
     {
         auto on = [](int id) { return IsWindowEnabled(GetDlgItem(window(), id)) != 0; };
+        const AppState state = dialog->State();
+        EXPECT_EQ(on(IDC_RECORD), LooksEnabled(state, Command::Record));
+        EXPECT_EQ(on(IDC_PAUSE), LooksEnabled(state, Command::Pause));
+        EXPECT_EQ(on(IDC_STOP), LooksEnabled(state, Command::Stop));
+        EXPECT_TRUE(!on(IDC_PLAY) || LooksEnabled(state, Command::Play));
         return {on(IDC_RECORD), on(IDC_PAUSE), on(IDC_STOP), on(IDC_PLAY)};
     }
 
@@ -252,7 +266,7 @@ TEST_F(MainDialogTest, InitialisationSetsTheSharedState)
 {
     const AppSettings& settings = Settings();
     EXPECT_EQ(loads, 1);
-    EXPECT_EQ(settings.g_mainwindow, window());
+    EXPECT_EQ(settings.g_mainwindow.load(), window());
     // Replaced at every start, whatever the settings files held.
     EXPECT_EQ(static_cast<std::uint32_t>(settings.compfccHandler.load()), kFourCCVideo1);
     EXPECT_EQ(settings.savedir, GetProgramDirectory());
@@ -301,7 +315,6 @@ TEST_F(MainDialogTest, PauseAndStopFollowTheRecordingState)
     SendMessageA(window(), WM_USER_KEYSTART_MSG, VK_F8, 1);
     EXPECT_EQ(Settings().g_isrecording, 0);
     EXPECT_EQ(Settings().g_paused, 0);
-    EXPECT_EQ(Settings().g_endkey, VK_F8);
     EXPECT_EQ(Title(), "Framelark");
     if (dialog->State() == AppState::Ending) {
         // The stopped recording is still being written: nothing may start or end the program. Sent
@@ -316,9 +329,10 @@ TEST_F(MainDialogTest, PauseAndStopFollowTheRecordingState)
         EXPECT_TRUE(IsWindow(window()));
         EXPECT_EQ(dialog->State(), AppState::Ending);
     }
-    // It still reaches the Save dialog, here cancelled: the movie and its journal go.
+    // It still reaches the Save dialog, here cancelled and confirmed: the movie and its journal go.
     ASSERT_TRUE(Reaches(AppState::Idle));
-    EXPECT_EQ(ModalAnswerer::texts.size(), 1u);
+    BackgroundWork().Drain();
+    EXPECT_EQ(ModalAnswerer::texts.size(), 2u);
     EXPECT_EQ(GetFileAttributesA(Settings().g_tempmoviepath.c_str()), INVALID_FILE_ATTRIBUTES);
     EXPECT_EQ(GetFileAttributesA((Settings().g_tempmoviepath + ".journal").c_str()), INVALID_FILE_ATTRIBUTES);
     EXPECT_EQ(State(), kIdle);
@@ -514,6 +528,31 @@ TEST_F(MainDialogTest, RecordPauseResumeStopAndSaveAFullScreenMovie)
     ModalAnswerer::texts.clear();
 }
 
+// Stop is a command of its own: a hand-edited cancel key of 0 (the code the button once passed)
+// must not turn it into a discard.
+TEST_F(MainDialogTest, StopKeepsTheRecordingWhateverTheCancelKeyReads)
+{
+    ScratchFolder scratch;
+    ModalAnswerer::saveAs = scratch.File("kept.avi");
+    struct Restore {
+        ~Restore()
+        {
+            ModalAnswerer::saveAs.clear();
+            Settings().keyRecordCancel = VK_F9;
+        }
+    } restore;
+    Settings().keyRecordCancel = 0;
+    Settings().launchPlayer = 0;
+    RecordingStarted();
+    PumpMessages(300, window());
+    Click(IDC_STOP);
+    ASSERT_TRUE(PumpUntil([] { return dialog->currentMovie() == ModalAnswerer::saveAs; }, 20000));
+    ASSERT_TRUE(Reaches(AppState::Idle));
+    EXPECT_NE(GetFileAttributesA(ModalAnswerer::saveAs.c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(State(), (Buttons{true, false, false, true}));
+    ModalAnswerer::texts.clear();
+}
+
 TEST_F(MainDialogTest, AMonitorOfAnotherDpiRescalesTheFaceItsShapeAndItsButtons)
 {
     // Wine gives every monitor one dpi; the message that a move between monitors brings is sent here.
@@ -556,7 +595,7 @@ TEST_F(MainDialogTest, ClosingWhenIdleSavesOnceAndShutsDown)
     Command(IDC_CLOSE);
     EXPECT_FALSE(IsWindow(window()));
     EXPECT_EQ(saves, savesBefore + 1);
-    EXPECT_EQ(Settings().g_mainwindow, nullptr);
+    EXPECT_EQ(Settings().g_mainwindow.load(), nullptr);
     EXPECT_EQ(Seams().regionSelection, nullptr);
     EXPECT_EQ(Seams().flashingFrame, nullptr);
     EXPECT_EQ(g_regionwindow, nullptr);
@@ -589,8 +628,8 @@ TEST(MainMenus, CarryTheirCommandsInOrder)
     ASSERT_TRUE(tray);
     HMENU popup = GetSubMenu(tray.get(), 0);
     // Separators have id 0, sub-menus -1.
-    EXPECT_EQ(ids(popup), (std::vector<int>{105, 121, 106, 0, 32772, 0, -1, 0, 1008, 1080, 0, 1075}));
-    EXPECT_EQ(ids(GetSubMenu(popup, 6)), (std::vector<int>{32783, 32784, 32785, 0, 32786, 32787}));
+    EXPECT_EQ(ids(popup), (std::vector<int>{105, 121, 106, 122, 0, 32772, 0, -1, 0, 1008, 1080, 0, 1075}));
+    EXPECT_EQ(ids(GetSubMenu(popup, 7)), (std::vector<int>{32783, 32784, 32785, 0, 32786, 32787}));
 
     OwnedMenu options(LoadMenuA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_OPTIONSMENU)));
     ASSERT_TRUE(options);

@@ -72,7 +72,7 @@ struct Recording {
         s.g_paused = 0;
         s.g_isrecording = 0;
         stopped = timeGetTime();
-        EXPECT_TRUE(PumpUntil([this] { return window.Count(WM_USER_GENERIC_MSG) + window.Count(WM_USER_RECORDINTERRUPTED_MSG) == 1; }, 15000));
+        EXPECT_TRUE(PumpUntil([this] { return window.Count(WM_USER_GENERIC_MSG) == 1; }, 15000));
         PumpFor(100);
         Seams().audio = nullptr;
         DeleteFileA(s.g_tempmoviepath.c_str());

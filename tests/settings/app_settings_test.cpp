@@ -72,11 +72,10 @@ TEST(AppSettingsDefaults, RunTimeState)
     const AppSettings s;
     EXPECT_EQ(s.g_isrecording, 0);
     EXPECT_EQ(s.g_paused, 0);
-    EXPECT_EQ(s.g_startkeyarmed, 1);
     EXPECT_EQ(s.g_capturebits, 24);
     EXPECT_EQ(s.g_hookcursor.load(), nullptr);
     EXPECT_EQ(s.g_compressorname, "MS Video 1");
-    EXPECT_EQ(s.g_mainwindow, nullptr);
+    EXPECT_EQ(s.g_mainwindow.load(), nullptr);
 }
 
 TEST(HighlightColor, ComponentsKeepTheirLowEightBits)

@@ -2,7 +2,8 @@
 # A long recording's save, as the program does it after a stop (see save_bench.cpp): with MS ADPCM
 # and with the recorded PCM chosen, saved onto the temporary folder's disk (a move) and onto
 # another file system (a copy); the saved movie's sound is decoded by ffmpeg and timed. Then a
-# 400 MB file is deleted at once and as the program deletes its temporaries, three times each.
+# 400 MB file is deleted at once and as the program deletes its temporaries, three times each, and a
+# 3 GB recording is thrown away as the cancel key does it.
 #   bench/completion/run.sh [seconds, default 3600; 0: the deletes alone] [other file system, default /dev/shm]
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -50,4 +51,8 @@ for run in 1 2 3; do
       "Z:${same//\//\\}\\large.bin" "$how" 2>/dev/null | tr -d '\r')"
   done
 done
+# A 3 GB recording thrown away with the cancel key: the main window must go on answering.
+fallocate -l 3G "$same/discarded.avi"
+echo "load average $(cut -d' ' -f1-3 /proc/loadavg): $(wine build/windows/bench/completion/save_bench.exe discard \
+  "Z:${same//\//\\}\\discarded.avi" 2>/dev/null | tr -d '\r')"
 rm -rf "$same" "$(readlink "$apart")" "$apart"

@@ -7,6 +7,8 @@
 //   save_bench <folder to save into> <adpcm | pcm> <seconds>
 //   save_bench idle
 //   save_bench delete <file> <at-once | in-steps>   what deleting a large file costs the idle window
+//   save_bench discard <movie>   a recording thrown away as the cancel key does it, the main window
+//                                and the idle window probed until the movie is gone
 // The inputs are made first in the temporary folder, as a recording leaves them: a movie of
 // small uncompressed frames at 10 frames/s and a 22.05 kHz stereo tone.
 #include "app/convert_progress_dialog.h"
@@ -37,6 +39,7 @@
 #include <set>
 #include <string>
 #include <thread>
+#include <functional>
 #include <vector>
 
 namespace {
@@ -267,8 +270,7 @@ int Idle()
     return 0;
 }
 
-// Deletes the file while another thread probes the idle window: Wine's server frees the blocks.
-int Delete(const std::string& path, bool inSteps)
+HWND FindIdleWindow()
 {
     HWND idle = nullptr;
     for (int i = 0; i < 200 && !idle; ++i, Sleep(50)) {
@@ -276,6 +278,15 @@ int Delete(const std::string& path, bool inSteps)
     }
     if (!idle) {
         std::fprintf(stderr, "no idle window\n");
+    }
+    return idle;
+}
+
+// Deletes the file while another thread probes the idle window: Wine's server frees the blocks.
+int Delete(const std::string& path, bool inSteps)
+{
+    const HWND idle = FindIdleWindow();
+    if (!idle) {
         return 1;
     }
     const double size = FileSize(path).value_or(0) / 1e6;
@@ -300,12 +311,68 @@ int Delete(const std::string& path, bool inSteps)
     PrintTrips("idle window", probes);
     return deleted ? 0 : 1;
 }
+// The cancel key's end of a recording: the movie goes on the background queue while the main
+// window, which only pumps its messages, and the idle window are probed.
+int Discard(const std::string& path)
+{
+    const HWND idle = FindIdleWindow();
+    if (!idle) {
+        return 1;
+    }
+    const HWND main = CreateWindowA("STATIC", "main", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                                    GetModuleHandleA(nullptr), nullptr);
+    const double size = FileSize(path).value_or(0) / 1e6;
+    std::atomic<bool> probing{true};
+    std::vector<Probe> mainProbes;
+    std::vector<Probe> idleProbes;
+    auto probe = [&probing](HWND window, std::vector<Probe>& into) {
+        return std::thread([&probing, window, &into] {
+            while (probing) {
+                const double sent = Now();
+                into.push_back({sent, RoundTrip(window)});
+                Sleep(2);
+            }
+        });
+    };
+    std::thread mainProber = probe(main, mainProbes);
+    std::thread idleProber = probe(idle, idleProbes);
+    const auto pumpFor = [](double seconds, const std::function<bool()>& done) {
+        const double until = Now() + seconds;
+        MSG message;
+        while (Now() < until && !done()) {
+            while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+                DispatchMessageA(&message);
+            }
+            Sleep(1);
+        }
+    };
+    pumpFor(0.3, [] { return false; });
+    const double start = Now();
+    CRecordingCompletion::Discard({path, "", false});
+    const double handedOver = Now() - start;
+    pumpFor(600, [&path] { return !FileExists(path); });
+    const double took = Now() - start;
+    pumpFor(0.3, [] { return false; });
+    probing = false;
+    pumpFor(1, [] { return false; });
+    mainProber.join();
+    idleProber.join();
+    std::printf("%.0f MB thrown away: handed over in %.1f ms, %s after %.0f ms\n", size, handedOver * 1000,
+                FileExists(path) ? "NOT gone" : "gone", took * 1000);
+    PrintTrips("main window", mainProbes);
+    PrintTrips("idle window of another process", idleProbes);
+    DestroyWindow(main);
+    return FileExists(path) ? 1 : 0;
+}
 } // namespace
 
 int main(int argc, char** argv)
 {
     if (argc == 2 && std::string(argv[1]) == "idle") {
         return Idle();
+    }
+    if (argc == 3 && std::string(argv[1]) == "discard") {
+        return Discard(argv[2]);
     }
     if (argc == 4 && std::string(argv[1]) == "delete") {
         return Delete(argv[2], std::string(argv[3]) == "in-steps");

@@ -20,6 +20,7 @@
 #include "codec/msadpcm_install.h"
 #include "messages/private_messages.h"
 #include "settings/app_settings.h"
+#include "win/background_work.h"
 #include "win/directories.h"
 #include "win/file_io.h"
 #include "win/global_block.h"
@@ -350,8 +351,14 @@ int Discard(const std::string& path)
     const double start = Now();
     CRecordingCompletion::Discard({path, "", false});
     const double handedOver = Now() - start;
-    pumpFor(600, [&path] { return !FileExists(path); });
+    std::atomic<bool> deleted{false};
+    std::thread waiter([&deleted] {
+        BackgroundWork().Drain();
+        deleted = true;
+    });
+    pumpFor(600, [&deleted] { return deleted.load(); });
     const double took = Now() - start;
+    waiter.join();
     pumpFor(0.3, [] { return false; });
     probing = false;
     pumpFor(1, [] { return false; });

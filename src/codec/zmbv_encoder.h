@@ -78,38 +78,47 @@ private:
         std::size_t size;
     };
 
+    // zmbv_encoder.cpp: the top level.
     void useBlockSize(int block);
     // At a key frame: the block size the last interval's changes favour.
     void chooseBlockSize();
-    void readInput(const std::uint8_t* pixels, int firstY, int endY);
-    // Of an inter frame: a block row's input rows, read once, just before they are first needed.
-    void readBlockRow(const std::uint8_t* pixels, int row);
     // Runs job(band) for each band, the second on the worker.
     template <typename Job>
     void forEachBand(Job job);
-    void codeBand(Band& band, const std::uint8_t* pixels, std::uint8_t* table);
-    bool rowsChanged(int y, int h) const;
-    const std::uint8_t* pixelAt(const std::vector<std::uint8_t>& picture, int x, int y) const;
-    bool fits(int x, int y, int w, int h, Vector v) const;
-    // Row r of the previous picture's block at the vector; outside the picture it is 0, as the
-    // decoder takes it. scratch holds a row for the blocks that reach out.
-    const std::uint8_t* sourceRow(int x, int y, int w, Vector v, std::uint8_t* scratch) const;
-    bool sameBlock(int x, int y, int w, int h, Vector v) const;
-    // The entropy of the block's XOR data at the vector, by its byte frequencies, in sixteenths of a bit.
-    std::uint32_t xorCost(int x, int y, int w, int h, Vector v) const;
-    bool findVerticalMove(int column, int y, int h, Vector& found) const;
-    int variedRow(int x, int y, int w, int h) const;
-    std::size_t variedPieces(const Band& band) const;
-    bool probe(int x, int y, int w, int h, int varied, Vector& found) const;
-    void probeChangedBlocks(const Band& band, const std::uint8_t* pixels, std::size_t probes, RecentMoves& recent);
-    // exact: the block is the previous picture's at the vector, nothing to XOR.
-    Vector chooseVector(int column, int row, int x, int y, int w, int h, RecentMoves& recent, bool& exact) const;
-    std::uint8_t* writeXor(int x, int y, int w, int h, Vector v, std::uint8_t* to) const;
     // Reads the input and codes its blocks: the palette change, the table and the XOR data.
     std::size_t interPieces(const std::uint8_t* pixels, const std::uint8_t* palette, bool& paletteChanged,
                             std::vector<Piece>& pieces);
     // A field of the bands added up, over the bands in use.
     std::size_t bandTotal(std::size_t Band::*field) const;
+
+    // zmbv_encoder_inline.h: called in the loops of more than one file.
+    inline const std::uint8_t* pixelAt(const std::vector<std::uint8_t>& picture, int x, int y) const;
+    // Of an inter frame: a block row's input rows, read once, just before they are first needed.
+    inline void readBlockRow(const std::uint8_t* pixels, int row);
+
+    // zmbv_band_coding.cpp: reading the input, and coding a band's blocks.
+    void readInput(const std::uint8_t* pixels, int firstY, int endY);
+    void codeBand(Band& band, const std::uint8_t* pixels, std::uint8_t* table);
+    bool rowsChanged(int y, int h) const;
+    // Row r of the previous picture's block at the vector; outside the picture it is 0, as the
+    // decoder takes it. scratch holds a row for the blocks that reach out.
+    const std::uint8_t* sourceRow(int x, int y, int w, Vector v, std::uint8_t* scratch) const;
+    std::size_t variedPieces(const Band& band) const;
+    std::uint8_t* writeXor(int x, int y, int w, int h, Vector v, std::uint8_t* to) const;
+
+    // zmbv_motion_search.cpp: each block's vector.
+    bool fits(int x, int y, int w, int h, Vector v) const;
+    bool sameBlock(int x, int y, int w, int h, Vector v) const;
+    // The entropy of the block's XOR data at the vector, by its byte frequencies, in sixteenths of a bit.
+    std::uint32_t xorCost(int x, int y, int w, int h, Vector v) const;
+    bool findVerticalMove(int column, int y, int h, Vector& found) const;
+    int variedRow(int x, int y, int w, int h) const;
+    bool probe(int x, int y, int w, int h, int varied, Vector& found) const;
+    void probeChangedBlocks(const Band& band, const std::uint8_t* pixels, std::size_t probes, RecentMoves& recent);
+    // exact: the block is the previous picture's at the vector, nothing to XOR.
+    Vector chooseVector(int column, int row, int x, int y, int w, int h, RecentMoves& recent, bool& exact) const;
+
+    // zmbv_deflate.cpp: the zlib stream.
     static void Gather(const std::vector<Piece>& pieces, std::size_t from, std::size_t to, std::uint8_t* out);
     static bool DeflateRange(z_stream_s& stream, const std::vector<Piece>& pieces, std::size_t from, std::size_t to);
     // Deflates the pieces in order into out and flushes; a large input in two halves at once.

@@ -144,9 +144,8 @@ def journals(prefix):
 def program_files_in_temp(prefix):
     """Everything the program keeps there: movies and sound, their journals, rebuilt movies, the
     merge file. Wine's own files are not the program's and stay."""
-    temp = temp_folder(prefix)
-    return sorted(p for p in glob.glob(os.path.join(temp, "~temp*")) + glob.glob(os.path.join(temp, "tempaudiovideomerge*"))
-                  if os.path.isfile(p) or os.path.islink(p))
+    found = [glob.glob(os.path.join(temp_folder(prefix), name)) for name in ("~temp*", "tempaudiovideomerge*")]
+    return sorted(p for p in found[0] + found[1] if os.path.isfile(p) or os.path.islink(p))
 
 
 def check_temp_cleaned(prefix, after, before=(), timeout=30):
@@ -389,7 +388,7 @@ def take_shots(scratch, shots, region=REGION):
 
 def save_as(save, scratch, name, wait=60):
     """Types scratch/name into the Save dialog; returns the movie's path once it is written: the
-    dialog is gone and the file has stopped growing."""
+    dialog and the progress of merging the sound are gone, and the file has stopped growing."""
     g = geometry(save)
     xdotool("mousemove", g["X"] + g["WIDTH"] // 2, g["Y"] + g["HEIGHT"] // 2)
     time.sleep(0.3)
@@ -401,7 +400,8 @@ def save_as(save, scratch, name, wait=60):
 
     def written():
         sizes.append(os.path.getsize(movie) if os.path.exists(movie) else -1)
-        return sizes[-1] > 0 and sizes[-1] == sizes[-2] and not find_window("^Save to...$", 0.01)
+        return sizes[-1] > 0 and sizes[-1] == sizes[-2] and not find_window("^Save to...$", 0.01) and \
+            not find_window("^Convert progress$", 0.01)
     if not wait_until(written, wait, 1.0):
         fail("no movie was saved" if sizes[-1] <= 0 else f"the movie was still being written after {wait} s")
     return movie
@@ -590,6 +590,7 @@ def set_line(text, key, value):
     lines = text.split(b"\r\n")
     for i, line in enumerate(lines):
         if line.startswith(key.encode() + b"="):
-            lines[i] = line[:line.index(b"=") + 1] + (" " if b"= " in line else "").encode() + str(value).encode() + b" "
+            spacing = b" " if b"= " in line else b""
+            lines[i] = line[:line.index(b"=") + 1] + spacing + str(value).encode() + b" "
             return b"\r\n".join(lines)
     fail(f"CS.ini has no line {key}")

@@ -20,7 +20,8 @@ from PIL import Image
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import e2e_support as e2e  # noqa: E402
-from e2e_support import click_close, fail, find_window, set_line, start_animator, start_program, wait_for_exit  # noqa: E402,E501
+from e2e_support import (click_close, fail, find_window, set_line, start_animator, start_program,  # noqa: E402
+                         wait_for_exit)
 
 SKIP = 77
 

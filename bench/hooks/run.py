@@ -20,7 +20,7 @@ import tempfile
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tests", "e2e"))
-import record_end_to_end as e2e  # noqa: E402
+import e2e_support as e2e  # noqa: E402
 
 RECEIVER_MIDDLE = (850, 150)
 
@@ -37,6 +37,7 @@ def main():
     animator = None
     receiver = None
     try:
+        e2e.clear_temp_folder(prefix)  # a recording left there would be offered at the start
         before = e2e.temp_movies(prefix)
         program = e2e.start_program(args.build, scratch, hooks=args.hooks)
         animator = e2e.start_animator(args.build, 60)

@@ -10,15 +10,13 @@ is what the crash lost at the end. Run under scripts/env.sh's services, as run.s
 import argparse
 import os
 import signal
-import subprocess
 import sys
 import tempfile
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tests", "e2e"))
-from record_end_to_end import (find_window, geometry, press, save_as, start_animator, start_program,  # noqa: E402
-                               temp_movies, wait_for_recording, xdotool, close_program)
-from sound_movie_end_to_end import video_packets  # noqa: E402
+from e2e_support import (clear_temp_folder, close_program, find_window, geometry, press, save_as,  # noqa: E402
+                         start_animator, start_program, temp_movies, video_packets, wait_for_recording, xdotool)
 
 SECONDS = 5
 SLOT_MS = 5  # the default time-lapse: one time-line slot every 5 ms
@@ -49,6 +47,7 @@ def answer_yes():
 
 
 def one(build, prefix, scratch, mode, number):
+    clear_temp_folder(prefix)  # a recording left there would be offered at the start
     program = start_program(build, scratch)
     started = start_recording(prefix)
     time.sleep(SECONDS)
@@ -60,7 +59,7 @@ def one(build, prefix, scratch, mode, number):
         ended = time.time()
         os.kill(pid, signal.SIGKILL)
         program.wait(10)
-        program = start_program(build, scratch, clear_left=False)
+        program = start_program(build, scratch)
         answer_yes()
     save = find_window("^Save to...$", 30)
     if not save:

@@ -29,10 +29,9 @@ import time
 
 here = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(here, "..", "..", "tests", "e2e"))
-from record_end_to_end import (REGION, close_program, drag_region, fail, find_window, press,  # noqa: E402
-                               save_as, start_animator, start_program, temp_movies, wait_for_recording)
-from options_end_to_end import MAIN, click, closed, keys, open_dialog  # noqa: E402
-from sound_cursor_end_to_end import AUDIO_BUTTON  # noqa: E402
+from e2e_support import (REGION, clear_temp_folder, close_program, drag_region, fail, find_window,  # noqa: E402
+                         press, save_as, start_animator, start_program, temp_movies, tick_record_audio,
+                         wait_for_recording)
 import sync_analysis as analysis  # noqa: E402
 from sync_events import SCHEDULE_AHEAD  # noqa: E402
 
@@ -158,18 +157,11 @@ def measure_loopback(build, scratch, events, sink, count):
     return analysis.median(delays), delays
 
 
-def switch_sound_on():
-    open_dialog("Audio Options", lambda: click(MAIN[0] + AUDIO_BUTTON[0], MAIN[1] + AUDIO_BUTTON[1]))
-    keys("alt+r", "Return")
-    closed("Audio Options")
-
-
 def record(scratch, events, seconds, every, first, shot=None):
     """Records with sound while firing events; returns the saved movie and the events."""
     prefix = os.environ["WINEPREFIX"]
     # Left by a run that was stopped: the recording would take over their names unnoticed.
-    for stale in temp_movies(prefix):
-        os.remove(stale)
+    clear_temp_folder(prefix)
     before = temp_movies(prefix)
     press("F7")
     drag_region()
@@ -306,6 +298,7 @@ def main():
         summary(kept["loopback"], kept["delays"], offsets, interval, kept["fired"])
         return
     scratch = tempfile.mkdtemp(prefix="framelark_sync_")
+    clear_temp_folder(os.environ["WINEPREFIX"])  # a recording left there would be offered at the start
     program = start_program(args.build, scratch)
     animator = start_animator(args.build, 3600)  # under the events window: keys reach Wine beside it
     events = Events()
@@ -313,7 +306,7 @@ def main():
     try:
         print(f"load average {open('/proc/loadavg').read().split()[:3]}")
         loopback, delays = measure_loopback(args.build, scratch, events, sink, args.loopback_events)
-        switch_sound_on()
+        tick_record_audio()
         movie, temporary, fired, started = record(scratch, events, args.seconds, args.every, args.first,
                                          os.path.join(scratch, "screen.png") if args.keep else None)
         bursts = sink.burst_times()

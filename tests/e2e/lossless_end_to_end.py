@@ -6,31 +6,28 @@ of a frame must equal a screenshot of it pixel for pixel.
 """
 import argparse
 import os
-import shutil
 import subprocess
 import sys
-import tempfile
 import time
 
 from PIL import Image, ImageChops
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from options_end_to_end import MAIN, VIDEO_BUTTON, click, closed, keys, open_dialog, save_movie  # noqa: E402
-from record_end_to_end import (REGION, close_program, fail, find_window, press, record_region,  # noqa: E402
-                               start_animator, start_program, temp_movies)
+import e2e_support as e2e  # noqa: E402
+from e2e_support import REGION, closed, fail, find_window, keys, open_dialog  # noqa: E402
 
 STILL_WIDTH = 150                      # the region's left part, clear of the animator
 ANIMATOR = (REGION[0] + STILL_WIDTH + 10, 360, 330, 330)
 
 
 def choose_zmbv(scratch):
-    open_dialog("Video Options", lambda: click(MAIN[0] + VIDEO_BUTTON[0], MAIN[1] + VIDEO_BUTTON[1]))
+    open_dialog("Video Options", lambda: e2e.click_button("video"))
     keys("alt+m", "Home")
     # Down through the list until the About box names the lossless compressor.
     for _ in range(12):
         keys("alt+a")
         if find_window("^About ZMBV lossless screen$", 3):
-            subprocess.run(["import", "-window", "root", os.path.join(scratch, "about.png")], check=True)
+            e2e.screenshot(os.path.join(scratch, "about.png"))
             keys("Return")
             closed("About ZMBV lossless screen")
             break
@@ -44,52 +41,49 @@ def choose_zmbv(scratch):
     closed("Video Options")
 
 
+def record_lossless(build, scratch):
+    prefix = os.environ["WINEPREFIX"]
+    program = e2e.start_program(build, scratch)
+    e2e.start_animator(build, 60, ANIMATOR)
+    choose_zmbv(scratch)
+    e2e.record_region(prefix, e2e.temp_movies(prefix))
+    time.sleep(1.5)
+    left, top, _, bottom = REGION
+    shot = os.path.join(scratch, "still.png")
+    e2e.screenshot(shot, (left, top, left + STILL_WIDTH - 1, bottom))
+    time.sleep(1.5)
+    e2e.press("F8")
+    movie = e2e.save_movie(scratch, "lossless")
+
+    codec = subprocess.run(["ffprobe", "-v", "error", "-select_streams", "v:0", "-show_entries",
+                            "stream=codec_name,width,height", "-of", "csv=p=0", movie],
+                           capture_output=True, text=True).stdout.strip()
+    print("ffprobe:", codec)
+    name, width, height = codec.split(",")
+    if name != "zmbv":
+        fail(f"the video stream is {name}, not zmbv")
+    said = e2e.ffmpeg_says(movie, "warning")
+    if said:
+        fail("ffmpeg says: " + " ".join(said)[:500])
+    frame = os.path.join(scratch, "frame.png")
+    subprocess.run(["ffmpeg", "-v", "error", "-sseof", "-0.5", "-i", movie, "-frames:v", "1", "-update", "1",
+                    frame], check=True)
+    still = Image.open(frame).convert("RGB").crop((0, 0, STILL_WIDTH, int(height)))
+    differing = ImageChops.difference(still, Image.open(shot).convert("RGB")).getbbox()
+    if differing:
+        fail(f"the still part of the last frame differs from the screenshot within {differing}")
+    moving = Image.open(frame).convert("RGB").crop((STILL_WIDTH + 10, 0, int(width), int(height)))
+    print(f"{width}x{height} zmbv movie, {os.path.getsize(movie)} bytes; the still part equals the "
+          f"screenshot, the moving part has {len(moving.getcolors(1 << 20) or [])} colours")
+    e2e.close_program(program)
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--build", required=True)
     args = parser.parse_args()
-    prefix = os.environ["WINEPREFIX"]
-    scratch = tempfile.mkdtemp(prefix="framelark_lossless_")
-    program = start_program(args.build, scratch)
-    animator = start_animator(args.build, 60, ANIMATOR)
-    try:
-        choose_zmbv(scratch)
-        before = temp_movies(prefix)
-        record_region(prefix, before)
-        time.sleep(1.5)
-        left, top, _, bottom = REGION
-        shot = os.path.join(scratch, "still.png")
-        crop = f"{STILL_WIDTH}x{bottom - top + 1}+{left}+{top}"
-        subprocess.run(["import", "-window", "root", "-crop", crop, "+repage", shot], check=True)
-        time.sleep(1.5)
-        press("F8")
-        movie = save_movie(scratch, "lossless")
-
-        codec = subprocess.run(["ffprobe", "-v", "error", "-select_streams", "v:0", "-show_entries",
-                                "stream=codec_name,width,height", "-of", "csv=p=0", movie],
-                               capture_output=True, text=True).stdout.strip()
-        print("ffprobe:", codec)
-        name, width, height = codec.split(",")
-        if name != "zmbv":
-            fail(f"the video stream is {name}, not zmbv")
-        decoded = subprocess.run(["ffmpeg", "-v", "warning", "-i", movie, "-f", "null", "-"], capture_output=True,
-                                 text=True)
-        if decoded.returncode != 0 or decoded.stderr.strip():
-            fail("ffmpeg says: " + decoded.stderr[:500])
-        frame = os.path.join(scratch, "frame.png")
-        subprocess.run(["ffmpeg", "-v", "error", "-sseof", "-0.5", "-i", movie, "-frames:v", "1", "-update", "1",
-                        frame], check=True)
-        still = Image.open(frame).convert("RGB").crop((0, 0, STILL_WIDTH, int(height)))
-        differing = ImageChops.difference(still, Image.open(shot).convert("RGB")).getbbox()
-        if differing:
-            fail(f"the still part of the last frame differs from the screenshot within {differing}")
-        moving = Image.open(frame).convert("RGB").crop((STILL_WIDTH + 10, 0, int(width), int(height)))
-        print(f"{width}x{height} zmbv movie, {os.path.getsize(movie)} bytes; the still part equals the "
-              f"screenshot, the moving part has {len(moving.getcolors(1 << 20) or [])} colours")
-    finally:
-        animator.kill()
-        close_program(program)
-        shutil.rmtree(scratch, ignore_errors=True)
+    with e2e.clean_run("lossless") as scratch:
+        record_lossless(args.build, scratch)
     print("1 passed, 0 failed")
 
 

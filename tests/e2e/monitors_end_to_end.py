@@ -14,12 +14,14 @@ import os
 import shutil
 import subprocess
 import sys
-import tempfile
 import time
 
-import record_end_to_end as e2e
-from record_end_to_end import fail, find_window, save_as, start_animator, start_program
-from settings_end_to_end import click_close, read, set_line, wait_for_exit, write
+from PIL import Image
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import e2e_support as e2e  # noqa: E402
+from e2e_support import (click_close, fail, find_window, set_line, start_animator, start_program,  # noqa: E402
+                         wait_for_exit)
 
 SKIP = 77
 
@@ -43,7 +45,7 @@ def own_prefix(build):
         for name in ("system.reg", "user.reg", "userdef.reg"):
             os.remove(os.path.join(prefix, name))
             shutil.copy(os.path.join(os.environ["WINEPREFIX"], name), prefix)
-    os.environ["WINEPREFIX"] = prefix
+    e2e.use_prefix(prefix)
     subprocess.run(["wineserver", "-p"], stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                    stderr=subprocess.DEVNULL)
     subprocess.run(["wine", "reg", "add", r"HKCU\Software\Wine\X11 Driver", "/v", "Managed", "/d", "N", "/f"],
@@ -51,26 +53,26 @@ def own_prefix(build):
     return prefix
 
 
-def record_and_check(scratch, prefix, name, region, key_point, start):
-    """Starts a recording with start(), takes screenshots of region (X coordinates), stops it with
-    F8 over key_point and checks the saved movie against them."""
-    e2e.REGION = region
-    e2e.OUTSIDE_REGION = key_point
+def record_and_check(scratch, prefix, name, region, key_point, drag):
+    """Starts a recording with F7 over key_point, dragging the region (X coordinates) when drag is
+    set, takes screenshots of the region, stops it with F8 and checks the saved movie against them."""
     before = e2e.temp_movies(prefix)
-    start()
-    started = e2e.wait_for_recording(prefix, before)
-    e2e.record(scratch, 3)
+    pressed = e2e.press("F7", key_point)
+    if drag:
+        e2e.drag_region(region, key_point)
+    running = e2e.wait_for_recording(prefix, before)
+    e2e.take_shots(scratch, 3, region)
     for i in range(3):
-        with e2e.Image.open(os.path.join(scratch, f"shot{i}.png")) as shot:
+        with Image.open(os.path.join(scratch, f"shot{i}.png")) as shot:
             if all(low == high for low, high in shot.convert("RGB").getextrema()):
                 fail(f"{name}: the screenshot is one colour; the animated window is not in the region")
-    e2e.press("F8")
-    seconds = time.time() - started
+    stopped = e2e.press("F8", key_point)
     save = find_window("^Save to...$", 15)
     if not save:
         fail(f"{name}: no Save dialog after the stop key")
-    movie = save_as(save, scratch, name)
-    e2e.check_movie(movie, seconds, scratch, 3)
+    elapsed = time.time() - pressed
+    movie = e2e.save_as(save, scratch, name)
+    e2e.check_movie(movie, stopped - running, elapsed, scratch, 3, region)
     print(f"{name}: {region[2] - region[0] + 1}x{region[3] - region[1] + 1} movie matches the screen")
 
 
@@ -79,14 +81,50 @@ def full_screen(scratch, prefix, name, monitor, animator_place, build, x_offset=
     window is placed in Windows coordinates, which start x_offset pixels right of X's."""
     x, y, w, h = animator_place
     animator = start_animator(build, 30, animator_place)
-    try:
-        record_and_check(scratch, prefix, name, monitor, (x + x_offset + w - 10, y + h - 10),
-                         lambda: e2e.press("F7"))
-    finally:
-        animator.kill()
+    record_and_check(scratch, prefix, name, monitor, (x + x_offset + w - 10, y + h - 10), False)
+    animator.kill()
 
 
-def run(build):
+def run(build, scratch):
+    # 1. A region dragged on the second monitor.
+    prefix = os.environ["WINEPREFIX"]
+    program = start_program(build, scratch)
+    animator = start_animator(build, 30, (1104, 80, 400, 300))
+    record_and_check(scratch, prefix, "region", (1124, 100, 1443, 339), (1490, 370), True)
+    animator.kill()
+    # The region window follows a display change: the second monitor moves left of the primary
+    # (X puts it at 0, Windows at -800) and a region is dragged on it.
+    xrandr("--output", "DUMMY1", "--mode", "800x600", "--left-of", "DUMMY0")
+    time.sleep(2)
+    animator = start_animator(build, 30, (-700, 80, 400, 300))
+    record_and_check(scratch, prefix, "moved", (120, 100, 439, 339), (490, 370), True)
+    animator.kill()
+    click_close(find_window("^Framelark$", 5))
+    wait_for_exit(program)
+
+    # 2. Full Screen, pointer on the second monitor.
+    xrandr("--output", "DUMMY1", "--mode", "800x600", "--right-of", "DUMMY0")
+    text = set_line(e2e.read_file(scratch, "CS.ini"), "MouseCaptureMode", 2)
+    e2e.write_file(scratch, "CS.ini", set_line(text, "launchPlayer", 0))
+    program = start_program(build, scratch)
+    full_screen(scratch, prefix, "second", (1024, 0, 1823, 599), (1104, 80, 400, 300), build)
+
+    # 3. The display changes under the running program: the second monitor moves left of the
+    # primary (Windows puts it at -800), then the primary changes its mode.
+    xrandr("--output", "DUMMY1", "--mode", "800x600", "--left-of", "DUMMY0")
+    time.sleep(2)
+    full_screen(scratch, prefix, "left", (0, 0, 799, 599), (-700, 100, 400, 300), build, 800)
+    xrandr("--output", "DUMMY1", "--off", "--output", "DUMMY0", "--mode", "640x480", "--pos", "0x0")
+    time.sleep(2)
+    full_screen(scratch, prefix, "changed", (0, 0, 639, 479), (20, 20, 600, 160), build)
+    click_close(find_window("^Framelark$", 5))
+    wait_for_exit(program)
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--build", required=True)
+    args = parser.parse_args()
     display = os.environ.get("FRAMELARK_MONITOR_DISPLAY")
     if not display:
         print("no monitor test display (scripts/test starts one)")
@@ -95,61 +133,13 @@ def run(build):
     xrandr("--output", "DUMMY1", "--off", "--output", "DUMMY0", "--mode", "1024x768", "--pos", "0x0", "--primary")
     subprocess.run(["xrandr", "--addmode", "DUMMY1", "800x600"], capture_output=True)
     xrandr("--output", "DUMMY1", "--mode", "800x600", "--right-of", "DUMMY0")
-    prefix = own_prefix(build)
-    scratch = tempfile.mkdtemp(prefix="framelark_monitors_")
-    program = None
-    try:
-        # 1. A region dragged on the second monitor.
-        program = start_program(build, scratch)
-        animator = start_animator(build, 30, (1104, 80, 400, 300))
+    with e2e.clean_run("monitors") as scratch:
+        own_prefix(args.build)
         try:
-            record_and_check(scratch, prefix, "region", (1124, 100, 1443, 339), (1490, 370),
-                             lambda: (e2e.press("F7"), e2e.drag_region()))
+            run(args.build, scratch)
         finally:
-            animator.kill()
-        # The region window follows a display change: the second monitor moves left of the primary
-        # (X puts it at 0, Windows at -800) and a region is dragged on it.
-        xrandr("--output", "DUMMY1", "--mode", "800x600", "--left-of", "DUMMY0")
-        time.sleep(2)
-        animator = start_animator(build, 30, (-700, 80, 400, 300))
-        try:
-            record_and_check(scratch, prefix, "moved", (120, 100, 439, 339), (490, 370),
-                             lambda: (e2e.press("F7"), e2e.drag_region()))
-        finally:
-            animator.kill()
-        click_close(find_window("^Framelark$", 5))
-        wait_for_exit(program)
-
-        # 2. Full Screen, pointer on the second monitor.
-        xrandr("--output", "DUMMY1", "--mode", "800x600", "--right-of", "DUMMY0")
-        text = set_line(read(scratch, "CS.ini"), "MouseCaptureMode", 2)
-        write(scratch, "CS.ini", set_line(text, "launchPlayer", 0))
-        program = start_program(build, scratch)
-        full_screen(scratch, prefix, "second", (1024, 0, 1823, 599), (1104, 80, 400, 300), build)
-
-        # 3. The display changes under the running program: the second monitor moves left of the
-        # primary (Windows puts it at -800), then the primary changes its mode.
-        xrandr("--output", "DUMMY1", "--mode", "800x600", "--left-of", "DUMMY0")
-        time.sleep(2)
-        full_screen(scratch, prefix, "left", (0, 0, 799, 599), (-700, 100, 400, 300), build, 800)
-        xrandr("--output", "DUMMY1", "--off", "--output", "DUMMY0", "--mode", "640x480", "--pos", "0x0")
-        time.sleep(2)
-        full_screen(scratch, prefix, "changed", (0, 0, 639, 479), (20, 20, 600, 160), build)
-        click_close(find_window("^Framelark$", 5))
-        wait_for_exit(program)
-        program = None
-    finally:
-        if program and program.poll() is None:
-            e2e.close_program(program)
-        subprocess.run(["wineserver", "-k"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        shutil.rmtree(scratch, ignore_errors=True)
-
-
-def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--build", required=True)
-    args = parser.parse_args()
-    run(args.build)
+            e2e.end_started_programs()
+            subprocess.run(["wineserver", "-k"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     print("1 passed, 0 failed")
 
 

@@ -18,19 +18,17 @@
 import argparse
 import glob
 import os
-import shutil
 import struct
 import subprocess
 import sys
-import tempfile
 import time
 import zipfile
 
 import pefile
 
-from record_end_to_end import (FAST_HEAP, check_movie, drag_region, fail, find_window, press, record, save_as,
-                               start_animator, wait_for_recording)
-from settings_end_to_end import click_close, main_window, set_line, wait_for_exit
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import e2e_support as e2e  # noqa: E402
+from e2e_support import fail, find_window  # noqa: E402
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 UNINSTALL_KEY = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Framelark"
@@ -63,7 +61,7 @@ def new_prefix(scratch):
     """A prefix as on a new machine; Wine's desktop menu builder kept out of the user's home."""
     shared = os.environ["WINEPREFIX"]
     prefix = os.path.join(scratch, "prefix")
-    os.environ["WINEPREFIX"] = prefix
+    e2e.use_prefix(prefix)
     os.environ["WINEDLLOVERRIDES"] = os.environ.get("WINEDLLOVERRIDES", "mscoree,mshtml=") + ";winemenubuilder.exe=d"
     started = time.time()
     quiet("wineboot", "-i")
@@ -168,20 +166,9 @@ def install(scratch, prefix, setup, version, files):
     return folder, links[0], unix_path(prefix, target)
 
 
-def start(command, **popen):
-    env = dict(os.environ, **FAST_HEAP)
-    program = subprocess.Popen(command, env=env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                               stderr=subprocess.DEVNULL, **popen)
-    if not find_window("^Framelark$", 30):
-        program.kill()
-        fail(f"no main window from {command}")
-    time.sleep(1.0)  # the window is restored about 200 ms after it first shows
-    return program
-
-
 def close(program, what):
-    click_close(main_window())
-    wait_for_exit(program)  # an error box at exit would keep it running
+    e2e.click_close(e2e.main_window())
+    e2e.wait_for_exit(program)  # an error box at exit would keep it running
     if find_window("^Framelark$", 1):
         fail(f"a Framelark window is left after closing {what}")
 
@@ -213,7 +200,7 @@ def read_only_program(build, scratch, prefix, folder, exe):
     appdata = glob.glob(os.path.join(prefix, "drive_c", "users", "*", "AppData", "Roaming"))[0]
     own = os.path.join(appdata, "Framelark")
 
-    close(start(["wine", exe]), "the installed program")
+    close(e2e.launch(["wine", exe]), "the installed program")
     text = settings_text(own)
     if text is None or settings_text(folder) is not None:
         fail(f"after the first exit: CS.ini in {own}: {text is not None}, in the program folder: "
@@ -222,25 +209,22 @@ def read_only_program(build, scratch, prefix, folder, exe):
     if not videos.endswith("\\Videos") or not os.path.isdir(unix_path(prefix, videos)):
         fail(f"the first save folder of the installed program is {videos}, not the user's Videos folder")
     with open(os.path.join(own, "CS.ini"), "wb") as f:
-        f.write(set_line(text, "keyRecordStart", F6))
+        f.write(e2e.set_line(text, "keyRecordStart", F6))
 
-    program = start(["wine", exe])
-    animator = start_animator(build, 40)
+    program = e2e.launch(["wine", exe])
+    animator = e2e.start_animator(build, 40)
     movies = os.path.join(scratch, "movies")
     os.mkdir(movies)
-    try:
-        press("F6")
-        drag_region()
-        started = wait_for_recording(prefix, [])
-        record(movies, 4)
-        press("F8")
-        seconds = time.time() - started
-        save = find_window("^Save to...$", 15)
-        if not save:
-            fail("no Save dialog after the stop key")
-        check_movie(save_as(save, movies, "installed"), seconds, movies, 4)
-    finally:
-        animator.kill()
+    pressed = time.time()
+    running = e2e.record_region(prefix, [], key="F6")
+    e2e.take_shots(movies, 4)
+    stopped = e2e.press("F8")
+    save = find_window("^Save to...$", 15)
+    if not save:
+        fail("no Save dialog after the stop key")
+    elapsed = time.time() - pressed
+    e2e.check_movie(e2e.save_as(save, movies, "installed"), stopped - running, elapsed, movies, 4)
+    animator.kill()
     close(program, "the installed program after recording")
     if f"keyRecordStart= {F6} ".encode() not in settings_text(own):
         fail("the start key set in %APPDATA%\\Framelark\\CS.ini did not survive the next start")
@@ -251,7 +235,7 @@ def read_only_program(build, scratch, prefix, folder, exe):
 
 def portable(scratch, exe, own):
     before = settings_text(own)
-    close(start([os.path.join(ROOT, "scripts", "launch"), exe]), "the portable program")
+    close(e2e.launch([os.path.join(ROOT, "scripts", "launch"), exe]), "the portable program")
     if settings_text(os.path.dirname(exe)) is None:
         fail("the portable program kept no CS.ini beside itself")
     if first_save_folder(os.path.dirname(exe)) != "Z:" + os.path.dirname(exe).replace("/", "\\"):
@@ -286,21 +270,20 @@ def main():
     parser.add_argument("--build", required=True)
     parser.add_argument("--cpack", required=True)
     args = parser.parse_args()
-    scratch = tempfile.mkdtemp(prefix="framelark_package_")
     folder = None
-    try:
-        version, files, setup, portable_exe = make_packages(args.build, args.cpack, scratch)
-        prefix = new_prefix(scratch)
-        folder, link, exe = install(scratch, prefix, setup, version, files)
-        own = read_only_program(args.build, scratch, prefix, folder, exe)
-        portable(scratch, portable_exe, own)
-        uninstall(scratch, prefix, folder, link, files, own)
-    finally:
-        if folder and os.path.isdir(folder):
-            subprocess.run(["chattr", "-i", folder])
-        if os.environ["WINEPREFIX"].startswith(scratch):
-            quiet("wineserver", "-k")
-        shutil.rmtree(scratch, ignore_errors=True)
+    with e2e.clean_run("package") as scratch:
+        try:
+            version, files, setup, portable_exe = make_packages(args.build, args.cpack, scratch)
+            prefix = new_prefix(scratch)
+            folder, link, exe = install(scratch, prefix, setup, version, files)
+            own = read_only_program(args.build, scratch, prefix, folder, exe)
+            portable(scratch, portable_exe, own)
+            uninstall(scratch, prefix, folder, link, files, own)
+        finally:
+            if folder and os.path.isdir(folder):
+                subprocess.run(["chattr", "-i", folder])
+            if os.environ["WINEPREFIX"].startswith(scratch):
+                quiet("wineserver", "-k")
     print("1 passed, 0 failed")
 
 

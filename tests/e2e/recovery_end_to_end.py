@@ -11,7 +11,6 @@ second_instance: a second program started while the first records with sound ask
          first then saves its movie as usual.
 """
 import argparse
-import glob
 import os
 import shutil
 import signal
@@ -22,21 +21,15 @@ import tempfile
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from record_end_to_end import (fail, find_window, geometry, press, record_region, save_as,  # noqa: E402
-                               start_animator, start_program, temp_movies, xdotool, close_program)
-from sound_cursor_end_to_end import TONE, check_tone, tick_record_audio  # noqa: E402
-from sound_movie_end_to_end import video_packets  # noqa: E402
+import e2e_support as e2e  # noqa: E402
+from e2e_support import fail, find_window, geometry, save_as, xdotool  # noqa: E402
 
 SECONDS = 4
 QUESTION = "^Note$"
 
 
-def journals(prefix):
-    return sorted(glob.glob(os.path.join(prefix, "drive_c", "windows", "temp", "~temp*.avi.journal")))
-
-
 def left_files(prefix, before):
-    return [p for p in temp_movies(prefix) + journals(prefix) if p not in before]
+    return [p for p in e2e.temp_movies(prefix) + e2e.journals(prefix) if p not in before]
 
 
 def journal_positions(path):
@@ -62,11 +55,11 @@ def journal_positions(path):
 
 def record_and_kill(build, prefix, scratch, with_sound):
     """Records for a while, then kills the program; returns the slots its journal had then."""
-    program = start_program(build, scratch)
+    program = e2e.start_program(build, scratch)
     if with_sound:
-        tick_record_audio()
-    before = temp_movies(prefix) + journals(prefix)
-    record_region(prefix, before)
+        e2e.tick_record_audio()
+    before = e2e.temp_movies(prefix) + e2e.journals(prefix)
+    e2e.record_region(prefix, before)
     time.sleep(SECONDS)
     window = find_window("^Framelark$", 5)
     pid = int(xdotool("getwindowpid", window).strip())
@@ -94,23 +87,22 @@ def answer_question(key):
     if not question:
         fail("no question about the interrupted recording at the next start")
     g = geometry(question)
-    subprocess.run(["import", "-window", "root", os.path.join(tempfile.gettempdir(), "framelark_recovery_question.png")])
+    e2e.screenshot(os.path.join(tempfile.gettempdir(), "framelark_recovery_question.png"))
     xdotool("mousemove", g["X"] + g["WIDTH"] // 2, g["Y"] + g["HEIGHT"] // 2)
     time.sleep(0.3)
     xdotool("key", key)
 
 
 def decodes_silently(movie):
-    quiet = subprocess.run(["ffmpeg", "-v", "warning", "-i", movie, "-f", "null", "-"], capture_output=True, text=True)
     # ffmpeg says this of every sound stream in an AVI file: the format has no channel mask.
-    said = [line for line in quiet.stderr.splitlines() if "Guessed Channel Layout" not in line]
-    if quiet.returncode != 0 or said:
+    said = e2e.ffmpeg_says(movie, "warning", ["Guessed Channel Layout"])
+    if said:
         fail(f"ffmpeg did not decode {os.path.basename(movie)} silently: {' '.join(said)[:500]}")
 
 
 def check_pictures(movie, positions):
     decodes_silently(movie)
-    slots = {int(p[0]) for p in video_packets(movie)}
+    slots = {int(p[0]) for p in e2e.video_packets(movie)}
     on_time = len(slots & set(positions))
     print(f"{os.path.basename(movie)}: {len(slots)} pictures, {on_time} of the {len(positions)} written on their slots")
     if slots - set(positions):
@@ -123,86 +115,71 @@ def check_recovered(movie, rebuilt, positions, sound, scratch):
     """rebuilt and sound: the temporary files as the recovery made them, before the save."""
     check_pictures(rebuilt, positions)
     if sound:
-        check_tone(sound)
+        e2e.check_tone(sound)
     decodes_silently(movie)
-    streams = subprocess.run(["ffprobe", "-v", "error", "-show_entries", "stream=codec_type", "-of", "csv=p=0", movie],
-                             capture_output=True, text=True).stdout.split()
+    streams = e2e.streams(movie)
     if streams != (["video", "audio"] if sound else ["video"]):
         fail(f"the saved movie has the streams {streams}")
-    if video_packets(movie) != video_packets(rebuilt):
+    if e2e.video_packets(movie) != e2e.video_packets(rebuilt):
         fail("the saved movie's pictures differ from the recovered ones")
     if sound:
-        decoded = os.path.join(scratch, "decoded.wav")
-        subprocess.run(["ffmpeg", "-v", "error", "-i", movie, "-map", "0:a:0", "-c:a", "pcm_s16le", decoded], check=True)
-        check_tone(decoded)
+        e2e.check_tone(e2e.decoded_sound(movie, os.path.join(scratch, "decoded.wav")))
 
 
 def check_second_instance(build, prefix, scratch):
-    first = start_program(build, scratch)
+    first = e2e.start_program(build, scratch)
+    e2e.tick_record_audio()
+    before = e2e.temp_movies(prefix) + e2e.journals(prefix)
+    e2e.record_region(prefix, before)
+    time.sleep(1)
+    recording = left_files(prefix, before)
+    other = os.path.join(scratch, "second")
+    os.mkdir(other)
+    second = e2e.start_program(build, other)
     try:
-        tick_record_audio()
-        before = temp_movies(prefix) + journals(prefix)
-        record_region(prefix, before)
-        time.sleep(1)
-        recording = left_files(prefix, before)
-        other = os.path.join(scratch, "second")
-        os.mkdir(other)
-        second = start_program(build, other, clear_left=False)
-        try:
-            second.wait(20)
-        except subprocess.TimeoutExpired:
-            second.kill()
-            fail("the second program did not end while the first runs")
-        if second.returncode != 0 or find_window(QUESTION, 2):
-            fail(f"the second program asked or failed (exit code {second.returncode})")
-        if len(xdotool("search", "--onlyvisible", "--name", "^Framelark$").split()) != 1:
-            fail("more than one main window")
-        if left_files(prefix, before) != recording:
-            fail(f"the running recording's files changed: {recording} became {left_files(prefix, before)}")
-        press("F8")
-        save = find_window("^Save to...$", 15)
-        if not save:
-            fail("no Save dialog for the first program's recording")
-        movie = save_as(save, scratch, "first")
-        streams = subprocess.run(["ffprobe", "-v", "error", "-show_entries", "stream=codec_type", "-of", "csv=p=0",
-                                  movie], capture_output=True, text=True).stdout.split()
-        if streams != ["video", "audio"]:
-            fail(f"the first program's movie has the streams {streams}")
-        if left_files(prefix, before):
-            fail(f"temporary files left after saving: {left_files(prefix, before)}")
-        print("second instance: asked nothing, took nothing; the first saved its movie")
-    finally:
-        close_program(first)
+        second.wait(20)
+    except subprocess.TimeoutExpired:
+        fail("the second program did not end while the first runs")
+    if second.returncode != 0 or find_window(QUESTION, 2):
+        fail(f"the second program asked or failed (exit code {second.returncode})")
+    if len(xdotool("search", "--onlyvisible", "--name", "^Framelark$").split()) != 1:
+        fail("more than one main window")
+    if left_files(prefix, before) != recording:
+        fail(f"the running recording's files changed: {recording} became {left_files(prefix, before)}")
+    e2e.press("F8")
+    save = find_window("^Save to...$", 15)
+    if not save:
+        fail("no Save dialog for the first program's recording")
+    movie = save_as(save, scratch, "first")
+    streams = e2e.streams(movie)
+    if streams != ["video", "audio"]:
+        fail(f"the first program's movie has the streams {streams}")
+    e2e.check_temp_cleaned(prefix, "after saving", before)
+    print("second instance: asked nothing, took nothing; the first saved its movie")
+    e2e.close_program(first)
 
 
-def run(build, mode):
+def run(build, mode, scratch):
     prefix = os.environ["WINEPREFIX"]
-    scratch = tempfile.mkdtemp(prefix="framelark_recovery_")
-    tone = os.path.join(scratch, "tone.wav")
-    subprocess.run(["sox", "-n", tone, "synth", str(SECONDS + 30), "sine", str(TONE)], check=True)
-    player = subprocess.Popen(["paplay", "-d", "rec", tone], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    animator = start_animator(build, 60)
-    program = None
-    before = temp_movies(prefix) + journals(prefix)
-    try:
-        if mode == "second_instance":
-            check_second_instance(build, prefix, scratch)
-            return
-        with_sound = mode != "recover"
-        before, positions = record_and_kill(build, prefix, scratch, with_sound)
-        program = start_program(build, scratch, clear_left=False)
-        answer_question("y" if mode != "decline" else "n")
-        save = find_window("^Save to...$", 15 if mode == "recover" else 3)
-        if mode == "decline":
-            if save:
-                fail("declining brought up the Save dialog")
-            if left_files(prefix, before):
-                fail(f"temporary files left after declining: {left_files(prefix, before)}")
-            print("decline: no dialog, no temporary file")
-            return
+    e2e.play_tone(scratch, SECONDS + 30)
+    e2e.start_animator(build, 60)
+    if mode == "second_instance":
+        check_second_instance(build, prefix, scratch)
+        return
+    with_sound = mode != "recover"
+    before, positions = record_and_kill(build, prefix, scratch, with_sound)
+    program = e2e.start_program(build, scratch)
+    answer_question("y" if mode != "decline" else "n")
+    save = find_window("^Save to...$", 15 if mode == "recover" else 3)
+    if mode == "decline":
+        if save:
+            fail("declining brought up the Save dialog")
+        e2e.check_temp_cleaned(prefix, "after declining", before)
+        print("decline: no dialog, no temporary file")
+    else:
         if not save:
             fail("no Save dialog after recovering")
-        recovered = [p for p in temp_movies(prefix) if p not in before]
+        recovered = [p for p in e2e.temp_movies(prefix) if p not in before]
         rebuilt = os.path.join(scratch, "rebuilt.avi")
         shutil.copy([p for p in recovered if p.endswith(".avi")][0], rebuilt)
         sound = None
@@ -211,18 +188,9 @@ def run(build, mode):
             shutil.copy([p for p in recovered if p.endswith(".wav")][0], sound)
         movie = save_as(save, scratch, "recovered")
         check_recovered(movie, rebuilt, positions, sound, scratch)
-        if left_files(prefix, before):
-            fail(f"temporary files left after saving: {left_files(prefix, before)}")
+        e2e.check_temp_cleaned(prefix, "after saving", before)
         print("recover: movie checked")
-    finally:
-        player.kill()
-        animator.kill()
-        if program:
-            close_program(program)
-        # Never leave a recording behind for the next test's start to ask about.
-        for path in left_files(prefix, before):
-            os.remove(path)
-        shutil.rmtree(scratch, ignore_errors=True)
+    e2e.close_program(program)
 
 
 def main():
@@ -230,7 +198,8 @@ def main():
     parser.add_argument("--build", required=True)
     parser.add_argument("mode", choices=["recover", "recover_sound", "decline", "second_instance"])
     args = parser.parse_args()
-    run(args.build, args.mode)
+    with e2e.clean_run("recovery") as scratch:
+        run(args.build, args.mode, scratch)
     print("1 passed, 0 failed")
 
 

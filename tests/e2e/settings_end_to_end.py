@@ -17,79 +17,21 @@ import sys
 import tempfile
 import time
 
-from record_end_to_end import fail, find_window, geometry, save_as, start_program, xdotool
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import e2e_support as e2e  # noqa: E402
+from e2e_support import (click_close, fail, find_window, geometry, main_window, read_file as read,  # noqa: E402
+                         set_line, start_program, wait_for_exit, write_file as write, xdotool)
 
 HEADER = b"[Framelark Settings ver1.50 -- Please do not edit ] \r\n\r\n"
-CLOSE_BUTTON = (348, 19)  # middle of the Close button on the main window's face
-
-
-def read(scratch, name):
-    path = os.path.join(scratch, name)
-    if not os.path.lexists(path):
-        return None
-    with open(path, "rb") as f:
-        return f.read()
-
-
-def write(scratch, name, data):
-    with open(os.path.join(scratch, name), "wb") as f:
-        f.write(data)
-
-
-def set_line(text, key, value):
-    lines = text.split(b"\r\n")
-    for i, line in enumerate(lines):
-        if line.startswith(key.encode() + b"="):
-            lines[i] = line[:line.index(b"=") + 1] + (" " if b"= " in line else "").encode() + str(value).encode() + b" "
-            return b"\r\n".join(lines)
-    fail(f"CS.ini has no line {key}")
-
-
-def main_window():
-    window = find_window("^Framelark$", 5)
-    if not window:
-        fail("the main window is not there")
-    return window
-
-
-def click_close(window):
-    g = geometry(window)
-    xdotool("mousemove", g["X"] + CLOSE_BUTTON[0], g["Y"] + CLOSE_BUTTON[1])
-    time.sleep(0.3)
-    xdotool("click", "1")
-
-
-def wait_for_exit(program, seconds=15):
-    try:
-        program.wait(seconds)
-    except subprocess.TimeoutExpired:
-        program.kill()
-        fail("the program did not end after its Close button")
 
 
 def press_over(window, key):
     g = geometry(window)
-    xdotool("mousemove", g["X"] + 200, g["Y"] + 120)
-    time.sleep(0.2)
-    xdotool("key", key)
-
-
-def screen_size():
-    for line in subprocess.run(["xdpyinfo"], capture_output=True, text=True).stdout.splitlines():
-        if "dimensions:" in line:
-            width, height = line.split()[1].split("x")
-            return int(width), int(height)
-    fail("no screen size from xdpyinfo")
+    e2e.press(key, (g["X"] + 200, g["Y"] + 120))
 
 
 def temp_movie_appears(prefix, seconds):
-    temp = os.path.join(prefix, "drive_c", "windows", "temp")
-    end = time.time() + seconds
-    while time.time() < end:
-        if any(name.startswith("~temp") and name.endswith(".avi") for name in os.listdir(temp)):
-            return True
-        time.sleep(0.1)
-    return False
+    return e2e.wait_until(lambda: any(p.endswith(".avi") for p in e2e.temp_movies(prefix)), seconds, 0.1)
 
 
 def first_start(build, scratch):
@@ -126,11 +68,11 @@ def hand_edited(build, scratch, prefix):
     save = find_window("^Save to...$", 15)
     if not save:
         fail("no Save dialog after the stop key")
-    movie = save_as(save, scratch, "full")
+    movie = e2e.save_as(save, scratch, "full")
     probe = subprocess.run(["ffprobe", "-v", "error", "-select_streams", "v:0", "-show_entries", "stream=width,height",
                             "-of", "csv=p=0", movie], capture_output=True, text=True).stdout.strip()
-    if probe != "%d,%d" % screen_size():
-        fail(f"the movie is {probe}, not the full screen {screen_size()}")
+    if probe != "%d,%d" % e2e.screen_size():
+        fail(f"the movie is {probe}, not the full screen {e2e.screen_size()}")
     click_close(main_window())
     wait_for_exit(program)
     saved = read(scratch, "CS.ini")
@@ -180,7 +122,7 @@ def disk_full(build, scratch):
         program.kill()
         fail("no message when the disk was full")
     shot = os.path.join(scratch, "disk_full.png")
-    subprocess.run(["import", "-window", "root", shot], check=True)
+    e2e.screenshot(shot)
     shutil.copy(shot, os.path.join(os.environ.get("FRAMELARK_SHOTS", tempfile.gettempdir()), "settings_disk_full.png"))
     g = geometry(box)
     xdotool("mousemove", g["X"] + g["WIDTH"] // 2, g["Y"] + g["HEIGHT"] // 2)
@@ -201,14 +143,11 @@ def main():
     parser.add_argument("--build", required=True)
     args = parser.parse_args()
     prefix = os.environ["WINEPREFIX"]
-    scratch = tempfile.mkdtemp(prefix="framelark_settings_")
-    try:
+    with e2e.clean_run("settings") as scratch:
         first_start(args.build, scratch)
         hand_edited(args.build, scratch, prefix)
         save_turned_off(args.build, scratch)
         disk_full(args.build, scratch)
-    finally:
-        shutil.rmtree(scratch, ignore_errors=True)
     print("1 passed, 0 failed")
 
 

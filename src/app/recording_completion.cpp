@@ -29,14 +29,51 @@ constexpr char kDiscardQuestion[] =
 
 enum class Naming { Chosen, Discard };
 
-// Keys typed before the dialog shows (an Escape after the stop key, say) were meant for whatever
-// was in front then, not for the Save dialog.
-void DropTypedKeys()
-{
-    MSG message;
-    while (PeekMessageA(&message, nullptr, WM_KEYFIRST, WM_KEYLAST, PM_REMOVE)) {
+// Keys typed before the Save dialog showed (an Escape after the stop key, say) were meant for
+// whatever was in front then. They may reach this thread only once the dialog runs, so each key
+// message the dialog's loop takes is judged by the time it was typed.
+class KeysTypedBeforeShown {
+public:
+    KeysTypedBeforeShown()
+        : m_hook(SetWindowsHookExA(WH_GETMESSAGE, &Filter, nullptr, GetCurrentThreadId()))
+    {
+        s_shown = false;
     }
-}
+    KeysTypedBeforeShown(const KeysTypedBeforeShown&) = delete;
+    KeysTypedBeforeShown& operator=(const KeysTypedBeforeShown&) = delete;
+    ~KeysTypedBeforeShown()
+    {
+        if (m_hook) {
+            UnhookWindowsHookEx(m_hook);
+        }
+    }
+
+    // The dialog's hook: the moment it has shown.
+    static UINT_PTR CALLBACK OnDialog(HWND, UINT message, WPARAM, LPARAM lParam)
+    {
+        if (message == WM_NOTIFY && reinterpret_cast<const OFNOTIFYA*>(lParam)->hdr.code == CDN_INITDONE) {
+            s_shownAt = GetTickCount();
+            s_shown = true;
+        }
+        return 0;
+    }
+
+private:
+    static LRESULT CALLBACK Filter(int code, WPARAM removed, LPARAM lParam)
+    {
+        auto* message = reinterpret_cast<MSG*>(lParam);
+        if (code == HC_ACTION && removed == PM_REMOVE && message->message >= WM_KEYFIRST &&
+            message->message <= WM_KEYLAST &&
+            (!s_shown || static_cast<LONG>(message->time - s_shownAt) < 0)) {
+            message->message = WM_NULL;
+        }
+        return CallNextHookEx(nullptr, code, removed, lParam);
+    }
+
+    static inline DWORD s_shownAt = 0;
+    static inline bool s_shown = false;
+    HHOOK m_hook;
+};
 
 bool RunSaveDialog(HWND owner, std::string& chosen)
 {
@@ -59,8 +96,10 @@ bool RunSaveDialog(HWND owner, std::string& chosen)
     dialog.lpstrTitle = "Save to...";
     dialog.lpstrDefExt = "avi";
     // An existing file is replaced without a question.
-    dialog.Flags = OFN_EXPLORER | OFN_LONGNAMES | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR;
-    DropTypedKeys();
+    dialog.Flags =
+        OFN_EXPLORER | OFN_LONGNAMES | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR | OFN_ENABLEHOOK;
+    dialog.lpfnHook = &KeysTypedBeforeShown::OnDialog;
+    const KeysTypedBeforeShown typedBefore;
     if (!GetSaveFileNameA(&dialog)) {
         return false;
     }
@@ -75,7 +114,6 @@ Naming AskForFileName(HWND owner, std::string& chosen)
         if (RunSaveDialog(owner, chosen)) {
             return Naming::Chosen;
         }
-        DropTypedKeys();
         if (ShowNote(owner, kDiscardQuestion, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) == IDYES) {
             return Naming::Discard;
         }

@@ -74,11 +74,12 @@ def geometry(window):
 
 
 def press(key, at=OUTSIDE_REGION):
-    """Keys go to the window under the pointer. Returns the moment just before the key was sent."""
+    """Keys go to the window under the pointer; several, separated by blanks, go one right after
+    the other. Returns the moment just before the first was sent."""
     xdotool("mousemove", *at)
     time.sleep(0.2)
     sent = time.time()
-    xdotool("key", key)
+    xdotool("key", *key.split())
     return sent
 
 

@@ -28,7 +28,7 @@ MAIN_FACE = (170, 75)
 # answering for longer than that, a hung one for good.
 PROBES = 15
 # The tray menu's entries that are not separators, top to bottom.
-TRAY_ENTRIES = ["record", "pause", "stop", "play_file", "options", "help", "about", "exit"]
+TRAY_ENTRIES = ["record", "pause", "stop", "cancel", "play_file", "options", "help", "about", "exit"]
 NOT_DIALOGS = {"Title", "Flashing", "Convert progress"}
 STEPS = [("F7", 10), ("F7_held", 2), ("F8", 8), ("F9", 4), ("button", 14), ("tray_left", 2), ("tray_menu", 7),
          ("Escape", 4), ("alt+F4", 3), ("Return", 2), ("drag", 9), ("answer", 12), ("wait", 3)]
@@ -147,6 +147,11 @@ class Run:
         xdotool("mousemove", right, bottom)
         xdotool("mouseup", 1)
 
+    def type_save_name(self):
+        self.names += 1
+        xdotool("key", "End", "shift+Home")
+        xdotool("type", "Z:" + self.saved.replace("/", "\\") + f"\\movie{self.names}")
+
     def answer(self):
         dialogs = self.dialogs()
         if not dialogs:
@@ -155,9 +160,7 @@ class Run:
         self.focus(g)
         if name == "Save to...":
             if self.random.random() < 0.7:
-                self.names += 1
-                xdotool("key", "End", "shift+Home")
-                xdotool("type", "Z:" + self.saved.replace("/", "\\") + f"\\movie{self.names}")
+                self.type_save_name()
                 xdotool("key", "Return")
                 return "saved"
             xdotool("key", "Escape")
@@ -223,15 +226,31 @@ class Run:
         self.restarts += 1
         self.program = e2e.start_program(self.build, self.scratch)
 
-    def finish(self):
-        """The start key, a drag, the stop key and a name still make a movie."""
-        for _ in range(10):
-            if not self.dialogs() and not find_window("^Title$", 0.1):
-                break
-            self.answer() if self.dialogs() else self.key_on_front("Escape")
+    def settle(self):
+        """Whatever the last step left (a recording running or paused, a selection, a question, a
+        Save dialog) is ended as a person would, so that the program is idle: the cancel key, then
+        every dialog answered, a Save dialog with a name."""
+        xdotool("key", "F9")
+        for _ in range(20):
+            dialogs = self.dialogs()
+            if not dialogs and not find_window("^Title$", 0.1) and not self.growing():
+                return
+            if dialogs:
+                window, name, g = dialogs[-1]
+                self.focus(g)
+                if name == "Save to...":
+                    self.type_save_name()
+                xdotool("key", "Return")
+            elif find_window("^Title$", 0.1):
+                self.key_on_front("Escape")
             time.sleep(1.0)
             if self.program.poll() is not None:
                 self.start()
+        fail("the program did not come back to idle at the end")
+
+    def finish(self):
+        """The start key, a drag, the stop key and a name still make a movie."""
+        self.settle()
         time.sleep(1.0)
         before = temp_movies(self.prefix)
         e2e.record_region(self.prefix, before)

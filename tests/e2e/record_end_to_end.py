@@ -5,6 +5,8 @@ save:   start key, drag a region, let a window animate inside it, stop key, type
         Save dialog; the movie must be Video 1 at the dragged size, as long as the recording, decode
         cleanly, and its frames must match screenshots taken while recording.
 cancel: the same ended with the cancel key; no Save dialog, no file, no temporary files.
+hasty:  the stop key and at once Escape, as a person dismisses whatever is up: the Save dialog still
+        comes and stays; Escape in it asks first, and the default answer brings it back to save.
 relaunch: a plain `wine framelark.exe` without glibc's heap setting; the program must run once, in a
         process that has the setting, while the first process waits for it and then ends with it.
 """
@@ -41,6 +43,31 @@ def check_relaunch(build, scratch):
         fail(f"the first process ended with {program.returncode} after the program closed")
 
 
+def check_hasty_escape(save):
+    """The Escape typed with the stop key must not have cancelled the Save dialog; an Escape in it
+    asks, and the question's default keeps the recording. Returns the Save dialog, up again."""
+    time.sleep(2.0)
+    if not save or not find_window("^Save to...$", 0.1) or find_window("^Note$", 0.1):
+        e2e.screenshot(os.path.join(os.environ.get("FRAMELARK_SHOT_DIR", "/tmp"), "hasty.png"))
+        fail("the Escape typed right after the stop key reached the Save dialog")
+    g = e2e.geometry(save)
+    xdotool("mousemove", g["X"] + g["WIDTH"] // 2, g["Y"] + g["HEIGHT"] // 2)
+    time.sleep(0.3)
+    xdotool("key", "Escape")
+    question = find_window("^Note$", 10)
+    if not question:
+        fail("cancelling the Save dialog threw the recording away without asking")
+    g = e2e.geometry(question)
+    xdotool("mousemove", g["X"] + 8, g["Y"] + g["HEIGHT"] - 8)
+    time.sleep(0.3)
+    xdotool("key", "Return")
+    save = find_window("^Save to...$", 10)
+    if not save:
+        fail("the question's default did not bring the Save dialog back")
+    print("hasty: the Escape after the stop key was dropped; Cancel asked, and No kept the recording")
+    return save
+
+
 def run(build, mode, scratch):
     if mode == "relaunch":
         check_relaunch(build, scratch)
@@ -52,8 +79,10 @@ def run(build, mode, scratch):
     pressed = time.time()
     running = e2e.record_region(prefix, before)
     e2e.take_shots(scratch, 6)
-    stopped = press("F8" if mode == "save" else "F9")
-    save = find_window("^Save to...$", 10 if mode == "save" else 3)
+    stopped = press({"save": "F8", "cancel": "F9", "hasty": "F8 Escape"}[mode])
+    save = find_window("^Save to...$", 3 if mode == "cancel" else 10)
+    if mode == "hasty":
+        save = check_hasty_escape(save)
     if mode == "cancel":
         if save:
             fail("the cancel key brought up the Save dialog")
@@ -75,7 +104,7 @@ def run(build, mode, scratch):
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--build", required=True)
-    parser.add_argument("mode", choices=["save", "cancel", "relaunch"])
+    parser.add_argument("mode", choices=["save", "cancel", "hasty", "relaunch"])
     args = parser.parse_args()
     with e2e.clean_run("e2e") as scratch:
         run(args.build, args.mode, scratch)

@@ -3,10 +3,10 @@
 #include <algorithm>
 
 const std::array<MovieFormatFacts, 4> kMovieFormats = {{
-    {MovieFormat::Avi, "avi", "AVI movie (*.avi)"},
-    {MovieFormat::Mp4, "mp4", "MP4 video, plays everywhere (*.mp4)"},
-    {MovieFormat::WebM, "webm", "WebM video (*.webm)"},
-    {MovieFormat::Gif, "gif", "GIF animation (*.gif)"},
+    {MovieFormat::Avi, "AVI", "avi", "AVI movie (*.avi)"},
+    {MovieFormat::Mp4, "MP4", "mp4", "MP4 video, plays everywhere (*.mp4)"},
+    {MovieFormat::WebM, "WebM", "webm", "WebM video (*.webm)"},
+    {MovieFormat::Gif, "GIF", "gif", "GIF animation (*.gif)"},
 }};
 
 namespace {

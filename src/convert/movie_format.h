@@ -11,6 +11,7 @@ enum class MovieFormat : std::uint8_t { Avi, Mp4, WebM, Gif };
 
 struct MovieFormatFacts {
     MovieFormat format;
+    std::string_view name;      // as the user's notes say it
     std::string_view extension; // without the point
     std::string_view label;     // the Save dialog's file type
 };

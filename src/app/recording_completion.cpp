@@ -15,10 +15,9 @@
 #include <commdlg.h>
 #include <shellapi.h>
 
-#include <algorithm>
 #include <cstring>
 #include <exception>
-#include <iterator>
+#include <functional>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -119,6 +118,24 @@ std::optional<std::string> FfmpegFor(HWND owner, const OutputName& output, const
     }
     settings.ffmpegPath = *chosen;
     return chosen;
+}
+
+// Runs work on a thread of its own, below the window that shows its progress, and posts the message
+// to the window when it has ended; an error it did not expect is described to onError instead.
+std::thread StartWorker(HWND window, UINT doneMessage, std::function<void()> work,
+                        std::function<void(const std::string&)> onError)
+{
+    return std::thread([window, doneMessage, work = std::move(work), onError = std::move(onError)] {
+        SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_BELOW_NORMAL);
+        try {
+            work();
+        } catch (const std::exception& error) {
+            onError(error.what());
+        } catch (...) {
+            onError("an unknown error");
+        }
+        PostMessageA(window, doneMessage, 0, 0);
+    });
 }
 
 // Everything the saving thread needs, taken on the main thread before it starts.
@@ -318,19 +335,10 @@ CRecordingCompletion::Step CRecordingCompletion::StartSave(HWND mainWindow, cons
     m_progress.SetRange(0, 100);
     m_progress.SetPosition(0);
     m_progress.Show();
-    m_saving = std::thread([this, job = std::move(job), mainWindow] {
-        // The window that shows the progress comes first.
-        SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_BELOW_NORMAL);
-        // Whatever goes wrong, every temporary file is still there and the user is told.
-        try {
-            m_outcome = Save(*job);
-        } catch (const std::exception& error) {
-            m_outcome = {SaveOutcome::End::Again, UnexpectedSaveFailureNote(error.what())};
-        } catch (...) {
-            m_outcome = {SaveOutcome::End::Again, UnexpectedSaveFailureNote("an unknown error")};
-        }
-        PostMessageA(mainWindow, kSaveDoneMessage, 0, 0);
-    });
+    // Whatever goes wrong, every temporary file is still there and the user is told.
+    m_saving = StartWorker(
+        mainWindow, kSaveDoneMessage, [this, job = std::shared_ptr<SaveJob>(std::move(job))] { m_outcome = Save(*job); },
+        [this](const std::string& what) { m_outcome = {SaveOutcome::End::Again, UnexpectedSaveFailureNote(what)}; });
     return Step::SaveStarted;
 }
 
@@ -379,20 +387,18 @@ CRecordingCompletion::Step CRecordingCompletion::StartConversion(HWND mainWindow
     m_progress.SetCancel([this] { m_cancelConversion = true; },
                          "Making the " + std::string(FactsOf(m_output.format).name) + " file");
     m_progress.Show();
-    m_converting = std::thread([this, request, mainWindow] {
-        SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_BELOW_NORMAL);
-        try {
+    m_converting = StartWorker(
+        mainWindow, kConvertDoneMessage,
+        [this, request, mainWindow] {
             m_conversion = ConvertMovie(
                 request, [mainWindow](int percent) { PostMessageA(mainWindow, MergeProgressMessage, percent, 0); },
                 m_cancelConversion);
-        } catch (const std::exception& error) {
-            m_conversion = {ConversionResult::End::Failed, error.what()};
-        } catch (...) {
-            m_conversion = {ConversionResult::End::Failed, "an unknown error"};
-        }
-        m_conversionEnded = true;
-        PostMessageA(mainWindow, kConvertDoneMessage, 0, 0);
-    });
+            m_conversionEnded = true;
+        },
+        [this](const std::string& what) {
+            m_conversion = {ConversionResult::End::Failed, what};
+            m_conversionEnded = true;
+        });
     return Step::ConvertStarted;
 }
 

@@ -105,18 +105,24 @@ ConversionResult ConvertMovie(const ConversionRequest& request, const std::funct
         DeleteLargeFile(partial);
         return {ConversionResult::End::Cancelled, ""};
     }
-    if (exitCode == 0u && written > 0 &&
+    // ffmpeg.exe asked for errors only; some it tells (a full disk while the file is closed) and
+    // still ends with code 0.
+    const std::string last = LastErrorLine(errors);
+    if (exitCode == 0u && last.empty() && told.ended() && written > 0 &&
         MoveFileExA(partial.c_str(), request.output.c_str(), MOVEFILE_REPLACE_EXISTING)) {
         return {ConversionResult::End::Converted, ""};
     }
     const DWORD moveError = GetLastError();
     DeleteLargeFile(partial);
-    const std::string last = LastErrorLine(errors);
-    if (!exitCode) {
-        return {ConversionResult::End::Failed, last.empty() ? "ffmpeg.exe did not say how it ended" : last};
+    if (!last.empty()) {
+        return {ConversionResult::End::Failed, last};
     }
-    if (*exitCode != 0) {
-        return {ConversionResult::End::Failed, last.empty() ? "ffmpeg.exe ended with code " + std::to_string(*exitCode) : last};
+    if (exitCode != 0u) {
+        return {ConversionResult::End::Failed, exitCode ? "ffmpeg.exe ended with code " + std::to_string(*exitCode)
+                                                        : "ffmpeg.exe did not say how it ended"};
+    }
+    if (!told.ended()) {
+        return {ConversionResult::End::Failed, "ffmpeg.exe ended before it said it had finished"};
     }
     if (written == 0) {
         return {ConversionResult::End::Failed, "ffmpeg.exe reported success but wrote nothing"};

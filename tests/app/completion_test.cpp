@@ -7,6 +7,7 @@
 #include "win/background_work.h"
 #include "resources/resource_ids.h"
 #include "settings/app_settings.h"
+#include "test_support.h"
 #include "win/directories.h"
 
 #include <commctrl.h>
@@ -15,7 +16,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <atomic>
 #include <filesystem>
 #include <fstream>
@@ -24,6 +24,7 @@
 #include <new>
 #include <optional>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -589,12 +590,6 @@ TEST_F(Completion, RecoveredRecordingsAreSavedOneAfterAnother)
 }
 
 namespace {
-std::string StandInFfmpeg()
-{
-    std::string path = "Z:" FRAMELARK_FFMPEG_STAND_IN;
-    std::replace(path.begin(), path.end(), '/', '\\');
-    return path;
-}
 
 // The stand-in's behaviour, for one test's life.
 class StandInMode {
@@ -631,7 +626,7 @@ TEST_F(Completion, ConversionThatDoesNotHappenLeavesTheAviAndSaysWhy)
         SCOPED_TRACE(c.what);
         NewRecording();
         const StandInMode mode(c.mode ? c.mode : "");
-        Settings().ffmpegPath = c.mode ? StandInFfmpeg() : scratch + "\\nowhere\\ffmpeg.exe";
+        Settings().ffmpegPath = c.mode ? WindowsPath(FRAMELARK_FFMPEG_STAND_IN) : scratch + "\\nowhere\\ffmpeg.exe";
         Settings().saveFormat = 0;
         std::vector<DialogDriver::Step> steps{{Answer::Save, out + c.name}};
         steps.insert(steps.end(), c.answers.begin(), c.answers.end());
@@ -649,5 +644,38 @@ TEST_F(Completion, ConversionThatDoesNotHappenLeavesTheAviAndSaysWhy)
         EXPECT_FALSE(IsWindowVisible(progress.hwnd()));
     }
     EXPECT_EQ(ReadFile(out + "fails.avi"), "older");
+    Settings().ffmpegPath.clear();
+}
+
+// A disk that fills up while ffmpeg.exe writes: the AVI stays whole beside the chosen name, and
+// ffmpeg's own error comes back in the note.
+TEST_F(Completion, FullDiskDuringTheConversionKeepsTheAvi)
+{
+    const std::string disk = SmallDiskFolder(FRAMELARK_SMALL_DISK);
+    if (disk.empty()) {
+        GTEST_SKIP() << "no small file system at " FRAMELARK_SMALL_DISK " (mounting one needs root)";
+    }
+    // 930 KB of noise on the 1 MB disk: no MP4 of it fits beside it.
+    const std::string movie = Settings().g_tempmoviepath;
+    ASSERT_EQ(RunUnixShell("ffmpeg -nostdin -v error -y -f lavfi -i "
+                           "'nullsrc=s=160x120:r=10,geq=r=random(1)*255:g=random(2)*255:b=random(3)*255' "
+                           "-frames:v 16 -c:v rawvideo -pix_fmt bgr24 '" + UnixPath(movie) + "'"),
+              0);
+    const std::string recorded = ReadFile(movie);
+    const std::string chosen = disk + "\\full.mp4";
+    Settings().ffmpegPath = WindowsPath(FRAMELARK_TEST_FFMPEG);
+    const std::int32_t quality = std::exchange(Settings().compquality, 10000);
+    Complete({{Answer::Save, chosen}, {Answer::CloseNote, ""}});
+    EXPECT_TRUE(ReadFile(disk + "\\full.avi") == recorded);
+    EXPECT_FALSE(Exists(chosen));
+    EXPECT_FALSE(Exists(chosen + ".partial"));
+    // This ffmpeg.exe ends with code 0 after "Error writing trailer": its error line decides.
+    ASSERT_EQ(notes.size(), 1u);
+    EXPECT_NE(notes[0].find("could not make the MP4 file:\n"), std::string::npos) << notes[0];
+    EXPECT_EQ(completion.CurrentMovie(), disk + "\\full.avi");
+    for (const char* name : {"\\full.avi", "\\full.mp4", "\\full.mp4.partial"}) {
+        DeleteFileA((disk + name).c_str());
+    }
+    Settings().compquality = quality;
     Settings().ffmpegPath.clear();
 }

@@ -33,15 +33,6 @@ std::uint32_t Position(int frame)
 }
 const double kSeconds = static_cast<double>(Position(kFrames - 1) + 1) / kRate;
 
-std::string WindowsPathOf(const std::string& unixPath)
-{
-    std::string path = "Z:" + unixPath;
-    for (char& c : path) {
-        c = c == '/' ? '\\' : c;
-    }
-    return path;
-}
-
 void WriteRecording(const std::string& movie)
 {
     ASSERT_TRUE(InstallZmbvIfNeeded(32, kWidth, kHeight));
@@ -79,7 +70,7 @@ void WriteTone(const std::string& path)
 
 TEST(Conversion, RealFfmpegMakesEachFormatWithTheRecordingsTimes)
 {
-    const std::string ffmpeg = WindowsPathOf(FRAMELARK_TEST_FFMPEG);
+    const std::string ffmpeg = WindowsPath(FRAMELARK_TEST_FFMPEG);
     ASSERT_NE(GetFileAttributesA(ffmpeg.c_str()), INVALID_FILE_ATTRIBUTES) << ffmpeg << ": run scripts/setup";
     ScratchFolder scratch;
     const std::string folder = UnixPath(scratch.path());

@@ -83,6 +83,9 @@ std::vector<std::string> FfmpegArguments(MovieFormat format, const std::string& 
                                "))',split[a][b];[a]palettegen=max_colors=" + std::to_string(GifColours(quality)) +
                                ":stats_mode=diff[p];[b][p]paletteuse=dither=bayer:bayer_scale=5:diff_mode=rectangle",
                            "-an", "-loop", "0"});
+        // The last picture shows for one picture's time; by default it would repeat the delay
+        // before it, which may be a long pause, and outlast the movie.
+        a.insert(a.end(), {"-final_delay", std::to_string(100 / kGifFramesPerSecond)});
         a.insert(a.end(), ownTimes.begin(), ownTimes.end());
         a.insert(a.end(), {"-f", "gif"});
         break;

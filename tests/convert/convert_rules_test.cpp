@@ -105,6 +105,7 @@ TEST(ConvertRules, EachFormatAsksForWhatItsPlayersNeed)
     EXPECT_NE(gif.find("floor(t*20)"), std::string::npos) << gif;
     EXPECT_NE(gif.find("palettegen"), std::string::npos);
     EXPECT_NE(gif.find("paletteuse"), std::string::npos);
+    EXPECT_EQ(After(FfmpegArguments(MovieFormat::Gif, "in", "out", 7000), "-final_delay"), "5");
 }
 
 TEST(ConvertRules, QualityMapsOntoEachEncodersScaleInOrder)

@@ -9,6 +9,7 @@ region's size (MP4 padded to even sizes), as long as the recording within 0.1 s,
 pictures than the recording grabbed; a GIF loops and has no sound. No temporary file is left.
 """
 import argparse
+import contextlib
 import os
 import shutil
 import subprocess
@@ -91,18 +92,19 @@ def main():
     if not os.path.exists(ffmpeg):
         fail(f"{ffmpeg} is missing: run scripts/setup")
     prefix = os.environ["WINEPREFIX"]
-    scratch = tempfile.mkdtemp(prefix="framelark_export_")
-    os.symlink(ffmpeg, os.path.join(scratch, "ffmpeg.exe"))
-    tone = os.path.join(scratch, "tone.wav")
-    subprocess.run(["sox", "-n", tone, "synth", str(SECONDS + 20), "sine", str(TONE)], check=True)
-    program = start_program(args.build, scratch)
-    animator = start_animator(args.build, 120)
-    player = None
-    try:
+    # Whatever happens, the program, the animation, the tone and the scratch folder go, in reverse.
+    with contextlib.ExitStack() as cleanup:
+        scratch = tempfile.mkdtemp(prefix="framelark_export_")
+        cleanup.callback(shutil.rmtree, scratch, ignore_errors=True)
+        os.symlink(ffmpeg, os.path.join(scratch, "ffmpeg.exe"))
+        cleanup.callback(close_program, start_program(args.build, scratch))
+        cleanup.callback(start_animator(args.build, 120).kill)
         if EXPECTED[args.kind][1]:
             tick_record_audio()
-            player = subprocess.Popen(["paplay", "-d", "rec", tone], stdout=subprocess.DEVNULL,
-                                      stderr=subprocess.DEVNULL)
+            tone = os.path.join(scratch, "tone.wav")
+            subprocess.run(["sox", "-n", tone, "synth", str(SECONDS + 20), "sine", str(TONE)], check=True)
+            cleanup.callback(subprocess.Popen(["paplay", "-d", "rec", tone], stdout=subprocess.DEVNULL,
+                                              stderr=subprocess.DEVNULL).kill)
         before = temp_movies(prefix)
         record_region(prefix, before)
         time.sleep(SECONDS)
@@ -121,12 +123,6 @@ def main():
         if left:
             fail(f"temporary files left: {left}")
         check(output, args.kind, copy)
-    finally:
-        if player:
-            player.kill()
-        animator.kill()
-        close_program(program)
-        shutil.rmtree(scratch, ignore_errors=True)
     print("1 passed, 0 failed")
 
 

@@ -9,26 +9,27 @@ constexpr Verdict I = Verdict::Ignore;
 constexpr Verdict N = Verdict::RefuseWithNote;
 
 // Rows: commands in their declared order; columns: states in theirs.
-//                      Launch Idle Sel Start Rec Paus End Disc Compl Nam Sav Recov Ask Dlg Sess
+//                      Launch Idle Sel Start Rec Paus End Disc Compl Nam Sav Conv Recov Ask Dlg Sess
 constexpr std::array<std::array<Verdict, kAppStates>, kCommands> kRules = {{
-    /* Record          */ {I, R, I, I, I, R, I, I, I, I, I, I, I, I, I},
-    /* Pause           */ {I, I, I, I, R, I, I, I, I, I, I, I, I, I, I},
-    /* Stop            */ {I, I, I, I, R, R, I, I, I, I, I, I, I, I, I},
-    /* Cancel          */ {I, I, I, I, R, R, I, I, I, I, I, I, I, I, I},
-    /* Options         */ {I, R, I, I, I, I, I, I, I, I, I, I, I, I, I},
-    /* About           */ {I, R, I, I, I, I, I, I, I, I, I, I, I, I, I},
-    /* PlayFile        */ {I, R, I, I, I, I, I, I, I, I, I, I, I, I, I},
-    /* Play            */ {I, R, I, I, R, R, R, R, I, I, I, I, I, I, I},
+    /* Record          */ {I, R, I, I, I, R, I, I, I, I, I, I, I, I, I, I},
+    /* Pause           */ {I, I, I, I, R, I, I, I, I, I, I, I, I, I, I, I},
+    /* Stop            */ {I, I, I, I, R, R, I, I, I, I, I, I, I, I, I, I},
+    /* Cancel          */ {I, I, I, I, R, R, I, I, I, I, I, I, I, I, I, I},
+    /* Options         */ {I, R, I, I, I, I, I, I, I, I, I, I, I, I, I, I},
+    /* About           */ {I, R, I, I, I, I, I, I, I, I, I, I, I, I, I, I},
+    /* PlayFile        */ {I, R, I, I, I, I, I, I, I, I, I, I, I, I, I, I},
+    /* Play            */ {I, R, I, I, R, R, R, R, I, I, I, I, I, I, I, I},
     // A close in Ending would end the program under the thread that is finishing the movie.
-    /* Close           */ {I, R, R, I, N, N, I, I, I, I, I, I, I, I, I},
-    /* RegionChosen    */ {I, I, R, R, I, I, I, I, I, I, I, I, I, I, I},
-    /* RegionAbandoned */ {I, I, R, I, I, I, I, I, I, I, I, I, I, I, I},
-    /* RecordingEnded  */ {I, I, I, I, R, R, R, R, I, I, I, I, I, I, I},
-    /* FirstTick       */ {R, I, I, I, I, I, I, I, I, I, I, I, I, I, I},
-    /* NextSave        */ {I, I, I, I, I, I, I, I, R, I, I, I, I, I, I},
-    /* SaveDone        */ {I, I, I, I, I, I, I, I, I, I, R, I, I, I, I},
-    /* RecoveryDone    */ {I, I, I, I, I, I, I, I, I, I, I, R, I, I, I},
-    /* EndSession      */ {R, R, R, R, R, R, R, R, R, R, R, R, R, R, I},
+    /* Close           */ {I, R, R, I, N, N, I, I, I, I, I, I, I, I, I, I},
+    /* RegionChosen    */ {I, I, R, R, I, I, I, I, I, I, I, I, I, I, I, I},
+    /* RegionAbandoned */ {I, I, R, I, I, I, I, I, I, I, I, I, I, I, I, I},
+    /* RecordingEnded  */ {I, I, I, I, R, R, R, R, I, I, I, I, I, I, I, I},
+    /* FirstTick       */ {R, I, I, I, I, I, I, I, I, I, I, I, I, I, I, I},
+    /* NextSave        */ {I, I, I, I, I, I, I, I, R, I, I, I, I, I, I, I},
+    /* SaveDone        */ {I, I, I, I, I, I, I, I, I, I, R, I, I, I, I, I},
+    /* RecoveryDone    */ {I, I, I, I, I, I, I, I, I, I, I, I, R, I, I, I},
+    /* ConvertDone     */ {I, I, I, I, I, I, I, I, I, I, I, R, I, I, I, I},
+    /* EndSession      */ {R, R, R, R, R, R, R, R, R, R, R, R, R, R, R, I},
 }};
 
 using StateSet = std::uint32_t;
@@ -54,8 +55,9 @@ constexpr std::array<StateSet, kAppStates> kMoves = {
     /* Ending        */ Set({S::Completing, S::Asking}),
     /* Discarding    */ Set({S::Idle}),
     /* Completing    */ Set({S::Naming}),
-    /* Naming        */ Set({S::Saving, S::Completing, S::Idle}),
+    /* Naming        */ Set({S::Saving, S::Converting, S::Completing, S::Idle}),
     /* Saving        */ Set({S::Naming, S::Completing, S::Idle}),
+    /* Converting    */ Set({S::Naming}),
     /* Recovering    */ Set({S::Completing, S::Idle}),
     /* Asking        */ Set({S::Idle, S::Starting, S::Recovering}),
     /* InDialog      */ Set({S::Idle}),

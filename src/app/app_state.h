@@ -17,12 +17,13 @@ enum class AppState : std::uint8_t {
     Completing,    // a Save dialog is to come: asked again, or the next recording waiting
     Naming,        // the note of why a recording ended, the Save dialog and its question
     Saving,        // the merge and the copy run on the saving thread
+    Converting,    // ffmpeg.exe makes the saved movie into the chosen format, on a thread of its own
     Recovering,    // recordings a crash left behind are rebuilt on a thread of their own
     Asking,        // a question that must be answered before anything else
     InDialog,      // a modal dialog opened from the main window
     SessionEnding, // the system ends the session: the recording is closed for the next start
 };
-inline constexpr int kAppStates = 15;
+inline constexpr int kAppStates = 16;
 
 enum class Command : std::uint8_t {
     Record,     // Record button, "Record Now!", the start key; resumes a pause
@@ -41,9 +42,10 @@ enum class Command : std::uint8_t {
     NextSave,       // the completion's next Save dialog
     SaveDone,       // the saving thread's one message
     RecoveryDone,   // the recovery thread's one message
+    ConvertDone,    // the conversion thread's one message
     EndSession,
 };
-inline constexpr int kCommands = 17;
+inline constexpr int kCommands = 18;
 
 enum class Verdict : std::uint8_t {
     Run,

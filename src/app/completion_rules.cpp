@@ -47,6 +47,25 @@ std::string SaveNote(SaveRoute route, const SaveFacts& facts, MergeEnd merge, co
     return "The sound could not be put into the movie.\nIt was saved beside it as " + soundBeside;
 }
 
+std::string MissingFfmpegQuestion(const std::string& format, const std::string& avi)
+{
+    return format + " files are made by ffmpeg.exe, a free program that does not come with Framelark, and it "
+                    "was not found: not beside framelark.exe, not on the PATH, and not where General Options "
+                    "says.\n\nGet it from https://ffmpeg.org/download.html (a Windows build: ffmpeg.exe is in its "
+                    "bin folder), then put it beside framelark.exe or choose it in General Options.\n\nThe movie "
+                    "is saved as " +
+           avi + " meanwhile.\n\nChoose ffmpeg.exe now?";
+}
+
+std::string ConversionNote(const std::string& format, bool cancelled, const std::string& why, const std::string& avi)
+{
+    const std::string kept = "The movie was saved as " + avi + ".";
+    if (cancelled) {
+        return "The " + format + " file was not made: the conversion was cancelled.\n" + kept;
+    }
+    return "ffmpeg.exe could not make the " + format + " file" + (why.empty() ? "." : ":\n" + why) + "\n" + kept;
+}
+
 std::string UnexpectedSaveFailureNote(const std::string& what)
 {
     return "The movie could not be saved (" + what +

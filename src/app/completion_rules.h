@@ -36,3 +36,10 @@ std::string SaveNote(SaveRoute route, const SaveFacts& facts, MergeEnd merge, co
 
 // Told when the saving thread met an error it did not expect; the recording is kept.
 std::string UnexpectedSaveFailureNote(const std::string& what);
+
+// Asked when MP4, WebM or GIF was chosen and no ffmpeg.exe was found: Yes chooses the file. The
+// movie is saved as avi meanwhile.
+std::string MissingFfmpegQuestion(const std::string& format, const std::string& avi);
+
+// Told when ffmpeg.exe did not make the movie; why is its last error line (empty after a cancel).
+std::string ConversionNote(const std::string& format, bool cancelled, const std::string& why, const std::string& avi);

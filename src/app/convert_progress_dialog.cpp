@@ -40,8 +40,26 @@ void CConvertProgressDialog::Hide()
     }
 }
 
+void CConvertProgressDialog::SetCancel(std::function<void()> onCancel, const std::string& title)
+{
+    m_onCancel = std::move(onCancel);
+    SetWindowTextA(hwnd(), title.c_str());
+    ShowWindow(GetDlgItem(hwnd(), IDC_CONVERTPROGRESS_CANCEL), m_onCancel ? SW_SHOW : SW_HIDE);
+    // Dialog units of the template: the bar alone, or the bar and the button beneath it.
+    RECT size{0, 0, 161, m_onCancel ? 38 : 20};
+    MapDialogRect(hwnd(), &size);
+    AdjustWindowRectEx(&size, static_cast<DWORD>(GetWindowLongPtrA(hwnd(), GWL_STYLE)), FALSE,
+                       static_cast<DWORD>(GetWindowLongPtrA(hwnd(), GWL_EXSTYLE)));
+    SetWindowPos(hwnd(), nullptr, 0, 0, size.right - size.left, size.bottom - size.top,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 bool CConvertProgressDialog::OnCommand(WORD id, WORD, HWND)
 {
+    if ((id == IDC_CONVERTPROGRESS_CANCEL || id == IDCANCEL) && m_onCancel) {
+        m_onCancel();
+        return true;
+    }
     // Closing only hides it: the window lives as long as the main window, and the merge goes on.
     if (id == IDCANCEL || id == IDOK) {
         Hide();

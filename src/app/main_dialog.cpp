@@ -144,6 +144,9 @@ void CMainDialog::Run(Command command)
     case Command::SaveDone:
         m_session.SaveDone();
         break;
+    case Command::ConvertDone:
+        m_session.ConvertDone();
+        break;
     case Command::RecoveryDone:
         m_session.RecoveryDone();
         break;
@@ -292,6 +295,9 @@ INT_PTR CMainDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         return Result(0);
     case kSaveDoneMessage:
         Run(Command::SaveDone);
+        return Result(0);
+    case kConvertDoneMessage:
+        Run(Command::ConvertDone);
         return Result(0);
     case kRecoveryDoneMessage:
         Run(Command::RecoveryDone);

@@ -99,7 +99,7 @@ void PlayVideoFile(HWND owner)
     OPENFILENAMEA dialog{};
     dialog.lStructSize = sizeof(dialog);
     dialog.hwndOwner = owner;
-    dialog.lpstrFilter = "Video Files (*.avi)\0*.avi\0";
+    dialog.lpstrFilter = "Movies (*.avi;*.mp4;*.webm;*.gif)\0*.avi;*.mp4;*.webm;*.gif\0";
     dialog.lpstrFile = path;
     dialog.nMaxFile = sizeof(path);
     dialog.Flags = OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT;

@@ -4,6 +4,7 @@
 #include "app/completion_rules.h"
 #include "audio/merge_audio_video.h"
 #include "messages/private_messages.h"
+#include "options/ffmpeg_file_choice.h"
 #include "recording/recording_journal.h"
 #include "settings/app_settings.h"
 #include "win/directories.h"
@@ -14,16 +15,17 @@
 #include <commdlg.h>
 #include <shellapi.h>
 
-#include <algorithm>
 #include <cstring>
 #include <exception>
-#include <iterator>
+#include <functional>
 #include <memory>
 #include <utility>
 #include <vector>
 
 namespace {
 constexpr std::uint64_t kMergeMargin = 4 * 1024 * 1024;
+constexpr DWORD kAbandonConversionWaitMs = 10000;
+constexpr char kProgressTitle[] = "Convert progress";
 constexpr char kDiscardQuestion[] =
     "Throw this recording away? It cannot be brought back.\n\nNo returns to the Save dialog.";
 
@@ -75,26 +77,35 @@ private:
     HHOOK m_hook;
 };
 
-bool RunSaveDialog(HWND owner, std::string& chosen)
+std::string SaveDialogFilter()
+{
+    std::string filter;
+    for (const MovieFormatFacts& facts : kMovieFormats) {
+        filter.append(facts.label).append(1, '\0').append("*.").append(facts.extension).append(1, '\0');
+    }
+    return filter;
+}
+
+// The name comes back as typed: ResolveOutputName gives it the picked type's extension when it has
+// none of the formats' own.
+bool RunSaveDialog(HWND owner, OutputName& chosen)
 {
     AppSettings& settings = Settings();
     if (settings.savedir.empty()) {
         settings.savedir = GetDefaultSaveDirectory();
     }
     std::vector<char> name(4096, '\0');
-    const char initial[] = "*.avi";
-    std::copy(std::begin(initial), std::end(initial), name.begin());
-    static const char filter[] = "AVI Movie Files (*.avi)\0*.avi\0";
+    const std::string filter = SaveDialogFilter();
 
     OPENFILENAMEA dialog{};
     dialog.lStructSize = sizeof(dialog);
     dialog.hwndOwner = owner;
-    dialog.lpstrFilter = filter;
+    dialog.lpstrFilter = filter.c_str();
+    dialog.nFilterIndex = static_cast<DWORD>(SettingFromFormat(FormatFromSetting(settings.saveFormat))) + 1;
     dialog.lpstrFile = name.data();
     dialog.nMaxFile = static_cast<DWORD>(name.size());
     dialog.lpstrInitialDir = settings.savedir.c_str();
     dialog.lpstrTitle = "Save to...";
-    dialog.lpstrDefExt = "avi";
     // An existing file is replaced without a question.
     dialog.Flags =
         OFN_EXPLORER | OFN_LONGNAMES | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR | OFN_ENABLEHOOK;
@@ -103,12 +114,14 @@ bool RunSaveDialog(HWND owner, std::string& chosen)
     if (!GetSaveFileNameA(&dialog)) {
         return false;
     }
-    chosen = name.data();
+    const MovieFormat picked = FormatFromSetting(static_cast<std::int32_t>(dialog.nFilterIndex) - 1);
+    chosen = ResolveOutputName(name.data(), picked);
+    settings.saveFormat = SettingFromFormat(chosen.format);
     return true;
 }
 
 // A Cancel may be a slip as easily as a choice: nothing is thrown away until the user says so.
-Naming AskForFileName(HWND owner, std::string& chosen)
+Naming AskForFileName(HWND owner, OutputName& chosen)
 {
     for (;;) {
         if (RunSaveDialog(owner, chosen)) {
@@ -123,6 +136,44 @@ Naming AskForFileName(HWND owner, std::string& chosen)
 void OpenWithDefaultAction(HWND owner, const std::string& path)
 {
     ShellExecuteA(owner, nullptr, path.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+// The ffmpeg.exe that makes the chosen format; without one the user hears where to get it and may
+// choose it at once.
+std::optional<std::string> FfmpegFor(HWND owner, const OutputName& output, const std::string& avi)
+{
+    AppSettings& settings = Settings();
+    if (std::optional<std::string> found = FindFfmpeg(settings.ffmpegPath)) {
+        return found;
+    }
+    const std::string question = MissingFfmpegQuestion(std::string(FactsOf(output.format).name), avi);
+    if (ShowNote(owner, question, MB_YESNO | MB_ICONEXCLAMATION) != IDYES) {
+        return std::nullopt;
+    }
+    const std::optional<std::string> chosen = ChooseFfmpegFile(owner, settings.ffmpegPath);
+    if (!chosen || !IsFile(*chosen)) {
+        return std::nullopt;
+    }
+    settings.ffmpegPath = *chosen;
+    return chosen;
+}
+
+// Runs work on a thread of its own, below the window that shows its progress, and posts the message
+// to the window when it has ended; an error it did not expect is described to onError instead.
+std::thread StartWorker(HWND window, UINT doneMessage, std::function<void()> work,
+                        std::function<void(const std::string&)> onError)
+{
+    return std::thread([window, doneMessage, work = std::move(work), onError = std::move(onError)] {
+        SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_BELOW_NORMAL);
+        try {
+            work();
+        } catch (const std::exception& error) {
+            onError(error.what());
+        } catch (...) {
+            onError("an unknown error");
+        }
+        PostMessageA(window, doneMessage, 0, 0);
+    });
 }
 
 // Everything the saving thread needs, taken on the main thread before it starts.
@@ -211,8 +262,11 @@ CRecordingCompletion::CRecordingCompletion(CConvertProgressDialog& progress)
 
 CRecordingCompletion::~CRecordingCompletion()
 {
-    if (m_saving.joinable()) {
-        m_saving.join();
+    m_cancelConversion = true;
+    for (std::thread* thread : {&m_saving, &m_converting}) {
+        if (thread->joinable()) {
+            thread->join();
+        }
     }
 }
 
@@ -258,24 +312,31 @@ CRecordingCompletion::Step CRecordingCompletion::Next(HWND mainWindow)
     if (stop != RecordingStop::None) {
         ShowNote(mainWindow, RecordingStopNote(stop, true), MB_OK | MB_ICONEXCLAMATION);
     }
-    std::string chosen;
-    if (AskForFileName(mainWindow, chosen) == Naming::Discard) {
+    OutputName output;
+    if (AskForFileName(mainWindow, output) == Naming::Discard) {
         Discard(*m_files);
         m_files.reset();
         return Step::Done;
     }
     AppSettings& settings = Settings();
-    const auto slash = chosen.find_last_of('\\');
+    const auto slash = output.path.find_last_of('\\');
     if (slash != std::string::npos) {
-        settings.savedir = chosen.substr(0, slash);
+        settings.savedir = output.path.substr(0, slash);
     }
     // Saving onto a temporary file would delete the movie right after writing it.
     settings.g_mergepath = GetTempDirectory() + "\\tempaudiovideomerge.avi";
-    if (SameFile(chosen, m_files->movie) || (m_files->withSound && SameFile(chosen, m_files->sound)) ||
-        SameFile(chosen, settings.g_mergepath) || !CanWrite(chosen)) {
+    const auto isTemporary = [&](const std::string& name) {
+        return SameFile(name, m_files->movie) || (m_files->withSound && SameFile(name, m_files->sound)) ||
+               SameFile(name, settings.g_mergepath);
+    };
+    // Another format: the AVI is saved first, beside the file that is made from it.
+    const std::string avi = output.format == MovieFormat::Avi ? output.path : AviNameFor(output, &IsFile);
+    if (isTemporary(output.path) || isTemporary(avi) || !CanWrite(output.path) || !CanWrite(avi)) {
         return Step::Again;
     }
-    return StartSave(mainWindow, chosen);
+    m_output = output;
+    m_ffmpeg = output.format == MovieFormat::Avi ? std::nullopt : FfmpegFor(mainWindow, output, avi);
+    return StartSave(mainWindow, avi);
 }
 
 CRecordingCompletion::Step CRecordingCompletion::StartSave(HWND mainWindow, const std::string& chosen)
@@ -312,19 +373,10 @@ CRecordingCompletion::Step CRecordingCompletion::StartSave(HWND mainWindow, cons
     m_progress.SetRange(0, 100);
     m_progress.SetPosition(0);
     m_progress.Show();
-    m_saving = std::thread([this, job = std::move(job), mainWindow] {
-        // The window that shows the progress comes first.
-        SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_BELOW_NORMAL);
-        // Whatever goes wrong, every temporary file is still there and the user is told.
-        try {
-            m_outcome = Save(*job);
-        } catch (const std::exception& error) {
-            m_outcome = {SaveOutcome::End::Again, UnexpectedSaveFailureNote(error.what())};
-        } catch (...) {
-            m_outcome = {SaveOutcome::End::Again, UnexpectedSaveFailureNote("an unknown error")};
-        }
-        PostMessageA(mainWindow, kSaveDoneMessage, 0, 0);
-    });
+    // Whatever goes wrong, every temporary file is still there and the user is told.
+    m_saving = StartWorker(
+        mainWindow, kSaveDoneMessage, [this, job = std::shared_ptr<SaveJob>(std::move(job))] { m_outcome = Save(*job); },
+        [this](const std::string& what) { m_outcome = {SaveOutcome::End::Again, UnexpectedSaveFailureNote(what)}; });
     return Step::SaveStarted;
 }
 
@@ -348,9 +400,79 @@ CRecordingCompletion::Step CRecordingCompletion::OnSaveDone(HWND mainWindow)
     m_files.reset();
     if (outcome.end == SaveOutcome::End::Saved) {
         m_currentMovie = m_chosen;
-        if (Settings().launchPlayer == 1 && m_openMovie) {
-            m_openMovie(mainWindow, m_chosen);
+        if (m_ffmpeg) {
+            return StartConversion(mainWindow);
         }
+        OpenSaved(mainWindow);
     }
     return Step::Done;
+}
+
+void CRecordingCompletion::OpenSaved(HWND mainWindow)
+{
+    if (Settings().launchPlayer == 1 && m_openMovie) {
+        m_openMovie(mainWindow, m_currentMovie);
+    }
+}
+
+CRecordingCompletion::Step CRecordingCompletion::StartConversion(HWND mainWindow)
+{
+    const ConversionRequest request{*m_ffmpeg, m_output.format, m_chosen, m_output.path, Settings().compquality};
+    m_cancelConversion = false;
+    m_conversionEnded = false;
+    m_progress.SetRange(0, 100);
+    m_progress.SetPosition(0);
+    m_progress.SetCancel([this] { m_cancelConversion = true; },
+                         "Making the " + std::string(FactsOf(m_output.format).name) + " file");
+    m_progress.Show();
+    m_converting = StartWorker(
+        mainWindow, kConvertDoneMessage,
+        [this, request, mainWindow] {
+            m_conversion = ConvertMovie(
+                request, [mainWindow](int percent) { PostMessageA(mainWindow, MergeProgressMessage, percent, 0); },
+                m_cancelConversion);
+            m_conversionEnded = true;
+        },
+        [this](const std::string& what) {
+            m_conversion = {ConversionResult::End::Failed, what};
+            m_conversionEnded = true;
+        });
+    return Step::ConvertStarted;
+}
+
+CRecordingCompletion::Step CRecordingCompletion::OnConvertDone(HWND mainWindow)
+{
+    if (!m_converting.joinable()) {
+        return Step::Done;
+    }
+    m_converting.join();
+    m_progress.SetCancel(nullptr, kProgressTitle);
+    m_progress.Hide();
+    const ConversionResult result = std::move(m_conversion);
+    if (result.end == ConversionResult::End::Converted) {
+        // Checked by the conversion: the new file is there, whole and not empty.
+        DeleteLater(m_chosen);
+        m_currentMovie = m_output.path;
+    } else {
+        ShowNote(mainWindow,
+                 ConversionNote(std::string(FactsOf(m_output.format).name),
+                                result.end == ConversionResult::End::Cancelled, result.why, m_chosen),
+                 MB_OK | MB_ICONEXCLAMATION);
+    }
+    m_ffmpeg.reset();
+    OpenSaved(mainWindow);
+    return Step::Done;
+}
+
+void CRecordingCompletion::AbandonSave()
+{
+    m_abandon = true;
+    m_cancelConversion = true;
+    // Windows may end the process soon: ffmpeg is ended and its partial file removed first.
+    if (m_converting.joinable()) {
+        const DWORD start = GetTickCount();
+        while (!m_conversionEnded && GetTickCount() - start < kAbandonConversionWaitMs) {
+            Sleep(10);
+        }
+    }
 }

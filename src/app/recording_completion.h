@@ -2,11 +2,15 @@
 // Turns the temporary files of a finished recording into the user's movie: ask for a name, merge
 // the sound in when there is some, move or copy, clean up, and offer the movie for playing. The
 // merge and the copy run on a thread of their own while the progress window shows how far they
-// are; kSaveDoneMessage to the main window ends them. The main window's state decides when each
-// step runs; each step says what comes next.
+// are; kSaveDoneMessage to the main window ends them. For MP4, WebM and GIF the AVI is saved
+// first, then made into the chosen format by ffmpeg.exe on another thread, which
+// kConvertDoneMessage ends; the AVI goes only once the new file is there. The main window's state
+// decides when each step runs; each step says what comes next.
 #include <windows.h>
 
 #include "app/convert_progress_dialog.h"
+#include "convert/ffmpeg_conversion.h"
+#include "convert/movie_format.h"
 #include "recording/recording_end.h"
 
 #include <atomic>
@@ -52,7 +56,8 @@ using MovieOpener = std::function<void(HWND owner, const std::string& path)>;
 class CRecordingCompletion {
 public:
     enum class Step {
-        SaveStarted, // the saving thread runs: OnSaveDone follows
+        SaveStarted,    // the saving thread runs: OnSaveDone follows
+        ConvertStarted, // the saved AVI is being converted: OnConvertDone follows
         Again,       // the Save dialog is to come again for the same recording
         Done,        // this recording is saved or gone; others may wait
     };
@@ -78,8 +83,11 @@ public:
     Step Next(HWND mainWindow);
     // The main window's handler of kSaveDoneMessage.
     Step OnSaveDone(HWND mainWindow);
-    // The session ends: a copy under way stops, and the recording stays offered at the next start.
-    void AbandonSave() { m_abandon = true; }
+    // The main window's handler of kConvertDoneMessage.
+    Step OnConvertDone(HWND mainWindow);
+    // The session ends: a copy under way stops, and the recording stays offered at the next start;
+    // a conversion stops, its partial file is removed, and the AVI stays.
+    void AbandonSave();
 
     // A recording with nothing to save: its temporary files go, off the window's thread.
     static void Discard(const RecordingFiles& files);
@@ -89,6 +97,8 @@ public:
 
 private:
     Step StartSave(HWND mainWindow, const std::string& chosen);
+    Step StartConversion(HWND mainWindow);
+    void OpenSaved(HWND mainWindow);
 
     CConvertProgressDialog& m_progress;
     MergeFunction m_merge;
@@ -97,8 +107,14 @@ private:
     std::optional<RecordingFiles> m_files; // the recording being completed
     RecordingStop m_stop = RecordingStop::None;
     std::deque<std::pair<RecordingFiles, RecordingStop>> m_waiting;
-    std::string m_chosen;
+    std::string m_chosen; // where the save puts the AVI
+    OutputName m_output;  // what the user asked for
+    std::optional<std::string> m_ffmpeg; // the ffmpeg.exe that converts it, if it is not an AVI
     std::thread m_saving;
     std::atomic<bool> m_abandon{false};
     SaveOutcome m_outcome; // written by the saving thread, read after it is joined
+    std::thread m_converting;
+    std::atomic<bool> m_cancelConversion{false};
+    std::atomic<bool> m_conversionEnded{false};
+    ConversionResult m_conversion; // written by the converting thread, read after it is joined
 };

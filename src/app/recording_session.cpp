@@ -173,10 +173,18 @@ void CRecordingSession::SaveDone()
     Continue(m_completion.OnSaveDone(m_program.Window()));
 }
 
+void CRecordingSession::ConvertDone()
+{
+    m_program.SetState(AppState::Naming);
+    Continue(m_completion.OnConvertDone(m_program.Window()));
+}
+
 void CRecordingSession::Continue(CRecordingCompletion::Step step)
 {
     if (step == CRecordingCompletion::Step::SaveStarted) {
         m_program.SetState(AppState::Saving);
+    } else if (step == CRecordingCompletion::Step::ConvertStarted) {
+        m_program.SetState(AppState::Converting);
     } else if (step == CRecordingCompletion::Step::Again || m_completion.HasWaiting()) {
         // From the top of the message loop, not from inside the dialog or thread that ended.
         m_program.SetState(AppState::Completing);
@@ -188,7 +196,7 @@ void CRecordingSession::Continue(CRecordingCompletion::Step step)
 
 void CRecordingSession::EndSession()
 {
-    if (m_program.State() == AppState::Saving) {
+    if (m_program.State() == AppState::Saving || m_program.State() == AppState::Converting) {
         m_completion.AbandonSave();
     }
     if (!ThreadMayRun(m_program.State()) || !m_recordingThread) {

@@ -41,6 +41,7 @@ public:
     void FirstTick(bool offerLeftRecordings);
     void NextSave();
     void SaveDone();
+    void ConvertDone();
     void RecoveryDone();
     // Windows may end the process as soon as this returns: a running recording is closed with its
     // journal, and a copy under way stops, so that the next start offers them.

@@ -1,6 +1,7 @@
 #include "options/general_options_dialog.h"
 
 #include "messages/private_messages.h"
+#include "options/ffmpeg_file_choice.h"
 #include "options/fixed_region_rules.h"
 #include "region/region_window.h"
 #include "resources/resource_ids.h"
@@ -38,6 +39,8 @@ BOOL CGeneralOptionsDialog::OnInitDialog()
     Bind(m_hideFlashing, IDC_HIDE_FLASHING);
     Bind(m_play, IDC_PLAY_AFTER_RECORDING);
     Bind(m_saveSettings, IDC_SAVE_ON_EXIT);
+    Bind(m_ffmpegPath, IDC_FFMPEG_PATH);
+    Bind(m_ffmpegBrowse, IDC_FFMPEG_BROWSE);
 
     const AppSettings& settings = Settings();
     m_left.SetNumber(settings.captureleft);
@@ -51,12 +54,18 @@ BOOL CGeneralOptionsDialog::OnInitDialog()
     m_hideFlashing.SetChecked(settings.flashingRect == 0);
     m_play.SetChecked(settings.launchPlayer != 0);
     m_saveSettings.SetChecked(settings.savesettings != 0);
+    m_ffmpegPath.SetText(settings.ffmpegPath);
 
     m_normal.onChange = [this] { SetMode(kCaptureNormal); };
     m_fixed.onChange = [this] { SetMode(kCaptureFixed); };
     m_fullScreen.onChange = [this] { SetMode(kCaptureFullScreen); };
     m_fixedCorner.onChange = [this] { EnableCorner(); };
     m_selectRegion.onChange = [this] { SelectFixedRegion(); };
+    m_ffmpegBrowse.onChange = [this] {
+        if (const auto chosen = ChooseFfmpegFile(hwnd(), m_ffmpegPath.Text())) {
+            m_ffmpegPath.SetText(*chosen);
+        }
+    };
     return TRUE;
 }
 
@@ -144,5 +153,6 @@ void CGeneralOptionsDialog::OnOK()
     settings.flashingRect = m_hideFlashing.IsChecked() ? 0 : 1;
     settings.launchPlayer = m_play.IsChecked() ? 1 : 0;
     settings.savesettings = m_saveSettings.IsChecked() ? 1 : 0;
+    settings.ffmpegPath = m_ffmpegPath.Text();
     EndDialog(IDOK);
 }

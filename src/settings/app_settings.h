@@ -86,6 +86,8 @@ struct AppSettings {
     std::int32_t capturetop = 100;
     std::int32_t fixedcapture = 0;
     std::int32_t interleaveUnit = kInterleaveMilliseconds;
+    std::int32_t saveFormat = 0; // the Save dialog's last file type (MovieFormat)
+    std::string ffmpegPath;      // chosen in General Options; CS.ini holds its length, Cdata.ini the text
 
     // Expressed by the absence of the NoSave.ini marker.
     std::int32_t savesettings = 1;

@@ -55,7 +55,8 @@ std::uint64_t CdataBytesNeeded(const CdataLengths& lengths, const SettingsVersio
     if (rules.hasDirectoryTexts) {
         total += DirectoryLength(lengths.savedir).length + DirectoryLength(lengths.cursordir).length;
         if (rules.hasBlobs) {
-            total += BlobLength(lengths.audioFormat).length + BlobLength(lengths.compressorState).length;
+            total += BlobLength(lengths.audioFormat).length + BlobLength(lengths.compressorState).length +
+                     DirectoryLength(lengths.ffmpegPath).length;
         }
     }
     return total;
@@ -73,16 +74,17 @@ CdataBlocks SplitCdata(std::string_view data, const CdataLengths& lengths, const
     if (rules.hasBlobs) {
         blocks.audioFormat = cursor.Next(BlobLength(lengths.audioFormat));
         blocks.compressorState = cursor.Next(BlobLength(lengths.compressorState));
+        blocks.ffmpegPath = cursor.Next(DirectoryLength(lengths.ffmpegPath));
     }
     return blocks;
 }
 
 std::string FormatCdata(std::string_view savedir, std::string_view cursordir, std::string_view audioFormat,
-                        std::string_view compressorState)
+                        std::string_view compressorState, std::string_view ffmpegPath)
 {
     std::string out;
-    out.reserve(savedir.size() + cursordir.size() + audioFormat.size() + compressorState.size());
-    out.append(savedir).append(cursordir).append(audioFormat).append(compressorState);
+    out.reserve(savedir.size() + cursordir.size() + audioFormat.size() + compressorState.size() + ffmpegPath.size());
+    out.append(savedir).append(cursordir).append(audioFormat).append(compressorState).append(ffmpegPath);
     return out;
 }
 

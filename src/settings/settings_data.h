@@ -1,6 +1,6 @@
 #pragma once
-// Cdata.ini: the savedir and cursordir texts, the compressed audio format and the video compressor's
-// state, one after another with no separators; CS.ini holds their lengths.
+// Cdata.ini: the savedir and cursordir texts, the compressed audio format, the video compressor's
+// state and the ffmpegPath text, one after another with no separators; CS.ini holds their lengths.
 #include "settings/settings_text.h"
 
 #include <cstdint>
@@ -15,6 +15,7 @@ struct CdataLengths {
     std::int32_t cursordir = 0;
     std::uint32_t audioFormat = 0; // cbwfx
     std::int32_t compressorState = 0;
+    std::int32_t ffmpegPath = 0;
 };
 
 struct CdataBlock {
@@ -28,6 +29,7 @@ struct CdataBlocks {
     CdataBlock cursordir;
     CdataBlock audioFormat;
     CdataBlock compressorState;
+    CdataBlock ffmpegPath;
 };
 
 // How many bytes of Cdata.ini the blocks of this version take, at most.
@@ -37,7 +39,7 @@ std::uint64_t CdataBytesNeeded(const CdataLengths& lengths, const SettingsVersio
 CdataBlocks SplitCdata(std::string_view data, const CdataLengths& lengths, const SettingsVersionRules& rules);
 
 std::string FormatCdata(std::string_view savedir, std::string_view cursordir, std::string_view audioFormat,
-                        std::string_view compressorState);
+                        std::string_view compressorState, std::string_view ffmpegPath);
 
 // A wave format header (18 bytes) whose extra bytes all lie within the block.
 bool HoldsWholeWaveFormat(std::string_view block);

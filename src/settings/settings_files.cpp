@@ -99,6 +99,8 @@ StoredSettings StoreSettings(const AppSettings& s, std::size_t audioFormatLength
     v.capturetop = s.capturetop;
     v.fixedcapture = s.fixedcapture;
     v.interleaveUnit = s.interleaveUnit;
+    v.saveFormat = s.saveFormat;
+    v.ffmpegPath = static_cast<std::int32_t>(s.ffmpegPath.size());
     return v;
 }
 
@@ -147,6 +149,7 @@ void ApplyStoredSettings(const StoredSettings& v, AppSettings& s)
     s.capturetop = v.capturetop;
     s.fixedcapture = v.fixedcapture;
     s.interleaveUnit = v.interleaveUnit;
+    s.saveFormat = v.saveFormat;
 }
 
 // A save writes Cdata.ini.new, then CS.ini.new, and commits by putting CS.ini.new in CS.ini's place.
@@ -276,7 +279,7 @@ void LoadData(AppSettings& settings, const std::string& dataPath, const StoredSe
               const SettingsVersionRules& rules, IAudioFormatOperations& audio)
 {
     const CdataLengths lengths{stored.savedir, stored.cursordir, static_cast<std::uint32_t>(stored.cbwfx),
-                               stored.CompressorStateSize};
+                               stored.CompressorStateSize, stored.ffmpegPath};
     const std::optional<std::string> data = ReadFileStart(dataPath, CdataBytesNeeded(lengths, rules));
     if (!data) {
         ForgetAudioFormat(settings, audio);
@@ -298,6 +301,9 @@ void LoadData(AppSettings& settings, const std::string& dataPath, const StoredSe
     if (blocks.compressorState.stored) {
         LoadCompressorState(settings, blocks.compressorState);
     }
+    if (blocks.ffmpegPath.whole) {
+        settings.ffmpegPath = blocks.ffmpegPath.bytes;
+    }
 }
 
 // Everything of a save goes to pending names first, so the previous files stay until all is written;
@@ -313,7 +319,7 @@ bool WritePendingFiles(const AppSettings& settings, const SettingsPaths& paths)
     const std::string_view stateBytes = BlockBytes(compressorState, compressorStateLength);
 
     const StoredSettings stored = StoreSettings(settings, audioBytes.size(), stateBytes.size());
-    return WriteDurableFile(paths.pendingData, FormatCdata(settings.savedir, settings.cursordir, audioBytes, stateBytes)) &&
+    return WriteDurableFile(paths.pendingData, FormatCdata(settings.savedir, settings.cursordir, audioBytes, stateBytes, settings.ffmpegPath)) &&
            WriteDurableFile(paths.pendingText, FormatSettingsText(stored, "\r\n"));
 }
 
@@ -345,6 +351,7 @@ void LoadSettings(AppSettings& settings, IAudioFormatOperations& audio, const st
     StoredSettings stored = StoreSettings(settings, settings.cbwfx, static_cast<std::size_t>(settings.CompressorStateSize));
     stored.savedir = 0;
     stored.cursordir = 0;
+    stored.ffmpegPath = 0;
     const SettingsTextRead read = ReadSettingsText(*text, stored);
     ApplyStoredSettings(stored, settings);
 

@@ -9,7 +9,7 @@ constexpr std::string_view kHeaderPattern = "[Framelark Settings ver%f -- Please
 using S = StoredSettings;
 } // namespace
 
-const std::array<SettingsLine, 46> kSettingsLines = {{
+const std::array<SettingsLine, 48> kSettingsLines = {{
     {"flashingRect=%d \n", &S::flashingRect},
     {"launchPlayer=%d \n", &S::launchPlayer},
     {"minimizeOnStart=%d \n", &S::minimizeOnStart},
@@ -56,6 +56,8 @@ const std::array<SettingsLine, 46> kSettingsLines = {{
     {"capturetop= %d \n", &S::capturetop},
     {"fixedcapture=%d \n", &S::fixedcapture},
     {"interleaveUnit= %d \n", &S::interleaveUnit},
+    {"saveFormat= %d \n", &S::saveFormat},
+    {"ffmpegPath=%d \n", &S::ffmpegPath},
 }};
 
 namespace {

@@ -9,8 +9,9 @@
 #include <string>
 #include <string_view>
 
-// The 46 values of CS.ini, in file order and named by their keys. savedir and cursordir hold the
-// lengths of the texts that Cdata.ini stores.
+// The 48 values of CS.ini, in file order and named by their keys. savedir, cursordir and ffmpegPath
+// hold the lengths of the texts that Cdata.ini stores. The last two came later: a file without
+// them reads as before, and older programs stop reading before them.
 struct StoredSettings {
     std::int32_t flashingRect = 0;
     std::int32_t launchPlayer = 0;
@@ -58,6 +59,8 @@ struct StoredSettings {
     std::int32_t capturetop = 0;
     std::int32_t fixedcapture = 0;
     std::int32_t interleaveUnit = 0;
+    std::int32_t saveFormat = 0;
+    std::int32_t ffmpegPath = 0;
 
     bool operator==(const StoredSettings&) const = default;
 };
@@ -66,7 +69,7 @@ struct SettingsLine {
     std::string_view pattern; // "%d" marks the value
     std::int32_t StoredSettings::*value;
 };
-extern const std::array<SettingsLine, 46> kSettingsLines;
+extern const std::array<SettingsLine, 48> kSettingsLines;
 
 // The version this program writes.
 inline constexpr float kSettingsVersion = 1.5f;

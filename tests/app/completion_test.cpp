@@ -7,6 +7,7 @@
 #include "win/background_work.h"
 #include "resources/resource_ids.h"
 #include "settings/app_settings.h"
+#include "test_support.h"
 #include "win/directories.h"
 
 #include <commctrl.h>
@@ -23,6 +24,7 @@
 #include <new>
 #include <optional>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -34,6 +36,10 @@ LRESULT CALLBACK MainProcedure(HWND window, UINT message, WPARAM wParam, LPARAM 
 {
     if (message == kSaveDoneMessage && g_completion) {
         g_afterSave = g_completion->OnSaveDone(window);
+        return 0;
+    }
+    if (message == kConvertDoneMessage && g_completion) {
+        g_afterSave = g_completion->OnConvertDone(window);
         return 0;
     }
     return DefWindowProcA(window, message, wParam, lParam);
@@ -61,7 +67,7 @@ bool Exists(const std::string& path)
 // Answers, from a second thread, the dialogs that the completion opens on the main thread.
 class DialogDriver {
 public:
-    enum class Answer { Save, Cancel, CloseNote, Yes, No };
+    enum class Answer { Save, Cancel, CloseNote, Yes, No, CancelConversion };
     struct Step {
         Answer answer;
         std::string name; // typed into the file name field
@@ -88,31 +94,49 @@ public:
         std::lock_guard<std::mutex> lock(m_mutex);
         return m_folders;
     }
+    // The text of each note and question answered.
+    std::vector<std::string> notes() const
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_notes;
+    }
 
 private:
-    enum class Kind { Save, Note, Other };
+    enum class Kind { Save, Note, Progress, Other };
+
+    bool CancelsConversionNext() const
+    {
+        return m_answered < m_steps.size() && m_steps[m_answered].answer == Answer::CancelConversion;
+    }
 
     // The dialog waiting for an answer: visible, and not disabled under a box of its own.
     HWND FindDialog(Kind& kind) const
     {
         struct Search {
             HWND found = nullptr;
+            bool wantsProgress = false;
         } search;
+        search.wantsProgress = CancelsConversionNext();
         EnumThreadWindows(
             m_uiThread,
             [](HWND window, LPARAM data) -> BOOL {
+                auto& search = *reinterpret_cast<Search*>(data);
                 char cls[16] = {};
                 GetClassNameA(window, cls, sizeof(cls));
-                // The progress window shows during a merge but waits for no answer.
+                // The progress window waits for no answer, unless its Cancel is what comes next.
+                const HWND cancel = GetDlgItem(window, IDC_CONVERTPROGRESS_CANCEL);
                 const bool progress = GetDlgItem(window, IDC_CONVERTPROGRESS_BAR) != nullptr;
-                if (lstrcmpA(cls, "#32770") == 0 && !progress && IsWindowVisible(window) && IsWindowEnabled(window)) {
-                    reinterpret_cast<Search*>(data)->found = window;
+                const bool wanted = progress ? search.wantsProgress && IsWindowVisible(cancel) : true;
+                if (lstrcmpA(cls, "#32770") == 0 && wanted && IsWindowVisible(window) && IsWindowEnabled(window)) {
+                    search.found = window;
                     return FALSE;
                 }
                 return TRUE;
             },
             reinterpret_cast<LPARAM>(&search));
-        if (search.found) {
+        if (search.found && GetDlgItem(search.found, IDC_CONVERTPROGRESS_BAR)) {
+            kind = Kind::Progress;
+        } else if (search.found) {
             char title[64] = {};
             GetWindowTextA(search.found, title, sizeof(title));
             const bool hasNameField = GetDlgItem(search.found, edt1) || GetDlgItem(search.found, cmb13);
@@ -148,6 +172,16 @@ private:
 
     void Respond(HWND dialog, Kind kind, const Step& step)
     {
+        if (kind == Kind::Progress) {
+            PostMessageA(dialog, WM_COMMAND, IDC_CONVERTPROGRESS_CANCEL, 0);
+            return;
+        }
+        if (kind == Kind::Note) {
+            char text[2048] = {};
+            GetDlgItemTextA(dialog, 0xFFFF, text, sizeof(text));
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_notes.emplace_back(text);
+        }
         const bool toNote = step.answer == Answer::CloseNote || step.answer == Answer::Yes || step.answer == Answer::No;
         if ((kind == Kind::Note) != toNote) {
             ++m_unexpected;
@@ -183,6 +217,7 @@ private:
     std::atomic<bool> m_stop{false};
     mutable std::mutex m_mutex;
     std::vector<std::string> m_folders;
+    std::vector<std::string> m_notes;
     std::thread m_thread;
 };
 
@@ -273,13 +308,13 @@ protected:
         return step;
     }
 
-    // What the main window does with each step: waits for a save's end, and asks again or takes
+    // What the main window does with each step: waits for a save's or conversion's end, and asks again or takes
     // the next recording waiting.
     void Drive(Step step)
     {
         const DWORD start = GetTickCount();
         while (GetTickCount() - start < 30000) {
-            if (step == Step::SaveStarted) {
+            if (step == Step::SaveStarted || step == Step::ConvertStarted) {
                 step = AwaitSave();
             } else if (step == Step::Again || completion.HasWaiting()) {
                 step = completion.Next(main);
@@ -300,6 +335,7 @@ protected:
         EXPECT_EQ(driver.unexpected(), 0);
         EXPECT_EQ(driver.answered(), count);
         folders = driver.folders();
+        notes = driver.notes();
     }
 
     std::string scratch;
@@ -308,6 +344,7 @@ protected:
     CRecordingCompletion completion{progress};
     std::vector<std::string> opened;
     std::vector<std::string> folders;
+    std::vector<std::string> notes;
 };
 } // namespace
 
@@ -550,4 +587,95 @@ TEST_F(Completion, RecoveredRecordingsAreSavedOneAfterAnother)
         EXPECT_FALSE(Exists(temporary)) << temporary;
     }
     EXPECT_EQ(completion.CurrentMovie(), scratch + "\\out\\two.avi");
+}
+
+namespace {
+
+// The stand-in's behaviour, for one test's life.
+class StandInMode {
+public:
+    explicit StandInMode(const char* mode) { SetEnvironmentVariableA("FRAMELARK_STAND_IN", mode); }
+    ~StandInMode() { SetEnvironmentVariableA("FRAMELARK_STAND_IN", nullptr); }
+};
+} // namespace
+
+// Whatever keeps ffmpeg.exe from making the chosen file, the recording ends as an AVI beside its
+// name, never over a file already there, with a note that says why, and no partial file is left.
+TEST_F(Completion, ConversionThatDoesNotHappenLeavesTheAviAndSaysWhy)
+{
+    struct Case {
+        const char* what;
+        const char* mode;   // the stand-in's, or null: no ffmpeg.exe anywhere
+        const char* name;   // typed into the Save dialog
+        std::vector<DialogDriver::Step> answers; // after the Save dialog's
+        const char* kept;   // where the AVI is
+        const char* noteHas;
+        MovieFormat remembered;
+    };
+    const std::string out = scratch + "\\out\\";
+    WriteFile(out + "fails.avi", "older");
+    const Case cases[] = {
+        {"ffmpeg fails", "fail", "fails.mp4", {{Answer::CloseNote, ""}}, "fails (2).avi",
+         "No space left on device", MovieFormat::Mp4},
+        {"no ffmpeg", nullptr, "missing.webm", {{Answer::No, ""}}, "missing.avi", "https://ffmpeg.org",
+         MovieFormat::WebM},
+        {"cancelled", "hang", "stopped.gif", {{Answer::CancelConversion, ""}, {Answer::CloseNote, ""}}, "stopped.avi",
+         "cancelled", MovieFormat::Gif},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        NewRecording();
+        const StandInMode mode(c.mode ? c.mode : "");
+        Settings().ffmpegPath = c.mode ? WindowsPath(FRAMELARK_FFMPEG_STAND_IN) : scratch + "\\nowhere\\ffmpeg.exe";
+        Settings().saveFormat = 0;
+        std::vector<DialogDriver::Step> steps{{Answer::Save, out + c.name}};
+        steps.insert(steps.end(), c.answers.begin(), c.answers.end());
+        opened.clear();
+        Complete(steps);
+        EXPECT_EQ(ReadFile(out + c.kept), "movie");
+        EXPECT_FALSE(Exists(out + c.name));
+        EXPECT_FALSE(Exists(out + c.name + ".partial")) << "ffmpeg was ended and its file removed";
+        EXPECT_EQ(completion.CurrentMovie(), out + c.kept);
+        EXPECT_EQ(opened, std::vector<std::string>{out + c.kept});
+        ASSERT_FALSE(notes.empty());
+        EXPECT_NE(notes.back().find(c.noteHas), std::string::npos) << notes.back();
+        EXPECT_NE(notes.back().find(out + c.kept), std::string::npos) << notes.back();
+        EXPECT_EQ(Settings().saveFormat, SettingFromFormat(c.remembered));
+        EXPECT_FALSE(IsWindowVisible(progress.hwnd()));
+    }
+    EXPECT_EQ(ReadFile(out + "fails.avi"), "older");
+    Settings().ffmpegPath.clear();
+}
+
+// A disk that fills up while ffmpeg.exe writes: the AVI stays whole beside the chosen name, and
+// ffmpeg's own error comes back in the note.
+TEST_F(Completion, FullDiskDuringTheConversionKeepsTheAvi)
+{
+    const std::string disk = SmallDiskFolder(FRAMELARK_SMALL_DISK);
+    if (disk.empty()) {
+        GTEST_SKIP() << "no small file system at " FRAMELARK_SMALL_DISK " (mounting one needs root)";
+    }
+    // 930 KB of noise on the 1 MB disk: no MP4 of it fits beside it.
+    const std::string movie = Settings().g_tempmoviepath;
+    ASSERT_EQ(RunUnixShell("ffmpeg -nostdin -v error -y -f lavfi -i "
+                           "'nullsrc=s=160x120:r=10,geq=r=random(1)*255:g=random(2)*255:b=random(3)*255' "
+                           "-frames:v 16 -c:v rawvideo -pix_fmt bgr24 '" + UnixPath(movie) + "'"),
+              0);
+    const std::string recorded = ReadFile(movie);
+    const std::string chosen = disk + "\\full.mp4";
+    Settings().ffmpegPath = WindowsPath(FRAMELARK_TEST_FFMPEG);
+    const std::int32_t quality = std::exchange(Settings().compquality, 10000);
+    Complete({{Answer::Save, chosen}, {Answer::CloseNote, ""}});
+    EXPECT_TRUE(ReadFile(disk + "\\full.avi") == recorded);
+    EXPECT_FALSE(Exists(chosen));
+    EXPECT_FALSE(Exists(chosen + ".partial"));
+    // This ffmpeg.exe ends with code 0 after "Error writing trailer": its error line decides.
+    ASSERT_EQ(notes.size(), 1u);
+    EXPECT_NE(notes[0].find("could not make the MP4 file:\n"), std::string::npos) << notes[0];
+    EXPECT_EQ(completion.CurrentMovie(), disk + "\\full.avi");
+    for (const char* name : {"\\full.avi", "\\full.mp4", "\\full.mp4.partial"}) {
+        DeleteFileA((disk + name).c_str());
+    }
+    Settings().compquality = quality;
+    Settings().ffmpegPath.clear();
 }

@@ -33,6 +33,7 @@ protected:
         s.flashingRect = 1;
         s.launchPlayer = 1;
         s.savesettings = 1;
+        s.ffmpegPath = "C:\\tools\\ffmpeg.exe";
         AnsweredBoxes().clear();
     }
 
@@ -57,6 +58,8 @@ TEST_F(GeneralOptionsTest, TheModeDecidesWhichFixedRegionControlsWork)
         EXPECT_TRUE(ItemChecked(d, IDC_HIDE_FLASHING));
         EXPECT_TRUE(ItemChecked(d, IDC_PLAY_AFTER_RECORDING));
         EXPECT_EQ(ItemText(d, IDC_FIXED_WIDTH), "320");
+        EXPECT_EQ(ItemText(d, IDC_FFMPEG_PATH), "C:\\tools\\ffmpeg.exe");
+        TypeText(d, IDC_FFMPEG_PATH, "D:\\my tools\\ffmpeg.exe");
 
         SendDlgItemMessageA(d, IDC_REGION_FIXED, BM_CLICK, 0, 0);
         EXPECT_TRUE(ItemChecked(d, IDC_REGION_FIXED));
@@ -85,6 +88,7 @@ TEST_F(GeneralOptionsTest, TheModeDecidesWhichFixedRegionControlsWork)
     EXPECT_EQ(s.minimizeOnStart, 1);
     EXPECT_EQ(s.flashingRect, 1);
     EXPECT_EQ(s.fixedcapture, 0);
+    EXPECT_EQ(s.ffmpegPath, "D:\\my tools\\ffmpeg.exe");
 }
 
 TEST_F(GeneralOptionsTest, TabOrderFollowsTheLayout)
@@ -96,7 +100,8 @@ TEST_F(GeneralOptionsTest, TabOrderFollowsTheLayout)
         EXPECT_EQ(TabOrder(d),
                   (std::vector<int>{IDC_REGION_FIXED, IDC_SELECT_FIXED_REGION, IDC_FIXED_CORNER, IDC_FIXED_LEFT,
                                     IDC_FIXED_TOP, IDC_FIXED_WIDTH, IDC_FIXED_HEIGHT, IDC_MINIMIZE_ON_START,
-                                    IDC_HIDE_FLASHING, IDC_PLAY_AFTER_RECORDING, IDC_SAVE_ON_EXIT, IDOK, IDCANCEL}));
+                                    IDC_HIDE_FLASHING, IDC_PLAY_AFTER_RECORDING, IDC_SAVE_ON_EXIT, IDC_FFMPEG_PATH,
+                                    IDC_FFMPEG_BROWSE, IDOK, IDCANCEL}));
         ClickButton(d, IDCANCEL);
     });
 }

@@ -198,10 +198,16 @@ void UsePlainCaptureSettings()
     s.g_panarea = ScreenRect{0, 0, s.g_screenwidth - 1, s.g_screenheight - 1};
 }
 
+std::string WindowsPath(const std::string& unixPath)
+{
+    std::string path = "Z:" + unixPath;
+    std::replace(path.begin(), path.end(), '/', '\\');
+    return path;
+}
+
 std::string SmallDiskFolder(const std::string& unixPath)
 {
-    std::string folder = "Z:" + unixPath;
-    std::replace(folder.begin(), folder.end(), '/', '\\');
+    const std::string folder = WindowsPath(unixPath);
     ULARGE_INTEGER total{};
     constexpr ULONGLONG kSmall = 2 * 1024 * 1024;
     if (!GetDiskFreeSpaceExA((folder + "\\").c_str(), nullptr, &total, nullptr) || total.QuadPart > kSmall) {

@@ -48,6 +48,8 @@ void UsePlainCaptureSettings();
 
 // The Unix path of a Windows path; empty when not running under Wine.
 std::string UnixPath(const std::string& windowsPath);
+// The path under Wine's drive Z: of a Unix path.
+std::string WindowsPath(const std::string& unixPath);
 
 // Runs a shell command on the Linux side; its exit status, or -1 when it cannot run.
 int RunUnixShell(const std::string& command);

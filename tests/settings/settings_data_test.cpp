@@ -19,14 +19,15 @@ std::string Describe(const CdataBlock& block)
 std::string Describe(const CdataBlocks& blocks)
 {
     return Describe(blocks.savedir) + "|" + Describe(blocks.cursordir) + "|" + Describe(blocks.audioFormat) + "|" +
-           Describe(blocks.compressorState);
+           Describe(blocks.compressorState) + "|" + Describe(blocks.ffmpegPath);
 }
 } // namespace
 
-TEST(SettingsData, WritesTheFourBlocksWithoutSeparators)
+TEST(SettingsData, WritesTheFiveBlocksWithoutSeparators)
 {
-    EXPECT_EQ(FormatCdata("C:\\a", "", std::string("\x02\0\x01", 3), "state"), std::string("C:\\a\x02\0\x01state", 12));
-    EXPECT_EQ(FormatCdata("", "", "", ""), "");
+    EXPECT_EQ(FormatCdata("C:\\a", "", std::string("\x02\0\x01", 3), "state", "F:\\ff.exe"),
+              std::string("C:\\a\x02\0\x01stateF:\\ff.exe", 21));
+    EXPECT_EQ(FormatCdata("", "", "", "", ""), "");
 }
 
 TEST(SettingsData, SplitsByTheLengthsOfCsIni)
@@ -41,20 +42,24 @@ TEST(SettingsData, SplitsByTheLengthsOfCsIni)
         std::string blocks;
     };
     const Case cases[] = {
-        {"all four", data, {4, 6, 5, 5}, kLatest, "save|cursor|AUDIO|state"},
-        {"none", "", {0, 0, 0, 0}, kLatest, "-|-|-|-"},
-        {"negative lengths hold nothing", data, {-4, -1, 0, -5}, kLatest, "-|-|-|-"},
-        {"no directory texts", "AUDIOstate", {0, 0, 5, 5}, kLatest, "-|-|AUDIO|state"},
+        {"all four of older files", data, {4, 6, 5, 5}, kLatest, "save|cursor|AUDIO|state|-"},
+        {"all five", data + "ff.exe", {4, 6, 5, 5, 6}, kLatest, "save|cursor|AUDIO|state|ff.exe"},
+        {"ffmpeg text missing", data, {4, 6, 5, 5, 6}, kLatest, "save|cursor|AUDIO|state|cut"},
+        {"none", "", {0, 0, 0, 0}, kLatest, "-|-|-|-|-"},
+        {"negative lengths hold nothing", data, {-4, -1, 0, -5, -6}, kLatest, "-|-|-|-|-"},
+        {"no directory texts", "AUDIOstate", {0, 0, 5, 5}, kLatest, "-|-|AUDIO|state|-"},
         {"text of 999 bytes is read", std::string(999, 'y') + "AUDIO", {999, 0, 5, 0}, kLatest,
-         std::string(999, 'y') + "|-|AUDIO|-"},
-        {"text of 1000 bytes is skipped", longText + "cursorAUDIO", {1000, 6, 5, 0}, kLatest, "cut|cursor|AUDIO|-"},
-        {"file shorter than the lengths", data.substr(0, 17), {4, 6, 5, 5}, kLatest, "save|cursor|AUDIO|cut"},
-        {"cut inside a text", "sav", {4, 6, 5, 5}, kLatest, "cut|cut|cut|cut"},
-        {"huge audio format", data, {4, 6, 0xFFFFFFF0u, 5}, kLatest, "save|cursor|cut|cut"},
-        {"largest state", data, {4, 6, 5, 0x7FFFFFFF}, kLatest, "save|cursor|AUDIO|cut"},
-        {"version 1.35 has the blobs", data, {4, 6, 5, 5}, RulesForVersion(1.35f), "save|cursor|AUDIO|state"},
-        {"version 1.3 has only the texts", data, {4, 6, 5, 5}, RulesForVersion(1.3f), "save|cursor|-|-"},
-        {"version 1.0 has nothing", data, {4, 6, 5, 5}, RulesForVersion(1.0f), "-|-|-|-"},
+         std::string(999, 'y') + "|-|AUDIO|-|-"},
+        {"text of 1000 bytes is skipped", longText + "cursorAUDIO", {1000, 6, 5, 0}, kLatest, "cut|cursor|AUDIO|-|-"},
+        {"ffmpeg text of 1000 bytes is skipped", data + longText, {4, 6, 5, 5, 1000}, kLatest,
+         "save|cursor|AUDIO|state|cut"},
+        {"file shorter than the lengths", data.substr(0, 17), {4, 6, 5, 5}, kLatest, "save|cursor|AUDIO|cut|-"},
+        {"cut inside a text", "sav", {4, 6, 5, 5}, kLatest, "cut|cut|cut|cut|-"},
+        {"huge audio format", data, {4, 6, 0xFFFFFFF0u, 5}, kLatest, "save|cursor|cut|cut|-"},
+        {"largest state", data, {4, 6, 5, 0x7FFFFFFF}, kLatest, "save|cursor|AUDIO|cut|-"},
+        {"version 1.35 has the blobs", data, {4, 6, 5, 5}, RulesForVersion(1.35f), "save|cursor|AUDIO|state|-"},
+        {"version 1.3 has only the texts", data, {4, 6, 5, 5, 3}, RulesForVersion(1.3f), "save|cursor|-|-|-"},
+        {"version 1.0 has nothing", data, {4, 6, 5, 5}, RulesForVersion(1.0f), "-|-|-|-|-"},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(Describe(SplitCdata(c.data, c.lengths, c.rules)), c.blocks) << c.what;
@@ -63,7 +68,7 @@ TEST(SettingsData, SplitsByTheLengthsOfCsIni)
 
 TEST(SettingsData, ReadsNoMoreThanTheBlocksTake)
 {
-    EXPECT_EQ(CdataBytesNeeded({4, 6, 5, 5}, kLatest), 20u);
+    EXPECT_EQ(CdataBytesNeeded({4, 6, 5, 5, 6}, kLatest), 26u);
     EXPECT_EQ(CdataBytesNeeded({-4, 1000, 0xFFFFFFFFu, 0x7FFFFFFF}, kLatest), std::uint64_t{1000} + 0xFFFFFFFFu + 0x7FFFFFFFu);
     EXPECT_EQ(CdataBytesNeeded({4, 6, 5, 5}, RulesForVersion(1.3f)), 10u);
     EXPECT_EQ(CdataBytesNeeded({4, 6, 5, 5}, RulesForVersion(1.0f)), 0u);

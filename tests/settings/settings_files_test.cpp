@@ -70,6 +70,7 @@ std::string AudioFormatBytes()
 }
 
 const std::string kCompressorState("\x01\x00\xFFstate", 8);
+const std::string kFfmpegPath = "E:\\ff\\ffmpeg.exe";
 
 // Every persisted setting in file order, with the directory texts as their lengths.
 std::vector<std::int32_t> Values(const AppSettings& s)
@@ -84,7 +85,7 @@ std::vector<std::int32_t> Values(const AppSettings& s)
             s.interleaveFrames, s.interleaveFactor, s.keyRecordStart, s.keyRecordEnd, s.keyRecordCancel,
             s.g_autoadjust, s.g_valueadjust, static_cast<std::int32_t>(s.savedir.size()),
             static_cast<std::int32_t>(s.cursordir.size()), s.threadPriority, s.captureleft, s.capturetop,
-            s.fixedcapture, s.interleaveUnit};
+            s.fixedcapture, s.interleaveUnit, s.saveFormat, static_cast<std::int32_t>(s.ffmpegPath.size())};
 }
 
 // Every setting changed from its default, negative numbers included, both blobs and both texts.
@@ -134,6 +135,8 @@ void Change(AppSettings& s)
     s.capturetop = -200;
     s.fixedcapture = 1;
     s.interleaveUnit = kInterleaveFrames;
+    s.saveFormat = 3;
+    s.ffmpegPath = kFfmpegPath;
     s.g_audioformat = BlockOf(AudioFormatBytes());
     s.g_compressorstate = BlockOf(kCompressorState);
 }
@@ -275,7 +278,7 @@ TEST_F(SettingsFiles, SavedFilesEqualTheTableByteForByte)
     ASSERT_TRUE(SaveSettings(defaults, m_folder));
     std::vector<std::int32_t> expected = {1,   1,   0, 1,   320, 240, 5,   200, 200, 7000, 0,     0,   0,   1,   0,  0,
                                           0,   64,  0, 255, 255, 125, 0,   20,  -1,  0,    0,     128, 16,  2,   22050,
-                                          1,   1,   100, 118, 119, 120, 1, 1,   7,   18,  0,   100,   100, 0,   0};
+                                          1,   1,   100, 118, 119, 120, 1, 1,   7,   18,  0,   100,   100, 0,   0, 0, 0};
     EXPECT_EQ(Read("CS.ini"), ExpectedSettingsText(expected, "1.50", "\r\n"));
     EXPECT_EQ(Read("Cdata.ini"), "C:\\progC:\\windows\\cursors");
 
@@ -284,9 +287,9 @@ TEST_F(SettingsFiles, SavedFilesEqualTheTableByteForByte)
     ASSERT_TRUE(SaveSettings(changed, m_folder));
     expected = {0,   0,  1,  2,  -640, 481, 1000, 20,  7,    2500, 1684633187, -1, 8,  0, 5, 0,
                 1,   128, 3, 1,  2,    3,   1,    -20, 3,    50,   1,          2048, 8, 1, 44100,
-                0,   0,  -5, 65, 66,   67,  0,    99,  14,   10,   -2,         -100, -200, 1, 1};
+                0,   0,  -5, 65, 66,   67,  0,    99,  14,   10,   -2,         -100, -200, 1, 1, 3, 16};
     EXPECT_EQ(Read("CS.ini"), ExpectedSettingsText(expected, "1.50", "\r\n"));
-    EXPECT_EQ(Read("Cdata.ini"), "D:\\Movies\\mineC:\\cursors" + AudioFormatBytes() + kCompressorState);
+    EXPECT_EQ(Read("Cdata.ini"), "D:\\Movies\\mineC:\\cursors" + AudioFormatBytes() + kCompressorState + kFfmpegPath);
     EXPECT_EQ(Names(), (std::vector<std::string>{"CS.ini", "Cdata.ini"}));
 }
 
@@ -301,6 +304,7 @@ TEST_F(SettingsFiles, EverySettingBlobAndTextComesBack)
     EXPECT_EQ(Values(loaded), Values(saved));
     EXPECT_EQ(loaded.savedir, saved.savedir);
     EXPECT_EQ(loaded.cursordir, saved.cursordir);
+    EXPECT_EQ(loaded.ffmpegPath, saved.ffmpegPath);
     EXPECT_EQ(BlockText(loaded.g_audioformat, kAcmFormatSize), AudioFormatBytes());
     EXPECT_EQ(BlockText(loaded.g_compressorstate, kCompressorState.size()), kCompressorState);
     EXPECT_EQ(loaded.savesettings, 1);
@@ -381,17 +385,19 @@ TEST_F(SettingsFiles, OlderVersionsReadWhatTheyHold)
         std::int32_t compquality;
         std::int32_t interleaveFactor;
         bool blobsRead;
+        bool exportRead; // the Save dialog's last type and the chosen ffmpeg.exe, written since
     };
     const Case cases[] = {
-        {"1.20", 41, "check choose suggest ", 0, 7000, 100, false},
-        {"1.30", 42, "check choose suggest ", -2, 7000, 100, false},
-        {"1.35", 42, "check alloc validate ", -2, 2500, 100, true},
-        {"1.50", 46, "check alloc validate ", -2, 2500, -5, true},
-        {"1.00", 46, "", 0, 7000, 100, false},
+        {"1.20", 41, "check choose suggest ", 0, 7000, 100, false, false},
+        {"1.30", 42, "check choose suggest ", -2, 7000, 100, false, false},
+        {"1.35", 42, "check alloc validate ", -2, 2500, 100, true, false},
+        {"1.50", 46, "check alloc validate ", -2, 2500, -5, true, false},
+        {"1.50", 48, "check alloc validate ", -2, 2500, -5, true, true},
+        {"1.00", 48, "", 0, 7000, 100, false, false},
     };
     AppSettings changed;
     Change(changed);
-    const std::string data = "D:\\Movies\\mineC:\\cursors" + AudioFormatBytes() + kCompressorState;
+    const std::string data = "D:\\Movies\\mineC:\\cursors" + AudioFormatBytes() + kCompressorState + kFfmpegPath;
     for (const Case& c : cases) {
         Write("CS.ini", ChangedText(c.version, c.lines));
         Write("Cdata.ini", data);
@@ -400,6 +406,8 @@ TEST_F(SettingsFiles, OlderVersionsReadWhatTheyHold)
         EXPECT_EQ(loaded.threadPriority, c.threadPriority) << c.version;
         EXPECT_EQ(loaded.compquality, c.compquality) << c.version;
         EXPECT_EQ(loaded.interleaveFactor, c.interleaveFactor) << c.version;
+        EXPECT_EQ(loaded.saveFormat, c.exportRead ? 3 : 0) << c.version;
+        EXPECT_EQ(loaded.ffmpegPath, c.exportRead ? kFfmpegPath : "") << c.version;
         EXPECT_EQ(loaded.savedir, std::string(c.version) == "1.00" ? AppSettings().savedir : changed.savedir)
             << c.version;
         EXPECT_EQ(loaded.g_compressorstate.valid(), c.blobsRead) << c.version;

@@ -55,10 +55,11 @@ bool ReadFuzzedSettings(const std::uint8_t* data, std::size_t size)
 
     const SettingsVersionRules rules = RulesForVersion(read.version);
     const CdataLengths lengths{values.savedir, values.cursordir, static_cast<std::uint32_t>(values.cbwfx),
-                               values.CompressorStateSize};
+                               values.CompressorStateSize, values.ffmpegPath};
     const CdataBlocks blocks = SplitCdata(cdata, lengths, rules);
     return BlockWithin(blocks.savedir, cdata, static_cast<std::uint32_t>(lengths.savedir)) &&
            BlockWithin(blocks.cursordir, cdata, static_cast<std::uint32_t>(lengths.cursordir)) &&
            BlockWithin(blocks.audioFormat, cdata, lengths.audioFormat) &&
-           BlockWithin(blocks.compressorState, cdata, static_cast<std::uint32_t>(lengths.compressorState));
+           BlockWithin(blocks.compressorState, cdata, static_cast<std::uint32_t>(lengths.compressorState)) &&
+           BlockWithin(blocks.ffmpegPath, cdata, static_cast<std::uint32_t>(lengths.ffmpegPath));
 }

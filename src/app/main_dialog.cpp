@@ -6,6 +6,7 @@
 #include "audio/audio_capture.h"
 #include "app/main_menus.h"
 #include "messages/private_messages.h"
+#include "recording/input_marks.h"
 #include "resources/resource_ids.h"
 #include "settings/app_settings.h"
 #include "win/directories.h"
@@ -280,7 +281,12 @@ INT_PTR CMainDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         return Result(0);
     }
     if (message == WM_USER_KEYSTART_MSG) {
+        NoteKeyEvent(wParam, lParam);
         OnHotkey(*this, wParam, lParam);
+        return Result(0);
+    }
+    if (message == kMouseClickMessage) {
+        NoteMouseClick(wParam, lParam);
         return Result(0);
     }
     if (m_tray.HandleOwnerMessage(message, wParam, lParam)) {

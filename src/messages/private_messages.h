@@ -9,6 +9,8 @@ extern UINT WM_USER_SAVECURSOR_MSG;
 extern UINT WM_USER_KEYSTART_MSG;
 // Broadcast by a second start of the program: the running one comes to the front.
 extern UINT kAnotherStartMessage;
+// The mouse hook's report of a button pressed while recording.
+extern UINT kMouseClickMessage;
 
 // Fixed-number messages between windows.
 constexpr UINT kWaveInDataMessage = 0x3C0;        // MM_WIM_DATA

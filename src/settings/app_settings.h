@@ -86,6 +86,11 @@ struct AppSettings {
     std::int32_t capturetop = 100;
     std::int32_t fixedcapture = 0;
     std::int32_t interleaveUnit = kInterleaveMilliseconds;
+    // Clicks and keys drawn into the frames.
+    std::int32_t g_showclicks = 0;
+    std::uint32_t g_clickcolor = 0x0000C8FF; // left clicks; keys g_clickcolorR, G, B
+    std::int32_t g_showkeys = 0;
+    std::int32_t g_shortcutsonly = 1; // typed text never shows
 
     // Expressed by the absence of the NoSave.ini marker.
     std::int32_t savesettings = 1;

@@ -99,6 +99,12 @@ StoredSettings StoreSettings(const AppSettings& s, std::size_t audioFormatLength
     v.capturetop = s.capturetop;
     v.fixedcapture = s.fixedcapture;
     v.interleaveUnit = s.interleaveUnit;
+    v.g_showclicks = s.g_showclicks;
+    v.g_clickcolorR = HighlightRed(s.g_clickcolor);
+    v.g_clickcolorG = HighlightGreen(s.g_clickcolor);
+    v.g_clickcolorB = HighlightBlue(s.g_clickcolor);
+    v.g_showkeys = s.g_showkeys;
+    v.g_shortcutsonly = s.g_shortcutsonly;
     return v;
 }
 
@@ -147,6 +153,10 @@ void ApplyStoredSettings(const StoredSettings& v, AppSettings& s)
     s.capturetop = v.capturetop;
     s.fixedcapture = v.fixedcapture;
     s.interleaveUnit = v.interleaveUnit;
+    s.g_showclicks = v.g_showclicks;
+    s.g_clickcolor = PackHighlightColor(v.g_clickcolorR, v.g_clickcolorG, v.g_clickcolorB);
+    s.g_showkeys = v.g_showkeys;
+    s.g_shortcutsonly = v.g_shortcutsonly;
 }
 
 // A save writes Cdata.ini.new, then CS.ini.new, and commits by putting CS.ini.new in CS.ini's place.

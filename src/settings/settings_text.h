@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-// The 46 values of CS.ini, in file order and named by their keys. savedir and cursordir hold the
+// The 52 values of CS.ini, in file order and named by their keys. savedir and cursordir hold the
 // lengths of the texts that Cdata.ini stores.
 struct StoredSettings {
     std::int32_t flashingRect = 0;
@@ -58,6 +58,12 @@ struct StoredSettings {
     std::int32_t capturetop = 0;
     std::int32_t fixedcapture = 0;
     std::int32_t interleaveUnit = 0;
+    std::int32_t g_showclicks = 0;
+    std::int32_t g_clickcolorR = 0;
+    std::int32_t g_clickcolorG = 0;
+    std::int32_t g_clickcolorB = 0;
+    std::int32_t g_showkeys = 0;
+    std::int32_t g_shortcutsonly = 0;
 
     bool operator==(const StoredSettings&) const = default;
 };
@@ -66,7 +72,7 @@ struct SettingsLine {
     std::string_view pattern; // "%d" marks the value
     std::int32_t StoredSettings::*value;
 };
-extern const std::array<SettingsLine, 46> kSettingsLines;
+extern const std::array<SettingsLine, 52> kSettingsLines;
 
 // The version this program writes.
 inline constexpr float kSettingsVersion = 1.5f;
@@ -76,7 +82,7 @@ inline constexpr float kSettingsVersion = 1.5f;
 struct SettingsVersionRules {
     bool hasFirstLines;          // lines 1 to 41
     bool hasThreadPriority;      // line 42
-    bool hasFixedCorner;         // lines 43 to 46; without them the interleave period is 100 ms
+    bool hasFixedCorner;         // lines 43 to 46 (and any later); without them the interleave period is 100 ms
     bool predatesCompressorState; // compressor and rate settings are reset, formats chosen anew
     bool hasDirectoryTexts;      // in Cdata.ini
     bool hasBlobs;               // audio format and compressor state in Cdata.ini

@@ -152,6 +152,9 @@ void CMainDialog::Run(Command command)
         m_services.SaveSettings();
         m_session.EndSession();
         break;
+    case Command::CountdownEnded:
+        m_session.CountdownEnded();
+        break;
     case Command::Options:        // needs the dialog's id: OnCommand
     case Command::RecordingEnded: // needs the thread's report: HandleMessage
         break;
@@ -301,6 +304,9 @@ INT_PTR CMainDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         return Result(0);
     case kRecoveryDoneMessage:
         Run(Command::RecoveryDone);
+        return Result(0);
+    case kCountdownDoneMessage:
+        Run(Command::CountdownEnded);
         return Result(0);
     case kWaveInDataMessage:
         OnWaveInData(reinterpret_cast<WAVEHDR*>(lParam));

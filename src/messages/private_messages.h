@@ -19,6 +19,7 @@ constexpr UINT MergeProgressMessage = 0x4DE;
 constexpr UINT kSaveDoneMessage = WM_APP + 0x24;         // the completion's save has ended
 constexpr UINT kNextSaveMessage = WM_APP + 0x25;         // the completion's next Save dialog
 constexpr UINT kRecoveryDoneMessage = WM_APP + 0x26;     // the recovery's rebuild has ended
+constexpr UINT kCountdownDoneMessage = WM_APP + 0x27;    // the countdown before a recording is over
 constexpr UINT kSelectionDoneMessage = WM_USER + 0x100; // region window to a requesting dialog
 constexpr UINT kSelectionAbandonedMessage = WM_USER + 0x101; // region window to the main window
 constexpr UINT kUncheckGroupMessage = WM_USER + 0x100;  // radio bitmap button to its group

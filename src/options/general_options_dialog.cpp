@@ -2,9 +2,13 @@
 
 #include "messages/private_messages.h"
 #include "options/fixed_region_rules.h"
+#include "region/countdown_window.h"
 #include "region/region_window.h"
 #include "resources/resource_ids.h"
 #include "settings/app_settings.h"
+
+#include <algorithm>
+#include <optional>
 
 CGeneralOptionsDialog::CGeneralOptionsDialog(CRegionWindow* regionWindow)
     : CControlsDialog(IDD_GENERALOPTIONS), m_regionWindow(regionWindow)
@@ -38,6 +42,7 @@ BOOL CGeneralOptionsDialog::OnInitDialog()
     Bind(m_hideFlashing, IDC_HIDE_FLASHING);
     Bind(m_play, IDC_PLAY_AFTER_RECORDING);
     Bind(m_saveSettings, IDC_SAVE_ON_EXIT);
+    Bind(m_countdown, IDC_COUNTDOWN);
 
     const AppSettings& settings = Settings();
     m_left.SetNumber(settings.captureleft);
@@ -51,6 +56,7 @@ BOOL CGeneralOptionsDialog::OnInitDialog()
     m_hideFlashing.SetChecked(settings.flashingRect == 0);
     m_play.SetChecked(settings.launchPlayer != 0);
     m_saveSettings.SetChecked(settings.savesettings != 0);
+    m_countdown.SetNumber(settings.countdownSeconds);
 
     m_normal.onChange = [this] { SetMode(kCaptureNormal); };
     m_fixed.onChange = [this] { SetMode(kCaptureFixed); };
@@ -144,5 +150,8 @@ void CGeneralOptionsDialog::OnOK()
     settings.flashingRect = m_hideFlashing.IsChecked() ? 0 : 1;
     settings.launchPlayer = m_play.IsChecked() ? 1 : 0;
     settings.savesettings = m_saveSettings.IsChecked() ? 1 : 0;
+    if (const std::optional<std::int32_t> seconds = m_countdown.Number()) {
+        settings.countdownSeconds = std::clamp(*seconds, 0, kLongestCountdown);
+    }
     EndDialog(IDOK);
 }

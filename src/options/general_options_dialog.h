@@ -1,6 +1,7 @@
 #pragma once
 // "General Options": how the recording region is chosen, the fixed region's size and corner (typed
-// or drawn on the region selection window while the dialog stays open), and four program options.
+// or drawn on the region selection window while the dialog stays open), four program options and
+// the countdown before a recording.
 #include "win/dialog_controls.h"
 
 class CRegionWindow;
@@ -38,4 +39,5 @@ private:
     CheckBox m_hideFlashing;
     CheckBox m_play;
     CheckBox m_saveSettings;
+    TextField m_countdown;
 };

@@ -2,6 +2,8 @@
 
 #include "common/dpi_scale.h"
 #include "settings/app_settings.h"
+#include "win/dib_header.h"
+#include "win/dpi.h"
 #include "win/handles.h"
 
 #include <mmsystem.h>
@@ -16,25 +18,6 @@ CaptionRules RulesNow()
 {
     const AppSettings& settings = Settings();
     return {settings.g_shortcutsonly != 0, {settings.keyRecordStart, settings.keyRecordEnd, settings.keyRecordCancel}};
-}
-
-// The process is per-monitor aware; GetDpiForMonitor is looked up, as systems before 8.1 lack it.
-int MonitorDpi(int x, int y)
-{
-    using DpiForMonitor = HRESULT(WINAPI*)(HMONITOR, int, UINT*, UINT*);
-    static const auto dpiForMonitor = [] {
-        const HMODULE shcore = LoadLibraryA("shcore.dll");
-        return shcore ? reinterpret_cast<DpiForMonitor>(reinterpret_cast<void*>(GetProcAddress(shcore, "GetDpiForMonitor")))
-                      : nullptr;
-    }();
-    UINT dpiX = 0;
-    UINT dpiY = 0;
-    if (dpiForMonitor && dpiForMonitor(MonitorFromPoint(POINT{x, y}, MONITOR_DEFAULTTONEAREST), 0, &dpiX, &dpiY) == S_OK &&
-        dpiY > 0) {
-        return static_cast<int>(dpiY);
-    }
-    const WindowDC screen(nullptr);
-    return GetDeviceCaps(screen.get(), LOGPIXELSY);
 }
 } // namespace
 
@@ -77,7 +60,7 @@ void CInputMarks::Draw(const FrameRows& frame, int left, int top, std::uint32_t 
         return;
     }
     if (m_dpi == 0) {
-        m_dpi = MonitorDpi(left + frame.width / 2, top + frame.height / 2);
+        m_dpi = MonitorDpiAt(left + frame.width / 2, top + frame.height / 2);
     }
     m_taken.clear();
     InputEvents().TakeSince(m_next, m_taken);
@@ -134,13 +117,7 @@ void CInputMarks::Render(const std::string& text)
     const int padY = ScaleForDpi(6, m_dpi);
     const int width = extent.cx + 2 * padX;
     const int height = extent.cy + 2 * padY;
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height; // top-down, as the mask's rows
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
+    const BITMAPINFO info = TopDownDibHeader(width, height); // rows as the mask's
     void* bits = nullptr;
     GdiBitmap bitmap(CreateDIBSection(dc.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
     if (!bitmap || !bits) {

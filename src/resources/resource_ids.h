@@ -202,3 +202,5 @@
 #define IDC_CLICK_COLOR 1111
 #define IDC_SHOW_KEYS 1112
 #define IDC_SHORTCUTS_ONLY 1113
+// General Options: the countdown before a recording.
+#define IDC_COUNTDOWN 1114

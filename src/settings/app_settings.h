@@ -91,6 +91,7 @@ struct AppSettings {
     std::uint32_t g_clickcolor = 0x0000C8FF; // left clicks; keys g_clickcolorR, G, B
     std::int32_t g_showkeys = 0;
     std::int32_t g_shortcutsonly = 1; // typed text never shows
+    std::int32_t countdownSeconds = 0; // before a recording starts; 0: none
 
     // Expressed by the absence of the NoSave.ini marker.
     std::int32_t savesettings = 1;

@@ -105,6 +105,7 @@ StoredSettings StoreSettings(const AppSettings& s, std::size_t audioFormatLength
     v.g_clickcolorB = HighlightBlue(s.g_clickcolor);
     v.g_showkeys = s.g_showkeys;
     v.g_shortcutsonly = s.g_shortcutsonly;
+    v.countdownSeconds = s.countdownSeconds;
     return v;
 }
 
@@ -157,6 +158,7 @@ void ApplyStoredSettings(const StoredSettings& v, AppSettings& s)
     s.g_clickcolor = PackHighlightColor(v.g_clickcolorR, v.g_clickcolorG, v.g_clickcolorB);
     s.g_showkeys = v.g_showkeys;
     s.g_shortcutsonly = v.g_shortcutsonly;
+    s.countdownSeconds = v.countdownSeconds;
 }
 
 // A save writes Cdata.ini.new, then CS.ini.new, and commits by putting CS.ini.new in CS.ini's place.

@@ -9,7 +9,7 @@ constexpr std::string_view kHeaderPattern = "[Framelark Settings ver%f -- Please
 using S = StoredSettings;
 } // namespace
 
-const std::array<SettingsLine, 52> kSettingsLines = {{
+const std::array<SettingsLine, 53> kSettingsLines = {{
     {"flashingRect=%d \n", &S::flashingRect},
     {"launchPlayer=%d \n", &S::launchPlayer},
     {"minimizeOnStart=%d \n", &S::minimizeOnStart},
@@ -63,6 +63,7 @@ const std::array<SettingsLine, 52> kSettingsLines = {{
     {"g_clickcolorB=%d \n", &S::g_clickcolorB},
     {"g_showkeys=%d \n", &S::g_showkeys},
     {"g_shortcutsonly=%d \n", &S::g_shortcutsonly},
+    {"countdownSeconds=%d \n", &S::countdownSeconds},
 }};
 
 namespace {

@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-// The 52 values of CS.ini, in file order and named by their keys. savedir and cursordir hold the
+// The 53 values of CS.ini, in file order and named by their keys. savedir and cursordir hold the
 // lengths of the texts that Cdata.ini stores.
 struct StoredSettings {
     std::int32_t flashingRect = 0;
@@ -64,6 +64,7 @@ struct StoredSettings {
     std::int32_t g_clickcolorB = 0;
     std::int32_t g_showkeys = 0;
     std::int32_t g_shortcutsonly = 0;
+    std::int32_t countdownSeconds = 0;
 
     bool operator==(const StoredSettings&) const = default;
 };
@@ -72,7 +73,7 @@ struct SettingsLine {
     std::string_view pattern; // "%d" marks the value
     std::int32_t StoredSettings::*value;
 };
-extern const std::array<SettingsLine, 52> kSettingsLines;
+extern const std::array<SettingsLine, 53> kSettingsLines;
 
 // The version this program writes.
 inline constexpr float kSettingsVersion = 1.5f;

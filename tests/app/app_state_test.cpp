@@ -53,6 +53,7 @@ TEST(AppState, EveryStateKeepsTheProgramsPromises)
         // A thread's one message is awaited in exactly the state that started the thread.
         EXPECT_EQ(Decide(state, Command::SaveDone) == Verdict::Run, state == AppState::Saving);
         EXPECT_EQ(Decide(state, Command::RecoveryDone) == Verdict::Run, state == AppState::Recovering);
+        EXPECT_EQ(Decide(state, Command::CountdownEnded) == Verdict::Run, state == AppState::CountingDown);
         // Only the idle program asks nothing and waits for nothing: there alone the user's own
         // dialogs open.
         EXPECT_EQ(Decide(state, Command::Options) == Verdict::Run, state == AppState::Idle);

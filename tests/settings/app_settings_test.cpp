@@ -11,7 +11,7 @@ TEST(AppSettingsDefaults, PersistedSettingsInFileOrder)
                                      0,   1,    0,   0,    0,   64,   0,    255,  255, 125,  0, 20,
                                      -1,  0,    0,   128,  16,  2,    22050, 1,   1,   100,  118, 119,
                                      120, 1,    1,   0,    100, 100,  0,    0,
-                                     0,   255,  200, 0,    0,   1};
+                                     0,   255,  200, 0,    0,   1,   0};
     const std::int32_t actual[] = {s.flashingRect,
                                    s.launchPlayer,
                                    s.minimizeOnStart,
@@ -61,7 +61,8 @@ TEST(AppSettingsDefaults, PersistedSettingsInFileOrder)
                                    HighlightGreen(s.g_clickcolor),
                                    HighlightBlue(s.g_clickcolor),
                                    s.g_showkeys,
-                                   s.g_shortcutsonly};
+                                   s.g_shortcutsonly,
+                                   s.countdownSeconds};
     ASSERT_EQ(std::size(expected), std::size(actual));
     for (std::size_t i = 0; i < std::size(expected); ++i) {
         EXPECT_EQ(actual[i], expected[i]) << "setting #" << i;

@@ -85,7 +85,8 @@ std::vector<std::int32_t> Values(const AppSettings& s)
             s.g_autoadjust, s.g_valueadjust, static_cast<std::int32_t>(s.savedir.size()),
             static_cast<std::int32_t>(s.cursordir.size()), s.threadPriority, s.captureleft, s.capturetop,
             s.fixedcapture, s.interleaveUnit, s.g_showclicks, HighlightRed(s.g_clickcolor),
-            HighlightGreen(s.g_clickcolor), HighlightBlue(s.g_clickcolor), s.g_showkeys, s.g_shortcutsonly};
+            HighlightGreen(s.g_clickcolor), HighlightBlue(s.g_clickcolor), s.g_showkeys, s.g_shortcutsonly,
+            s.countdownSeconds};
 }
 
 // Every setting changed from its default, negative numbers included, both blobs and both texts.
@@ -139,6 +140,7 @@ void Change(AppSettings& s)
     s.g_clickcolor = PackHighlightColor(7, 8, 9);
     s.g_showkeys = 1;
     s.g_shortcutsonly = 0;
+    s.countdownSeconds = 3;
     s.g_audioformat = BlockOf(AudioFormatBytes());
     s.g_compressorstate = BlockOf(kCompressorState);
 }
@@ -281,7 +283,7 @@ TEST_F(SettingsFiles, SavedFilesEqualTheTableByteForByte)
     std::vector<std::int32_t> expected = {1,   1,   0, 1,   320, 240, 5,   200, 200, 7000, 0,     0,   0,   1,   0,  0,
                                           0,   64,  0, 255, 255, 125, 0,   20,  -1,  0,    0,     128, 16,  2,   22050,
                                           1,   1,   100, 118, 119, 120, 1, 1,   7,   18,  0,   100,   100, 0,   0,
-                                          0,   255, 200, 0,   0,   1};
+                                          0,   255, 200, 0,   0,   1,   0};
     EXPECT_EQ(Read("CS.ini"), ExpectedSettingsText(expected, "1.50", "\r\n"));
     EXPECT_EQ(Read("Cdata.ini"), "C:\\progC:\\windows\\cursors");
 
@@ -291,7 +293,7 @@ TEST_F(SettingsFiles, SavedFilesEqualTheTableByteForByte)
     expected = {0,   0,  1,  2,  -640, 481, 1000, 20,  7,    2500, 1684633187, -1, 8,  0, 5, 0,
                 1,   128, 3, 1,  2,    3,   1,    -20, 3,    50,   1,          2048, 8, 1, 44100,
                 0,   0,  -5, 65, 66,   67,  0,    99,  14,   10,   -2,         -100, -200, 1, 1,
-                1,   7,  8,  9,  1,    0};
+                1,   7,  8,  9,  1,    0,    3};
     EXPECT_EQ(Read("CS.ini"), ExpectedSettingsText(expected, "1.50", "\r\n"));
     EXPECT_EQ(Read("Cdata.ini"), "D:\\Movies\\mineC:\\cursors" + AudioFormatBytes() + kCompressorState);
     EXPECT_EQ(Names(), (std::vector<std::string>{"CS.ini", "Cdata.ini"}));
@@ -393,10 +395,10 @@ TEST_F(SettingsFiles, OlderVersionsReadWhatTheyHold)
         {"1.20", 41, "check choose suggest ", 0, 7000, 100, false},
         {"1.30", 42, "check choose suggest ", -2, 7000, 100, false},
         {"1.35", 42, "check alloc validate ", -2, 2500, 100, true},
-        {"1.50", 52, "check alloc validate ", -2, 2500, -5, true},
+        {"1.50", 53, "check alloc validate ", -2, 2500, -5, true},
         // Written before the clicks and keys were shown: those keep their defaults.
         {"1.50", 46, "check alloc validate ", -2, 2500, -5, true},
-        {"1.00", 52, "", 0, 7000, 100, false},
+        {"1.00", 53, "", 0, 7000, 100, false},
     };
     AppSettings changed;
     Change(changed);
@@ -409,7 +411,7 @@ TEST_F(SettingsFiles, OlderVersionsReadWhatTheyHold)
         EXPECT_EQ(loaded.threadPriority, c.threadPriority) << c.version;
         EXPECT_EQ(loaded.compquality, c.compquality) << c.version;
         EXPECT_EQ(loaded.interleaveFactor, c.interleaveFactor) << c.version;
-        const bool allLines = c.lines == 52 && std::string(c.version) != "1.00";
+        const bool allLines = c.lines == 53 && std::string(c.version) != "1.00";
         EXPECT_EQ(loaded.g_showkeys, allLines ? 1 : 0) << c.version << " " << c.lines;
         EXPECT_EQ(loaded.g_shortcutsonly, allLines ? 0 : 1) << c.version << " " << c.lines;
         EXPECT_EQ(loaded.savedir, std::string(c.version) == "1.00" ? AppSettings().savedir : changed.savedir)
@@ -431,7 +433,7 @@ TEST_F(SettingsFiles, MissingOrDamagedFilesLeaveDefaults)
         std::int32_t compressorStateSize;
         std::string savedir;
     };
-    const std::string whole = ChangedText("1.50", 52);
+    const std::string whole = ChangedText("1.50", 53);
     const auto withLine = [&](const std::string& key, const std::string& line) {
         std::string text = whole;
         const std::size_t start = text.find("\n" + key) + 1;

@@ -553,6 +553,48 @@ TEST_F(MainDialogTest, StopKeepsTheRecordingWhateverTheCancelKeyReads)
     ModalAnswerer::texts.clear();
 }
 
+TEST_F(MainDialogTest, TheCountdownComesBeforeTheRecordingAndTheCancelKeyEndsIt)
+{
+    struct Restore {
+        ~Restore() { Settings().countdownSeconds = 0; }
+    } restore;
+    PrepareFixedRegion();
+    Settings().countdownSeconds = 1;
+    const std::string lastMovie = Settings().g_tempmoviepath;
+    Click(IDC_RECORD);
+    ASSERT_TRUE(Reaches(AppState::CountingDown));
+    const HWND countdown = FindThreadWindow("Countdown");
+    ASSERT_TRUE(countdown);
+    EXPECT_TRUE(IsWindowVisible(countdown));
+    RECT shown{};
+    GetWindowRect(countdown, &shown);
+    EXPECT_EQ((shown.left + shown.right) / 2, 8 + 32); // the middle of the region
+    EXPECT_EQ(State(), (Buttons{false, false, true, false}));
+
+    // The cancel key: idle at once, no recording then or later, no movie.
+    SendMessageA(window(), WM_USER_KEYSTART_MSG, VK_F9, 1);
+    EXPECT_EQ(State(), kIdle);
+    EXPECT_FALSE(IsWindowVisible(countdown));
+    PumpMessages(1500, window());
+    EXPECT_EQ(dialog->State(), AppState::Idle);
+    EXPECT_EQ(Settings().g_isrecording, 0);
+    EXPECT_EQ(Settings().g_tempmoviepath, lastMovie);
+
+    // Run out: the recording starts only once the number is gone from the screen.
+    Click(IDC_RECORD);
+    ASSERT_TRUE(Reaches(AppState::CountingDown));
+    bool shownWhileRecording = false;
+    ASSERT_TRUE(PumpUntil(
+        [&] {
+            shownWhileRecording |= Settings().g_isrecording != 0 && IsWindowVisible(countdown);
+            return dialog->State() == AppState::Recording;
+        },
+        10000));
+    EXPECT_FALSE(shownWhileRecording);
+    EXPECT_FALSE(IsWindowVisible(countdown));
+    Discard();
+}
+
 TEST_F(MainDialogTest, AMonitorOfAnotherDpiRescalesTheFaceItsShapeAndItsButtons)
 {
     // Wine gives every monitor one dpi; the message that a move between monitors brings is sent here.

@@ -103,30 +103,33 @@ void CInputMarks::Render(const std::string& text)
     m_rendered = text;
     m_text = {};
     m_box = {};
-    const WindowDC screen(nullptr);
-    MemoryDC dc(CreateCompatibleDC(screen.get()));
-    GdiFont font(CreateFontA(-ScaleForDpi(20, m_dpi), 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                             OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, ANTIALIASED_QUALITY, DEFAULT_PITCH, "Segoe UI"));
-    if (!dc || !font) {
+    if (!m_dc) {
+        const WindowDC screen(nullptr);
+        m_dc.reset(CreateCompatibleDC(screen.get()));
+        m_font.reset(CreateFontA(-ScaleForDpi(20, m_dpi), 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                                 OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, ANTIALIASED_QUALITY, DEFAULT_PITCH, "Segoe UI"));
+    }
+    if (!m_dc || !m_font) {
         return;
     }
-    SelectGuard selectFont(dc.get(), font.get());
+    const HDC dc = m_dc.get();
+    SelectGuard selectFont(dc, m_font.get());
     SIZE extent{};
-    GetTextExtentPoint32A(dc.get(), text.c_str(), static_cast<int>(text.size()), &extent);
+    GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &extent);
     const int padX = ScaleForDpi(12, m_dpi);
     const int padY = ScaleForDpi(6, m_dpi);
     const int width = extent.cx + 2 * padX;
     const int height = extent.cy + 2 * padY;
     const BITMAPINFO info = TopDownDibHeader(width, height); // rows as the mask's
     void* bits = nullptr;
-    GdiBitmap bitmap(CreateDIBSection(dc.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    GdiBitmap bitmap(CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
     if (!bitmap || !bits) {
         return;
     }
-    SelectGuard selectBitmap(dc.get(), bitmap.get());
-    SetBkMode(dc.get(), TRANSPARENT);
-    SetTextColor(dc.get(), RGB(255, 255, 255));
-    TextOutA(dc.get(), padX, padY, text.c_str(), static_cast<int>(text.size()));
+    SelectGuard selectBitmap(dc, bitmap.get());
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, RGB(255, 255, 255));
+    TextOutA(dc, padX, padY, text.c_str(), static_cast<int>(text.size()));
     GdiFlush();
     m_text.width = width;
     m_text.height = height;

@@ -6,6 +6,7 @@
 
 #include "recording/input_event_log.h"
 #include "recording/mark_drawing.h"
+#include "win/handles.h"
 
 #include <string>
 #include <vector>
@@ -37,4 +38,7 @@ private:
     std::string m_rendered; // the caption text that m_text and m_box hold
     CoverageMask m_text;
     CoverageMask m_box;
+    // Made at the first caption and kept: under Wine a font costs more than drawing a frame's marks.
+    MemoryDC m_dc;
+    GdiFont m_font;
 };

@@ -2,6 +2,7 @@
 #include "messages/private_messages.h"
 #include "codec/video1_install.h"
 #include "common/fourcc.h"
+#include "recording/input_event_log.h"
 #include "recording/recording_seams.h"
 #include "region/region_window.h"
 #include "resources/resource_ids.h"
@@ -592,6 +593,35 @@ TEST_F(MainDialogTest, TheCountdownComesBeforeTheRecordingAndTheCancelKeyEndsIt)
         10000));
     EXPECT_FALSE(shownWhileRecording);
     EXPECT_FALSE(IsWindowVisible(countdown));
+    Discard();
+}
+
+TEST_F(MainDialogTest, ClicksAndKeysReachTheEventLogOnlyWhileRecordingWithThemShown)
+{
+    struct Restore {
+        ~Restore()
+        {
+            Settings().g_showclicks = 0;
+            Settings().g_showkeys = 0;
+        }
+    } restore;
+    Settings().g_showclicks = 1;
+    Settings().g_showkeys = 1;
+    const auto report = [](short x) {
+        SendMessageA(window(), kMouseClickMessage, 1, MAKELPARAM(x, 30));
+        SendMessageA(window(), WM_USER_KEYSTART_MSG, 'A', 1);
+    };
+    std::uint64_t next = InputEvents().End();
+    report(10);
+    EXPECT_EQ(InputEvents().End(), next); // idle: nothing is kept
+    RecordingStarted();
+    report(-20);
+    std::vector<InputEvent> taken;
+    InputEvents().TakeSince(next, taken);
+    ASSERT_EQ(taken.size(), 2u);
+    EXPECT_EQ(taken[0].click.button, MouseButton::Right);
+    EXPECT_EQ(taken[0].click.x, -20); // left of the main monitor
+    EXPECT_EQ(taken[1].key.key, 'A');
     Discard();
 }
 

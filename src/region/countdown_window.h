@@ -16,8 +16,6 @@ public:
     bool Start(const ScreenRect& region, int seconds, HWND owner, UINT doneMessage);
     // Hides the window; no message follows.
     void Stop();
-    // The number shown; 0 while hidden.
-    int Shown() const { return m_left; }
 
 protected:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;

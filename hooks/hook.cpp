@@ -1,7 +1,10 @@
-// hook.dll: reports the cursor shown on screen to one window while a recording runs.
+// hook.dll: reports the cursor shown on screen, and on request each press of a mouse button, to one
+// window while a recording runs.
 // The mouse hook runs before the event reaches its window, so the shape that the event brings is
 // read again shortly after, by a timer of the hook's own thread.
 #include "low_level_hook.h"
+
+#include <atomic>
 
 namespace {
 constexpr UINT kSettleDelayMs = 30;
@@ -9,6 +12,17 @@ constexpr UINT kSettleDelayMs = 30;
 LowLevelHook g_hook;
 HCURSOR g_lastreported = nullptr;
 UINT_PTR g_settletimer = 0;
+std::atomic<UINT> g_clickmessage{0};
+
+// wParam: 0 left, 1 right, 2 middle; lParam: the screen point, x and y as signed 16-bit halves.
+void ReportClick(WPARAM event, const MSLLHOOKSTRUCT& mouse)
+{
+    const UINT message = g_clickmessage;
+    const WPARAM button = event == WM_LBUTTONDOWN ? 0 : event == WM_RBUTTONDOWN ? 1 : event == WM_MBUTTONDOWN ? 2 : 3;
+    if (message && button < 3) {
+        g_hook.PostOther(message, button, MAKELPARAM(static_cast<WORD>(mouse.pt.x), static_cast<WORD>(mouse.pt.y)));
+    }
+}
 
 void ReportCursor()
 {
@@ -40,6 +54,7 @@ void CALLBACK SettleTimer(HWND, UINT, UINT_PTR, DWORD)
 LRESULT CALLBACK MouseProc(int code, WPARAM wParam, LPARAM lParam)
 {
     if (code == HC_ACTION && g_hook.Installed()) {
+        ReportClick(wParam, *reinterpret_cast<const MSLLHOOKSTRUCT*>(lParam));
         ReportCursor();
         g_settletimer = SetTimer(nullptr, g_settletimer, kSettleDelayMs, &SettleTimer);
     }
@@ -61,4 +76,10 @@ extern "C" BOOL InstallMyHook(HWND window, UINT message)
 extern "C" BOOL UninstallMyHook(HWND)
 {
     return g_hook.Remove();
+}
+
+// 0 stops the reports of clicks.
+extern "C" void ReportMyHookClicks(UINT message)
+{
+    g_clickmessage = message;
 }

@@ -54,6 +54,7 @@ public:
     }
     bool Installed() const { return m_hook.load() != nullptr; }
     void Post(WPARAM wParam, LPARAM lParam) const { PostMessageA(m_window, m_message, wParam, lParam); }
+    void PostOther(UINT message, WPARAM wParam, LPARAM lParam) const { PostMessageA(m_window, message, wParam, lParam); }
     void SetModule(HMODULE module) { m_module = module; }
 
 private:

@@ -4,7 +4,8 @@
 // time would otherwise count as the engine's. Started under Wine without glibc's heap setting, it relaunches itself as framelark.exe does.
 //   recording_bench record <left> <top> <width> <height> <timelapse> <seconds>
 //   recording_bench animate <seconds>
-//   recording_bench grab <width> <height> <count>     the frame grab alone
+//   recording_bench grab <width> <height> <count> [marks]  the frame grab alone; with marks, a click
+//                                                     and a typed key 4 times a second are drawn in
 //   recording_bench write <width> <height> <count>    grab, then the movie write alone
 //   recording_bench journal <count>                   what the crash journal adds to each write
 #include "app/heap_relaunch.h"
@@ -240,20 +241,36 @@ int Record(int left, int top, int width, int height, int timelapse, int seconds)
     return g_endmessage == WM_USER_GENERIC_MSG ? 0 : 1;
 }
 // The recording's grabs, one after another on this thread.
-int GrabOnly(int width, int height, int count)
+int GrabOnly(int width, int height, int count, bool marks)
 {
-    Settings().g_capturebits = GetDeviceCaps(WindowDC(nullptr).get(), BITSPIXEL);
+    AppSettings& settings = Settings();
+    settings.g_capturebits = GetDeviceCaps(WindowDC(nullptr).get(), BITSPIXEL);
+    settings.g_showclicks = marks ? 1 : 0;
+    settings.g_showkeys = marks ? 1 : 0;
+    settings.g_shortcutsonly = 0;
     CFrameGrabber grabber(width, height);
     MeasureRecordingStages(true);
     const double cpuStart = ProcessorMs();
     const DWORD start = GetTickCount();
+    DWORD lastInput = 0;
     for (int i = 0; i < count; ++i) {
+        // A quick hand: four clicks and keys a second.
+        if (const DWORD now = timeGetTime(); marks && now - lastInput >= 250) {
+            lastInput = now;
+            InputEvent click;
+            click.kind = InputEvent::Kind::Click;
+            click.click = {now, static_cast<MouseButton>(i % 3), width / 2, height / 2};
+            InputEvents().Add(click);
+            InputEvent key;
+            key.key = {now, 'A' + i % 26, false, false};
+            InputEvents().Add(key);
+        }
         StartStageFrame();
         grabber.Grab(0, 0);
     }
     const DWORD wall = GetTickCount() - start;
-    std::printf("grab region=%dx%d bits=%d heap=%s wall_ms_per_frame=%.2f cpu_ms_per_frame=%.2f\n", width, height,
-                Settings().g_capturebits, HeapSetting(), static_cast<double>(wall) / count,
+    std::printf("grab region=%dx%d bits=%d heap=%s marks=%d wall_ms_per_frame=%.2f cpu_ms_per_frame=%.2f\n", width,
+                height, settings.g_capturebits, HeapSetting(), marks ? 1 : 0, static_cast<double>(wall) / count,
                 (ProcessorMs() - cpuStart) / count);
     PrintStages("grab");
     MeasureRecordingStages(false);
@@ -374,8 +391,8 @@ int main(int argc, char** argv)
     if (mode == "journal" && argc == 3) {
         return JournalOnly(std::atoi(argv[2]));
     }
-    if (mode == "grab" && argc == 5) {
-        return GrabOnly(std::atoi(argv[2]), std::atoi(argv[3]), std::atoi(argv[4]));
+    if (mode == "grab" && (argc == 5 || (argc == 6 && std::string(argv[5]) == "marks"))) {
+        return GrabOnly(std::atoi(argv[2]), std::atoi(argv[3]), std::atoi(argv[4]), argc == 6);
     }
     if (mode == "record" && (argc == 8 || (argc == 9 && std::string(argv[8]) == "zmbv"))) {
         g_handler = argc == 9 ? kFourCCZmbv : kFourCCVideo1;
@@ -384,7 +401,7 @@ int main(int argc, char** argv)
     }
     std::fprintf(stderr, "usage: recording_bench record <left> <top> <width> <height> <timelapse> <seconds> [zmbv]\n"
                          "       recording_bench animate <seconds>\n"
-                         "       recording_bench grab <width> <height> <count>\n"
+                         "       recording_bench grab <width> <height> <count> [marks]\n"
                          "       recording_bench write <width> <height> <count>\n"
                          "       recording_bench journal <count>\n");
     return 2;

@@ -8,28 +8,30 @@ constexpr Verdict R = Verdict::Run;
 constexpr Verdict I = Verdict::Ignore;
 constexpr Verdict N = Verdict::RefuseWithNote;
 
-// Rows: commands in their declared order; columns: states in theirs.
-//                      Launch Idle Sel Start Rec Paus End Disc Compl Nam Sav Conv Recov Ask Dlg Sess
+// Rows: commands in their declared order; columns: states in theirs. Stop and Cancel in the
+// countdown end it before anything was recorded.
+//                      Launch Idle Sel Start Rec Paus End Disc Compl Nam Sav Conv Recov Ask Dlg Sess Count
 constexpr std::array<std::array<Verdict, kAppStates>, kCommands> kRules = {{
-    /* Record          */ {I, R, I, I, I, R, I, I, I, I, I, I, I, I, I, I},
-    /* Pause           */ {I, I, I, I, R, I, I, I, I, I, I, I, I, I, I, I},
-    /* Stop            */ {I, I, I, I, R, R, I, I, I, I, I, I, I, I, I, I},
-    /* Cancel          */ {I, I, I, I, R, R, I, I, I, I, I, I, I, I, I, I},
-    /* Options         */ {I, R, I, I, I, I, I, I, I, I, I, I, I, I, I, I},
-    /* About           */ {I, R, I, I, I, I, I, I, I, I, I, I, I, I, I, I},
-    /* PlayFile        */ {I, R, I, I, I, I, I, I, I, I, I, I, I, I, I, I},
-    /* Play            */ {I, R, I, I, R, R, R, R, I, I, I, I, I, I, I, I},
+    /* Record          */ {I, R, I, I, I, R, I, I, I, I, I, I, I, I, I, I, I},
+    /* Pause           */ {I, I, I, I, R, I, I, I, I, I, I, I, I, I, I, I, I},
+    /* Stop            */ {I, I, I, I, R, R, I, I, I, I, I, I, I, I, I, I, R},
+    /* Cancel          */ {I, I, I, I, R, R, I, I, I, I, I, I, I, I, I, I, R},
+    /* Options         */ {I, R, I, I, I, I, I, I, I, I, I, I, I, I, I, I, I},
+    /* About           */ {I, R, I, I, I, I, I, I, I, I, I, I, I, I, I, I, I},
+    /* PlayFile        */ {I, R, I, I, I, I, I, I, I, I, I, I, I, I, I, I, I},
+    /* Play            */ {I, R, I, I, R, R, R, R, I, I, I, I, I, I, I, I, I},
     // A close in Ending would end the program under the thread that is finishing the movie.
-    /* Close           */ {I, R, R, I, N, N, I, I, I, I, I, I, I, I, I, I},
-    /* RegionChosen    */ {I, I, R, R, I, I, I, I, I, I, I, I, I, I, I, I},
-    /* RegionAbandoned */ {I, I, R, I, I, I, I, I, I, I, I, I, I, I, I, I},
-    /* RecordingEnded  */ {I, I, I, I, R, R, R, R, I, I, I, I, I, I, I, I},
-    /* FirstTick       */ {R, I, I, I, I, I, I, I, I, I, I, I, I, I, I, I},
-    /* NextSave        */ {I, I, I, I, I, I, I, I, R, I, I, I, I, I, I, I},
-    /* SaveDone        */ {I, I, I, I, I, I, I, I, I, I, R, I, I, I, I, I},
-    /* RecoveryDone    */ {I, I, I, I, I, I, I, I, I, I, I, I, R, I, I, I},
-    /* ConvertDone     */ {I, I, I, I, I, I, I, I, I, I, I, R, I, I, I, I},
-    /* EndSession      */ {R, R, R, R, R, R, R, R, R, R, R, R, R, R, R, I},
+    /* Close           */ {I, R, R, I, N, N, I, I, I, I, I, I, I, I, I, I, I},
+    /* RegionChosen    */ {I, I, R, R, I, I, I, I, I, I, I, I, I, I, I, I, I},
+    /* RegionAbandoned */ {I, I, R, I, I, I, I, I, I, I, I, I, I, I, I, I, I},
+    /* RecordingEnded  */ {I, I, I, I, R, R, R, R, I, I, I, I, I, I, I, I, I},
+    /* FirstTick       */ {R, I, I, I, I, I, I, I, I, I, I, I, I, I, I, I, I},
+    /* NextSave        */ {I, I, I, I, I, I, I, I, R, I, I, I, I, I, I, I, I},
+    /* SaveDone        */ {I, I, I, I, I, I, I, I, I, I, R, I, I, I, I, I, I},
+    /* RecoveryDone    */ {I, I, I, I, I, I, I, I, I, I, I, I, R, I, I, I, I},
+    /* ConvertDone     */ {I, I, I, I, I, I, I, I, I, I, I, R, I, I, I, I, I},
+    /* EndSession      */ {R, R, R, R, R, R, R, R, R, R, R, R, R, R, R, I, R},
+    /* CountdownEnded  */ {I, I, I, I, I, I, I, I, I, I, I, I, I, I, I, I, R},
 }};
 
 using StateSet = std::uint32_t;
@@ -48,8 +50,8 @@ using S = AppState;
 constexpr std::array<StateSet, kAppStates> kMoves = {
     /* Launching     */ Set({S::Idle, S::Asking}),
     /* Idle          */ Set({S::Selecting, S::Starting, S::InDialog}),
-    /* Selecting     */ Set({S::Idle, S::Recording}),
-    /* Starting      */ Set({S::Idle, S::Recording}),
+    /* Selecting     */ Set({S::Idle, S::Recording, S::CountingDown}),
+    /* Starting      */ Set({S::Idle, S::Recording, S::CountingDown}),
     /* Recording     */ Set({S::Paused, S::Ending, S::Discarding}),
     /* Paused        */ Set({S::Recording, S::Ending, S::Discarding}),
     /* Ending        */ Set({S::Completing, S::Asking}),
@@ -63,6 +65,7 @@ constexpr std::array<StateSet, kAppStates> kMoves = {
     /* InDialog      */ Set({S::Idle}),
     // Only a closed recording leads here: the program is idle after it.
     /* SessionEnding */ Set({S::Idle}),
+    /* CountingDown  */ Set({S::Idle, S::Recording}),
 };
 } // namespace
 

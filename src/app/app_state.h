@@ -22,8 +22,9 @@ enum class AppState : std::uint8_t {
     Asking,        // a question that must be answered before anything else
     InDialog,      // a modal dialog opened from the main window
     SessionEnding, // the system ends the session: the recording is closed for the next start
+    CountingDown,  // a region is chosen; the countdown shows before the recording starts
 };
-inline constexpr int kAppStates = 16;
+inline constexpr int kAppStates = 17;
 
 enum class Command : std::uint8_t {
     Record,     // Record button, "Record Now!", the start key; resumes a pause
@@ -44,8 +45,9 @@ enum class Command : std::uint8_t {
     RecoveryDone,   // the recovery thread's one message
     ConvertDone,    // the conversion thread's one message
     EndSession,
+    CountdownEnded, // the countdown's one message: the recording starts
 };
-inline constexpr int kCommands = 18;
+inline constexpr int kCommands = 19;
 
 enum class Verdict : std::uint8_t {
     Run,

@@ -6,6 +6,7 @@
 #include "audio/audio_capture.h"
 #include "app/main_menus.h"
 #include "messages/private_messages.h"
+#include "recording/input_marks.h"
 #include "resources/resource_ids.h"
 #include "settings/app_settings.h"
 #include "win/directories.h"
@@ -154,6 +155,9 @@ void CMainDialog::Run(Command command)
         m_services.SaveSettings();
         m_session.EndSession();
         break;
+    case Command::CountdownEnded:
+        m_session.CountdownEnded();
+        break;
     case Command::Options:        // needs the dialog's id: OnCommand
     case Command::RecordingEnded: // needs the thread's report: HandleMessage
         break;
@@ -283,7 +287,12 @@ INT_PTR CMainDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         return Result(0);
     }
     if (message == WM_USER_KEYSTART_MSG) {
+        NoteKeyEvent(wParam, lParam);
         OnHotkey(*this, wParam, lParam);
+        return Result(0);
+    }
+    if (message == kMouseClickMessage) {
+        NoteMouseClick(wParam, lParam);
         return Result(0);
     }
     if (m_tray.HandleOwnerMessage(message, wParam, lParam)) {
@@ -301,6 +310,9 @@ INT_PTR CMainDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         return Result(0);
     case kRecoveryDoneMessage:
         Run(Command::RecoveryDone);
+        return Result(0);
+    case kCountdownDoneMessage:
+        Run(Command::CountdownEnded);
         return Result(0);
     case kWaveInDataMessage:
         OnWaveInData(reinterpret_cast<WAVEHDR*>(lParam));

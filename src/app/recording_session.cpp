@@ -55,6 +55,22 @@ void CRecordingSession::Record()
 
 void CRecordingSession::RegionChosen()
 {
+    const AppSettings& settings = Settings();
+    if (settings.countdownSeconds > 0 &&
+        m_countdown.Start(settings.g_capturerect, settings.countdownSeconds, m_program.Window(), kCountdownDoneMessage)) {
+        m_program.SetState(AppState::CountingDown);
+        return;
+    }
+    StartRecording();
+}
+
+void CRecordingSession::CountdownEnded()
+{
+    StartRecording();
+}
+
+void CRecordingSession::StartRecording()
+{
     m_recordingWithSound = Settings().recordaudio == 1;
     m_recordingThread = OnRecordStart();
     if (!m_recordingThread) {
@@ -74,12 +90,26 @@ void CRecordingSession::Pause()
 
 void CRecordingSession::Stop()
 {
-    EndRecording(AppState::Ending);
+    if (!EndCountdown()) {
+        EndRecording(AppState::Ending);
+    }
 }
 
 void CRecordingSession::Cancel()
 {
-    EndRecording(AppState::Discarding);
+    if (!EndCountdown()) {
+        EndRecording(AppState::Discarding);
+    }
+}
+
+bool CRecordingSession::EndCountdown()
+{
+    if (m_program.State() != AppState::CountingDown) {
+        return false;
+    }
+    m_countdown.Stop();
+    m_program.SetState(AppState::Idle);
+    return true;
 }
 
 void CRecordingSession::EndRecording(AppState next)
@@ -199,6 +229,7 @@ void CRecordingSession::EndSession()
     if (m_program.State() == AppState::Saving || m_program.State() == AppState::Converting) {
         m_completion.AbandonSave();
     }
+    EndCountdown();
     if (!ThreadMayRun(m_program.State()) || !m_recordingThread) {
         return;
     }

@@ -10,6 +10,7 @@
 #include "app/recording_completion.h"
 #include "app/recovery_offer.h"
 #include "recording/recording_end.h"
+#include "region/countdown_window.h"
 #include "win/handles.h"
 
 #include <cstdint>
@@ -32,7 +33,9 @@ public:
     CRecordingSession& operator=(const CRecordingSession&) = delete;
 
     void Record(); // from idle, or resumes a pause
+    // With a countdown chosen, the recording starts when it ends.
     void RegionChosen();
+    void CountdownEnded();
     void Pause();
     void Stop();
     void Cancel();
@@ -53,7 +56,10 @@ public:
     CRecordingCompletion& completion() { return m_completion; }
 
 private:
+    void StartRecording();
     void EndRecording(AppState next);
+    // Stop and Cancel during the countdown: nothing was recorded.
+    bool EndCountdown();
     void Continue(CRecordingCompletion::Step step);
 
     IProgramState& m_program;
@@ -63,4 +69,5 @@ private:
     CConvertProgressDialog m_progress;
     CRecordingCompletion m_completion{m_progress};
     CRecoveryRun m_recovery;
+    CCountdownWindow m_countdown;
 };

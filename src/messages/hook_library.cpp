@@ -7,10 +7,12 @@
 namespace {
 using InstallProc = BOOL(__cdecl*)(HWND, UINT);
 using UninstallProc = BOOL(__cdecl*)(HWND);
+using ClicksProc = void(__cdecl*)(UINT);
 
 struct HookLibrary {
     InstallProc install = nullptr;
     UninstallProc uninstall = nullptr;
+    ClicksProc clicks = nullptr; // the mouse library's only
     HWND window = nullptr;
 };
 
@@ -23,6 +25,7 @@ HookLibrary Load(const char* file, const char* installName, const char* uninstal
     if (HMODULE module = LoadLibraryA(path.c_str())) {
         library.install = reinterpret_cast<InstallProc>(reinterpret_cast<void*>(GetProcAddress(module, installName)));
         library.uninstall = reinterpret_cast<UninstallProc>(reinterpret_cast<void*>(GetProcAddress(module, uninstallName)));
+        library.clicks = reinterpret_cast<ClicksProc>(reinterpret_cast<void*>(GetProcAddress(module, "ReportMyHookClicks")));
     }
     return library;
 }
@@ -59,6 +62,13 @@ void Uninstall(HookLibrary& library)
 bool InstallMouseHook(HWND window, UINT message) { return Install(MouseLibrary(), window, message); }
 
 void UninstallMouseHook() { Uninstall(MouseLibrary()); }
+
+void ReportMouseClicks(UINT message)
+{
+    if (MouseLibrary().clicks) {
+        MouseLibrary().clicks(message);
+    }
+}
 
 bool InstallKeyHook(HWND window, UINT message) { return Install(KeyLibrary(), window, message); }
 

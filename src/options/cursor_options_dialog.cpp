@@ -45,6 +45,10 @@ BOOL CCursorOptionsDialog::OnInitDialog()
     Bind(m_color, IDC_HIGHLIGHT_COLOR);
     Bind(m_halfSize, IDC_HIGHLIGHT_HALFSIZE);
     Bind(m_highlightPreview, IDC_HIGHLIGHT_PREVIEW);
+    Bind(m_showClicks, IDC_SHOW_CLICKS);
+    Bind(m_clickColor, IDC_CLICK_COLOR);
+    Bind(m_showKeys, IDC_SHOW_KEYS);
+    Bind(m_shortcutsOnly, IDC_SHORTCUTS_ONLY);
 
     const AppSettings& settings = Settings();
     m_working = {settings.g_recordcursor,
@@ -54,7 +58,11 @@ BOOL CCursorOptionsDialog::OnInitDialog()
                  settings.g_highlightsize,
                  settings.g_highlightshape,
                  settings.g_highlightcolor,
-                 settings.g_cursorhandle};
+                 settings.g_cursorhandle,
+                 settings.g_showclicks,
+                 settings.g_clickcolor,
+                 settings.g_showkeys,
+                 settings.g_shortcutsonly};
 
     // Not shared: an icon of another size than the system's own must be destroyed by its owner.
     const int iconSide = ScaleForDpi(16, WindowDpi(hwnd()));
@@ -104,7 +112,27 @@ BOOL CCursorOptionsDialog::OnInitDialog()
         m_working.highlightSize = m_size.Position();
         RedrawHighlightPreview();
     };
-    m_color.onChange = [this] { ChooseHighlightColor(); };
+    m_color.onChange = [this] {
+        if (PickColour(m_working.highlightColor)) {
+            RedrawHighlightPreview();
+        }
+    };
+
+    m_showClicks.SetChecked(m_working.showClicks != 0);
+    m_showKeys.SetChecked(m_working.showKeys != 0);
+    m_shortcutsOnly.SetChecked(m_working.shortcutsOnly != 0);
+    m_clickColor.Enable(m_working.showClicks != 0);
+    m_shortcutsOnly.Enable(m_working.showKeys != 0);
+    m_showClicks.onChange = [this] {
+        m_working.showClicks = m_showClicks.IsChecked() ? 1 : 0;
+        m_clickColor.Enable(m_working.showClicks != 0);
+    };
+    m_clickColor.onChange = [this] { PickColour(m_working.clickColor); };
+    m_showKeys.onChange = [this] {
+        m_working.showKeys = m_showKeys.IsChecked() ? 1 : 0;
+        m_shortcutsOnly.Enable(m_working.showKeys != 0);
+    };
+    m_shortcutsOnly.onChange = [this] { m_working.shortcutsOnly = m_shortcutsOnly.IsChecked() ? 1 : 0; };
     return TRUE;
 }
 
@@ -192,18 +220,19 @@ void CCursorOptionsDialog::ChooseCursorFile()
     settings.cursordir = FolderOf(path);
 }
 
-void CCursorOptionsDialog::ChooseHighlightColor()
+bool CCursorOptionsDialog::PickColour(std::uint32_t& colour)
 {
     CHOOSECOLORA chooser{};
     chooser.lStructSize = sizeof(chooser);
     chooser.hwndOwner = hwnd();
-    chooser.rgbResult = m_working.highlightColor;
+    chooser.rgbResult = colour;
     chooser.lpCustColors = g_customColors.data();
     chooser.Flags = CC_RGBINIT | CC_FULLOPEN | CC_ANYCOLOR;
-    if (ChooseColorA(&chooser)) {
-        m_working.highlightColor = chooser.rgbResult;
-        RedrawHighlightPreview();
+    if (!ChooseColorA(&chooser)) {
+        return false;
     }
+    colour = chooser.rgbResult;
+    return true;
 }
 
 void CCursorOptionsDialog::RedrawHighlightPreview() const
@@ -269,5 +298,9 @@ void CCursorOptionsDialog::OnOK()
     settings.g_highlightshape = m_working.highlightShape;
     settings.g_highlightcolor = m_working.highlightColor;
     settings.g_cursorhandle = m_working.handles;
+    settings.g_showclicks = m_working.showClicks;
+    settings.g_clickcolor = m_working.clickColor;
+    settings.g_showkeys = m_working.showKeys;
+    settings.g_shortcutsonly = m_working.shortcutsOnly;
     EndDialog(IDOK);
 }

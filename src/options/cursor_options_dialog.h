@@ -1,6 +1,7 @@
 #pragma once
 // "Cursor Options": whether the cursor is recorded, which image stands for it (the one on screen, a
-// built-in one or one from a file), and the coloured highlight drawn under it.
+// built-in one or one from a file), the coloured highlight drawn under it, and whether clicks and
+// keys are shown in the movie.
 #include "settings/app_settings.h"
 #include "win/dialog_controls.h"
 #include "win/handles.h"
@@ -28,6 +29,10 @@ private:
         std::int32_t highlightShape = 0;
         std::uint32_t highlightColor = 0;
         CursorHandles handles;
+        std::int32_t showClicks = 0;
+        std::uint32_t clickColor = 0;
+        std::int32_t showKeys = 0;
+        std::int32_t shortcutsOnly = 1;
     };
 
     void ShowCursorChoice();
@@ -35,7 +40,7 @@ private:
     void EnableHighlightControls();
     void UpdatePreview();
     void ChooseCursorFile();
-    void ChooseHighlightColor();
+    bool PickColour(std::uint32_t& colour);
     void RedrawHighlightPreview() const;
     void DrawHighlightPreview(const DRAWITEMSTRUCT& item) const;
 
@@ -59,4 +64,8 @@ private:
     PushButton m_color;
     TextField m_halfSize;
     TextField m_highlightPreview;
+    CheckBox m_showClicks;
+    PushButton m_clickColor;
+    CheckBox m_showKeys;
+    CheckBox m_shortcutsOnly;
 };

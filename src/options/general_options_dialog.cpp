@@ -3,9 +3,13 @@
 #include "messages/private_messages.h"
 #include "options/ffmpeg_file_choice.h"
 #include "options/fixed_region_rules.h"
+#include "region/countdown_window.h"
 #include "region/region_window.h"
 #include "resources/resource_ids.h"
 #include "settings/app_settings.h"
+
+#include <algorithm>
+#include <optional>
 
 CGeneralOptionsDialog::CGeneralOptionsDialog(CRegionWindow* regionWindow)
     : CControlsDialog(IDD_GENERALOPTIONS), m_regionWindow(regionWindow)
@@ -41,6 +45,7 @@ BOOL CGeneralOptionsDialog::OnInitDialog()
     Bind(m_saveSettings, IDC_SAVE_ON_EXIT);
     Bind(m_ffmpegPath, IDC_FFMPEG_PATH);
     Bind(m_ffmpegBrowse, IDC_FFMPEG_BROWSE);
+    Bind(m_countdown, IDC_COUNTDOWN);
 
     const AppSettings& settings = Settings();
     m_left.SetNumber(settings.captureleft);
@@ -55,6 +60,7 @@ BOOL CGeneralOptionsDialog::OnInitDialog()
     m_play.SetChecked(settings.launchPlayer != 0);
     m_saveSettings.SetChecked(settings.savesettings != 0);
     m_ffmpegPath.SetText(settings.ffmpegPath);
+    m_countdown.SetNumber(settings.countdownSeconds);
 
     m_normal.onChange = [this] { SetMode(kCaptureNormal); };
     m_fixed.onChange = [this] { SetMode(kCaptureFixed); };
@@ -154,5 +160,8 @@ void CGeneralOptionsDialog::OnOK()
     settings.launchPlayer = m_play.IsChecked() ? 1 : 0;
     settings.savesettings = m_saveSettings.IsChecked() ? 1 : 0;
     settings.ffmpegPath = m_ffmpegPath.Text();
+    if (const std::optional<std::int32_t> seconds = m_countdown.Number()) {
+        settings.countdownSeconds = std::clamp(*seconds, 0, kLongestCountdown);
+    }
     EndDialog(IDOK);
 }

@@ -1,7 +1,7 @@
 #pragma once
 // "General Options": how the recording region is chosen, the fixed region's size and corner (typed
 // or drawn on the region selection window while the dialog stays open), four program options and
-// the ffmpeg.exe that saves MP4, WebM and GIF files.
+// the ffmpeg.exe that saves MP4, WebM and GIF files, and the countdown before a recording.
 #include "win/dialog_controls.h"
 
 class CRegionWindow;
@@ -41,4 +41,5 @@ private:
     CheckBox m_saveSettings;
     TextField m_ffmpegPath;
     PushButton m_ffmpegBrowse;
+    TextField m_countdown;
 };

@@ -6,6 +6,8 @@
 #include "settings/app_settings.h"
 #include "win/handles.h"
 
+#include <mmsystem.h>
+
 #include <algorithm>
 #include <cstring>
 #include <utility>
@@ -260,6 +262,7 @@ CScreenCopy::CScreenCopy(int width, int height, bool recording)
     m_format.bmiHeader.biCompression = BI_RGB;
     if (m_drawsIntoBlocks) {
         m_overlays.emplace(m_bits);
+        m_marks.emplace();
         return;
     }
     if (m_bits <= 8) {
@@ -320,7 +323,10 @@ void CScreenCopy::CopyScreen(HBITMAP target, std::uint8_t* pixels, int left, int
     bool drawn = false;
     if (m_overlays && pixels) {
         GdiFlush();
-        drawn = m_overlays->Draw(pixels, LayoutFor(m_width, 1, m_bits).rowBytes, m_width, m_height, x, y, m_hotSpots);
+        const std::size_t stride = LayoutFor(m_width, 1, m_bits).rowBytes;
+        // Under the cursor, which stays on top.
+        m_marks->Draw(FrameRows{pixels, stride, m_width, m_height, m_bits / 8}, left, top, timeGetTime());
+        drawn = m_overlays->Draw(pixels, stride, m_width, m_height, x, y, m_hotSpots);
     }
     if (!drawn) {
         DrawCursor(m_memory.get(), x, y, RecordedCursor(), HighlightDrawn(), m_hotSpots);

@@ -9,6 +9,7 @@
 #include <optional>
 #include <vector>
 
+#include "recording/input_marks.h"
 #include "recording/pixel_overlay.h"
 #include "win/handles.h"
 
@@ -104,7 +105,7 @@ private:
 class CScreenCopy {
 public:
     // For a recording (blocks given to Grab) the cursor is learnt once and replayed, and frames of
-    // more than 8 bits are drawn straight into their blocks; a single grab draws the cursor
+    // more than 8 bits are drawn straight into their blocks, with the clicks and keys shown; a single grab draws the cursor
     // through GDI into a bitmap of its own and copies that into a new global block.
     CScreenCopy(int width, int height, bool recording = false);
     explicit operator bool() const { return m_screen && m_memory && (m_bitmap || m_drawsIntoBlocks); }
@@ -128,6 +129,7 @@ private:
     std::uint8_t* m_pixels = nullptr; // the DIB section's rows; null for a palette frame's bitmap
     CCursorHotSpot m_hotSpots;
     std::optional<CCursorOverlays> m_overlays;
+    std::optional<CInputMarks> m_marks; // a recording's clicks and keys
 };
 
 // The recording's grabs: one screen copy and recycled frame blocks for all its frames. The loop

@@ -80,6 +80,7 @@ KernelHandle OnRecordStart()
     settings.g_panarea = settings.g_monitors[MonitorForRect(settings.g_monitors, settings.g_capturerect)];
     settings.g_regiongone = 0;
     InstallMouseHook(settings.g_mainwindow, WM_USER_SAVECURSOR_MSG);
+    ReportMouseClicks(settings.g_showclicks != 0 ? kMouseClickMessage : 0);
     settings.g_isrecording = 1;
     KernelHandle thread(CreateThread(nullptr, 0, &RecordingThread, nullptr, 0, nullptr));
     if (!thread) {

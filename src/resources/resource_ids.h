@@ -200,3 +200,10 @@
 #define ID_ERR_TIMELAPSE_TOO_BIG 0x1005
 #define ID_ERR_KEYFRAME_RANGE_FORMAT 0x1006
 #define ID_ERR_PLAYBACKRATE_RANGE_FORMAT 0x1007
+// Cursor Options: clicks and keys shown in the recording.
+#define IDC_SHOW_CLICKS 1110
+#define IDC_CLICK_COLOR 1111
+#define IDC_SHOW_KEYS 1112
+#define IDC_SHORTCUTS_ONLY 1113
+// General Options: the countdown before a recording.
+#define IDC_COUNTDOWN 1114

@@ -88,6 +88,12 @@ struct AppSettings {
     std::int32_t interleaveUnit = kInterleaveMilliseconds;
     std::int32_t saveFormat = 0; // the Save dialog's last file type (MovieFormat)
     std::string ffmpegPath;      // chosen in General Options; CS.ini holds its length, Cdata.ini the text
+    // Clicks and keys drawn into the frames.
+    std::int32_t g_showclicks = 0;
+    std::uint32_t g_clickcolor = 0x0000C8FF; // left clicks; keys g_clickcolorR, G, B
+    std::int32_t g_showkeys = 0;
+    std::int32_t g_shortcutsonly = 1; // typed text never shows
+    std::int32_t countdownSeconds = 0; // before a recording starts; 0: none
 
     // Expressed by the absence of the NoSave.ini marker.
     std::int32_t savesettings = 1;

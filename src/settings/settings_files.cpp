@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 namespace {
 // A longer CS.ini is not one this program wrote; its first part is read like any other.
@@ -49,6 +50,14 @@ std::size_t SavedLength(const GlobalBlock& block, std::int64_t length)
     return length > 0 ? static_cast<std::size_t>(std::min<std::uint64_t>(static_cast<std::uint64_t>(length), block.size()))
                       : 0;
 }
+
+// Later settings that both records hold alike, stored and applied through this one list.
+constexpr std::pair<std::int32_t StoredSettings::*, std::int32_t AppSettings::*> kAlikeSettings[] = {
+    {&StoredSettings::g_showclicks, &AppSettings::g_showclicks},
+    {&StoredSettings::g_showkeys, &AppSettings::g_showkeys},
+    {&StoredSettings::g_shortcutsonly, &AppSettings::g_shortcutsonly},
+    {&StoredSettings::countdownSeconds, &AppSettings::countdownSeconds},
+};
 
 StoredSettings StoreSettings(const AppSettings& s, std::size_t audioFormatLength, std::size_t compressorStateLength)
 {
@@ -101,6 +110,12 @@ StoredSettings StoreSettings(const AppSettings& s, std::size_t audioFormatLength
     v.interleaveUnit = s.interleaveUnit;
     v.saveFormat = s.saveFormat;
     v.ffmpegPath = static_cast<std::int32_t>(s.ffmpegPath.size());
+    v.g_clickcolorR = HighlightRed(s.g_clickcolor);
+    v.g_clickcolorG = HighlightGreen(s.g_clickcolor);
+    v.g_clickcolorB = HighlightBlue(s.g_clickcolor);
+    for (const auto& [stored, kept] : kAlikeSettings) {
+        v.*stored = s.*kept;
+    }
     return v;
 }
 
@@ -150,6 +165,10 @@ void ApplyStoredSettings(const StoredSettings& v, AppSettings& s)
     s.fixedcapture = v.fixedcapture;
     s.interleaveUnit = v.interleaveUnit;
     s.saveFormat = v.saveFormat;
+    s.g_clickcolor = PackHighlightColor(v.g_clickcolorR, v.g_clickcolorG, v.g_clickcolorB);
+    for (const auto& [stored, kept] : kAlikeSettings) {
+        s.*kept = v.*stored;
+    }
 }
 
 // A save writes Cdata.ini.new, then CS.ini.new, and commits by putting CS.ini.new in CS.ini's place.

@@ -9,7 +9,7 @@ constexpr std::string_view kHeaderPattern = "[Framelark Settings ver%f -- Please
 using S = StoredSettings;
 } // namespace
 
-const std::array<SettingsLine, 48> kSettingsLines = {{
+const std::array<SettingsLine, 55> kSettingsLines = {{
     {"flashingRect=%d \n", &S::flashingRect},
     {"launchPlayer=%d \n", &S::launchPlayer},
     {"minimizeOnStart=%d \n", &S::minimizeOnStart},
@@ -56,8 +56,16 @@ const std::array<SettingsLine, 48> kSettingsLines = {{
     {"capturetop= %d \n", &S::capturetop},
     {"fixedcapture=%d \n", &S::fixedcapture},
     {"interleaveUnit= %d \n", &S::interleaveUnit},
+    // Later additions: a file that ends before them leaves them at their defaults.
     {"saveFormat= %d \n", &S::saveFormat},
     {"ffmpegPath=%d \n", &S::ffmpegPath},
+    {"g_showclicks=%d \n", &S::g_showclicks},
+    {"g_clickcolorR=%d \n", &S::g_clickcolorR},
+    {"g_clickcolorG=%d \n", &S::g_clickcolorG},
+    {"g_clickcolorB=%d \n", &S::g_clickcolorB},
+    {"g_showkeys=%d \n", &S::g_showkeys},
+    {"g_shortcutsonly=%d \n", &S::g_shortcutsonly},
+    {"countdownSeconds=%d \n", &S::countdownSeconds},
 }};
 
 namespace {

@@ -9,8 +9,8 @@
 #include <string>
 #include <string_view>
 
-// The 48 values of CS.ini, in file order and named by their keys. savedir, cursordir and ffmpegPath
-// hold the lengths of the texts that Cdata.ini stores. The last two came later: a file without
+// The 55 values of CS.ini, in file order and named by their keys. savedir, cursordir and ffmpegPath
+// hold the lengths of the texts that Cdata.ini stores. The last nine came later: a file without
 // them reads as before, and older programs stop reading before them.
 struct StoredSettings {
     std::int32_t flashingRect = 0;
@@ -61,6 +61,13 @@ struct StoredSettings {
     std::int32_t interleaveUnit = 0;
     std::int32_t saveFormat = 0;
     std::int32_t ffmpegPath = 0;
+    std::int32_t g_showclicks = 0;
+    std::int32_t g_clickcolorR = 0;
+    std::int32_t g_clickcolorG = 0;
+    std::int32_t g_clickcolorB = 0;
+    std::int32_t g_showkeys = 0;
+    std::int32_t g_shortcutsonly = 0;
+    std::int32_t countdownSeconds = 0;
 
     bool operator==(const StoredSettings&) const = default;
 };
@@ -69,7 +76,7 @@ struct SettingsLine {
     std::string_view pattern; // "%d" marks the value
     std::int32_t StoredSettings::*value;
 };
-extern const std::array<SettingsLine, 48> kSettingsLines;
+extern const std::array<SettingsLine, 55> kSettingsLines;
 
 // The version this program writes.
 inline constexpr float kSettingsVersion = 1.5f;
@@ -79,7 +86,7 @@ inline constexpr float kSettingsVersion = 1.5f;
 struct SettingsVersionRules {
     bool hasFirstLines;          // lines 1 to 41
     bool hasThreadPriority;      // line 42
-    bool hasFixedCorner;         // lines 43 to 46; without them the interleave period is 100 ms
+    bool hasFixedCorner;         // lines 43 to 46 (and any later); without them the interleave period is 100 ms
     bool predatesCompressorState; // compressor and rate settings are reset, formats chosen anew
     bool hasDirectoryTexts;      // in Cdata.ini
     bool hasBlobs;               // audio format and compressor state in Cdata.ini

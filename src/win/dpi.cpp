@@ -71,3 +71,22 @@ GdiBitmap LoadBitmapForDpi(UINT id, int dpi, BitmapKind kind)
     GdiBitmap stretched = Stretched(bitmap.get(), size, kind);
     return stretched ? std::move(stretched) : std::move(bitmap);
 }
+
+// The process is per-monitor aware; GetDpiForMonitor is looked up, as systems before 8.1 lack it.
+int MonitorDpiAt(int x, int y)
+{
+    using DpiForMonitor = HRESULT(WINAPI*)(HMONITOR, int, UINT*, UINT*);
+    static const auto dpiForMonitor = [] {
+        const HMODULE shcore = LoadLibraryA("shcore.dll");
+        return shcore ? reinterpret_cast<DpiForMonitor>(reinterpret_cast<void*>(GetProcAddress(shcore, "GetDpiForMonitor")))
+                      : nullptr;
+    }();
+    UINT dpiX = 0;
+    UINT dpiY = 0;
+    if (dpiForMonitor && dpiForMonitor(MonitorFromPoint(POINT{x, y}, MONITOR_DEFAULTTONEAREST), 0, &dpiX, &dpiY) == S_OK &&
+        dpiY > 0) {
+        return static_cast<int>(dpiY);
+    }
+    const WindowDC screen(nullptr);
+    return GetDeviceCaps(screen.get(), LOGPIXELSY);
+}

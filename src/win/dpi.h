@@ -14,6 +14,9 @@ int WindowDpi(HWND window);
 enum class BitmapKind { Picture, Mask };
 GdiBitmap LoadBitmapForDpi(UINT id, int dpi, BitmapKind kind);
 
+// The dpi of the monitor nearest the screen point.
+int MonitorDpiAt(int x, int y);
+
 // The new dpi that WM_DPICHANGED carries.
 inline int DpiOfDpiChange(WPARAM wParam)
 {

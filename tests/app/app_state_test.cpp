@@ -54,6 +54,7 @@ TEST(AppState, EveryStateKeepsTheProgramsPromises)
         EXPECT_EQ(Decide(state, Command::SaveDone) == Verdict::Run, state == AppState::Saving);
         EXPECT_EQ(Decide(state, Command::RecoveryDone) == Verdict::Run, state == AppState::Recovering);
         EXPECT_EQ(Decide(state, Command::ConvertDone) == Verdict::Run, state == AppState::Converting);
+        EXPECT_EQ(Decide(state, Command::CountdownEnded) == Verdict::Run, state == AppState::CountingDown);
         // Only the idle program asks nothing and waits for nothing: there alone the user's own
         // dialogs open.
         EXPECT_EQ(Decide(state, Command::Options) == Verdict::Run, state == AppState::Idle);

@@ -2,6 +2,7 @@
 #include "messages/private_messages.h"
 #include "codec/video1_install.h"
 #include "common/fourcc.h"
+#include "recording/input_event_log.h"
 #include "recording/recording_seams.h"
 #include "region/region_window.h"
 #include "resources/resource_ids.h"
@@ -551,6 +552,77 @@ TEST_F(MainDialogTest, StopKeepsTheRecordingWhateverTheCancelKeyReads)
     EXPECT_NE(GetFileAttributesA(ModalAnswerer::saveAs.c_str()), INVALID_FILE_ATTRIBUTES);
     EXPECT_EQ(State(), (Buttons{true, false, false, true}));
     ModalAnswerer::texts.clear();
+}
+
+TEST_F(MainDialogTest, TheCountdownComesBeforeTheRecordingAndTheCancelKeyEndsIt)
+{
+    struct Restore {
+        ~Restore() { Settings().countdownSeconds = 0; }
+    } restore;
+    PrepareFixedRegion();
+    Settings().countdownSeconds = 1;
+    const std::string lastMovie = Settings().g_tempmoviepath;
+    Click(IDC_RECORD);
+    ASSERT_TRUE(Reaches(AppState::CountingDown));
+    const HWND countdown = FindThreadWindow("Countdown");
+    ASSERT_TRUE(countdown);
+    EXPECT_TRUE(IsWindowVisible(countdown));
+    RECT shown{};
+    GetWindowRect(countdown, &shown);
+    EXPECT_EQ((shown.left + shown.right) / 2, 8 + 32); // the middle of the region
+    EXPECT_EQ(State(), (Buttons{false, false, true, false}));
+
+    // The cancel key: idle at once, no recording then or later, no movie.
+    SendMessageA(window(), WM_USER_KEYSTART_MSG, VK_F9, 1);
+    EXPECT_EQ(State(), kIdle);
+    EXPECT_FALSE(IsWindowVisible(countdown));
+    PumpMessages(1500, window());
+    EXPECT_EQ(dialog->State(), AppState::Idle);
+    EXPECT_EQ(Settings().g_isrecording, 0);
+    EXPECT_EQ(Settings().g_tempmoviepath, lastMovie);
+
+    // Run out: the recording starts only once the number is gone from the screen.
+    Click(IDC_RECORD);
+    ASSERT_TRUE(Reaches(AppState::CountingDown));
+    bool shownWhileRecording = false;
+    ASSERT_TRUE(PumpUntil(
+        [&] {
+            shownWhileRecording |= Settings().g_isrecording != 0 && IsWindowVisible(countdown);
+            return dialog->State() == AppState::Recording;
+        },
+        10000));
+    EXPECT_FALSE(shownWhileRecording);
+    EXPECT_FALSE(IsWindowVisible(countdown));
+    Discard();
+}
+
+TEST_F(MainDialogTest, ClicksAndKeysReachTheEventLogOnlyWhileRecordingWithThemShown)
+{
+    struct Restore {
+        ~Restore()
+        {
+            Settings().g_showclicks = 0;
+            Settings().g_showkeys = 0;
+        }
+    } restore;
+    Settings().g_showclicks = 1;
+    Settings().g_showkeys = 1;
+    const auto report = [](short x) {
+        SendMessageA(window(), kMouseClickMessage, 1, MAKELPARAM(x, 30));
+        SendMessageA(window(), WM_USER_KEYSTART_MSG, 'A', 1);
+    };
+    std::uint64_t next = InputEvents().End();
+    report(10);
+    EXPECT_EQ(InputEvents().End(), next); // idle: nothing is kept
+    RecordingStarted();
+    report(-20);
+    std::vector<InputEvent> taken;
+    InputEvents().TakeSince(next, taken);
+    ASSERT_EQ(taken.size(), 2u);
+    EXPECT_EQ(taken[0].click.button, MouseButton::Right);
+    EXPECT_EQ(taken[0].click.x, -20); // left of the main monitor
+    EXPECT_EQ(taken[1].key.key, 'A');
+    Discard();
 }
 
 TEST_F(MainDialogTest, AMonitorOfAnotherDpiRescalesTheFaceItsShapeAndItsButtons)

@@ -122,3 +122,22 @@ TEST_F(Hooks, CursorChangesArriveAsHandles)
     PumpFor(500);
     EXPECT_TRUE(Posted(target, WM_USER_SAVECURSOR_MSG).empty());
 }
+
+TEST_F(Hooks, ClicksArriveWithButtonAndPointOnlyWhenAsked)
+{
+    TestPopup under("FramelarkHookClicks", RECT{100, 100, 300, 300}, nullptr, IDC_ARROW);
+    PumpFor(200);
+    ASSERT_TRUE(InstallMouseHook(target.hwnd(), WM_USER_SAVECURSOR_MSG));
+    ASSERT_EQ(RunUnixShell("xdotool mousemove 150 160 click 1"), 0);
+    PumpFor(300);
+    EXPECT_TRUE(Posted(target, kMouseClickMessage).empty()); // not asked for
+    ReportMouseClicks(kMouseClickMessage);
+    ASSERT_EQ(RunUnixShell("xdotool mousemove 150 160 click 1 mousemove 250 170 click 3"), 0);
+    ASSERT_TRUE(PumpUntil([&] { return Posted(target, kMouseClickMessage).size() >= 2; }, 5000));
+    const auto clicks = Posted(target, kMouseClickMessage);
+    EXPECT_EQ(clicks[0], (std::pair<WPARAM, LPARAM>{0, MAKELPARAM(150, 160)}));
+    EXPECT_EQ(clicks[1], (std::pair<WPARAM, LPARAM>{1, MAKELPARAM(250, 170)}));
+    EXPECT_EQ(clicks.size(), 2u); // presses only
+    ReportMouseClicks(0);
+    UninstallMouseHook();
+}

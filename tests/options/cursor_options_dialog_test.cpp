@@ -96,6 +96,10 @@ protected:
         s.g_cursorhandle = {};
         s.g_cursorfile.clear();
         s.cursordir.clear();
+        s.g_showclicks = 0;
+        s.g_clickcolor = RGB(255, 200, 0);
+        s.g_showkeys = 0;
+        s.g_shortcutsonly = 1;
     }
 
     static void Run(const std::function<void(HWND)>& script)
@@ -256,6 +260,36 @@ TEST_F(CursorOptionsTest, TheColourChooserSetsTheHighlightColour)
         ClickButton(d, IDOK);
     });
     EXPECT_EQ(Settings().g_highlightcolor, RGB(0, 128, 0));
+}
+
+TEST_F(CursorOptionsTest, ClicksAndKeysEnableTheirChoicesAndOKStoresThem)
+{
+    Run([](HWND d) {
+        EXPECT_FALSE(IsWindowEnabled(GetDlgItem(d, IDC_CLICK_COLOR)));
+        EXPECT_FALSE(IsWindowEnabled(GetDlgItem(d, IDC_SHORTCUTS_ONLY)));
+        EXPECT_EQ(IsDlgButtonChecked(d, IDC_SHORTCUTS_ONLY), BST_CHECKED); // typed text stays out unless asked
+        SendDlgItemMessageA(d, IDC_SHOW_CLICKS, BM_CLICK, 0, 0);
+        SendDlgItemMessageA(d, IDC_SHOW_KEYS, BM_CLICK, 0, 0);
+        EXPECT_TRUE(IsWindowEnabled(GetDlgItem(d, IDC_CLICK_COLOR)));
+        EXPECT_TRUE(IsWindowEnabled(GetDlgItem(d, IDC_SHORTCUTS_ONLY)));
+        SendDlgItemMessageA(d, IDC_SHORTCUTS_ONLY, BM_CLICK, 0, 0);
+        AnswerWhenShown("Color", [](HWND chooser) {
+            EXPECT_EQ(GetDlgItemInt(chooser, COLOR_GREEN, nullptr, FALSE), 200u);
+            SetDlgItemInt(chooser, COLOR_RED, 0, FALSE);
+            SetDlgItemInt(chooser, COLOR_GREEN, 0, FALSE);
+            SetDlgItemInt(chooser, COLOR_BLUE, 255, FALSE);
+            PostMessageA(chooser, WM_COMMAND, IDOK, 0);
+        });
+        ClickButton(d, IDC_CLICK_COLOR);
+        EXPECT_FALSE(Overlap(d, IDC_SHORTCUTS_ONLY, IDOK));
+        ClickButton(d, IDOK);
+    });
+    const AppSettings& s = Settings();
+    EXPECT_EQ(s.g_showclicks, 1);
+    EXPECT_EQ(s.g_clickcolor, RGB(0, 0, 255));
+    EXPECT_EQ(s.g_showkeys, 1);
+    EXPECT_EQ(s.g_shortcutsonly, 0);
+    EXPECT_EQ(s.g_highlightcolor, kHighlightColour);
 }
 
 TEST_F(CursorOptionsTest, CancelStoresNothing)

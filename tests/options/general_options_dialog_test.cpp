@@ -100,8 +100,8 @@ TEST_F(GeneralOptionsTest, TabOrderFollowsTheLayout)
         EXPECT_EQ(TabOrder(d),
                   (std::vector<int>{IDC_REGION_FIXED, IDC_SELECT_FIXED_REGION, IDC_FIXED_CORNER, IDC_FIXED_LEFT,
                                     IDC_FIXED_TOP, IDC_FIXED_WIDTH, IDC_FIXED_HEIGHT, IDC_MINIMIZE_ON_START,
-                                    IDC_HIDE_FLASHING, IDC_PLAY_AFTER_RECORDING, IDC_SAVE_ON_EXIT, IDC_FFMPEG_PATH,
-                                    IDC_FFMPEG_BROWSE, IDOK, IDCANCEL}));
+                                    IDC_HIDE_FLASHING, IDC_PLAY_AFTER_RECORDING, IDC_SAVE_ON_EXIT, IDC_COUNTDOWN,
+                                    IDC_FFMPEG_PATH, IDC_FFMPEG_BROWSE, IDOK, IDCANCEL}));
         ClickButton(d, IDCANCEL);
     });
 }
@@ -187,4 +187,19 @@ TEST_F(GeneralOptionsTest, ARegionDrawnOnTheSelectionWindowFillsTheFields)
         EXPECT_EQ(Settings().MouseCaptureMode, kCaptureNormal);
         Settings().MouseCaptureMode = kCaptureFixed;
     }
+}
+
+TEST_F(GeneralOptionsTest, TheCountdownIsStoredAndCutToItsLongest)
+{
+    const std::pair<const char*, std::int32_t> rows[] = {{"3", 3}, {"25", 10}, {"0", 0}, {"", 2}};
+    for (const auto& [typed, stored] : rows) {
+        Settings().countdownSeconds = 2;
+        Run([typed = typed](HWND d) {
+            EXPECT_EQ(GetDlgItemInt(d, IDC_COUNTDOWN, nullptr, FALSE), 2u);
+            TypeText(d, IDC_COUNTDOWN, typed);
+            ClickButton(d, IDOK);
+        });
+        EXPECT_EQ(Settings().countdownSeconds, stored) << typed;
+    }
+    Settings().countdownSeconds = 0;
 }

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 #include <vector>
 
 namespace {
@@ -428,4 +429,117 @@ TEST_F(FrameGrab, ReplayedCursorsMatchWhatGdiDraws)
             }
         }
     }
+}
+
+namespace {
+// Clicks and keys as the main window notes them while recording; put back as they were however the
+// test ends.
+class ShownInput {
+public:
+    ShownInput(bool shortcutsOnly)
+    {
+        AppSettings& s = Settings();
+        s.g_showclicks = 1;
+        s.g_showkeys = 1;
+        s.g_shortcutsonly = shortcutsOnly ? 1 : 0;
+        s.g_clickcolor = RGB(255, 200, 0);
+        s.g_isrecording = 1;
+    }
+    ~ShownInput()
+    {
+        AppSettings& s = Settings();
+        s.g_showclicks = 0;
+        s.g_showkeys = 0;
+        s.g_shortcutsonly = 1;
+        s.g_isrecording = 0;
+    }
+    ShownInput(const ShownInput&) = delete;
+    ShownInput& operator=(const ShownInput&) = delete;
+};
+
+// Presses ("+A"), releases ("-A") and hotkeys as the keyboard hook reports them.
+void Type(std::initializer_list<std::pair<char, int>> strokes)
+{
+    for (const auto& [how, key] : strokes) {
+        NoteKeyEvent(static_cast<WPARAM>(key), how == '+' ? 1 : static_cast<LPARAM>(0xC0000001u));
+    }
+}
+
+void Click(int button, int x, int y)
+{
+    NoteMouseClick(static_cast<WPARAM>(button), MAKELPARAM(x, y));
+}
+
+// Columns of the frame's row y that differ from the reference.
+std::vector<int> ChangedColumns(const BITMAPINFOHEADER* frame, const BITMAPINFOHEADER* reference, int y)
+{
+    std::vector<int> columns;
+    for (int x = 0; x < kWidth; ++x) {
+        if (PixelAt(frame, x, y) != PixelAt(reference, x, y)) {
+            columns.push_back(x);
+        }
+    }
+    return columns;
+}
+
+// Whether a pixel along the line right of (x, y), within the ring's reach, has the colour.
+bool RingRightOf(const BITMAPINFOHEADER* frame, int x, int y, COLORREF colour)
+{
+    for (int d = 4; d < 60 && x + d < kWidth; ++d) {
+        if (PixelAt(frame, x + d, y) == colour) {
+            return true;
+        }
+    }
+    return false;
+}
+} // namespace
+
+TEST_F(FrameGrab, ClicksShowAsRingsOfTheirButtonsColourWhereTheyHappened)
+{
+    const ShownInput shown(true);
+    CFrameGrabber grabber(kWidth, kHeight);
+    Click(0, kLeft + 220, kTop + 60);
+    Click(1, kLeft + 60, kTop + 150);
+    const FramePtr frame = grabber.Grab(kLeft, kTop);
+    ASSERT_TRUE(frame);
+    EXPECT_TRUE(RingRightOf(frame.get(), 220, 60, RGB(255, 200, 0)));
+    EXPECT_FALSE(RingRightOf(frame.get(), 220, 60, RGB(0, 255, 200)));
+    EXPECT_TRUE(RingRightOf(frame.get(), 60, 150, RGB(0, 255, 200)));
+    EXPECT_EQ(PixelAt(frame.get(), 220, 60), kWhite); // the point itself stays visible
+    // Once over, a ring is gone from the next frames.
+    Sleep(kClickRingMs + 50);
+    const FramePtr later = grabber.Grab(kLeft, kTop);
+    ASSERT_TRUE(later);
+    EXPECT_FALSE(RingRightOf(later.get(), 220, 60, RGB(255, 200, 0)));
+}
+
+TEST_F(FrameGrab, KeysShowAsACaptionAndTypedTextOnlyWhenAsked)
+{
+    FramePtr reference(GrabFrame(kLeft, kTop, kWidth, kHeight, true), FrameReleaser{});
+    ASSERT_TRUE(reference);
+    const WindowDC screen(nullptr);
+    const int captionRow = kHeight - MulDiv(24, GetDeviceCaps(screen.get(), LOGPIXELSY), 96) - 4; // inside the box
+    const auto captionWidth = [&](bool shortcutsOnly, const std::function<void()>& typing) {
+        const ShownInput shown(shortcutsOnly);
+        CFrameGrabber grabber(kWidth, kHeight);
+        typing();
+        const FramePtr frame = grabber.Grab(kLeft, kTop);
+        EXPECT_TRUE(frame);
+        const std::vector<int> changed = frame ? ChangedColumns(frame.get(), reference.get(), captionRow) : std::vector<int>{};
+        return changed.empty() ? 0 : changed.back() - changed.front() + 1;
+    };
+    const auto shortcuts = [] {
+        Type({{'+', VK_CONTROL}, {'+', 'S'}, {'-', 'S'}, {'-', VK_CONTROL}, {'+', VK_MENU}, {'+', VK_TAB}, {'-', VK_TAB},
+              {'-', VK_MENU}});
+    };
+    const auto hello = [] { Type({{'+', 'H'}, {'+', 'E'}, {'+', 'L'}, {'-', 'L'}, {'+', 'L'}, {'+', 'O'}}); };
+    const auto hotkeys = [] { Type({{'+', VK_F7}, {'+', VK_F8}, {'+', VK_F9}}); };
+
+    const int chords = captionWidth(true, shortcuts);
+    EXPECT_GT(chords, 40);
+    EXPECT_EQ(captionWidth(true, [&] { shortcuts(); hello(); }), chords);
+    EXPECT_EQ(captionWidth(true, hello), 0);
+    EXPECT_GT(captionWidth(false, hello), 20);
+    EXPECT_GT(captionWidth(false, [&] { shortcuts(); hello(); }), chords);
+    EXPECT_EQ(captionWidth(false, hotkeys), 0);
 }

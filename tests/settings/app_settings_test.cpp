@@ -10,7 +10,8 @@ TEST(AppSettingsDefaults, PersistedSettingsInFileOrder)
     const std::int32_t expected[] = {1,   1,    0,   1,    320, 240,  5,    200,  200, 7000, 0, 0,
                                      0,   1,    0,   0,    0,   64,   0,    255,  255, 125,  0, 20,
                                      -1,  0,    0,   128,  16,  2,    22050, 1,   1,   100,  118, 119,
-                                     120, 1,    1,   0,    100, 100,  0,    0};
+                                     120, 1,    1,   0,    100, 100,  0,    0,
+                                     0,   255,  200, 0,    0,   1,   0};
     const std::int32_t actual[] = {s.flashingRect,
                                    s.launchPlayer,
                                    s.minimizeOnStart,
@@ -54,7 +55,14 @@ TEST(AppSettingsDefaults, PersistedSettingsInFileOrder)
                                    s.captureleft,
                                    s.capturetop,
                                    s.fixedcapture,
-                                   s.interleaveUnit};
+                                   s.interleaveUnit,
+                                   s.g_showclicks,
+                                   HighlightRed(s.g_clickcolor),
+                                   HighlightGreen(s.g_clickcolor),
+                                   HighlightBlue(s.g_clickcolor),
+                                   s.g_showkeys,
+                                   s.g_shortcutsonly,
+                                   s.countdownSeconds};
     ASSERT_EQ(std::size(expected), std::size(actual));
     for (std::size_t i = 0; i < std::size(expected); ++i) {
         EXPECT_EQ(actual[i], expected[i]) << "setting #" << i;

@@ -240,7 +240,14 @@ class Run:
                 self.focus(g)
                 if name == "Save to...":
                     self.type_save_name()
-                xdotool("key", "Return")
+                    xdotool("key", "Return")
+                else:
+                    # Escape closes a dialog or box that has a way out (the About box's link takes
+                    # Return); a question without one takes its default.
+                    xdotool("key", "Escape")
+                    time.sleep(0.5)
+                    if window in [w for w, _, _ in self.dialogs()]:
+                        xdotool("key", "Return")
             elif find_window("^Title$", 0.1):
                 self.key_on_front("Escape")
             time.sleep(1.0)

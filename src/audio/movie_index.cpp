@@ -22,10 +22,21 @@ constexpr std::uint32_t kIndex = MakeFourCC('i', 'd', 'x', '1');
 constexpr std::uint32_t kEntryIsList = 0x1;
 constexpr std::size_t kEntryBytes = 16;
 // Where a stream header keeps its rate and length and its sample size.
+constexpr std::uint64_t kHandlerAt = 4;
 constexpr std::uint64_t kScaleAt = 20;
 constexpr std::uint64_t kRateAt = 24;
 constexpr std::uint64_t kLengthAt = 32;
+constexpr std::uint64_t kBufferSizeAt = 36;
 constexpr std::uint64_t kSampleSizeAt = 44;
+constexpr std::uint32_t kStreamFormat = MakeFourCC('s', 't', 'r', 'f');
+constexpr std::uint32_t kSuperIndex = MakeFourCC('i', 'n', 'd', 'x');
+constexpr std::uint32_t kOdmlList = MakeFourCC('o', 'd', 'm', 'l');
+constexpr std::uint32_t kOdmlHeader = MakeFourCC('d', 'm', 'l', 'h');
+// A bitmap header with a full colour table, or a sound format, fits with room to spare.
+constexpr std::uint32_t kLongestFormat = 64 * 1024;
+constexpr std::uint32_t kKeyFrame = 0x10;
+constexpr std::uint32_t kNotKeyFrame = 0x80000000u;
+constexpr std::size_t kIndexHead = 24;
 
 bool ReadAt(std::istream& in, std::uint64_t at, void* data, std::size_t size)
 {
@@ -97,17 +108,15 @@ const Chunk* Find(const std::vector<Chunk>& chunks, std::uint32_t id, std::uint3
 
 struct StreamHeader {
     std::uint64_t lengthAt = 0;
-    std::uint32_t length = 0;
-    std::uint32_t sampleSize = 0;
-    std::uint32_t type = 0;
-    std::uint32_t scale = 0;
-    std::uint32_t rate = 0;
+    MovieStreamInfo info;
+    std::optional<Chunk> superIndex;
 };
 
-struct MovieLayout {
+struct IndexLayout {
     std::uint64_t microsecondsPerFrameAt = 0; // 0 without a main header
     std::uint32_t microsecondsPerFrame = 0;
     std::uint64_t indexAt = 0;
+    std::uint64_t base = 0; // what the entries' offsets count from
     std::vector<MovieIndexEntry> entries;
     std::vector<StreamHeader> streams;
 };
@@ -129,9 +138,25 @@ std::optional<std::vector<StreamHeader>> ReadStreamHeaders(std::istream& in, con
         if (!header || header->size < fields.size() || !ReadAt(in, header->data(), fields.data(), fields.size())) {
             return {};
         }
-        streams.push_back({header->data() + kLengthAt, ReadLittle32(fields.data() + kLengthAt),
-                           ReadLittle32(fields.data() + kSampleSizeAt), ReadLittle32(fields.data()),
-                           ReadLittle32(fields.data() + kScaleAt), ReadLittle32(fields.data() + kRateAt)});
+        StreamHeader stream;
+        stream.lengthAt = header->data() + kLengthAt;
+        stream.info.type = ReadLittle32(fields.data());
+        stream.info.handler = ReadLittle32(fields.data() + kHandlerAt);
+        stream.info.scale = ReadLittle32(fields.data() + kScaleAt);
+        stream.info.rate = ReadLittle32(fields.data() + kRateAt);
+        stream.info.length = ReadLittle32(fields.data() + kLengthAt);
+        stream.info.suggestedBufferSize = ReadLittle32(fields.data() + kBufferSizeAt);
+        stream.info.sampleSize = ReadLittle32(fields.data() + kSampleSizeAt);
+        if (const Chunk* format = Find(*parts, kStreamFormat); format && format->size <= kLongestFormat) {
+            stream.info.format.resize(format->size);
+            if (!ReadAt(in, format->data(), stream.info.format.data(), format->size)) {
+                return {};
+            }
+        }
+        if (const Chunk* index = Find(*parts, kSuperIndex)) {
+            stream.superIndex = *index;
+        }
+        streams.push_back(std::move(stream));
     }
     return streams;
 }
@@ -153,7 +178,7 @@ bool PointsAtItsChunk(std::istream& in, const Chunk& movie, std::uint64_t base, 
     return chunk->id == entry.id && chunk->size == entry.length;
 }
 
-std::optional<MovieLayout> ReadLayout(std::istream& in)
+std::optional<IndexLayout> ReadLayout(std::istream& in)
 {
     in.clear();
     in.seekg(0, std::ios::end);
@@ -175,7 +200,7 @@ std::optional<MovieLayout> ReadLayout(std::istream& in)
     if (!headerList || !movie || !index || index->size % kEntryBytes != 0) {
         return {};
     }
-    MovieLayout layout;
+    IndexLayout layout;
     auto streams = ReadStreamHeaders(in, *headerList);
     if (!streams) {
         return {};
@@ -204,10 +229,9 @@ std::optional<MovieLayout> ReadLayout(std::istream& in)
         return layout;
     }
     // Offsets count from the list's type, or from the start of the file.
-    const std::uint64_t base =
-        PointsAtItsChunk(in, *movie, movie->data(), layout.entries.front()) ? movie->data() : 0;
+    layout.base = PointsAtItsChunk(in, *movie, movie->data(), layout.entries.front()) ? movie->data() : 0;
     for (const MovieIndexEntry& entry : layout.entries) {
-        if (!PointsAtItsChunk(in, *movie, base, entry)) {
+        if (!PointsAtItsChunk(in, *movie, layout.base, entry)) {
             return {};
         }
     }
@@ -236,20 +260,161 @@ std::optional<std::size_t> StreamOf(const MovieIndexEntry& entry)
     }
     return static_cast<std::size_t>(high * 16 + low);
 }
+
+// The two characters a stream's chunk ids start with.
+std::array<char, 2> StreamDigits(std::size_t stream)
+{
+    return {static_cast<char>('0' + stream / 10 % 10), static_cast<char>('0' + stream % 10)};
+}
+
+bool IsStandardIndexOf(std::uint32_t id, std::size_t stream)
+{
+    const auto [tens, ones] = StreamDigits(stream);
+    // Both namings are met in files: 'ix00' and '00ix'.
+    return id == MakeFourCC('i', 'x', tens, ones) || id == MakeFourCC(tens, ones, 'i', 'x');
+}
+
+// The chunks one standard index lists, each checked against the chunk's own header.
+bool ReadStandardIndex(std::istream& in, std::uint64_t at, std::size_t stream, std::uint64_t fileSize,
+                       std::vector<MovieChunkEntry>& chunks)
+{
+    const std::optional<Chunk> index = ChunkAt(in, at, fileSize);
+    std::array<unsigned char, kIndexHead> head{};
+    if (!index || !IsStandardIndexOf(index->id, stream) || index->size < head.size() ||
+        !ReadAt(in, index->data(), head.data(), head.size())) {
+        return false;
+    }
+    const std::uint32_t count = ReadLittle32(head.data() + 4);
+    // Two longs an entry, an index of chunks (type 1, no sub type).
+    if (head[0] != 2 || head[1] != 0 || head[2] != 0 || head[3] != 1 ||
+        count > (index->size - head.size()) / 8) {
+        return false;
+    }
+    const std::uint64_t base = ReadLittle32(head.data() + 12) | std::uint64_t{ReadLittle32(head.data() + 16)} << 32;
+    std::vector<unsigned char> entries(std::size_t{count} * 8);
+    if (!ReadAt(in, index->data() + head.size(), entries.data(), entries.size())) {
+        return false;
+    }
+    const auto [tens, ones] = StreamDigits(stream);
+    for (std::size_t i = 0; i < entries.size(); i += 8) {
+        const std::uint32_t field = ReadLittle32(entries.data() + i + 4);
+        const MovieChunkEntry entry{base + ReadLittle32(entries.data() + i), field & ~kNotKeyFrame,
+                                    (field & kNotKeyFrame) == 0};
+        std::array<unsigned char, 8> header{};
+        if (entry.offset < 8 || entry.offset > fileSize || fileSize - entry.offset < entry.size ||
+            !ReadAt(in, entry.offset - 8, header.data(), header.size()) || header[0] != tens || header[1] != ones ||
+            ReadLittle32(header.data() + 4) != entry.size) {
+            return false;
+        }
+        chunks.push_back(entry);
+    }
+    return true;
+}
+
+// Every chunk of the stream through its super index.
+bool ReadSuperIndex(std::istream& in, const Chunk& index, std::size_t stream, std::uint64_t fileSize,
+                    std::vector<MovieChunkEntry>& chunks)
+{
+    std::array<unsigned char, kIndexHead> head{};
+    if (index.size < head.size() || !ReadAt(in, index.data(), head.data(), head.size())) {
+        return false;
+    }
+    const std::uint32_t count = ReadLittle32(head.data() + 4);
+    // Four longs an entry, an index of indexes (type 0).
+    if (head[0] != 4 || head[1] != 0 || head[3] != 0 || count > (index.size - head.size()) / 16) {
+        return false;
+    }
+    std::vector<unsigned char> entries(std::size_t{count} * 16);
+    if (!ReadAt(in, index.data() + head.size(), entries.data(), entries.size())) {
+        return false;
+    }
+    for (std::size_t i = 0; i < entries.size(); i += 16) {
+        const std::uint64_t at = ReadLittle32(entries.data() + i) | std::uint64_t{ReadLittle32(entries.data() + i + 4)} << 32;
+        if (!ReadStandardIndex(in, at, stream, fileSize, chunks)) {
+            return false;
+        }
+    }
+    return true;
+}
+
 } // namespace
 
 std::optional<std::vector<MovieIndexEntry>> ReadMovieIndex(std::istream& movie)
 {
-    std::optional<MovieLayout> layout = ReadLayout(movie);
+    std::optional<IndexLayout> layout = ReadLayout(movie);
     if (!layout) {
         return {};
     }
     return std::move(layout->entries);
 }
 
+std::optional<MovieContents> ReadMovie(std::istream& in, MovieIndexChoice choice)
+{
+    in.clear();
+    in.seekg(0, std::ios::end);
+    const std::streamoff end = in.tellg();
+    if (end < 0) {
+        return {};
+    }
+    const auto fileSize = static_cast<std::uint64_t>(end);
+    const std::optional<Chunk> riff = ChunkAt(in, 0, fileSize);
+    if (!riff || riff->id != kRiff || riff->form != kAvi) {
+        return {};
+    }
+    const auto top = Children(in, *riff);
+    const Chunk* headerList = top ? Find(*top, kList, kHeaderList) : nullptr;
+    const auto headers = headerList ? Children(in, *headerList) : std::nullopt;
+    const Chunk* main = headers ? Find(*headers, kMainHeader) : nullptr;
+    std::array<unsigned char, 20> fields{};
+    if (!main || main->size < fields.size() || !ReadAt(in, main->data(), fields.data(), fields.size())) {
+        return {};
+    }
+    auto streams = ReadStreamHeaders(in, *headerList);
+    if (!streams) {
+        return {};
+    }
+    MovieContents contents;
+    contents.microsecondsPerFrame = ReadLittle32(fields.data());
+    contents.flags = ReadLittle32(fields.data() + 12);
+    contents.firstPartFrames = ReadLittle32(fields.data() + 16);
+    contents.totalFrames = contents.firstPartFrames;
+    const Chunk* odml = Find(*headers, kList, kOdmlList);
+    if (const auto odmlParts = odml ? Children(in, *odml) : std::nullopt) {
+        std::array<unsigned char, 4> total{};
+        if (const Chunk* dmlh = Find(*odmlParts, kOdmlHeader);
+            dmlh && dmlh->size >= total.size() && ReadAt(in, dmlh->data(), total.data(), total.size())) {
+            contents.totalFrames = ReadLittle32(total.data());
+        }
+    }
+    contents.chunks.resize(streams->size());
+    contents.openDml = choice == MovieIndexChoice::Best &&
+                       std::any_of(streams->begin(), streams->end(), [](const StreamHeader& s) { return s.superIndex.has_value(); });
+    if (contents.openDml) {
+        for (std::size_t i = 0; i < streams->size(); ++i) {
+            const StreamHeader& stream = (*streams)[i];
+            if (stream.superIndex && !ReadSuperIndex(in, *stream.superIndex, i, fileSize, contents.chunks[i])) {
+                return {};
+            }
+        }
+    } else {
+        const std::optional<IndexLayout> layout = ReadLayout(in);
+        if (!layout) {
+            return {};
+        }
+        for (const MovieIndexEntry& entry : layout->entries) {
+            if (const auto stream = StreamOf(entry); stream && *stream < streams->size()) {
+                contents.chunks[*stream].push_back({layout->base + entry.offset + 8, entry.length, (entry.flags & kKeyFrame) != 0});
+            }
+        }
+    }
+    for (StreamHeader& stream : *streams) {
+        contents.streams.push_back(std::move(stream.info));
+    }
+    return contents;
+}
 bool TidyMovieIndex(std::iostream& movie)
 {
-    const std::optional<MovieLayout> layout = ReadLayout(movie);
+    const std::optional<IndexLayout> layout = ReadLayout(movie);
     if (!layout) {
         return false;
     }
@@ -282,11 +447,11 @@ bool TidyMovieIndex(std::iostream& movie)
     // A stream of fixed-size samples is as long as its chunks hold.
     for (std::size_t i = 0; i < layout->streams.size(); ++i) {
         const StreamHeader& stream = layout->streams[i];
-        if (stream.sampleSize == 0 || streamBytes[i] % stream.sampleSize != 0) {
+        if (stream.info.sampleSize == 0 || streamBytes[i] % stream.info.sampleSize != 0) {
             continue;
         }
-        const std::uint64_t samples = streamBytes[i] / stream.sampleSize;
-        if (samples != stream.length && samples <= std::numeric_limits<std::uint32_t>::max()) {
+        const std::uint64_t samples = streamBytes[i] / stream.info.sampleSize;
+        if (samples != stream.info.length && samples <= std::numeric_limits<std::uint32_t>::max()) {
             std::array<unsigned char, 4> length{};
             WriteLittle32(length.data(), static_cast<std::uint32_t>(samples));
             if (!WriteAt(movie, stream.lengthAt, length.data(), length.size())) {
@@ -297,9 +462,9 @@ bool TidyMovieIndex(std::iostream& movie)
     // The main header's frame period follows the video stream's rate (the movie library under Wine
     // writes the rate's reciprocal scaled wrongly, 200,000,000 for 200 frames/s).
     const auto video = std::find_if(layout->streams.begin(), layout->streams.end(),
-                                    [](const StreamHeader& s) { return s.type == kVideoStream && s.rate != 0; });
+                                    [](const StreamHeader& s) { return s.info.type == kVideoStream && s.info.rate != 0; });
     if (layout->microsecondsPerFrameAt != 0 && video != layout->streams.end()) {
-        const std::uint64_t period = (std::uint64_t{1000000} * video->scale + video->rate / 2) / video->rate;
+        const std::uint64_t period = (std::uint64_t{1000000} * video->info.scale + video->info.rate / 2) / video->info.rate;
         if (period != layout->microsecondsPerFrame && period <= std::numeric_limits<std::uint32_t>::max()) {
             std::array<unsigned char, 4> field{};
             WriteLittle32(field.data(), static_cast<std::uint32_t>(period));

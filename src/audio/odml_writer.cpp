@@ -26,10 +26,8 @@ constexpr std::uint32_t kVideo = MakeFourCC('v', 'i', 'd', 's');
 constexpr std::uint32_t kAudio = MakeFourCC('a', 'u', 'd', 's');
 // A part's RIFF size is 32 bits: the largest chunk leaves room for the lists and indexes around it.
 constexpr std::uint64_t kLargestChunk = 0xFFF00000u;
-// Small chunks and headers gather into writes of about this size; larger data goes to the sink as
-// it is, without a copy.
+// Small chunks and headers gather into writes of about this size.
 constexpr std::size_t kGatherBytes = 1 << 20;
-constexpr std::size_t kDirectBytes = 256 * 1024;
 
 std::uint64_t Padded(std::uint64_t size)
 {
@@ -222,11 +220,13 @@ std::vector<std::uint8_t> OdmlWriter::Header() const
 bool OdmlWriter::Start()
 {
     m_partAt = 0;
-    if (!Put(Header()) || !Flush()) {
-        return false;
-    }
+    m_pending = Header();
     m_moviAt = Bytes() - 4;
-    return true;
+    m_partOpen = true;
+    if (!Flush()) {
+        m_failed = true;
+    }
+    return !m_failed;
 }
 
 std::uint64_t OdmlWriter::IndexBytesWith(std::size_t stream) const
@@ -250,46 +250,51 @@ AddResult OdmlWriter::Add(std::size_t stream, std::span<const std::uint8_t> data
         return AddResult::WriteFailed;
     }
     const std::uint64_t chunkBytes = 8 + Padded(data.size());
-    if (!m_entries.empty() && (Bytes() - m_partAt + chunkBytes + IndexBytesWith(stream) > m_layout.partBytes ||
-                               m_entries.size() >= m_layout.partChunks)) {
+    if (m_partOpen && !m_entries.empty() &&
+        (Bytes() - m_partAt + chunkBytes + IndexBytesWith(stream) > m_layout.partBytes ||
+         m_entries.size() >= m_layout.partChunks)) {
         if (m_partsUsed + 2 > m_layout.parts) {
             return AddResult::Full;
         }
-        if (!EndPart() || !StartPart()) {
+        if (!EndPart()) {
             return AddResult::WriteFailed;
         }
+    }
+    if (!m_partOpen) {
+        if (m_partsUsed + 1 > m_layout.parts) {
+            return AddResult::Full;
+        }
+        StartPart();
     }
     const auto at = static_cast<std::uint32_t>(Bytes() - m_moviAt);
     const auto size = static_cast<std::uint32_t>(data.size());
     ByteOut out(m_pending);
     out.U32(ChunkId(stream));
     out.U32(size);
-    if (data.size() >= kDirectBytes) {
-        if (!Flush() || !m_sink.Append(data)) {
-            m_failed = true;
-            return AddResult::WriteFailed;
-        }
-        m_flushed += data.size();
-    } else {
-        out.Raw(data);
-    }
+    out.Raw(data);
     out.Zeros(data.size() & 1);
+    m_entries.push_back({at, size, static_cast<std::uint16_t>(stream), key});
+    Count(m_entries.back(), 1);
+    StreamTotals& totals = m_totals[stream];
+    totals.largest = std::max(totals.largest, size);
     if (m_pending.size() >= kGatherBytes && !Flush()) {
         return AddResult::WriteFailed;
-    }
-    m_entries.push_back({at, size, static_cast<std::uint16_t>(stream), key});
-    ++m_partStreamChunks[stream];
-    StreamTotals& totals = m_totals[stream];
-    ++totals.chunks;
-    totals.bytes += size;
-    totals.largest = std::max(totals.largest, size);
-    if (m_partsUsed == 0) {
-        ++totals.firstPartChunks;
     }
     return AddResult::Added;
 }
 
-bool OdmlWriter::StartPart()
+void OdmlWriter::Count(const Entry& entry, int sign)
+{
+    StreamTotals& totals = m_totals[entry.stream];
+    m_partStreamChunks[entry.stream] += static_cast<std::uint32_t>(sign);
+    totals.chunks += static_cast<std::uint64_t>(sign);
+    totals.bytes += static_cast<std::uint64_t>(sign) * entry.size;
+    if (m_partsUsed == 0) {
+        totals.firstPartChunks += static_cast<std::uint64_t>(sign);
+    }
+}
+
+void OdmlWriter::StartPart()
 {
     m_partAt = Bytes();
     ByteOut out(m_pending);
@@ -297,11 +302,15 @@ bool OdmlWriter::StartPart()
     out.Tag("AVIX");
     out.List("movi", 0);
     m_moviAt = Bytes() - 4;
-    return !m_failed;
+    m_partOpen = true;
+    m_partStartPending = true;
 }
 
 bool OdmlWriter::EndPart()
 {
+    if (!Flush()) {
+        return false;
+    }
     ByteOut out(m_pending);
     for (std::size_t s = 0; s < m_streams.size(); ++s) {
         const std::uint32_t count = m_partStreamChunks[s];
@@ -329,9 +338,6 @@ bool OdmlWriter::EndPart()
         }
         const MovieStream& stream = m_streams[s];
         m_totals[s].parts.push_back({at, size, Clamp32(stream.sampleSize != 0 ? bytes / stream.sampleSize : count)});
-        if (m_pending.size() >= kGatherBytes && !Flush()) {
-            return false;
-        }
     }
     const std::uint64_t moviSize = Bytes() - m_moviAt;
     const bool first = m_partsUsed == 0;
@@ -342,42 +348,45 @@ bool OdmlWriter::EndPart()
             out.U32(entry.key ? kKeyFrame : 0);
             out.U32(entry.at);
             out.U32(entry.size);
-            if (m_pending.size() >= kGatherBytes && !Flush()) {
-                return false;
-            }
         }
     }
     const std::uint64_t riffSize = Bytes() - m_partAt - 8;
+    if (!Flush()) {
+        // The part stays open, its index unwritten.
+        for (std::size_t s = 0; s < m_streams.size(); ++s) {
+            if (m_partStreamChunks[s] > 0) {
+                m_totals[s].parts.pop_back();
+            }
+        }
+        return false;
+    }
     if (first) {
         m_firstRiffSize = static_cast<std::uint32_t>(riffSize);
         m_firstMoviSize = static_cast<std::uint32_t>(moviSize);
     }
     // Written now too, so that what a crash leaves of the finished parts reads as they are.
-    if (!Flush() || !Patch(m_moviAt - 4, static_cast<std::uint32_t>(moviSize)) ||
+    if (!Patch(m_moviAt - 4, static_cast<std::uint32_t>(moviSize)) ||
         !Patch(m_partAt + 4, static_cast<std::uint32_t>(riffSize))) {
+        m_failed = true;
         return false;
     }
     m_entries.clear();
+    m_flushedEntries = 0;
     std::fill(m_partStreamChunks.begin(), m_partStreamChunks.end(), 0);
     ++m_partsUsed;
+    m_partOpen = false;
     return true;
 }
 
 bool OdmlWriter::Finish()
 {
-    if (m_failed || !EndPart() || !Flush()) {
+    Flush(); // what the sink refuses is left out, and the rest finished
+    if (m_failed || (m_partOpen && !EndPart())) {
         return false;
     }
     if (!m_sink.Overwrite(0, Header())) {
         m_failed = true;
-        return false;
     }
-    return true;
-}
-
-bool OdmlWriter::Put(std::span<const std::uint8_t> bytes)
-{
-    m_pending.insert(m_pending.end(), bytes.begin(), bytes.end());
     return !m_failed;
 }
 
@@ -386,24 +395,32 @@ bool OdmlWriter::Flush()
     if (m_failed) {
         return false;
     }
-    if (!m_pending.empty()) {
-        if (!m_sink.Append(m_pending)) {
-            m_failed = true;
-            return false;
-        }
+    if (m_pending.empty()) {
+        return true;
+    }
+    if (m_sink.Append(m_pending)) {
         m_flushed += m_pending.size();
         m_pending.clear();
+        m_flushedEntries = m_entries.size();
+        m_partStartPending = false;
+        return true;
     }
-    return true;
+    // Everything since the last write is given up; the file holds what came before it whole.
+    for (std::size_t i = m_flushedEntries; i < m_entries.size(); ++i) {
+        Count(m_entries[i], -1);
+    }
+    m_entries.resize(m_flushedEntries);
+    m_pending.clear();
+    if (m_partStartPending) {
+        m_partOpen = false;
+        m_partStartPending = false;
+    }
+    return false;
 }
 
 bool OdmlWriter::Patch(std::uint64_t offset, std::uint32_t value)
 {
     std::uint8_t bytes[4];
     WriteLittle32(bytes, value);
-    if (!m_sink.Overwrite(offset, bytes)) {
-        m_failed = true;
-        return false;
-    }
-    return true;
+    return m_sink.Overwrite(offset, bytes);
 }

@@ -49,10 +49,12 @@ struct MovieLayout {
 std::uint32_t MoviePartsFor(std::uint64_t bytes, std::uint64_t chunks, std::uint64_t largestChunk,
                             const MovieLayout& layout = {});
 
+// A chunk that was not added leaves the file as it was before it: Finish still ends the movie with
+// everything added until then (and written, when the sink refused a write).
 enum class AddResult {
     Added,
-    WriteFailed, // the sink refused a write; the movie cannot be finished
-    Full,        // the super index has no room for another part; nothing was written, Finish still works
+    WriteFailed, // the sink refused a write: the chunks since the last write it took are left out
+    Full,        // the super index has no room for another part
 };
 
 class OdmlWriter {
@@ -66,7 +68,7 @@ public:
     // One chunk of the stream, after all before it. A video chunk is one time-line slot: an empty
     // one shows the slot before it again.
     AddResult Add(std::size_t stream, std::span<const std::uint8_t> data, bool key);
-    // Hands every byte added so far to the sink.
+    // Hands every chunk added so far to the sink; those it refuses are left out of the movie.
     bool Flush();
     // Ends the last part and writes the header's counts and indexes.
     bool Finish();
@@ -96,9 +98,9 @@ private:
 
     std::vector<std::uint8_t> Header() const;
     std::uint64_t IndexBytesWith(std::size_t stream) const;
-    bool StartPart();
+    void Count(const Entry& entry, int sign);
+    void StartPart();
     bool EndPart();
-    bool Put(std::span<const std::uint8_t> bytes);
     bool Patch(std::uint64_t offset, std::uint32_t value);
     std::uint32_t ChunkId(std::size_t stream) const;
 
@@ -108,11 +110,14 @@ private:
     std::vector<StreamTotals> m_totals;
     std::vector<std::uint8_t> m_pending;
     std::uint64_t m_flushed = 0;
-    bool m_failed = false;
-    std::uint32_t m_partsUsed = 0;
+    bool m_failed = false; // the header or a part's sizes could not be written: the movie is lost
+    std::uint32_t m_partsUsed = 0; // parts ended
+    bool m_partOpen = false;
+    bool m_partStartPending = false; // the open part's RIFF header is not yet written
     std::uint64_t m_partAt = 0; // of the part's 'RIFF'
     std::uint64_t m_moviAt = 0; // of its movi list's type, which offsets count from
     std::vector<Entry> m_entries; // of the part
+    std::size_t m_flushedEntries = 0;
     std::vector<std::uint32_t> m_partStreamChunks;
     std::uint32_t m_firstRiffSize = 0;
     std::uint32_t m_firstMoviSize = 0;

@@ -381,13 +381,36 @@ bool OdmlWriter::EndPart()
 bool OdmlWriter::Finish()
 {
     Flush(); // what the sink refuses is left out, and the rest finished
-    if (m_failed || (m_partOpen && !EndPart())) {
+    while (!m_failed && m_partOpen && !EndPart()) {
+        if (m_entries.empty() && m_partsUsed > 0) {
+            // Not even an empty part fits: the movie ends with the part before.
+            m_flushed = m_partAt;
+            m_partOpen = false;
+            m_failed = !m_sink.Truncate(m_flushed);
+        } else if (!DropLastChunk()) {
+            m_failed = true;
+        }
+    }
+    if (m_failed) {
         return false;
     }
     if (!m_sink.Overwrite(0, Header())) {
         m_failed = true;
     }
     return !m_failed;
+}
+
+// The index written over the last chunk takes less room than the chunk and its index entries.
+bool OdmlWriter::DropLastChunk()
+{
+    if (m_entries.empty()) {
+        return false;
+    }
+    Count(m_entries.back(), -1);
+    m_flushed = m_moviAt + m_entries.back().at;
+    m_entries.pop_back();
+    m_flushedEntries = m_entries.size();
+    return m_sink.Truncate(m_flushed);
 }
 
 bool OdmlWriter::Flush()

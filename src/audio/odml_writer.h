@@ -14,6 +14,8 @@ class MovieSink {
 public:
     virtual bool Append(std::span<const std::uint8_t> bytes) = 0;
     virtual bool Overwrite(std::uint64_t offset, std::span<const std::uint8_t> bytes) = 0;
+    // The file ends at end; what follows goes.
+    virtual bool Truncate(std::uint64_t end) = 0;
 
 protected:
     ~MovieSink() = default;
@@ -70,7 +72,8 @@ public:
     AddResult Add(std::size_t stream, std::span<const std::uint8_t> data, bool key);
     // Hands every chunk added so far to the sink; those it refuses are left out of the movie.
     bool Flush();
-    // Ends the last part and writes the header's counts and indexes.
+    // Ends the last part and writes the header's counts and indexes. Where the sink refuses the
+    // index (a full disk, the largest file the disk takes), the last chunks give way to it.
     bool Finish();
 
     // The file's size once everything added is handed over.
@@ -101,6 +104,7 @@ private:
     void Count(const Entry& entry, int sign);
     void StartPart();
     bool EndPart();
+    bool DropLastChunk();
     bool Patch(std::uint64_t offset, std::uint32_t value);
     std::uint32_t ChunkId(std::size_t stream) const;
 

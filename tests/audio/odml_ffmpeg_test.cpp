@@ -39,6 +39,11 @@ public:
         m_end += data.size();
         return ftruncate(m_fd, static_cast<off_t>(m_end)) == 0;
     }
+    bool Truncate(std::uint64_t end) override
+    {
+        m_end = std::min(m_end, end);
+        return ftruncate(m_fd, static_cast<off_t>(m_end)) == 0;
+    }
     bool Overwrite(std::uint64_t offset, std::span<const std::uint8_t> data) override
     {
         return m_fd >= 0 && pwrite(m_fd, data.data(), data.size(), static_cast<off_t>(offset)) ==

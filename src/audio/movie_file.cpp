@@ -1,5 +1,8 @@
 #include "audio/movie_file.h"
 
+#include "audio/merge_rules.h"
+#include "win/file_io.h"
+
 #include <algorithm>
 
 namespace {
@@ -71,4 +74,10 @@ bool CMovieFile::WriteAt(std::uint64_t offset, std::span<const std::uint8_t> byt
         offset += count;
     }
     return true;
+}
+
+std::uint64_t LargestFileIn(const std::string& folder)
+{
+    const std::optional<std::string> fileSystem = FileSystemOf(folder);
+    return fileSystem ? LargestFileOn(*fileSystem) : kNoFileLimit;
 }

@@ -33,3 +33,6 @@ private:
     std::uint64_t m_end = 0;
     DWORD m_lastError = 0;
 };
+
+// The largest file the disk that holds the folder takes (merge_rules.h).
+std::uint64_t LargestFileIn(const std::string& folder);

@@ -217,6 +217,15 @@ std::vector<std::uint8_t> OdmlWriter::Header() const
     return header;
 }
 
+std::uint64_t OdmlWriter::Chunks() const
+{
+    std::uint64_t chunks = 0;
+    for (const StreamTotals& totals : m_totals) {
+        chunks += totals.chunks;
+    }
+    return chunks;
+}
+
 bool OdmlWriter::Start()
 {
     m_partAt = 0;

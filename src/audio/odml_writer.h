@@ -78,6 +78,8 @@ public:
 
     // The file's size once everything added is handed over.
     std::uint64_t Bytes() const { return m_flushed + m_pending.size(); }
+    // Of all streams, in the movie.
+    std::uint64_t Chunks() const;
 
 private:
     struct Entry {

@@ -96,6 +96,7 @@ HRESULT CFrameStream::Read(LONG, LONG, void*, LONG, LONG*, LONG*)
     return AVIERR_UNSUPPORTED;
 }
 
+HRESULT CFrameStream::Write(LONG start, LONG samples, void* data, LONG size, DWORD flags, LONG* samplesWritten,
                             LONG* bytesWritten)
 {
     if (samplesWritten) {

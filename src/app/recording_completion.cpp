@@ -159,8 +159,8 @@ std::string SoundBesideNote(bool roomToMerge, int mergeResult, const std::string
                soundBeside;
     }
     if (mergeResult == kTooLarge) {
-        return "The movie with its sound would pass 4 GB, the largest file a disk formatted FAT32 can hold.\nThe "
-               "sound was saved beside it as " + soundBeside;
+        return "The movie with its sound would pass 2 GB, the most one movie file can hold.\nThe sound was saved "
+               "beside it as " + soundBeside;
     }
     return "The sound could not be put into the movie.\nIt was saved beside it as " + soundBeside;
 }

@@ -9,6 +9,7 @@
 //   recording_bench journal <count>                   what the crash journal adds to each write
 #include "app/heap_relaunch.h"
 #include "app/heap_relaunch_rules.h"
+#include "audio/movie_index.h"
 #include "codec/video1_driver.h"
 #include "codec/video1_install.h"
 #include "codec/zmbv_driver.h"
@@ -29,6 +30,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <optional>
 #include <string>
 #include <vector>
@@ -153,24 +155,15 @@ PROCESS_MEMORY_COUNTERS Memory()
     return counters;
 }
 
-// Samples that carry data: the frames the loop wrote (empty slots have none).
+// Slots that carry data: the frames the loop wrote (empty slots have none).
 long WrittenFrames(const std::string& path, long* length)
 {
-    AVIFileInit();
-    PAVISTREAM stream = nullptr;
-    long written = 0;
-    *length = 0;
-    if (AVIStreamOpenFromFileA(&stream, path.c_str(), streamtypeVIDEO, 0, OF_READ, nullptr) == 0) {
-        *length = AVIStreamLength(stream);
-        for (long position = 0; position < *length; ++position) {
-            LONG bytes = 0;
-            AVIStreamRead(stream, position, 1, nullptr, 0, &bytes, nullptr);
-            written += bytes > 0 ? 1 : 0;
-        }
-        AVIStreamRelease(stream);
-    }
-    AVIFileExit();
-    return written;
+    std::ifstream file(path, std::ios::binary);
+    const std::optional<MovieContents> movie = ReadMovie(file);
+    *length = movie && !movie->chunks.empty() ? static_cast<long>(movie->chunks[0].size()) : 0;
+    return *length ? static_cast<long>(std::count_if(movie->chunks[0].begin(), movie->chunks[0].end(),
+                                                     [](const MovieChunkEntry& chunk) { return chunk.size > 0; }))
+                   : 0;
 }
 
 int Record(int left, int top, int width, int height, int timelapse, int seconds)
@@ -222,6 +215,7 @@ int Record(int left, int top, int width, int height, int timelapse, int seconds)
         movieBytes = (static_cast<long long>(file.nFileSizeHigh) << 32) | file.nFileSizeLow;
     }
     DeleteFileA(s.g_tempmoviepath.c_str());
+    DeleteJournalOf(s.g_tempmoviepath);
     const double wall = (stop - start) / 1000.0;
     const double frameBytes = LayoutFor(width, height, s.g_capturebits).blockSize;
     std::printf("result region=%dx%d timelapse=%d heap=%s frames=%ld timeline=%ld wall_s=%.1f fps=%.1f "

@@ -1,5 +1,6 @@
 #include "audio/movie_index.h"
 
+#include "audio/avi_layout.h"
 #include "common/fourcc.h"
 #include "common/little_endian.h"
 
@@ -16,11 +17,9 @@ constexpr std::uint32_t kHeaderList = MakeFourCC('h', 'd', 'r', 'l');
 constexpr std::uint32_t kStreamList = MakeFourCC('s', 't', 'r', 'l');
 constexpr std::uint32_t kStreamHeader = MakeFourCC('s', 't', 'r', 'h');
 constexpr std::uint32_t kMainHeader = MakeFourCC('a', 'v', 'i', 'h');
-constexpr std::uint32_t kVideoStream = MakeFourCC('v', 'i', 'd', 's');
 constexpr std::uint32_t kMovieList = MakeFourCC('m', 'o', 'v', 'i');
 constexpr std::uint32_t kIndex = MakeFourCC('i', 'd', 'x', '1');
 constexpr std::uint32_t kEntryIsList = 0x1;
-constexpr std::size_t kEntryBytes = 16;
 // Where a stream header keeps its rate and length and its sample size.
 constexpr std::uint64_t kHandlerAt = 4;
 constexpr std::uint64_t kScaleAt = 20;
@@ -34,9 +33,6 @@ constexpr std::uint32_t kOdmlList = MakeFourCC('o', 'd', 'm', 'l');
 constexpr std::uint32_t kOdmlHeader = MakeFourCC('d', 'm', 'l', 'h');
 // A bitmap header with a full colour table, or a sound format, fits with room to spare.
 constexpr std::uint32_t kLongestFormat = 64 * 1024;
-constexpr std::uint32_t kKeyFrame = 0x10;
-constexpr std::uint32_t kNotKeyFrame = 0x80000000u;
-constexpr std::size_t kIndexHead = 24;
 
 bool ReadAt(std::istream& in, std::uint64_t at, void* data, std::size_t size)
 {
@@ -197,7 +193,7 @@ std::optional<IndexLayout> ReadLayout(std::istream& in)
     const Chunk* headerList = Find(*top, kList, kHeaderList);
     const Chunk* movie = Find(*top, kList, kMovieList);
     const Chunk* index = Find(*top, kIndex);
-    if (!headerList || !movie || !index || index->size % kEntryBytes != 0) {
+    if (!headerList || !movie || !index || index->size % avi::kLegacyIndexEntry != 0) {
         return {};
     }
     IndexLayout layout;
@@ -221,7 +217,7 @@ std::optional<IndexLayout> ReadLayout(std::istream& in)
     if (!ReadAt(in, index->data(), bytes.data(), bytes.size())) {
         return {};
     }
-    for (std::size_t at = 0; at < bytes.size(); at += kEntryBytes) {
+    for (std::size_t at = 0; at < bytes.size(); at += avi::kLegacyIndexEntry) {
         const unsigned char* entry = bytes.data() + at;
         layout.entries.push_back({ReadLittle32(entry), ReadLittle32(entry + 4), ReadLittle32(entry + 8), ReadLittle32(entry + 12)});
     }
@@ -261,15 +257,9 @@ std::optional<std::size_t> StreamOf(const MovieIndexEntry& entry)
     return static_cast<std::size_t>(high * 16 + low);
 }
 
-// The two characters a stream's chunk ids start with.
-std::array<char, 2> StreamDigits(std::size_t stream)
-{
-    return {static_cast<char>('0' + stream / 10 % 10), static_cast<char>('0' + stream % 10)};
-}
-
 bool IsStandardIndexOf(std::uint32_t id, std::size_t stream)
 {
-    const auto [tens, ones] = StreamDigits(stream);
+    const auto [tens, ones] = avi::StreamDigits(stream);
     // Both namings are met in files: 'ix00' and '00ix'.
     return id == MakeFourCC('i', 'x', tens, ones) || id == MakeFourCC(tens, ones, 'i', 'x');
 }
@@ -279,7 +269,7 @@ bool ReadStandardIndex(std::istream& in, std::uint64_t at, std::size_t stream, s
                        std::vector<MovieChunkEntry>& chunks)
 {
     const std::optional<Chunk> index = ChunkAt(in, at, fileSize);
-    std::array<unsigned char, kIndexHead> head{};
+    std::array<unsigned char, avi::kIndexHead> head{};
     if (!index || !IsStandardIndexOf(index->id, stream) || index->size < head.size() ||
         !ReadAt(in, index->data(), head.data(), head.size())) {
         return false;
@@ -287,19 +277,19 @@ bool ReadStandardIndex(std::istream& in, std::uint64_t at, std::size_t stream, s
     const std::uint32_t count = ReadLittle32(head.data() + 4);
     // Two longs an entry, an index of chunks (type 1, no sub type).
     if (head[0] != 2 || head[1] != 0 || head[2] != 0 || head[3] != 1 ||
-        count > (index->size - head.size()) / 8) {
+        count > (index->size - head.size()) / avi::kStandardIndexEntry) {
         return false;
     }
     const std::uint64_t base = ReadLittle32(head.data() + 12) | std::uint64_t{ReadLittle32(head.data() + 16)} << 32;
-    std::vector<unsigned char> entries(std::size_t{count} * 8);
+    std::vector<unsigned char> entries(count * avi::kStandardIndexEntry);
     if (!ReadAt(in, index->data() + head.size(), entries.data(), entries.size())) {
         return false;
     }
-    const auto [tens, ones] = StreamDigits(stream);
-    for (std::size_t i = 0; i < entries.size(); i += 8) {
+    const auto [tens, ones] = avi::StreamDigits(stream);
+    for (std::size_t i = 0; i < entries.size(); i += avi::kStandardIndexEntry) {
         const std::uint32_t field = ReadLittle32(entries.data() + i + 4);
-        const MovieChunkEntry entry{base + ReadLittle32(entries.data() + i), field & ~kNotKeyFrame,
-                                    (field & kNotKeyFrame) == 0};
+        const MovieChunkEntry entry{base + ReadLittle32(entries.data() + i), field & ~avi::kNotKeyFrame,
+                                    (field & avi::kNotKeyFrame) == 0};
         std::array<unsigned char, 8> header{};
         if (entry.offset < 8 || entry.offset > fileSize || fileSize - entry.offset < entry.size ||
             !ReadAt(in, entry.offset - 8, header.data(), header.size()) || header[0] != tens || header[1] != ones ||
@@ -315,20 +305,20 @@ bool ReadStandardIndex(std::istream& in, std::uint64_t at, std::size_t stream, s
 bool ReadSuperIndex(std::istream& in, const Chunk& index, std::size_t stream, std::uint64_t fileSize,
                     std::vector<MovieChunkEntry>& chunks)
 {
-    std::array<unsigned char, kIndexHead> head{};
+    std::array<unsigned char, avi::kIndexHead> head{};
     if (index.size < head.size() || !ReadAt(in, index.data(), head.data(), head.size())) {
         return false;
     }
     const std::uint32_t count = ReadLittle32(head.data() + 4);
     // Four longs an entry, an index of indexes (type 0).
-    if (head[0] != 4 || head[1] != 0 || head[3] != 0 || count > (index.size - head.size()) / 16) {
+    if (head[0] != 4 || head[1] != 0 || head[3] != 0 || count > (index.size - head.size()) / avi::kSuperIndexEntry) {
         return false;
     }
-    std::vector<unsigned char> entries(std::size_t{count} * 16);
+    std::vector<unsigned char> entries(count * avi::kSuperIndexEntry);
     if (!ReadAt(in, index.data() + head.size(), entries.data(), entries.size())) {
         return false;
     }
-    for (std::size_t i = 0; i < entries.size(); i += 16) {
+    for (std::size_t i = 0; i < entries.size(); i += avi::kSuperIndexEntry) {
         const std::uint64_t at = ReadLittle32(entries.data() + i) | std::uint64_t{ReadLittle32(entries.data() + i + 4)} << 32;
         if (!ReadStandardIndex(in, at, stream, fileSize, chunks)) {
             return false;
@@ -403,7 +393,7 @@ std::optional<MovieContents> ReadMovie(std::istream& in, MovieIndexChoice choice
         }
         for (const MovieIndexEntry& entry : layout->entries) {
             if (const auto stream = StreamOf(entry); stream && *stream < streams->size()) {
-                contents.chunks[*stream].push_back({layout->base + entry.offset + 8, entry.length, (entry.flags & kKeyFrame) != 0});
+                contents.chunks[*stream].push_back({layout->base + entry.offset + 8, entry.length, (entry.flags & avi::kKeyFrame) != 0});
             }
         }
     }
@@ -432,9 +422,9 @@ bool TidyMovieIndex(std::iostream& movie)
         }
     }
     if (reordered) {
-        std::vector<unsigned char> bytes(ordered.size() * kEntryBytes);
+        std::vector<unsigned char> bytes(ordered.size() * avi::kLegacyIndexEntry);
         for (std::size_t i = 0; i < ordered.size(); ++i) {
-            unsigned char* entry = bytes.data() + i * kEntryBytes;
+            unsigned char* entry = bytes.data() + i * avi::kLegacyIndexEntry;
             WriteLittle32(entry, ordered[i].id);
             WriteLittle32(entry + 4, ordered[i].flags);
             WriteLittle32(entry + 8, ordered[i].offset);
@@ -462,7 +452,7 @@ bool TidyMovieIndex(std::iostream& movie)
     // The main header's frame period follows the video stream's rate (the movie library under Wine
     // writes the rate's reciprocal scaled wrongly, 200,000,000 for 200 frames/s).
     const auto video = std::find_if(layout->streams.begin(), layout->streams.end(),
-                                    [](const StreamHeader& s) { return s.info.type == kVideoStream && s.info.rate != 0; });
+                                    [](const StreamHeader& s) { return s.info.type == avi::kVideo && s.info.rate != 0; });
     if (layout->microsecondsPerFrameAt != 0 && video != layout->streams.end()) {
         const std::uint64_t period = (std::uint64_t{1000000} * video->info.scale + video->info.rate / 2) / video->info.rate;
         if (period != layout->microsecondsPerFrame && period <= std::numeric_limits<std::uint32_t>::max()) {

@@ -1,6 +1,6 @@
 #include "audio/odml_writer.h"
 
-#include "common/fourcc.h"
+#include "audio/avi_layout.h"
 #include "common/little_endian.h"
 
 #include <algorithm>
@@ -11,19 +11,10 @@ namespace {
 constexpr std::uint32_t kAvihBytes = 56;
 constexpr std::uint32_t kStrhBytes = 56;
 constexpr std::uint32_t kDmlhBytes = 248;
-constexpr std::uint32_t kSuperIndexHead = 24;
-constexpr std::uint32_t kSuperIndexEntry = 16;
-constexpr std::uint32_t kStandardIndexHead = 24;
-constexpr std::uint32_t kStandardIndexEntry = 8;
-constexpr std::uint32_t kLegacyIndexEntry = 16;
-constexpr std::uint32_t kKeyFrame = 0x10;       // AVIIF_KEYFRAME
-constexpr std::uint32_t kNotKeyFrame = 0x80000000u;
 constexpr std::uint32_t kHasIndex = 0x10;       // AVIF_HASINDEX
 constexpr std::uint32_t kInterleaved = 0x100;   // AVIF_ISINTERLEAVED
 constexpr std::uint32_t kTrustChunkType = 0x800; // AVIF_TRUSTCKTYPE
 constexpr std::uint32_t kDefaultQuality = 0xFFFFFFFFu;
-constexpr std::uint32_t kVideo = MakeFourCC('v', 'i', 'd', 's');
-constexpr std::uint32_t kAudio = MakeFourCC('a', 'u', 'd', 's');
 // A part's RIFF size is 32 bits: the largest chunk leaves room for the lists and indexes around it.
 constexpr std::uint64_t kLargestChunk = 0xFFF00000u;
 // Small chunks and headers gather into writes of about this size.
@@ -74,7 +65,7 @@ std::uint32_t Clamp32(std::uint64_t value)
 // Width and height of a stream's bitmap header; zero for sound.
 std::pair<std::uint32_t, std::uint32_t> FrameSize(const MovieStream& stream)
 {
-    if (stream.type != kVideo || stream.format.size() < 12) {
+    if (stream.type != avi::kVideo || stream.format.size() < 12) {
         return {0, 0};
     }
     const auto height = static_cast<std::int32_t>(ReadLittle32(stream.format.data() + 8));
@@ -108,10 +99,9 @@ OdmlWriter::OdmlWriter(MovieSink& sink, std::vector<MovieStream> streams, MovieL
 
 std::uint32_t OdmlWriter::ChunkId(std::size_t stream) const
 {
-    const char tens = static_cast<char>('0' + stream / 10 % 10);
-    const char ones = static_cast<char>('0' + stream % 10);
+    const auto [tens, ones] = avi::StreamDigits(stream);
     const MovieStream& s = m_streams[stream];
-    if (s.type == kAudio) {
+    if (s.type == avi::kAudio) {
         return MakeFourCC(tens, ones, 'w', 'b');
     }
     return IsUncompressed(s) ? MakeFourCC(tens, ones, 'd', 'b') : MakeFourCC(tens, ones, 'd', 'c');
@@ -122,7 +112,7 @@ std::vector<std::uint8_t> OdmlWriter::Header() const
     const MovieStream* video = nullptr;
     std::size_t videoIndex = 0;
     for (std::size_t i = 0; i < m_streams.size(); ++i) {
-        if (m_streams[i].type == kVideo) {
+        if (m_streams[i].type == avi::kVideo) {
             video = &m_streams[i];
             videoIndex = i;
             break;
@@ -131,8 +121,8 @@ std::vector<std::uint8_t> OdmlWriter::Header() const
     const bool ended = m_partsUsed > 0;
     std::uint64_t strls = 0;
     for (const MovieStream& stream : m_streams) {
-        strls += 12 + 8 + kStrhBytes + 8 + Padded(stream.format.size()) + 8 + kSuperIndexHead +
-                 std::uint64_t{kSuperIndexEntry} * m_layout.parts;
+        strls += 12 + 8 + kStrhBytes + 8 + Padded(stream.format.size()) + 8 + avi::kIndexHead +
+                 std::uint64_t{avi::kSuperIndexEntry} * m_layout.parts;
     }
     const std::uint64_t hdrl = 4 + 8 + kAvihBytes + strls + 12 + 8 + kDmlhBytes;
 
@@ -168,7 +158,7 @@ std::vector<std::uint8_t> OdmlWriter::Header() const
     for (std::size_t i = 0; i < m_streams.size(); ++i) {
         const MovieStream& s = m_streams[i];
         const StreamTotals& totals = m_totals[i];
-        const std::uint64_t indexBytes = kSuperIndexHead + std::uint64_t{kSuperIndexEntry} * m_layout.parts;
+        const std::uint64_t indexBytes = avi::kIndexHead + std::uint64_t{avi::kSuperIndexEntry} * m_layout.parts;
         out.List("strl", 4 + 8 + kStrhBytes + 8 + Padded(s.format.size()) + 8 + indexBytes);
         out.Chunk("strh", kStrhBytes);
         out.U32(s.type);
@@ -244,11 +234,11 @@ std::uint64_t OdmlWriter::IndexBytesWith(std::size_t stream) const
     for (std::size_t i = 0; i < m_streams.size(); ++i) {
         const std::uint64_t chunks = m_partStreamChunks[i] + (i == stream ? 1 : 0);
         if (chunks > 0) {
-            bytes += 8 + kStandardIndexHead + kStandardIndexEntry * chunks;
+            bytes += 8 + avi::kIndexHead + avi::kStandardIndexEntry * chunks;
         }
     }
     if (m_partsUsed == 0) {
-        bytes += 8 + std::uint64_t{kLegacyIndexEntry} * (m_entries.size() + 1);
+        bytes += 8 + std::uint64_t{avi::kLegacyIndexEntry} * (m_entries.size() + 1);
     }
     return bytes;
 }
@@ -327,8 +317,9 @@ bool OdmlWriter::EndPart()
             continue;
         }
         const std::uint64_t at = Bytes();
-        const std::uint32_t size = 8 + kStandardIndexHead + kStandardIndexEntry * count;
-        const char digits[] = {'i', 'x', static_cast<char>('0' + s / 10 % 10), static_cast<char>('0' + s % 10)};
+        const std::uint32_t size = 8 + avi::kIndexHead + avi::kStandardIndexEntry * count;
+        const auto [tens, ones] = avi::StreamDigits(s);
+        const char digits[] = {'i', 'x', tens, ones};
         out.Chunk(digits, size - 8);
         out.U16(2); // longs per entry
         m_pending.push_back(0); // sub type
@@ -341,7 +332,7 @@ bool OdmlWriter::EndPart()
         for (const Entry& entry : m_entries) {
             if (entry.stream == s) {
                 out.U32(entry.at + 8);
-                out.U32(entry.size | (entry.key ? 0 : kNotKeyFrame));
+                out.U32(entry.size | (entry.key ? 0 : avi::kNotKeyFrame));
                 bytes += entry.size;
             }
         }
@@ -351,10 +342,10 @@ bool OdmlWriter::EndPart()
     const std::uint64_t moviSize = Bytes() - m_moviAt;
     const bool first = m_partsUsed == 0;
     if (first) {
-        out.Chunk("idx1", std::uint64_t{kLegacyIndexEntry} * m_entries.size());
+        out.Chunk("idx1", std::uint64_t{avi::kLegacyIndexEntry} * m_entries.size());
         for (const Entry& entry : m_entries) {
             out.U32(ChunkId(entry.stream));
-            out.U32(entry.key ? kKeyFrame : 0);
+            out.U32(entry.key ? avi::kKeyFrame : 0);
             out.U32(entry.at);
             out.U32(entry.size);
         }

@@ -264,7 +264,9 @@ bool IsStandardIndexOf(std::uint32_t id, std::size_t stream)
     return id == MakeFourCC('i', 'x', tens, ones) || id == MakeFourCC(tens, ones, 'i', 'x');
 }
 
-// The chunks one standard index lists, each checked against the chunk's own header.
+// The chunks one standard index lists, each checked against the chunk's own header. A stream's
+// chunks follow one another in the file, which also keeps indexes that list the same chunks over
+// and over from making a small file a huge list.
 bool ReadStandardIndex(std::istream& in, std::uint64_t at, std::size_t stream, std::uint64_t fileSize,
                        std::vector<MovieChunkEntry>& chunks)
 {
@@ -291,7 +293,8 @@ bool ReadStandardIndex(std::istream& in, std::uint64_t at, std::size_t stream, s
         const MovieChunkEntry entry{base + ReadLittle32(entries.data() + i), field & ~avi::kNotKeyFrame,
                                     (field & avi::kNotKeyFrame) == 0};
         std::array<unsigned char, 8> header{};
-        if (entry.offset < 8 || entry.offset > fileSize || fileSize - entry.offset < entry.size ||
+        const std::uint64_t after = chunks.empty() ? 8 : chunks.back().offset + chunks.back().size + 8;
+        if (entry.offset < after || entry.offset > fileSize || fileSize - entry.offset < entry.size ||
             !ReadAt(in, entry.offset - 8, header.data(), header.size()) || header[0] != tens || header[1] != ones ||
             ReadLittle32(header.data() + 4) != entry.size) {
             return false;

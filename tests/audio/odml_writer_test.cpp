@@ -286,3 +286,44 @@ TEST(OdmlWriter, PartsForAMovieOfKnownSizeAreEnough)
         ASSERT_TRUE(writer.Finish());
     }
 }
+
+// Under the sanitizers: a damaged movie of several parts is refused, or read with every chunk in
+// the file after the one before it. Indexes listed twice are refused.
+TEST(OdmlWriter, DamagedIndexesNeverBreakTheReader)
+{
+    MovieLayout layout;
+    layout.partBytes = 6000;
+    layout.parts = 16;
+    MemorySink sink;
+    OdmlWriter writer(sink, {Video(), Sound()}, layout);
+    ASSERT_TRUE(writer.Start());
+    for (int n = 0; n < 60; ++n) {
+        writer.Add(n % 2, std::vector<std::uint8_t>(4 * (n % 50), static_cast<std::uint8_t>(n)), n % 6 == 0);
+    }
+    ASSERT_TRUE(writer.Finish());
+    const std::vector<std::uint8_t> original = sink.bytes;
+
+    std::vector<std::uint8_t> twice = original;
+    const std::size_t index = std::search(twice.begin(), twice.end(), std::begin("indx"), std::end("indx") - 1) - twice.begin();
+    ASSERT_GE(ReadLittle32(twice.data() + index + 12), 2u);
+    std::copy_n(twice.begin() + static_cast<std::ptrdiff_t>(index + 32), 16, twice.begin() + static_cast<std::ptrdiff_t>(index + 48));
+    EXPECT_FALSE(Read(twice)) << "the first part's index listed twice";
+
+    std::mt19937 random(17);
+    for (int round = 0; round < 2000; ++round) {
+        std::vector<std::uint8_t> movie = original;
+        for (int flips = 1 + static_cast<int>(random() % 4); flips > 0; --flips) {
+            movie[random() % movie.size()] = static_cast<std::uint8_t>(random());
+        }
+        if (const auto read = Read(movie)) {
+            for (const auto& chunks : read->chunks) {
+                std::uint64_t after = 8;
+                for (const MovieChunkEntry& chunk : chunks) {
+                    ASSERT_GE(chunk.offset, after);
+                    ASSERT_LE(chunk.offset + chunk.size, movie.size());
+                    after = chunk.offset + chunk.size + 8;
+                }
+            }
+        }
+    }
+}

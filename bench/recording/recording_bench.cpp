@@ -10,6 +10,7 @@
 //   recording_bench journal <count>                   what the crash journal adds to each write
 #include "app/heap_relaunch.h"
 #include "app/heap_relaunch_rules.h"
+#include "audio/movie_index.h"
 #include "codec/video1_driver.h"
 #include "codec/video1_install.h"
 #include "codec/zmbv_driver.h"
@@ -30,6 +31,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <optional>
 #include <string>
 #include <vector>
@@ -154,24 +156,15 @@ PROCESS_MEMORY_COUNTERS Memory()
     return counters;
 }
 
-// Samples that carry data: the frames the loop wrote (empty slots have none).
+// Slots that carry data: the frames the loop wrote (empty slots have none).
 long WrittenFrames(const std::string& path, long* length)
 {
-    AVIFileInit();
-    PAVISTREAM stream = nullptr;
-    long written = 0;
-    *length = 0;
-    if (AVIStreamOpenFromFileA(&stream, path.c_str(), streamtypeVIDEO, 0, OF_READ, nullptr) == 0) {
-        *length = AVIStreamLength(stream);
-        for (long position = 0; position < *length; ++position) {
-            LONG bytes = 0;
-            AVIStreamRead(stream, position, 1, nullptr, 0, &bytes, nullptr);
-            written += bytes > 0 ? 1 : 0;
-        }
-        AVIStreamRelease(stream);
-    }
-    AVIFileExit();
-    return written;
+    std::ifstream file(path, std::ios::binary);
+    const std::optional<MovieContents> movie = ReadMovie(file);
+    *length = movie && !movie->chunks.empty() ? static_cast<long>(movie->chunks[0].size()) : 0;
+    return *length ? static_cast<long>(std::count_if(movie->chunks[0].begin(), movie->chunks[0].end(),
+                                                     [](const MovieChunkEntry& chunk) { return chunk.size > 0; }))
+                   : 0;
 }
 
 int Record(int left, int top, int width, int height, int timelapse, int seconds)
@@ -223,6 +216,7 @@ int Record(int left, int top, int width, int height, int timelapse, int seconds)
         movieBytes = (static_cast<long long>(file.nFileSizeHigh) << 32) | file.nFileSizeLow;
     }
     DeleteFileA(s.g_tempmoviepath.c_str());
+    DeleteJournalOf(s.g_tempmoviepath);
     const double wall = (stop - start) / 1000.0;
     const double frameBytes = LayoutFor(width, height, s.g_capturebits).blockSize;
     std::printf("result region=%dx%d timelapse=%d heap=%s frames=%ld timeline=%ld wall_s=%.1f fps=%.1f "
@@ -318,54 +312,28 @@ int WriteOnly(int width, int height, int count)
     RemoveTimedCompressor();
     return 0;
 }
-// The work each frame's write gains for the journal, on a movie's file stream written as the
-// compressed stream writes it (8 slots apart, a key frame every 200 slots as by default): the
-// stored size and key flag asked of the stream, one record written.
+// The work each frame's write gains for the journal: one record written (the movie writer knows
+// the stored size and key flag), 8 slots apart, a key frame every 200 slots as by default.
 int JournalOnly(int count)
 {
     char temp[MAX_PATH];
     GetTempPathA(MAX_PATH, temp);
     const std::string path = std::string(temp) + "framelark_journal_bench.avi";
-    AVIFileInit();
-    PAVIFILE file = nullptr;
-    PAVISTREAM stream = nullptr;
-    BITMAPINFOHEADER format{sizeof(format), 64, 48, 1, 24, BI_RGB, 64 * 48 * 3, 0, 0, 0, 0};
-    AVISTREAMINFOA info{};
-    info.fccType = streamtypeVIDEO;
-    info.dwScale = 1;
-    info.dwRate = 200;
-    if (AVIFileOpenA(&file, path.c_str(), OF_WRITE | OF_CREATE, nullptr) != 0 ||
-        AVIFileCreateStreamA(file, &stream, &info) != 0 || AVIStreamSetFormat(stream, 0, &format, sizeof(format)) != 0) {
-        return 1;
-    }
-    std::vector<BYTE> pixels(format.biSizeImage, 0x40);
     CRecordingJournal journal;
     journal.Open(path, {200, 1, 0, std::vector<std::uint8_t>(40)});
     LARGE_INTEGER frequency{};
     LARGE_INTEGER begin{};
     LARGE_INTEGER end{};
     QueryPerformanceFrequency(&frequency);
-    LONGLONG ticks = 0;
+    QueryPerformanceCounter(&begin);
     for (int i = 0; i < count; ++i) {
-        const LONG position = i * 8;
-        AVIStreamWrite(stream, position, 1, pixels.data(), static_cast<LONG>(pixels.size()), i % 25 == 0 ? AVIIF_KEYFRAME : 0,
-                       nullptr, nullptr);
-        QueryPerformanceCounter(&begin);
-        LONG stored = 0;
-        AVIStreamRead(stream, position, 1, nullptr, 0, &stored, nullptr);
-        const bool key = AVIStreamFindSample(stream, position, FIND_PREV | FIND_KEY) == position;
-        journal.AddFrame({static_cast<std::uint32_t>(position), static_cast<std::uint32_t>(stored), key});
-        QueryPerformanceCounter(&end);
-        ticks += end.QuadPart - begin.QuadPart;
+        journal.AddFrame({static_cast<std::uint32_t>(i * 8), 150000, i % 25 == 0});
     }
+    QueryPerformanceCounter(&end);
     std::printf("journal frames=%d wall_us_per_frame=%.1f\n", count,
-                static_cast<double>(ticks) * 1e6 / static_cast<double>(frequency.QuadPart) / count);
+                static_cast<double>(end.QuadPart - begin.QuadPart) * 1e6 / static_cast<double>(frequency.QuadPart) / count);
     journal.Close();
     DeleteJournalOf(path);
-    AVIStreamRelease(stream);
-    AVIFileRelease(file);
-    AVIFileExit();
-    DeleteFileA(path.c_str());
     return 0;
 }
 } // namespace

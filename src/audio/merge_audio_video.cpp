@@ -4,6 +4,8 @@
 #include "audio/avi_handles.h"
 #include "audio/merge_rules.h"
 #include "audio/merged_movie_writer.h"
+#include "audio/movie_file.h"
+#include "audio/movie_index.h"
 #include "messages/private_messages.h"
 #include "settings/app_settings.h"
 #include "win/file_io.h"
@@ -12,6 +14,8 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <fstream>
+#include <optional>
 #include <vector>
 
 namespace {
@@ -46,22 +50,24 @@ private:
 };
 
 // Saves both streams as they are: the audio was converted beforehand where that was asked for,
-// since the platform's own conversion cannot be relied on. A file that reached the library's limit
-// was cut short.
-bool Save(const std::string& outputPath, PAVISTREAM video, PAVISTREAM audio, int interleave, int period,
+// since the platform's own conversion cannot be relied on.
+bool Save(const std::string& outputPath, const RecordedVideo& video, PAVISTREAM audio, int interleave, int period,
           std::uint64_t sizeLimit)
 {
     int reported = -1;
     return WriteMergedMovie(outputPath, video, audio, period, interleave != 0,
-                            [&](int percent) { return ReportProgress(percent, reported, outputPath, sizeLimit); }) &&
-           FileBytes(outputPath) < kMovieByteLimit;
+                            [&](int percent) { return ReportProgress(percent, reported, outputPath, sizeLimit); });
 }
 
-double FramesPerSecond(PAVISTREAM video)
+double FramesPerSecond(const MovieStreamInfo& video)
 {
-    AVISTREAMINFOA info{};
-    AVIStreamInfoA(video, &info, sizeof(info));
-    return info.dwScale ? static_cast<double>(info.dwRate) / info.dwScale : 0.0;
+    return video.scale ? static_cast<double>(video.rate) / video.scale : 0.0;
+}
+
+std::string FolderOf(const std::string& path)
+{
+    const auto slash = path.find_last_of('\\');
+    return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
 }
 
 // The common part of the stream's sound format; zero when it has none.
@@ -86,11 +92,11 @@ std::uint64_t SoundBytes(PAVISTREAM audio, const WAVEFORMATEX& format)
     return static_cast<std::uint64_t>(std::max<LONG>(AVIStreamLength(audio), 0)) * format.nBlockAlign;
 }
 
-// Whether the movie merged from the video file and this sound stays below the library's limit.
-bool FitsOneMovie(const std::string& videoPath, PAVISTREAM video, PAVISTREAM audio)
+// Whether the movie merged from the video file and this sound fits the output's disk.
+bool FitsOneMovie(const std::string& videoPath, const RecordedVideo& video, PAVISTREAM audio, const std::string& outputPath)
 {
-    return MergedMovieFits(FileBytes(videoPath), SoundBytes(audio, SoundFormat(audio)),
-                           static_cast<std::uint64_t>(std::max<LONG>(AVIStreamLength(video), 0)));
+    return MergedMovieFits(FileBytes(videoPath), SoundBytes(audio, SoundFormat(audio)), video.frames.size(),
+                           LargestFileIn(FolderOf(outputPath)));
 }
 
 // The recorded sound needs no conversion into its own format.
@@ -101,18 +107,22 @@ bool IsRecordedFormat(const WAVEFORMATEX& recorded, const WAVEFORMATEX& target)
            target.wBitsPerSample == recorded.wBitsPerSample && target.nBlockAlign == recorded.nBlockAlign;
 }
 
-// Whether the saved movie holds all of the sound: the platform may cut a large file short without
-// a word, and the sound file is deleted once the merge says it is in the movie.
+// Whether the saved movie holds all of the sound, read back as a player reads it: the sound file is
+// deleted once the merge says it is in the movie.
 bool HoldsTheSound(const std::string& outputPath, double seconds)
 {
-    PAVISTREAM rawStream = nullptr;
-    if (AVIStreamOpenFromFileA(&rawStream, outputPath.c_str(), streamtypeAUDIO, 0, OF_READ | OF_SHARE_DENY_NONE,
-                               nullptr) != 0) {
+    std::ifstream file(outputPath, std::ios::binary);
+    const std::optional<MovieContents> saved = ReadMovie(file);
+    if (!saved || saved->streams.size() != 2 || saved->streams[1].format.size() < sizeof(PCMWAVEFORMAT)) {
         return false;
     }
-    AviStream saved(rawStream);
-    const WAVEFORMATEX format = SoundFormat(saved.get());
-    return LastsAsLong(seconds, SoundBytes(saved.get(), format), format.nAvgBytesPerSec, format.nBlockAlign);
+    WAVEFORMATEX format{};
+    std::memcpy(&format, saved->streams[1].format.data(), sizeof(PCMWAVEFORMAT));
+    std::uint64_t bytes = 0;
+    for (const MovieChunkEntry& chunk : saved->chunks[1]) {
+        bytes += chunk.size;
+    }
+    return LastsAsLong(seconds, bytes, format.nAvgBytesPerSec, format.nBlockAlign);
 }
 } // namespace
 
@@ -130,21 +140,16 @@ int MergeAudioVideo(const std::string& videoPath, const std::string& audioPath, 
                     int interleaveFactor, int interleaveUnit, std::uint64_t outputSizeLimit)
 {
     AviLibrary library;
-    // The streams are read as they are stored; the movie library's editable copies would not tell
-    // key frames apart.
-    AviStream video;
-    {
-        PAVIFILE rawFile = nullptr;
-        if (AVIFileOpenA(&rawFile, videoPath.c_str(), OF_SHARE_DENY_NONE, nullptr) != 0) {
-            return kVideoUnusable;
-        }
-        AviFile file(rawFile);
-        PAVISTREAM rawStream = nullptr;
-        if (AVIFileGetStream(file.get(), &rawStream, streamtypeVIDEO, 0) != 0) {
-            return kVideoUnusable;
-        }
-        video.reset(rawStream);
+    // The recorded frames are read as they are stored, key frames and empty slots as they are.
+    std::ifstream videoFile(videoPath, std::ios::binary);
+    const std::optional<MovieContents> movie = videoFile ? ReadMovie(videoFile) : std::nullopt;
+    if (!movie || movie->streams.empty()) {
+        return kVideoUnusable;
     }
+    if (movie->streams[0].type != streamtypeVIDEO) {
+        return kFirstStreamNotVideo;
+    }
+    const RecordedVideo video{videoFile, movie->streams[0], movie->chunks[0]};
     AviStream audio;
     {
         PAVISTREAM rawStream = nullptr;
@@ -153,18 +158,13 @@ int MergeAudioVideo(const std::string& videoPath, const std::string& audioPath, 
         }
         audio.reset(rawStream);
     }
-    AVISTREAMINFOA videoInfo{};
     AVISTREAMINFOA audioInfo{};
-    AVIStreamInfoA(video.get(), &videoInfo, sizeof(videoInfo));
     AVIStreamInfoA(audio.get(), &audioInfo, sizeof(audioInfo));
-    if (videoInfo.fccType != streamtypeVIDEO) {
-        return kFirstStreamNotVideo;
-    }
     if (audioInfo.fccType != streamtypeAUDIO) {
         return kSecondStreamNotAudio;
     }
 
-    const double framesPerSecond = FramesPerSecond(video.get());
+    const double framesPerSecond = FramesPerSecond(video.stream);
     const int period = InterleavePeriod(framesPerSecond, interleaveFactor, interleaveUnit);
     const WAVEFORMATEX recorded = SoundFormat(audio.get());
     if (recorded.nAvgBytesPerSec == 0) {
@@ -186,10 +186,10 @@ int MergeAudioVideo(const std::string& videoPath, const std::string& audioPath, 
                     [&](int percent) { return ReportProgress(percent, reported, convertedFile.path(), outputSizeLimit); });
             }
         }
-        if (converted && !FitsOneMovie(videoPath, video.get(), converted.get())) {
+        if (converted && !FitsOneMovie(videoPath, video, converted.get(), outputPath)) {
             return kTooLarge;
         }
-        if (converted && Save(outputPath, video.get(), converted.get(), interleave, period, outputSizeLimit) &&
+        if (converted && Save(outputPath, video, converted.get(), interleave, period, outputSizeLimit) &&
             HoldsTheSound(outputPath, seconds)) {
             converted.reset();
             return kMerged;
@@ -197,10 +197,10 @@ int MergeAudioVideo(const std::string& videoPath, const std::string& audioPath, 
     }
     // Without compression, when the format is the recorded one, or when the compressed format
     // cannot be produced: the recorded sound.
-    if (!FitsOneMovie(videoPath, video.get(), audio.get())) {
+    if (!FitsOneMovie(videoPath, video, audio.get(), outputPath)) {
         return kTooLarge;
     }
-    if (!Save(outputPath, video.get(), audio.get(), interleave, period, outputSizeLimit) ||
+    if (!Save(outputPath, video, audio.get(), interleave, period, outputSizeLimit) ||
         !HoldsTheSound(outputPath, seconds)) {
         DeleteFileA(outputPath.c_str());
         return kMergedSaveFailed;

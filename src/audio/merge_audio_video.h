@@ -13,7 +13,7 @@ enum MergeResult : int {
     kFirstStreamNotVideo = 3,
     kSecondStreamNotAudio = 4,
     kMergedSaveFailed = 5,
-    kTooLarge = 6, // the merged movie would pass what the movie library can write
+    kTooLarge = 6, // the merged movie would pass the largest file its disk takes (FAT's 4 GB)
 };
 
 // Runs off the main thread: while saving it posts MergeProgressMessage with the percentage done to

@@ -12,11 +12,18 @@ int InterleavePeriod(double framesPerSecond, int factor, int unit)
     return frames >= 1.0 ? static_cast<int>(frames) : 1;
 }
 
-bool MergedMovieFits(std::uint64_t videoBytes, std::uint64_t soundBytes, std::uint64_t slots)
+std::uint64_t LargestFileOn(std::string_view fileSystem)
+{
+    // "FAT", "FAT12", "FAT16", "FAT32"; exFAT has no such limit.
+    return fileSystem.substr(0, 3) == "FAT" ? 0xFFFFFFFFull : kNoFileLimit;
+}
+
+bool MergedMovieFits(std::uint64_t videoBytes, std::uint64_t soundBytes, std::uint64_t slots, std::uint64_t largestFile)
 {
     constexpr std::uint64_t kBytesPerSlot = 64;
     constexpr std::uint64_t kMargin = 4 * 1024 * 1024;
-    return videoBytes + soundBytes + kBytesPerSlot * slots + kMargin < kMovieByteLimit;
+    const std::uint64_t needed = videoBytes + soundBytes + kBytesPerSlot * slots + kMargin;
+    return needed >= videoBytes && needed <= largestFile;
 }
 
 std::uint64_t MergedSizeLimit(std::uint64_t videoBytes, std::uint64_t audioBytes)

@@ -3,21 +3,24 @@
 // merged movie's chunks are written, and how large the merged file may grow before the save is
 // taken for a runaway.
 #include <cstdint>
+#include <string_view>
 #include <vector>
 
 // The interleave period in video frames: the factor itself when the unit is frames (1), otherwise
 // the factor in milliseconds at the frame rate, truncated, and at least 1.
 int InterleavePeriod(double framesPerSecond, int factor, int unit);
 
-// The movie library addresses its files with signed 32-bit offsets: past 2 GB nothing more reaches
-// the file while every write still reports success, and the RIFF size wraps.
-constexpr std::uint64_t kMovieByteLimit = std::uint64_t{1} << 31;
+// A movie file has no size limit of its own; its disk's file system may.
+constexpr std::uint64_t kNoFileLimit = UINT64_MAX;
+
+// The largest file a file system, named as the system names it ("NTFS", "FAT32", ...), takes:
+// FAT's files end below 4 GB.
+std::uint64_t LargestFileOn(std::string_view fileSystem);
 
 // Whether a merged movie of this video (its chunks and index) and this much sound in the saved
-// format stays below what the movie library can write. The merge adds a header and an index entry
-// per sound chunk and, interleaved, a list per time-line slot: bounded generously per slot, plus a
-// fixed margin.
-bool MergedMovieFits(std::uint64_t videoBytes, std::uint64_t soundBytes, std::uint64_t slots);
+// format stays within largestFile. The merge adds a header and index entries per chunk: bounded
+// generously per time-line slot, plus a fixed margin.
+bool MergedMovieFits(std::uint64_t videoBytes, std::uint64_t soundBytes, std::uint64_t slots, std::uint64_t largestFile);
 
 // The most a merged file of these inputs can take: each input once plus room for the interleave
 // chunks, padding and index. A save that writes more never ends on its own.

@@ -1,73 +1,50 @@
 #include "audio/merged_movie_writer.h"
 
-#include "audio/avi_handles.h"
 #include "audio/merge_rules.h"
-#include "audio/movie_index.h"
+#include "audio/movie_file.h"
+#include "audio/odml_writer.h"
 
-#include <fstream>
+#include <algorithm>
 #include <vector>
 
 namespace {
 // The stream's own format at its start.
-std::vector<BYTE> StreamFormat(PAVISTREAM stream)
+std::vector<std::uint8_t> StreamFormat(PAVISTREAM stream)
 {
     LONG size = 0;
     const LONG start = AVIStreamStart(stream);
     if (AVIStreamReadFormat(stream, start, nullptr, &size) != 0 || size <= 0) {
         return {};
     }
-    std::vector<BYTE> format(static_cast<std::size_t>(size));
+    std::vector<std::uint8_t> format(static_cast<std::size_t>(size));
     if (AVIStreamReadFormat(stream, start, format.data(), &size) != 0) {
         return {};
     }
     return format;
 }
 
-StreamSpan Span(PAVISTREAM stream, DWORD rate, DWORD scale)
+// Each frame as recorded, on its own slot: empty frames stay empty, key frames stay key frames.
+AddResult CopyFrames(const RecordedVideo& video, OdmlWriter& writer, const MergeStep& step, std::vector<char>& buffer)
 {
-    return {AVIStreamStart(stream), AVIStreamEnd(stream), rate, scale};
-}
-
-// A stream of the new movie like the source stream, in the given format.
-AviStream CreateLike(PAVIFILE file, AVISTREAMINFOA info, const std::vector<BYTE>& format)
-{
-    info.dwLength = 0;
-    info.dwSuggestedBufferSize = 0;
-    PAVISTREAM stream = nullptr;
-    if (AVIFileCreateStreamA(file, &stream, &info) != 0) {
-        return {};
-    }
-    AviStream created(stream);
-    if (AVIStreamSetFormat(stream, 0, const_cast<BYTE*>(format.data()), static_cast<LONG>(format.size())) != 0) {
-        return {};
-    }
-    return created;
-}
-
-// Each frame as recorded, at its own position: empty frames stay empty, key frames stay key frames.
-bool CopyFrames(PAVISTREAM from, PAVISTREAM to, const MergeStep& step, std::vector<BYTE>& buffer)
-{
-    for (LONG position = static_cast<LONG>(step.first); position < step.first + step.count; ++position) {
-        LONG size = 0;
-        if (AVIStreamRead(from, position, 1, nullptr, 0, &size, nullptr) != 0 || size < 0) {
-            return false;
+    for (auto slot = static_cast<std::size_t>(step.first); slot < static_cast<std::size_t>(step.first + step.count);
+         ++slot) {
+        const MovieChunkEntry& frame = video.frames[slot];
+        buffer.resize(std::max<std::size_t>(buffer.size(), frame.size));
+        video.file.clear();
+        video.file.seekg(static_cast<std::streamoff>(frame.offset));
+        if (!video.file.read(buffer.data(), frame.size)) {
+            return AddResult::WriteFailed;
         }
-        buffer.resize(std::max<std::size_t>(buffer.size(), static_cast<std::size_t>(size) + 1));
-        LONG bytes = 0;
-        if (size > 0 &&
-            (AVIStreamRead(from, position, 1, buffer.data(), size, &bytes, nullptr) != 0 || bytes != size)) {
-            return false;
-        }
-        const DWORD flags = AVIStreamIsKeyFrame(from, position) ? AVIIF_KEYFRAME : 0;
-        if (AVIStreamWrite(to, position, 1, buffer.data(), size, flags, nullptr, nullptr) != 0) {
-            return false;
+        const auto* bytes = reinterpret_cast<const std::uint8_t*>(buffer.data());
+        if (const AddResult result = writer.Add(0, {bytes, frame.size}, frame.key); result != AddResult::Added) {
+            return result;
         }
     }
-    return true;
+    return AddResult::Added;
 }
 
 // One chunk of sound, whole samples.
-bool CopySound(PAVISTREAM from, PAVISTREAM to, const MergeStep& step, DWORD sampleSize, std::vector<BYTE>& buffer)
+AddResult CopySound(PAVISTREAM from, OdmlWriter& writer, const MergeStep& step, DWORD sampleSize, std::vector<char>& buffer)
 {
     const auto wanted = static_cast<std::size_t>(step.count) * sampleSize;
     buffer.resize(std::max(buffer.size(), wanted));
@@ -80,24 +57,20 @@ bool CopySound(PAVISTREAM from, PAVISTREAM to, const MergeStep& step, DWORD samp
                           static_cast<LONG>(wanted - static_cast<std::size_t>(done) * sampleSize), &bytes,
                           &samples) != 0 ||
             samples <= 0) {
-            return false;
+            return AddResult::WriteFailed;
         }
         done += samples;
     }
-    return AVIStreamWrite(to, -1, done, buffer.data(), static_cast<LONG>(wanted), AVIIF_KEYFRAME, nullptr,
-                          nullptr) == 0;
+    return writer.Add(1, {reinterpret_cast<const std::uint8_t*>(buffer.data()), wanted}, true);
 }
 
-bool WriteChunks(const std::string& path, PAVISTREAM video, PAVISTREAM audio, int period, bool interleave,
+bool WriteChunks(const std::string& path, const RecordedVideo& video, PAVISTREAM audio, int period, bool interleave,
                  const std::function<bool(int)>& progress)
 {
-    AVISTREAMINFOA videoInfo{};
     AVISTREAMINFOA audioInfo{};
-    const std::vector<BYTE> videoFormat = StreamFormat(video);
-    const std::vector<BYTE> audioFormat = StreamFormat(audio);
-    if (AVIStreamInfoA(video, &videoInfo, sizeof(videoInfo)) != 0 ||
-        AVIStreamInfoA(audio, &audioInfo, sizeof(audioInfo)) != 0 || videoFormat.empty() ||
-        audioFormat.size() < sizeof(PCMWAVEFORMAT)) {
+    const std::vector<std::uint8_t> audioFormat = StreamFormat(audio);
+    if (AVIStreamInfoA(audio, &audioInfo, sizeof(audioInfo)) != 0 || audioFormat.size() < sizeof(PCMWAVEFORMAT) ||
+        video.stream.rate == 0 || video.stream.scale == 0) {
         return false;
     }
     // The sound's timing is its format's: under Wine a converted stream read back reports the rate
@@ -106,49 +79,62 @@ bool WriteChunks(const std::string& path, PAVISTREAM video, PAVISTREAM audio, in
     if (wave->nBlockAlign == 0 || audioInfo.dwSampleSize != wave->nBlockAlign) {
         return false;
     }
-    audioInfo.dwScale = wave->nBlockAlign;
-    audioInfo.dwRate = wave->nAvgBytesPerSec;
-    const std::vector<MergeStep> steps = MergeSchedule(Span(video, videoInfo.dwRate, videoInfo.dwScale),
-                                                       Span(audio, audioInfo.dwRate, audioInfo.dwScale), period,
-                                                       interleave);
+    const StreamSpan videoSpan{0, static_cast<std::int64_t>(video.frames.size()), video.stream.rate, video.stream.scale};
+    const StreamSpan audioSpan{AVIStreamStart(audio), AVIStreamEnd(audio), wave->nAvgBytesPerSec, wave->nBlockAlign};
+    const std::vector<MergeStep> steps = MergeSchedule(videoSpan, audioSpan, period, interleave);
     if (steps.empty()) {
         return false;
     }
-    PAVIFILE rawFile = nullptr;
-    if (AVIFileOpenA(&rawFile, path.c_str(), OF_CREATE | OF_WRITE, nullptr) != 0) {
+    // The super index is sized for what is to come.
+    std::uint64_t bytes = 0;
+    std::uint64_t largest = 0;
+    std::uint64_t chunks = video.frames.size();
+    for (const MovieChunkEntry& frame : video.frames) {
+        bytes += frame.size;
+        largest = std::max<std::uint64_t>(largest, frame.size);
+    }
+    for (const MergeStep& step : steps) {
+        if (step.stream == MergeStream::kAudio) {
+            const auto sound = static_cast<std::uint64_t>(step.count) * wave->nBlockAlign;
+            bytes += sound;
+            largest = std::max(largest, sound);
+            ++chunks;
+        }
+    }
+    MovieLayout layout;
+    layout.interleaved = interleave;
+    layout.parts = MoviePartsFor(bytes, chunks, largest, layout);
+
+    const MovieStream videoOut{video.stream.type, video.stream.handler, video.stream.scale, video.stream.rate, 0,
+                               video.stream.format};
+    const MovieStream audioOut{streamtypeAUDIO, audioInfo.fccHandler, wave->nBlockAlign, wave->nAvgBytesPerSec,
+                               wave->nBlockAlign, audioFormat};
+    CMovieFile file(path);
+    OdmlWriter writer(file, {videoOut, audioOut}, layout);
+    if (!file.IsOpen() || !writer.Start()) {
         return false;
     }
-    AviFile file(rawFile);
-    // Stream 0 video, stream 1 audio.
-    AviStream videoOut = CreateLike(file.get(), videoInfo, videoFormat);
-    AviStream audioOut = videoOut ? CreateLike(file.get(), audioInfo, audioFormat) : AviStream();
-    if (!audioOut) {
-        return false;
-    }
-    std::vector<BYTE> buffer(1);
+    std::vector<char> buffer(1);
     for (std::size_t i = 0; i < steps.size(); ++i) {
         const MergeStep& step = steps[i];
-        const bool copied = step.stream == MergeStream::kVideo
-                                ? CopyFrames(video, videoOut.get(), step, buffer)
-                                : CopySound(audio, audioOut.get(), step, audioInfo.dwSampleSize, buffer);
-        if (!copied || !progress(static_cast<int>(100 * (i + 1) / steps.size()))) {
+        const AddResult copied = step.stream == MergeStream::kVideo
+                                     ? CopyFrames(video, writer, step, buffer)
+                                     : CopySound(audio, writer, step, wave->nBlockAlign, buffer);
+        if (copied != AddResult::Added || !progress(static_cast<int>(100 * (i + 1) / steps.size()))) {
             return false;
         }
     }
-    return true;
+    // A movie that gave up chunks for its index is not whole.
+    const std::uint64_t written = writer.Chunks();
+    return writer.Finish() && writer.Chunks() == written;
 }
 } // namespace
 
-bool WriteMergedMovie(const std::string& path, PAVISTREAM video, PAVISTREAM audio, int period, bool interleave,
+bool WriteMergedMovie(const std::string& path, const RecordedVideo& video, PAVISTREAM audio, int period, bool interleave,
                       const std::function<bool(int percent)>& progress)
 {
     DeleteFileA(path.c_str());
-    // The library writes headers and index when the file is released, within WriteChunks.
-    bool saved = WriteChunks(path, video, audio, period, interleave, progress);
-    if (saved) {
-        std::fstream movie(path, std::ios::in | std::ios::out | std::ios::binary);
-        saved = movie && TidyMovieIndex(movie);
-    }
+    const bool saved = WriteChunks(path, video, audio, period, interleave, progress);
     if (!saved) {
         DeleteFileA(path.c_str());
     }

@@ -1,13 +1,23 @@
 #pragma once
-// Writes a movie of a video stream and an audio stream as they are, without conversion, through the
-// movie library: chunk by chunk in the order that merge_rules.h gives, then with its index mended.
+// Writes a movie of the recorded video and an audio stream as they are, without conversion, with
+// the program's own movie writer: chunk by chunk in the order that merge_rules.h gives.
 #include <windows.h>
 #include <vfw.h>
 
+#include "audio/movie_index.h"
+
 #include <functional>
+#include <istream>
 #include <string>
+
+// The recorded movie's video stream: its header and its chunks (one a time-line slot) in the file.
+struct RecordedVideo {
+    std::istream& file;
+    const MovieStreamInfo& stream;
+    const std::vector<MovieChunkEntry>& frames;
+};
 
 // Replaces the file at path. After each write progress is told the percentage done; answering
 // false ends the save. On failure no file is left.
-bool WriteMergedMovie(const std::string& path, PAVISTREAM video, PAVISTREAM audio, int period, bool interleave,
+bool WriteMergedMovie(const std::string& path, const RecordedVideo& video, PAVISTREAM audio, int period, bool interleave,
                       const std::function<bool(int percent)>& progress);

@@ -11,7 +11,7 @@
 
 class CBackgroundWriter {
 public:
-    // 0 or the movie library's error; called on the writer's thread only.
+    // 0 or the write's error; called on the writer's thread only.
     using WriteFrame = std::function<std::int32_t(const BITMAPINFOHEADER* frame, std::uint32_t number)>;
 
     // The thread runs at the given priority level.

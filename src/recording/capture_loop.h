@@ -6,7 +6,7 @@
 //   std::int32_t Recording(); Paused();       g_isrecording, g_paused
 //   Position NextPosition();                  autopan or the fixed corner; Position has x, y
 //   Frame Grab(std::int32_t x, std::int32_t y); an empty Frame when memory ran out
-//   std::int32_t Write(Frame&, std::uint32_t number);  0 or the movie library's error; the host may
+//   std::int32_t Write(Frame&, std::uint32_t number);  0 or the write's error; the host may
 //                                             take the frame, to write it later
 //   void Release(Frame&);                     what the host left of it
 #include "recording/recording_arithmetic.h"

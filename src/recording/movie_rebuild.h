@@ -1,7 +1,8 @@
 #pragma once
 // Rebuilds a temporary movie that was never closed into one that plays: its frame chunks are
-// found in the file, matched with the journal, and written again under a new header and index,
-// each on its time-line slot (slots without a frame become empty chunks).
+// found in the file, matched with the journal, and written again by the movie writer, each on its
+// time-line slot (slots without a frame become empty chunks).
+#include "audio/odml_writer.h"
 #include "recording/recording_journal_format.h"
 
 #include <cstdint>
@@ -10,8 +11,6 @@
 
 // Reads count bytes at offset; false when they are not all there.
 using ReadAt = std::function<bool(std::uint64_t offset, void* into, std::size_t count)>;
-// Appends bytes to the rebuilt movie; false on a failed write.
-using Append = std::function<bool(const void* bytes, std::size_t count)>;
 
 struct MovieChunk {
     std::uint64_t offset = 0; // of the chunk's data
@@ -19,7 +18,8 @@ struct MovieChunk {
 };
 
 // The complete video chunks of stream 0 in file order, up to the first damaged or incomplete one.
-// Reads both an unclosed movie (zero-filled header space, then chunks) and a closed one.
+// Reads an unclosed movie of the program's writer (its parts, with their indexes, one after the
+// other), one the movie library left (zero-filled header space, then chunks) and a closed one.
 std::vector<MovieChunk> FindFrameChunks(const ReadAt& read, std::uint64_t fileSize);
 
 struct RecoveredFrame {
@@ -29,11 +29,10 @@ struct RecoveredFrame {
     bool key = false;
 };
 
-// Pairs the journal's frames with the file's chunks in order. Empty chunks and frames stored
+// Pairs the journal's frames with the file's chunks, a chunk being one time-line slot. Frames stored
 // empty are left out: an empty slot shows the same as a gap. Stops at the first disagreement.
 std::vector<RecoveredFrame> MatchFrames(const std::vector<JournalFrame>& journal, const std::vector<MovieChunk>& chunks);
 
-// Writes the whole movie; frame data is copied from the old file through read. Frames that would
-// take the file past what a RIFF size can say are left out.
-bool WriteRecoveredMovie(const JournalStream& stream, std::vector<RecoveredFrame> frames, const ReadAt& read,
-                         const Append& append);
+// Writes the whole movie; frame data is copied from the old file through read.
+bool WriteRecoveredMovie(const JournalStream& stream, const std::vector<RecoveredFrame>& frames, const ReadAt& read,
+                         MovieSink& sink);

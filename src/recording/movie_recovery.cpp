@@ -1,5 +1,6 @@
 #include "recording/movie_recovery.h"
 
+#include "audio/movie_file.h"
 #include "audio/wave_repair.h"
 #include "recording/movie_rebuild.h"
 #include "recording/recording_journal.h"
@@ -12,10 +13,9 @@
 
 namespace {
 constexpr char kJournalPattern[] = "\\~temp*.avi.journal";
-// A journal grows by 24 bytes a frame: this is days of recording.
-constexpr std::uint64_t kLongestJournal = 256ull * 1024 * 1024;
+// A journal grows by 24 bytes a frame: this is 24 hours at 200 frames/s, with room to spare.
+constexpr std::uint64_t kLongestJournal = 512ull * 1024 * 1024;
 constexpr std::size_t kWaveHeadBytes = 4096;
-constexpr std::size_t kWriteBlock = 1024 * 1024;
 
 struct FindCloser {
     void operator()(HANDLE find) const { FindClose(find); }
@@ -83,41 +83,6 @@ bool IsTemporarySoundBeside(const std::string& sound, const std::string& journal
            StartsWithNoCase(name, "~temp") && EndsWithNoCase(name, ".wav") &&
            name.find_first_of("\\/:") == std::string::npos;
 }
-
-class BufferedWriter {
-public:
-    explicit BufferedWriter(HANDLE file) : m_file(file) { m_buffer.reserve(kWriteBlock); }
-
-    bool Append(const void* bytes, std::size_t count)
-    {
-        if (m_buffer.size() + count > kWriteBlock && !Flush()) {
-            return false;
-        }
-        if (count >= kWriteBlock) {
-            return Write(bytes, count);
-        }
-        const auto* first = static_cast<const std::uint8_t*>(bytes);
-        m_buffer.insert(m_buffer.end(), first, first + count);
-        return true;
-    }
-
-    bool Flush()
-    {
-        const bool ok = Write(m_buffer.data(), m_buffer.size());
-        m_buffer.clear();
-        return ok;
-    }
-
-private:
-    bool Write(const void* bytes, std::size_t count)
-    {
-        DWORD written = 0;
-        return count == 0 || (WriteFile(m_file, bytes, static_cast<DWORD>(count), &written, nullptr) && written == count);
-    }
-
-    HANDLE m_file;
-    std::vector<std::uint8_t> m_buffer;
-};
 
 // Writes the sizes the sound file's writer never wrote; false when nothing of it can be kept.
 bool CompleteSoundFile(const std::string& path)
@@ -217,14 +182,9 @@ RecoveryOutcome RecoverRecording(LeftRecording& left, RecoveredRecording& recove
 
     const std::string rebuilt = left.movie + ".rebuilt";
     bool written = false;
-    if (const KernelHandle out = OwnFile(CreateFileA(rebuilt.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                                     FILE_ATTRIBUTE_NORMAL, nullptr))) {
-        BufferedWriter writer(out.get());
-        written = WriteRecoveredMovie(journal->stream, frames, read,
-                                      [&writer](const void* bytes, std::size_t count) {
-                                          return writer.Append(bytes, count);
-                                      }) &&
-                  writer.Flush();
+    {
+        CMovieFile out(rebuilt);
+        written = out.IsOpen() && WriteRecoveredMovie(journal->stream, frames, read, out);
     }
     // Replaced in one step, so that a crash now leaves either movie whole.
     left.movieHold.reset();

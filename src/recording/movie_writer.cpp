@@ -1,7 +1,5 @@
 #include "recording/movie_writer.h"
 
-#include "audio/movie_index.h"
-
 #include "recording/compressor_list.h"
 #include "recording/recording_arithmetic.h"
 #include "recording/stage_times.h"
@@ -9,7 +7,6 @@
 #include "win/global_block.h"
 
 #include <cstring>
-#include <fstream>
 #include <type_traits>
 
 namespace {
@@ -111,22 +108,22 @@ HRESULT CMovieWriter::Open(const std::string& path, int rate, const BITMAPINFOHE
 {
     AVIFileInit();
     m_libraryOpen = true;
-    HRESULT result = AVIFileOpenA(&m_file, path.c_str(), OF_WRITE | OF_CREATE, nullptr);
-    if (result != 0) {
-        return result;
+    m_file = std::make_unique<CMovieFile>(path);
+    if (!m_file->IsOpen()) {
+        return HRESULT_FROM_WIN32(m_file->LastError());
     }
     m_path = path;
+    m_rate = static_cast<std::uint32_t>(rate);
 
-    AVISTREAMINFOA info{};
+    AVISTREAMINFOW info{};
     info.fccType = streamtypeVIDEO;
     info.dwScale = 1;
-    info.dwRate = static_cast<DWORD>(rate);
+    info.dwRate = m_rate;
     info.dwSuggestedBufferSize = probe->biSizeImage;
     SetRect(&info.rcFrame, 0, 0, probe->biWidth, probe->biHeight);
-    result = AVIFileCreateStreamA(m_file, &m_stream, &info);
-    if (result != 0) {
-        return result;
-    }
+    m_stream.reset(new CFrameStream(
+        info, {[this](const void* format, LONG size) { return StartMovie(format, size); },
+               [this](LONG position, const void* data, LONG size, bool key) { return WriteFrame(position, data, size, key); }}));
 
     const AppSettings& settings = Settings();
     m_options = AVICOMPRESSOPTIONS{};
@@ -150,31 +147,72 @@ HRESULT CMovieWriter::Open(const std::string& path, int rate, const BITMAPINFOHE
             GlobalUnlock(copy.handle());
         }
     }
-    result = AVIMakeCompressedStream(&m_compressed, m_stream, &m_options, nullptr);
+    PAVISTREAM compressed = nullptr;
+    HRESULT result = AVIMakeCompressedStream(&compressed, m_stream.get(), &m_options, nullptr);
+    m_compressed.reset(compressed);
     if (result != 0) {
         return result;
     }
-    result = AVIStreamSetFormat(m_compressed, 0, const_cast<BITMAPINFOHEADER*>(probe),
-                                static_cast<LONG>(FramePixelOffset(probe)));
-    if (result == 0) {
-        StartJournal(path);
-    }
-    return result;
+    return AVIStreamSetFormat(m_compressed.get(), 0, const_cast<BITMAPINFOHEADER*>(probe),
+                              static_cast<LONG>(FramePixelOffset(probe)));
 }
 
-// What the file's stream stores (the compressor's output format, not the probe's) is what a
-// rebuilt movie needs.
-void CMovieWriter::StartJournal(const std::string& path)
+// The compressor's output format, which the movie stores and a rebuilt movie needs.
+HRESULT CMovieWriter::StartMovie(const void* format, LONG size)
 {
-    AVISTREAMINFOA info{};
-    LONG formatSize = 0;
-    if (AVIStreamInfoA(m_stream, &info, sizeof(info)) != 0 || AVIStreamReadFormat(m_stream, 0, nullptr, &formatSize) != 0 ||
-        formatSize <= 0) {
-        return;
+    if (m_writer || size < static_cast<LONG>(sizeof(BITMAPINFOHEADER))) {
+        return AVIERR_UNSUPPORTED;
     }
-    JournalStream stream{info.dwRate, info.dwScale, info.fccHandler, std::vector<std::uint8_t>(formatSize)};
-    if (AVIStreamReadFormat(m_stream, 0, stream.format.data(), &formatSize) == 0) {
-        m_journal.Open(path, stream);
+    const auto* bytes = static_cast<const std::uint8_t*>(format);
+    const auto* bitmap = static_cast<const BITMAPINFOHEADER*>(format);
+    // An uncompressed stream names no compressor.
+    const std::uint32_t handler = bitmap->biCompression == BI_RGB ? 0 : m_options.fccHandler;
+    MovieStream stream{streamtypeVIDEO, handler, 1, m_rate, 0, std::vector<std::uint8_t>(bytes, bytes + size)};
+    m_writer = std::make_unique<OdmlWriter>(*m_file, std::vector<MovieStream>{stream});
+    if (!m_writer->Start()) {
+        return Refused(AddResult::WriteFailed);
+    }
+    m_journal.Open(m_path, {m_rate, 1, handler, stream.format});
+    return AVIERR_OK;
+}
+
+HRESULT CMovieWriter::WriteFrame(LONG position, const void* data, LONG size, bool key)
+{
+    const auto slot = static_cast<std::uint32_t>(position);
+    if (!m_writer || slot < m_nextSlot) {
+        return AVIERR_BADPARAM;
+    }
+    // Slots the capture loop passed over stay empty: a player shows the frame before them.
+    for (std::uint32_t gap = m_nextSlot; gap < slot; ++gap) {
+        if (const AddResult result = m_writer->Add(0, {}, false); result != AddResult::Added) {
+            return Refused(result);
+        }
+    }
+    const std::span<const std::uint8_t> bytes(static_cast<const std::uint8_t*>(data), static_cast<std::size_t>(size));
+    if (const AddResult result = m_writer->Add(0, bytes, key); result != AddResult::Added) {
+        return Refused(result);
+    }
+    if (!m_writer->Flush()) {
+        return Refused(AddResult::WriteFailed);
+    }
+    m_nextSlot = slot + 1;
+    // Journalled once it is in the file, so that a rebuild never counts on a frame that is not.
+    m_journal.AddFrame({slot, static_cast<std::uint32_t>(size), key});
+    return AVIERR_OK;
+}
+
+HRESULT CMovieWriter::Refused(AddResult result) const
+{
+    if (result == AddResult::Full) {
+        return HRESULT_FROM_WIN32(ERROR_FILE_TOO_LARGE);
+    }
+    switch (const DWORD error = m_file->LastError()) {
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+    case ERROR_FILE_TOO_LARGE:
+        return HRESULT_FROM_WIN32(error);
+    default:
+        return AVIERR_FILEWRITE;
     }
 }
 
@@ -185,18 +223,8 @@ HRESULT CMovieWriter::Write(const BITMAPINFOHEADER* frame, std::uint32_t positio
     }
     const StageTimer timer(RecordingStage::Writer);
     auto* pixels = const_cast<BYTE*>(reinterpret_cast<const BYTE*>(frame) + FramePixelOffset(frame));
-    const HRESULT result = AVIStreamWrite(m_compressed, static_cast<LONG>(position), 1, pixels,
-                                          static_cast<LONG>(frame->biSizeImage), 0, nullptr, bytesWritten);
-    if (result == 0 && m_journal.IsOpen()) {
-        // The file's stream knows what the compressor stored: its size and whether it is a key frame.
-        const auto at = static_cast<LONG>(position);
-        LONG stored = 0;
-        if (AVIStreamRead(m_stream, at, 1, nullptr, 0, &stored, nullptr) == 0) {
-            m_journal.AddFrame({position, static_cast<std::uint32_t>(stored),
-                                AVIStreamFindSample(m_stream, at, FIND_PREV | FIND_KEY) == at});
-        }
-    }
-    return result;
+    return AVIStreamWrite(m_compressed.get(), static_cast<LONG>(position), 1, pixels,
+                          static_cast<LONG>(frame->biSizeImage), 0, nullptr, bytesWritten);
 }
 
 void CMovieWriter::ReleaseOptions()
@@ -217,29 +245,18 @@ void CMovieWriter::ReleaseOptions()
 
 void CMovieWriter::ReleaseMovie()
 {
-    if (m_file) {
-        AVIFileRelease(m_file);
-        m_file = nullptr;
+    // The compressed stream first: it holds the stream that writes into the movie.
+    m_compressed.reset();
+    m_stream.reset();
+    if (m_writer) {
+        m_writer->Finish();
+        m_writer.reset();
     }
-    if (m_stream) {
-        AVIStreamRelease(m_stream);
-        m_stream = nullptr;
-    }
-    if (m_compressed) {
-        AVIStreamRelease(m_compressed);
-        m_compressed = nullptr;
-    }
+    m_file.reset();
     if (m_libraryOpen) {
         AVIFileExit();
         m_libraryOpen = false;
     }
-    if (!m_path.empty()) {
-        // Headers and index are written now; the frame period is mended as in a merged movie.
-        std::fstream movie(m_path, std::ios::in | std::ios::out | std::ios::binary);
-        if (movie) {
-            TidyMovieIndex(movie);
-        }
-        m_path.clear();
-    }
+    m_path.clear();
     m_journal.Close();
 }

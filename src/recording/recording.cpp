@@ -99,17 +99,15 @@ public:
 private:
     std::int32_t WriteNow(const BITMAPINFOHEADER* frame, std::uint32_t number)
     {
-        const std::uint64_t frameBytes = frame->biSizeImage;
-        if (const RecordingStop stop = m_storage.BeforeWrite(frameBytes, number); stop != RecordingStop::None) {
+        if (const RecordingStop stop = m_storage.BeforeWrite(m_movie.Bytes(), frame->biSizeImage, number);
+            stop != RecordingStop::None) {
             return ResultFor(stop);
         }
-        LONG bytes = 0;
-        if (const HRESULT result = m_movie.Write(frame, number, &bytes); result != 0) {
+        if (const HRESULT result = m_movie.Write(frame, number); result != 0) {
             return result;
         }
         m_report.FrameWritten();
-        const RecordingStop stop = m_storage.AfterWrite(static_cast<std::uint64_t>(bytes > 0 ? bytes : 0), frameBytes);
-        return stop == RecordingStop::None ? 0 : ResultFor(stop);
+        return 0;
     }
 
     CMovieWriter& m_movie;
@@ -218,7 +216,7 @@ void RecordVideo(int top, int left, int width, int height, int rate, const std::
     }
     AppSettings& settings = Settings();
     CMovieWriter movie;
-    CStorageGuard storage(path);
+    CStorageGuard storage(path, settings.savedir.empty() ? GetDefaultSaveDirectory() : settings.savedir);
     FramePtr probe(GrabFrame(left, top, width, height, true));
     if (!probe) {
         report.Stopped(RecordingStop::OutOfMemory);
@@ -252,7 +250,6 @@ void RecordVideo(int top, int left, int width, int height, int rate, const std::
     movie.ReleaseOptions();
     sound.Stop();
     movie.ReleaseMovie();
-    storage.DropPartialFrame();
     RecordingStop stop = StopFor(outcome);
     if (stop == RecordingStop::None && SoundFileFailed()) {
         stop = RecordingStop::DiskFull;

@@ -18,7 +18,8 @@ const char* Reason(RecordingStop stop)
     case RecordingStop::WriteFailed:
         return "its temporary file could not be written";
     case RecordingStop::SizeLimit:
-        return "the movie reached 2 GB, the largest an AVI file can be";
+        return "the movie reached the largest file its disk, or the disk it is saved to, can hold (4 GB on a disk "
+               "formatted FAT32)";
     case RecordingStop::MovieFailed:
         return "the video compressor or the movie library reported an error";
     case RecordingStop::OutOfMemory:

@@ -1,7 +1,7 @@
 #pragma once
-// The journal written beside a temporary movie while it records. The movie library writes the
-// movie's header and index only when the movie is closed, so after a crash the journal is what
-// tells the stream's format and rate, each frame's place on the time line, and the sound file.
+// The journal written beside a temporary movie while it records. The movie's header and last
+// index are written only when the movie is closed, so after a crash the journal is what tells the
+// stream's format and rate, each frame's place on the time line, and the sound file.
 // Every record carries a check, so that a record cut short by a crash ends the journal cleanly.
 #include <cstddef>
 #include <cstdint>

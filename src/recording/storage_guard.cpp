@@ -1,10 +1,13 @@
 #include "recording/storage_guard.h"
 
+#include "audio/movie_file.h"
 #include "settings/app_settings.h"
 #include "win/file_io.h"
 
 #include <windows.h>
 #include <mmsystem.h>
+
+#include <algorithm>
 
 namespace {
 std::uint64_t SoundBytesPerSecond()
@@ -12,19 +15,24 @@ std::uint64_t SoundBytesPerSecond()
     const AppSettings& settings = Settings();
     return settings.recordaudio != 0 ? settings.g_recordformat.nAvgBytesPerSec : 0;
 }
+
+std::string FolderOf(const std::string& path)
+{
+    const auto slash = path.find_last_of('\\');
+    return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
+}
 } // namespace
 
-CStorageGuard::CStorageGuard(std::string moviePath) : m_moviePath(std::move(moviePath))
+CStorageGuard::CStorageGuard(const std::string& moviePath, const std::string& saveFolder)
+    : m_folder(FolderOf(moviePath)), m_largestFile(std::min(LargestFileIn(m_folder), LargestFileIn(saveFolder)))
 {
-    const auto slash = m_moviePath.find_last_of('\\');
-    m_folder = slash == std::string::npos ? std::string(".") : m_moviePath.substr(0, slash);
-    m_movieBytes = FileSize(m_moviePath).value_or(0);
 }
 
-RecordingStop CStorageGuard::BeforeWrite(std::uint64_t frameBytes, std::uint32_t position)
+RecordingStop CStorageGuard::BeforeWrite(std::uint64_t movieBytes, std::uint64_t frameBytes, std::uint32_t position)
 {
-    StorageRoom room{m_movieBytes, 0, m_soundBytes, SoundBytesPerSecond()};
-    room.freeBytes = UINT64_MAX;
+    m_free.Used(movieBytes > m_movieBytes ? movieBytes - m_movieBytes : 0);
+    m_movieBytes = movieBytes;
+    StorageRoom room{movieBytes, 0, m_soundBytes, SoundBytesPerSecond(), m_largestFile};
     // Asked only when the estimate says the answer may matter, or a second has passed.
     if (const DWORD now = timeGetTime(); m_free.NeedsQuery(now, frameBytes + (room.soundBytesPerSecond * 2))) {
         if (const auto free = FreeDiskBytes(m_folder)) {
@@ -37,31 +45,4 @@ RecordingStop CStorageGuard::BeforeWrite(std::uint64_t frameBytes, std::uint32_t
     }
     room.freeBytes = m_free.Bytes();
     return RoomForFrame(room, frameBytes, position);
-}
-
-RecordingStop CStorageGuard::AfterWrite(std::uint64_t bytesReported, std::uint64_t frameBytes)
-{
-    const std::uint64_t before = m_movieBytes;
-    m_movieBytes = FileSize(m_moviePath).value_or(before);
-    const std::uint64_t grown = m_movieBytes > before ? m_movieBytes - before : 0;
-    m_free.Used(grown);
-    // A file that grew by less than it was given is checked against the disk at once.
-    const bool grewLess = bytesReported > 0 ? grown < bytesReported : grown == 0;
-    if (!grewLess && m_free.Bytes() >= 2 * frameBytes) {
-        return RecordingStop::None;
-    }
-    const std::uint64_t free = FreeDiskBytes(m_folder).value_or(0);
-    m_free.Measured(free, timeGetTime());
-    if (!WriteFellShort(before, m_movieBytes, bytesReported, frameBytes, free)) {
-        return RecordingStop::None;
-    }
-    m_partialFrameAt = before;
-    return RecordingStop::DiskFull;
-}
-
-void CStorageGuard::DropPartialFrame() const
-{
-    if (m_partialFrameAt != 0) {
-        TruncateFile(m_moviePath, m_partialFrameAt);
-    }
 }

@@ -1,7 +1,7 @@
 #pragma once
-// Watches the temporary movie and the disk under it while a recording writes, because the movie
-// library does not say when a write fails to reach the disk (under Wine every write reports
-// success on a full disk and past 2 GB).
+// Watches the disk under the temporary movie while a recording writes, so that the recording ends
+// while there is still room to finish the movie and to merge its sound into it, and before the
+// movie passes the largest file its disk, or the disk it is saved to, takes.
 #include "recording/storage_rules.h"
 
 #include <cstdint>
@@ -9,21 +9,16 @@
 
 class CStorageGuard {
 public:
-    explicit CStorageGuard(std::string moviePath);
+    // The movie's disk and the Save folder's are asked what largest file they take.
+    CStorageGuard(const std::string& moviePath, const std::string& saveFolder);
 
-    // Before a frame of at most frameBytes goes to the library: None, or why it must not.
-    RecordingStop BeforeWrite(std::uint64_t frameBytes, std::uint32_t position);
-    // After the library took it (bytesReported 0 when it did not say): whether it reached the disk.
-    RecordingStop AfterWrite(std::uint64_t bytesReported, std::uint64_t frameBytes);
-
-    // Once the movie is closed: cuts off a frame that reached the disk only in part.
-    void DropPartialFrame() const;
+    // Before a frame of at most frameBytes goes to a movie of movieBytes: None, or why it must not.
+    RecordingStop BeforeWrite(std::uint64_t movieBytes, std::uint64_t frameBytes, std::uint32_t position);
 
 private:
-    std::string m_moviePath;
     std::string m_folder;
+    std::uint64_t m_largestFile;
     FreeSpaceEstimate m_free;
     std::uint64_t m_movieBytes = 0;
     std::uint64_t m_soundBytes = 0;
-    std::uint64_t m_partialFrameAt = 0; // where a frame cut short begins; 0 when none was
 };

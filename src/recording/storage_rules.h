@@ -1,6 +1,7 @@
 #pragma once
 // When a recording has to end because its files cannot grow: the disk of the temporary folder is
-// full, or the movie would pass what the movie library can address. Portable arithmetic only.
+// full, or the movie would pass the largest file its disk, or the disk it is saved to, takes.
+// Portable arithmetic only.
 #include "audio/merge_rules.h"
 #include "recording/recording_end.h"
 
@@ -12,20 +13,14 @@ struct StorageRoom {
     std::uint64_t freeBytes = 0;
     std::uint64_t soundBytes = 0;          // the temporary sound file; 0 without sound
     std::uint64_t soundBytesPerSecond = 0; // 0 without sound
+    std::uint64_t largestFile = kNoFileLimit; // of the temporary folder's and the Save folder's disks
 };
 
 // Whether one more frame of at most frameBytes at time-line position `position` still leaves room
 // to close the movie (its index) and to merge the sound into it later.
 RecordingStop RoomForFrame(const StorageRoom& room, std::uint64_t frameBytes, std::uint32_t position);
 
-// Whether a write the library reported as done (bytesReported, 0 when it did not say) is missing
-// from the file. Only when the disk is nearly full too, so that a library that buffers its writes
-// is not taken for a failing one.
-bool WriteFellShort(std::uint64_t sizeBefore, std::uint64_t sizeAfter, std::uint64_t bytesReported,
-                    std::uint64_t frameBytes, std::uint64_t freeAfter);
-
-// The stop that a failed movie library call stands for; None for everything the compressor may be
-// to blame for.
+// The stop that a failed write stands for; None for everything the compressor may be to blame for.
 RecordingStop StopForWriteError(std::int32_t result);
 
 // Free space is costly to ask for (about 2 ms under Wine): it is asked once a second, and at every

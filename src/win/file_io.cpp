@@ -29,13 +29,15 @@ std::optional<std::uint64_t> FreeDiskBytes(const std::string& folder)
     return available.QuadPart;
 }
 
-bool TruncateFile(const std::string& path, std::uint64_t length)
+std::optional<std::string> FileSystemOf(const std::string& folder)
 {
-    const KernelHandle file =
-        OwnFile(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    LARGE_INTEGER position{};
-    position.QuadPart = static_cast<LONGLONG>(length);
-    return file && SetFilePointerEx(file.get(), position, nullptr, FILE_BEGIN) && SetEndOfFile(file.get());
+    char root[MAX_PATH] = {};
+    char name[MAX_PATH + 1] = {};
+    if (!GetVolumePathNameA((folder + "\\").c_str(), root, MAX_PATH) ||
+        !GetVolumeInformationA(root, nullptr, 0, nullptr, nullptr, nullptr, name, sizeof(name))) {
+        return std::nullopt;
+    }
+    return std::string(name);
 }
 
 bool DeleteLargeFile(const std::string& path)

@@ -16,8 +16,9 @@ std::optional<std::uint64_t> FileSize(const std::string& path);
 // The bytes this user may still write on the disk that holds the folder.
 std::optional<std::uint64_t> FreeDiskBytes(const std::string& folder);
 
-// Cuts the file to its first length bytes; false when it cannot.
-bool TruncateFile(const std::string& path, std::uint64_t length);
+// The name of the file system of the disk that holds the folder ("NTFS", "FAT32", ...); nothing
+// when the system does not say.
+std::optional<std::string> FileSystemOf(const std::string& folder);
 
 // Deletes the file, shrinking it a few megabytes at a time first: under Wine the server frees a
 // file's blocks when it is deleted or cut, and every program's windows wait meanwhile (300 ms for

@@ -26,6 +26,21 @@ TEST(MergeRules, InterleavePeriodInFramesOrMilliseconds)
     }
 }
 
+TEST(MergeRules, OnlyFatDisksLimitAMoviesSize)
+{
+    for (const char* name : {"FAT", "FAT12", "FAT16", "FAT32"}) {
+        EXPECT_EQ(LargestFileOn(name), 0xFFFFFFFFu) << name;
+    }
+    for (const char* name : {"NTFS", "exFAT", "ReFS", ""}) {
+        EXPECT_EQ(LargestFileOn(name), kNoFileLimit) << name;
+    }
+    const std::uint64_t fat = LargestFileOn("FAT32");
+    EXPECT_TRUE(MergedMovieFits(3u << 30, 100u << 20, 100000, fat));
+    EXPECT_FALSE(MergedMovieFits(4000u << 20, 100u << 20, 100000, fat));
+    EXPECT_TRUE(MergedMovieFits(std::uint64_t{5} << 40, std::uint64_t{1} << 40, 1u << 30, kNoFileLimit));
+    EXPECT_FALSE(MergedMovieFits(kNoFileLimit - 10, 20, 0, kNoFileLimit)) << "no overflow";
+}
+
 TEST(MergeRules, SizeLimitHoldsBothInputsWithRoomAndNoOverflow)
 {
     EXPECT_GE(MergedSizeLimit(0, 0), 1u << 20);

@@ -15,23 +15,24 @@ const JournalStream kStream = TestStream(64, 48, 25);
 void ExpectFramesOnTheirSlots(const std::vector<std::uint8_t>& bytes, const std::vector<TestFrame>& frames,
                               const std::string& name)
 {
-    const auto movie = ReadMovie(bytes);
+    const auto movie = ReadBack(bytes);
     ASSERT_TRUE(movie) << name;
+    ASSERT_EQ(movie->streams.size(), 1u) << name;
     const std::uint32_t slots = frames.back().position + 1;
+    const MovieStreamInfo& stream = movie->streams[0];
     EXPECT_EQ(movie->totalFrames, slots) << name;
-    EXPECT_EQ(movie->length, slots) << name;
-    EXPECT_EQ(movie->rate, 25u) << name;
-    EXPECT_EQ(movie->scale, 1u) << name;
-    EXPECT_EQ(movie->format, kStream.format) << name;
-    ASSERT_EQ(movie->chunks.size(), slots) << name;
-    ASSERT_EQ(movie->index.size(), slots) << name;
+    EXPECT_EQ(stream.length, slots) << name;
+    EXPECT_EQ(stream.rate, 25u) << name;
+    EXPECT_EQ(stream.scale, 1u) << name;
+    EXPECT_EQ(stream.handler, kStream.handler) << name;
+    EXPECT_EQ(stream.format, kStream.format) << name;
+    ASSERT_EQ(movie->chunks[0].size(), slots) << name;
     std::size_t next = 0;
     for (std::uint32_t slot = 0; slot < slots; ++slot) {
         const bool filled = next < frames.size() && frames[next].position == slot;
-        EXPECT_EQ(movie->chunks[slot].id, "00dc");
-        EXPECT_EQ(movie->chunks[slot].data, filled ? frames[next].data : std::vector<std::uint8_t>{})
-            << name << " slot " << slot;
-        EXPECT_EQ(movie->index[slot].flags, filled && frames[next].key ? 0x10u : 0u) << name << " slot " << slot;
+        const MovieChunkEntry& chunk = movie->chunks[0][slot];
+        EXPECT_EQ(DataOf(bytes, chunk), filled ? frames[next].data : std::vector<std::uint8_t>{}) << name << " slot " << slot;
+        EXPECT_EQ(chunk.key, filled && frames[next].key) << name << " slot " << slot;
         next += filled ? 1 : 0;
     }
 }
@@ -55,12 +56,20 @@ TEST(MovieRebuild, EveryFrameLandsOnItsTimeLineSlot)
         {0}, {0, 1, 2, 3}, {0, 3, 6, 9, 12}, {0, 1, 50, 51, 200}, {2, 3}};
     for (const auto& positions : timeLines) {
         const auto frames = TestFrames(positions, 301);
-        const std::string name = "last slot " + std::to_string(positions.back());
         const auto journal = JournalOf(kStream, frames);
-        const auto rebuilt = Rebuild(UnclosedMovie(frames), journal);
-        ExpectFramesOnTheirSlots(rebuilt, frames, name);
-        // A crash during the next start's recovery finds the rebuilt movie: the result is the same.
-        EXPECT_EQ(Rebuild(rebuilt, journal), rebuilt) << name;
+        // Left by the movie library, and by the program's writer in one part and in many.
+        const std::pair<std::string, std::vector<std::uint8_t>> leftovers[] = {
+            {"library", UnclosedMovie(frames)},
+            {"writer", UnfinishedMovie(kStream, frames)},
+            {"writer, parts of 2 KB", UnfinishedMovie(kStream, frames, 2048)},
+        };
+        for (const auto& [kind, movie] : leftovers) {
+            const std::string name = kind + ", last slot " + std::to_string(positions.back());
+            const auto rebuilt = Rebuild(movie, journal);
+            ExpectFramesOnTheirSlots(rebuilt, frames, name);
+            // A crash during the next start's recovery finds the rebuilt movie: the result is the same.
+            EXPECT_EQ(Rebuild(rebuilt, journal), rebuilt) << name;
+        }
     }
 }
 
@@ -137,12 +146,16 @@ TEST(MovieRebuild, NothingToRebuildFails)
     EXPECT_TRUE(Rebuild(UnclosedMovie(frames), JournalOf(kStream, {})).empty());
 }
 
-TEST(MovieRebuild, TimeLineBeyondWhatTheFileCanHoldIsCut)
+TEST(MovieRebuild, AFrameOnlyLandsOnTheSlotOfItsChunk)
 {
-    // A damaged journal can name a far slot; its empty chunks and index entries alone would pass 2 GB.
+    // A damaged journal can name a far slot: the file's chunks (one a slot) bound the time line.
     const auto far = TestFrames({0, 5, 0x10000000}, 64);
-    const auto onDisk = UnclosedMovie(TestFrames({0, 1, 2}, 64));
-    ExpectFramesOnTheirSlots(Rebuild(onDisk, JournalOf(kStream, far)), {far[0], far[1]}, "far slot");
+    ExpectFramesOnTheirSlots(Rebuild(UnfinishedMovie(kStream, TestFrames({0, 5, 6}, 64)), JournalOf(kStream, far)),
+                             {far[0], far[1]}, "far slot");
+    // A slot whose chunk holds a frame the journal does not know.
+    const auto onDisk = TestFrames({0, 1, 2}, 64);
+    ExpectFramesOnTheirSlots(Rebuild(UnclosedMovie(onDisk), JournalOf(kStream, TestFrames({0, 2}, 64))), {onDisk[0]},
+                             "frame between");
 }
 
 TEST(MovieRebuild, FailedWriteIsReported)
@@ -153,11 +166,16 @@ TEST(MovieRebuild, FailedWriteIsReported)
     ASSERT_TRUE(journal);
     const ReadAt read = ReaderOf(movie);
     const auto found = MatchFrames(journal->frames, FindFrameChunks(read, movie.size()));
+    struct Refusing : MemoryMovie {
+        bool Append(std::span<const std::uint8_t> data) override
+        {
+            return bytes.size() + data.size() <= room && MemoryMovie::Append(data);
+        }
+        std::size_t room = 0;
+    };
     for (std::size_t room : {0, 100, 300}) {
-        std::size_t written = 0;
-        EXPECT_FALSE(WriteRecoveredMovie(journal->stream, found, read, [&](const void*, std::size_t n) {
-            written += n;
-            return written <= room;
-        })) << room;
+        Refusing out;
+        out.room = room;
+        EXPECT_FALSE(WriteRecoveredMovie(journal->stream, found, read, out)) << room;
     }
 }

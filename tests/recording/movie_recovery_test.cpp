@@ -1,4 +1,4 @@
-// Recordings left behind by a crash, under the real movie library and file system.
+// Recordings left behind by a crash, under the real file system, read back by the movie library.
 #include "recording/movie_recovery.h"
 
 #include "codec/video1_install.h"
@@ -111,7 +111,7 @@ struct OpenedStream {
 };
 } // namespace
 
-TEST_F(MovieRecovery, CrashedMovieIsRebuiltAsTheLibraryWouldHaveClosedIt)
+TEST_F(MovieRecovery, CrashedMovieIsRebuiltAsItsWriterWouldHaveFinishedIt)
 {
     const std::string path = recording.File("~temp.avi");
     const std::string sound = crashed.File("~temp001.wav");
@@ -153,9 +153,9 @@ TEST_F(MovieRecovery, CrashedMovieIsRebuiltAsTheLibraryWouldHaveClosedIt)
     AVIStreamInfoA(closed.stream, &closedInfo, sizeof(closedInfo));
     EXPECT_EQ(info.dwRate, 10u);
     EXPECT_EQ(info.fccHandler, closedInfo.fccHandler);
-    // Only what the library had not yet handed to the file system may be missing: at most the last frame.
-    EXPECT_GE(recovered.frames, positions.size() - 1);
-    EXPECT_GE(AVIStreamLength(rebuilt.stream), 16);
+    // Every frame is in the file before the journal names it.
+    EXPECT_EQ(recovered.frames, positions.size());
+    EXPECT_EQ(AVIStreamLength(rebuilt.stream), 18);
     for (LONG position = 0; position < AVIStreamLength(rebuilt.stream); ++position) {
         EXPECT_EQ(rebuilt.Sample(position), closed.Sample(position)) << "position " << position;
         EXPECT_EQ(AVIStreamIsKeyFrame(rebuilt.stream, position), AVIStreamIsKeyFrame(closed.stream, position))

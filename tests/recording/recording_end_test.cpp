@@ -31,5 +31,5 @@ TEST(RecordingEnd, WhatWasRecordedIsSavedAndNothingEndsWithoutAWord)
     EXPECT_EQ(RecordingStopNote(S::None, true), "");
     EXPECT_NE(RecordingStopNote(S::NoTempFile, false).find("Nothing was recorded"), std::string::npos);
     EXPECT_NE(RecordingStopNote(S::DiskFull, true).find("disk is full"), std::string::npos);
-    EXPECT_NE(RecordingStopNote(S::SizeLimit, true).find("2 GB"), std::string::npos);
+    EXPECT_NE(RecordingStopNote(S::SizeLimit, true).find("4 GB on a disk formatted FAT32"), std::string::npos);
 }

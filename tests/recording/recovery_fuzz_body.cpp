@@ -1,10 +1,13 @@
 #include "recovery_fuzz_body.h"
 
+#include "audio/movie_index.h"
 #include "audio/wave_repair.h"
 #include "recording/movie_rebuild.h"
 #include "recording/recording_journal_format.h"
 #include "recovery_test_movies.h"
 
+#include <sstream>
+#include <string>
 #include <vector>
 
 bool RecoverFuzzedFiles(const std::uint8_t* data, std::size_t size)
@@ -23,6 +26,19 @@ bool RecoverFuzzedFiles(const std::uint8_t* data, std::size_t size)
             return false;
         }
     }
+    // The program's reader of movies, whichever index it follows, finds chunks only within the file.
+    for (const MovieIndexChoice choice : {MovieIndexChoice::Best, MovieIndexChoice::LegacyOnly}) {
+        std::istringstream file(std::string(movie.begin(), movie.end()));
+        if (const auto contents = ReadMovie(file, choice)) {
+            for (const auto& stream : contents->chunks) {
+                for (const MovieChunkEntry& chunk : stream) {
+                    if (chunk.offset > movie.size() || movie.size() - chunk.offset < chunk.size) {
+                        return false;
+                    }
+                }
+            }
+        }
+    }
     const auto journal = ParseJournal(journalBytes);
     const ReadAt read = ReaderOf(movie);
     const auto chunks = FindFrameChunks(read, movie.size());
@@ -35,23 +51,23 @@ bool RecoverFuzzedFiles(const std::uint8_t* data, std::size_t size)
         return true;
     }
     const auto frames = MatchFrames(journal->frames, chunks);
-    std::vector<std::uint8_t> rebuilt;
-    const bool written = WriteRecoveredMovie(journal->stream, frames, read, [&rebuilt](const void* bytes, std::size_t n) {
-        const auto* first = static_cast<const std::uint8_t*>(bytes);
-        rebuilt.insert(rebuilt.end(), first, first + n);
-        return rebuilt.size() < (64u << 20);
-    });
-    if (!written) {
-        return frames.empty() || journal->stream.format.size() < 40 || frames.back().position > (1u << 20);
+    // Every slot of the time line is a chunk of the movie.
+    if (!frames.empty() && frames.back().position >= chunks.size()) {
+        return false;
     }
-    const auto parsed = ReadMovie(rebuilt);
-    if (!parsed || parsed->chunks.size() != frames.back().position + 1) {
+    MemoryMovie rebuilt;
+    if (!WriteRecoveredMovie(journal->stream, frames, read, rebuilt)) {
+        return frames.empty() || journal->stream.format.size() < 40 || journal->stream.rate == 0 ||
+               journal->stream.scale == 0;
+    }
+    const auto parsed = ReadBack(rebuilt.bytes);
+    if (!parsed || parsed->chunks.size() != 1 || parsed->chunks[0].size() != frames.back().position + 1) {
         return false;
     }
     for (const RecoveredFrame& frame : frames) {
         const std::vector<std::uint8_t> original(movie.begin() + static_cast<long>(frame.offset),
                                                  movie.begin() + static_cast<long>(frame.offset + frame.size));
-        if (parsed->chunks[frame.position].data != original) {
+        if (DataOf(rebuilt.bytes, parsed->chunks[0][frame.position]) != original) {
             return false;
         }
     }

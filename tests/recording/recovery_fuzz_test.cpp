@@ -1,5 +1,5 @@
 // The fuzz target's checks on deterministic inputs, so that every sanitizer build runs them:
-// real journals and movies, damaged at random places.
+// real journals and movies (of one part and of many), damaged at random places.
 #include "recovery_fuzz_body.h"
 #include "recovery_test_movies.h"
 
@@ -16,8 +16,11 @@ TEST(RecoveryFuzz, DamagedJournalsAndMoviesRebuildOrFailCleanly)
             positions.push_back(p);
         }
         const auto frames = TestFrames(positions, 1 + random() % 300);
-        std::vector<std::uint8_t> journal = JournalOf(TestStream(64, 48, 1 + random() % 300), frames);
-        std::vector<std::uint8_t> movie = UnclosedMovie(frames);
+        const JournalStream stream = TestStream(64, 48, 1 + random() % 300);
+        std::vector<std::uint8_t> journal = JournalOf(stream, frames);
+        // Left by the movie library, or by the program's writer in parts of 1 to 5 KB.
+        std::vector<std::uint8_t> movie =
+            run % 2 ? UnclosedMovie(frames) : UnfinishedMovie(stream, frames, 1024 + random() % 4096);
         for (int damage = static_cast<int>(random() % 4); damage > 0; --damage) {
             auto& target = random() % 2 ? journal : movie;
             target[random() % target.size()] = static_cast<std::uint8_t>(random());

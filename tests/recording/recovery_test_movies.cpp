@@ -1,8 +1,11 @@
 #include "recovery_test_movies.h"
 
+#include "common/fourcc.h"
+
 #include <algorithm>
 #include <cstring>
 #include <optional>
+#include <sstream>
 
 namespace {
 void PutU32(std::vector<std::uint8_t>& out, std::uint32_t value)
@@ -90,6 +93,48 @@ ReadAt ReaderOf(const std::vector<std::uint8_t>& bytes)
     };
 }
 
+std::vector<std::uint8_t> UnfinishedMovie(const JournalStream& stream, const std::vector<TestFrame>& frames,
+                                          std::uint64_t partBytes)
+{
+    MemoryMovie movie;
+    MovieLayout layout;
+    layout.partBytes = partBytes;
+    OdmlWriter writer(movie, {{MakeFourCC('v', 'i', 'd', 's'), stream.handler, stream.scale, stream.rate, 0, stream.format}},
+                      layout);
+    writer.Start();
+    std::uint32_t slot = 0;
+    for (const TestFrame& frame : frames) {
+        for (; slot < frame.position; ++slot) {
+            writer.Add(0, {}, false);
+        }
+        writer.Add(0, frame.data, frame.key);
+        writer.Flush();
+        ++slot;
+    }
+    return movie.bytes;
+}
+
+bool MemoryMovie::Append(std::span<const std::uint8_t> data)
+{
+    bytes.insert(bytes.end(), data.begin(), data.end());
+    return true;
+}
+
+bool MemoryMovie::Overwrite(std::uint64_t offset, std::span<const std::uint8_t> data)
+{
+    if (offset > bytes.size() || bytes.size() - offset < data.size()) {
+        return false;
+    }
+    std::copy(data.begin(), data.end(), bytes.begin() + static_cast<std::ptrdiff_t>(offset));
+    return true;
+}
+
+bool MemoryMovie::Truncate(std::uint64_t end)
+{
+    bytes.resize(std::min<std::size_t>(bytes.size(), end));
+    return true;
+}
+
 std::vector<std::uint8_t> Rebuild(const std::vector<std::uint8_t>& movie, const std::vector<std::uint8_t>& journal)
 {
     const std::optional<RecordingJournal> parsed = ParseJournal(journal);
@@ -98,66 +143,18 @@ std::vector<std::uint8_t> Rebuild(const std::vector<std::uint8_t>& movie, const 
     }
     const ReadAt read = ReaderOf(movie);
     const auto frames = MatchFrames(parsed->frames, FindFrameChunks(read, movie.size()));
-    std::vector<std::uint8_t> out;
-    const bool written = WriteRecoveredMovie(parsed->stream, frames, read, [&out](const void* bytes, std::size_t n) {
-        const auto* first = static_cast<const std::uint8_t*>(bytes);
-        out.insert(out.end(), first, first + n);
-        return true;
-    });
-    return written ? out : std::vector<std::uint8_t>{};
+    MemoryMovie out;
+    return WriteRecoveredMovie(parsed->stream, frames, read, out) ? out.bytes : std::vector<std::uint8_t>{};
 }
 
-std::optional<ParsedMovie> ReadMovie(const std::vector<std::uint8_t>& bytes)
+std::optional<MovieContents> ReadBack(const std::vector<std::uint8_t>& bytes)
 {
-    const auto u32 = [&bytes](std::size_t at) {
-        std::uint32_t v = 0;
-        std::memcpy(&v, bytes.data() + at, 4);
-        return v;
-    };
-    const auto is = [&bytes](std::size_t at, const char* tag) { return std::memcmp(bytes.data() + at, tag, 4) == 0; };
-    if (bytes.size() < 12 || !is(0, "RIFF") || u32(4) != bytes.size() - 8 || !is(8, "AVI ")) {
-        return std::nullopt;
-    }
-    ParsedMovie movie;
-    std::size_t movi = 0;
-    for (std::size_t at = 12; at + 8 <= bytes.size();) {
-        const std::uint32_t size = u32(at + 4);
-        if (at + 8 + size > bytes.size()) {
-            return std::nullopt;
-        }
-        if (is(at, "LIST") && is(at + 8, "hdrl")) {
-            const std::size_t avih = at + 12;
-            const std::size_t strh = avih + 8 + 56 + 12;
-            if (!is(avih, "avih") || !is(strh, "strh") || !is(strh + 8, "vids")) {
-                return std::nullopt;
-            }
-            movie.totalFrames = u32(avih + 8 + 16);
-            movie.scale = u32(strh + 8 + 20);
-            movie.rate = u32(strh + 8 + 24);
-            movie.length = u32(strh + 8 + 32);
-            const std::size_t strf = strh + 8 + 56;
-            movie.format.assign(bytes.begin() + static_cast<long>(strf + 8),
-                                bytes.begin() + static_cast<long>(strf + 8 + u32(strf + 4)));
-        } else if (is(at, "LIST") && is(at + 8, "movi")) {
-            movi = at + 8;
-            for (std::size_t c = at + 12; c < at + 8 + size;) {
-                const std::uint32_t chunk = u32(c + 4);
-                movie.chunks.push_back({std::string(bytes.begin() + static_cast<long>(c), bytes.begin() + static_cast<long>(c + 4)),
-                                        std::vector<std::uint8_t>(bytes.begin() + static_cast<long>(c + 8),
-                                                                  bytes.begin() + static_cast<long>(c + 8 + chunk))});
-                c += 8 + chunk + chunk % 2;
-            }
-        } else if (is(at, "idx1")) {
-            for (std::size_t e = at + 8; e + 16 <= at + 8 + size; e += 16) {
-                movie.index.push_back({u32(e + 4), u32(e + 8), u32(e + 12)});
-                // Each entry points at its chunk, counted from the list's "movi".
-                const std::size_t chunk = movi + u32(e + 8);
-                if (movi == 0 || chunk + 8 > bytes.size() || u32(chunk + 4) != u32(e + 12)) {
-                    return std::nullopt;
-                }
-            }
-        }
-        at += 8 + size + size % 2;
-    }
-    return movie;
+    std::istringstream file(std::string(bytes.begin(), bytes.end()));
+    return ReadMovie(file);
+}
+
+std::vector<std::uint8_t> DataOf(const std::vector<std::uint8_t>& bytes, const MovieChunkEntry& chunk)
+{
+    return {bytes.begin() + static_cast<std::ptrdiff_t>(chunk.offset),
+            bytes.begin() + static_cast<std::ptrdiff_t>(chunk.offset + chunk.size)};
 }

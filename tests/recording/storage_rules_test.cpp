@@ -7,6 +7,7 @@
 namespace {
 constexpr std::uint64_t MB = 1024 * 1024;
 constexpr std::uint64_t GB = 1024 * MB;
+const std::uint64_t kFat = LargestFileOn("FAT32");
 } // namespace
 
 TEST(StorageRules, AFrameIsWrittenOnlyWithRoomToCloseAndMergeAfterIt)
@@ -24,36 +25,17 @@ TEST(StorageRules, AFrameIsWrittenOnlyWithRoomToCloseAndMergeAfterIt)
         {"the frame fits, the index after it not", {1 * MB, 300000 + 8 + 256 * 1024 + 100, 0, 0}, 300000, 1000,
          RecordingStop::DiskFull},
         {"sound still coming needs its room", {1 * MB, 800 * 1024, 0, 176400}, 300000, 10, RecordingStop::DiskFull},
-        {"well below 2 GB", {1 * GB, 10 * GB, 0, 0}, 3 * MB, 1000, RecordingStop::None},
-        {"the next frame would pass 2 GB", {2 * GB - 3 * MB, 10 * GB, 0, 0}, 3 * MB, 1000, RecordingStop::SizeLimit},
-        {"the sound to merge counts toward 2 GB", {GB + GB / 2, 10 * GB, GB / 2, 176400}, 3 * MB, 1000,
+        {"past 4 GB without a limit", {5 * GB, 10 * GB, 0, 0}, 3 * MB, 1000, RecordingStop::None},
+        {"well below a FAT disk's 4 GB", {1 * GB, 10 * GB, 0, 0, kFat}, 3 * MB, 1000, RecordingStop::None},
+        {"the next frame would pass 4 GB", {4 * GB - 6 * MB, 10 * GB, 0, 0, kFat}, 3 * MB, 1000,
          RecordingStop::SizeLimit},
-        {"a long time line's index counts too", {2 * GB - 40 * MB, 10 * GB, 0, 0}, 1000, 500000,
+        {"the sound to merge counts toward 4 GB", {3 * GB, 10 * GB, GB, 176400, kFat}, 3 * MB, 1000,
+         RecordingStop::SizeLimit},
+        {"a long time line's index counts too", {4 * GB - 40 * MB, 10 * GB, 0, 0, kFat}, 1000, 3000000,
          RecordingStop::SizeLimit},
     };
     for (const Row& row : rows) {
         EXPECT_EQ(RoomForFrame(row.room, row.frame, row.position), row.expected) << row.what;
-    }
-}
-
-TEST(StorageRules, AWriteFellShortOnlyWhenTheFileLacksItAndTheDiskIsFull)
-{
-    struct Row {
-        const char* what;
-        std::uint64_t before, after, reported, free;
-        bool expected;
-    };
-    constexpr std::uint64_t frame = 300000;
-    const Row rows[] = {
-        {"grew by chunk header and bytes", 1000, 1000 + 8 + 20000, 20000, 0, false},
-        {"odd bytes are padded", 1000, 1000 + 8 + 20001 + 1, 20001, 0, false},
-        {"cut short on a full disk", 1000, 1000 + 8 + 5000, 20000, 0, true},
-        {"cut short but room left: a buffering library", 1000, 1000, 20000, 10 * MB, false},
-        {"no size reported, file did not grow, disk full", 1000, 1000, 0, 100, true},
-        {"no size reported, file grew", 1000, 3000, 0, 100, false},
-    };
-    for (const Row& row : rows) {
-        EXPECT_EQ(WriteFellShort(row.before, row.after, row.reported, frame, row.free), row.expected) << row.what;
     }
 }
 

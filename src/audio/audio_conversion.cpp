@@ -150,11 +150,20 @@ AviStream ConvertAudioStream(PAVISTREAM pcm, const WAVEFORMATEX& target, const s
         // About a second of sound at a time, in whole source blocks.
         const LONG blocksPerRead = static_cast<LONG>(source.nAvgBytesPerSec / source.nBlockAlign) + 1;
         const DWORD readBytes = static_cast<DWORD>(blocksPerRead) * source.nBlockAlign;
+        // The movie holds whole blocks only, and a short last block padded after coding decodes as
+        // noise (MS ADPCM's predictor runs to full scale): the sound's end is padded with silence
+        // to a whole block before coding instead.
+        DWORD blockSourceBytes = 0;
+        if (acmStreamSize(converter.get(), target.nBlockAlign, &blockSourceBytes, ACM_STREAMSIZEF_DESTINATION) != 0 ||
+            blockSourceBytes == 0) {
+            blockSourceBytes = source.nBlockAlign;
+        }
+        const DWORD capacity = 2 * readBytes;
         DWORD targetBytes = 0;
-        if (acmStreamSize(converter.get(), 2 * readBytes, &targetBytes, ACM_STREAMSIZEF_SOURCE) != 0) {
+        if (acmStreamSize(converter.get(), capacity + blockSourceBytes, &targetBytes, ACM_STREAMSIZEF_SOURCE) != 0) {
             return {};
         }
-        std::vector<BYTE> sourceBuffer(2 * readBytes);
+        std::vector<BYTE> sourceBuffer(capacity + blockSourceBytes);
         std::vector<BYTE> targetBuffer(targetBytes + target.nBlockAlign);
         ChunkWriter chunks(output.get(), target.nBlockAlign, blocksPerChunk);
         DWORD pending = 0;
@@ -167,7 +176,7 @@ AviStream ConvertAudioStream(PAVISTREAM pcm, const WAVEFORMATEX& target, const s
         bool last = false;
         while (!last) {
             // Only into the room the converter's leftovers leave.
-            const LONG room = static_cast<LONG>((sourceBuffer.size() - pending) / source.nBlockAlign);
+            const LONG room = static_cast<LONG>((capacity - pending) / source.nBlockAlign);
             const LONG wanted = std::min({blocksPerRead, room, end - position});
             LONG bytesRead = 0;
             LONG samplesRead = 0;
@@ -178,6 +187,12 @@ AviStream ConvertAudioStream(PAVISTREAM pcm, const WAVEFORMATEX& target, const s
             position += samplesRead;
             pending += static_cast<DWORD>(bytesRead);
             last = position >= end || (wanted > 0 && samplesRead == 0);
+            if (last && pending % blockSourceBytes != 0) {
+                const DWORD silence = blockSourceBytes - pending % blockSourceBytes;
+                const BYTE zero = source.wBitsPerSample == 8 ? 0x80 : 0; // 8-bit samples are unsigned
+                std::fill_n(sourceBuffer.begin() + pending, silence, zero);
+                pending += silence;
+            }
             DWORD used = 0;
             DWORD produced = 0;
             if (pending > 0 && !Convert(converter.get(), sourceBuffer, pending, targetBuffer,

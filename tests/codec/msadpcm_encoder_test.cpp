@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
+#include <cstdlib>
 #include <random>
 #include <vector>
 
@@ -135,6 +137,44 @@ TEST(MsAdpcmBlocks, EveryCallSplitCodesTheSameBytes)
                 EXPECT_EQ(reconstruction, referenceReconstruction);
             }
         }
+    }
+}
+
+// A movie holds whole blocks, so a track that ends within a block is padded with silence to the
+// block's end before coding. The end must then decode to the tone or to silence: no block may run
+// off towards full scale. 1 dB above the tone's level is the coding's own overshoot on a peak.
+TEST(MsAdpcmBlocks, TrackPaddedWithSilenceEndsAtTheRecordedLevel)
+{
+    std::mt19937 random(33);
+    for (int trial = 0; trial < 60; ++trial) {
+        const int rate = std::array{11025, 22050, 44100}[random() % 3];
+        const int channels = 1 + static_cast<int>(random() % 2);
+        const int level = 2000 + static_cast<int>(random() % 28000);
+        const double frequency = 100.0 + random() % 2000;
+        msadpcm::Encoder encoder;
+        ASSERT_TRUE(encoder.begin(channels, msadpcm::SuggestedBlockAlign(rate, channels)));
+        const int perBlock = encoder.samplesPerBlock();
+        const int frames = perBlock * 3 + static_cast<int>(random() % perBlock);
+        SCOPED_TRACE(testing::Message() << rate << " Hz, " << channels << " ch, level " << level << ", "
+                                        << frequency << " Hz, " << frames << " frames");
+        const int blocks = (frames + perBlock - 1) / perBlock;
+        std::vector<std::int16_t> pcm(static_cast<std::size_t>(blocks) * perBlock * channels, 0);
+        for (int i = 0; i < frames * channels; ++i) {
+            pcm[i] = static_cast<std::int16_t>(
+                std::lround(level * std::sin(6.283185307179586 * frequency * (i / channels) / rate + i % channels)));
+        }
+        std::vector<std::uint8_t> coded(static_cast<std::size_t>(blocks) * encoder.blockAlign());
+        ASSERT_EQ(encoder.encode(pcm.data(), blocks * perBlock, coded.data()), coded.size());
+        std::vector<std::int16_t> decoded;
+        for (std::size_t at = 0; at < coded.size(); at += encoder.blockAlign()) {
+            ASSERT_TRUE(DecodeMsAdpcmBlock(coded.data() + at, encoder.blockAlign(), channels, decoded));
+        }
+        const std::size_t tail = static_cast<std::size_t>(rate / 20 * channels);
+        int peak = 0;
+        for (std::size_t i = static_cast<std::size_t>(frames * channels) - tail; i < decoded.size(); ++i) {
+            peak = std::max(peak, std::abs(static_cast<int>(decoded[i])));
+        }
+        EXPECT_LE(peak, level * 1.122);
     }
 }
 

@@ -37,6 +37,9 @@ SMALL_DISK = "framelark_small_disk"  # the file system a disk-full test mounts o
 
 def fail(message):
     print("FAIL:", message)
+    if "FRAMELARK_SHOTS" in os.environ:
+        subprocess.run(["import", "-window", "root", os.path.join(os.environ["FRAMELARK_SHOTS"], "failed.png")],
+                       check=False)
     sys.exit(1)
 
 

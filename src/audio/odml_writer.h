@@ -36,8 +36,9 @@ constexpr std::uint64_t kMoviePartBytes = std::uint64_t{1} << 30;
 // (12 bytes a chunk) on a time line of long gaps.
 constexpr std::uint32_t kMoviePartChunks = 1u << 20;
 // Parts a recording's movie can have: 8 TiB, 24 hours at 200 frames/s (the highest rate the
-// program records at) of frames of 500 KB on average, twice what full-HD Video 1 stores at its
-// highest quality. 16 bytes each, per stream, in the header.
+// program records at) of frames of 500 KB on average, about three times what full-HD Video 1
+// stores a frame of a moving picture at its highest quality. 16 bytes each, per stream, in the
+// header: 128 KB.
 constexpr std::uint32_t kRecordingMovieParts = 8192;
 
 struct MovieLayout {

@@ -4,6 +4,7 @@
 #include "messages/private_messages.h"
 #include "codec/video1_install.h"
 #include "recording/record_command.h"
+#include "recording/recording_journal.h"
 #include "recording/recording_seams.h"
 #include "settings/app_settings.h"
 #include "test_support.h"
@@ -125,6 +126,15 @@ TEST(LiveRecording, FullScreenMovieShowsTheAnimationAndTheCursor)
     EXPECT_EQ(flash.calls.back(), "hide");
     Seams().flashingFrame = nullptr;
 
+    // The temporary movie and its journal go however the checks end.
+    struct Removed {
+        ~Removed()
+        {
+            DeleteFileA(path.c_str());
+            DeleteJournalOf(path);
+        }
+        std::string path;
+    } const removed{s.g_tempmoviepath};
     const std::string movie = UnixPath(s.g_tempmoviepath);
     ASSERT_FALSE(movie.empty());
     ScratchFolder scratch;
@@ -169,6 +179,5 @@ TEST(LiveRecording, FullScreenMovieShowsTheAnimationAndTheCursor)
     }
     EXPECT_GT(darkAround, 20);
     EXPECT_EQ(darkAway, 0);
-    DeleteFileA(s.g_tempmoviepath.c_str());
     RemoveVideo1();
 }

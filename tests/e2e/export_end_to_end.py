@@ -18,10 +18,9 @@ import tempfile
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from record_end_to_end import (REGION, close_program, fail, find_window, geometry, press,  # noqa: E402
-                               record_region, start_animator, start_program, temp_movies, xdotool)
-from sound_cursor_end_to_end import TONE, tick_record_audio  # noqa: E402
-from sound_movie_end_to_end import video_packets  # noqa: E402
+from e2e_support import (REGION, TONE, close_program, fail, find_window, geometry, press,  # noqa: E402
+                         record_region, start_animator, start_program, temp_movies, tick_record_audio,
+                         video_packets, xdotool)
 
 SECONDS = 5
 EXPECTED = {  # video stream, audio stream

@@ -1,5 +1,6 @@
 #include "options/audio_options_dialog.h"
 
+#include "audio/computer_sound.h"
 #include "audio/recording_formats.h"
 #include "options/volume_control.h"
 #include "resources/resource_ids.h"
@@ -42,6 +43,9 @@ BOOL CAudioOptionsDialog::OnInitDialog()
     Bind(m_recordAudioBox, IDC_RECORD_AUDIO);
     Bind(m_devices, IDC_AUDIO_DEVICES);
     Bind(m_volume, IDC_AUDIO_VOLUME);
+    Bind(m_computerSound, IDC_COMPUTER_SOUND);
+    Bind(m_computerOutputs, IDC_COMPUTER_OUTPUT);
+
     Bind(m_formats, IDC_AUDIO_FORMATS);
     Bind(m_formatName, IDC_COMPRESSED_NAME);
     Bind(m_formatDetail, IDC_COMPRESSED_DETAIL);
@@ -53,6 +57,8 @@ BOOL CAudioOptionsDialog::OnInitDialog()
 
     const AppSettings& settings = Settings();
     m_recordAudioBox.SetChecked(m_recordAudio == 1);
+    m_computerSound.SetChecked(settings.computerSound == 1);
+    FillComputerOutputs();
     m_interleave.SetChecked(settings.interleaveFrames == 1);
     m_factor.SetNumber(settings.interleaveFactor);
     EnableInterleaveControls();
@@ -84,6 +90,8 @@ BOOL CAudioOptionsDialog::OnInitDialog()
     EnableRecordingControls();
 
     m_recordAudioBox.onChange = [this] { EnableRecordingControls(); };
+    m_computerSound.onChange = [this] { EnableRecordingControls(); };
+
     m_interleave.onChange = [this] { EnableInterleaveControls(); };
     m_frames.onChange = [this] {
         m_frames.SetChecked(true);
@@ -188,13 +196,41 @@ void CAudioOptionsDialog::ShowCompressedFormat()
     }
 }
 
+// The loopback of the default output needs no choice; monitors (under Wine) are listed by name,
+// since the system's order of them means nothing.
+void CAudioOptionsDialog::FillComputerOutputs()
+{
+    const ComputerSoundChoices choices = ListComputerSound(Settings().computerSoundDevice);
+    m_outputIds.clear();
+    if (!choices.loopback.empty()) {
+        m_computerOutputs.Add(choices.loopback + " (what it plays)");
+    }
+    for (const auto& [id, name] : choices.monitors) {
+        m_computerOutputs.Add(name);
+        m_outputIds.push_back(id);
+        if (id == choices.recorded) {
+            m_computerOutputs.Select(m_computerOutputs.Count() - 1);
+        }
+    }
+    if (m_computerOutputs.Count() == 0) {
+        m_computerOutputs.Add(kNoneAvailable);
+    }
+    if (m_computerOutputs.Selection() < 0) {
+        m_computerOutputs.Select(0);
+    }
+}
+
 void CAudioOptionsDialog::EnableRecordingControls()
 {
-    const bool on = m_recordAudioBox.IsChecked();
+    const bool microphone = m_recordAudioBox.IsChecked();
+    const bool computer = m_computerSound.IsChecked();
+    m_devices.Enable(microphone);
+    m_volume.Enable(microphone);
+    m_computerOutputs.Enable(computer && m_outputIds.size() > 1);
     for (const DialogControl* control : std::initializer_list<const DialogControl*>{
-             &m_devices, &m_volume, &m_formats, &m_formatName, &m_formatDetail, &m_choose, &m_interleave, &m_factor,
-             &m_frames, &m_milliseconds}) {
-        control->Enable(on);
+             &m_formats, &m_formatName, &m_formatDetail, &m_choose, &m_interleave, &m_factor, &m_frames,
+             &m_milliseconds}) {
+        control->Enable(microphone || computer);
     }
 }
 
@@ -259,6 +295,10 @@ void CAudioOptionsDialog::OnOK()
         return;
     }
     AppSettings& settings = Settings();
+    settings.computerSound = m_computerSound.IsChecked() ? 1 : 0;
+    if (const int output = m_computerOutputs.Selection(); output >= 0 && output < static_cast<int>(m_outputIds.size())) {
+        settings.computerSoundDevice = m_outputIds[static_cast<std::size_t>(output)];
+    }
     settings.interleaveFactor = factor;
     settings.interleaveFrames = m_interleave.IsChecked() ? 1 : 0;
     settings.interleaveUnit = m_frames.IsChecked() ? kInterleaveFrames : kInterleaveMilliseconds;

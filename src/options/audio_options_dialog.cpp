@@ -13,8 +13,14 @@
 #include <algorithm>
 #include <cstring>
 
+#include <commctrl.h>
+
 namespace {
 constexpr const char* kNoneAvailable = "None Available";
+constexpr UINT_PTR kLevelTimer = 1;
+constexpr UINT kLevelMilliseconds = 100;
+// A meter falls this much a tick, so that it does not flicker between buffers.
+constexpr int kMeterFall = 8;
 } // namespace
 
 CAudioOptionsDialog::CAudioOptionsDialog() : CControlsDialog(IDD_AUDIOOPTIONS) {}
@@ -89,8 +95,15 @@ BOOL CAudioOptionsDialog::OnInitDialog()
     }
     EnableRecordingControls();
 
-    m_recordAudioBox.onChange = [this] { EnableRecordingControls(); };
-    m_computerSound.onChange = [this] { EnableRecordingControls(); };
+    m_recordAudioBox.onChange = [this] {
+        EnableRecordingControls();
+        ListenToSources();
+    };
+    m_computerSound.onChange = [this] {
+        EnableRecordingControls();
+        ListenToSources();
+    };
+    m_computerOutputs.onChange = [this] { ListenToSources(); };
 
     m_interleave.onChange = [this] { EnableInterleaveControls(); };
     m_frames.onChange = [this] {
@@ -105,11 +118,50 @@ BOOL CAudioOptionsDialog::OnInitDialog()
         if (m_devices.Selection() >= 0) {
             FillFormats(SelectedDevice(), Settings().waveinselected, nullptr);
         }
+        ListenToSources();
     };
-    m_formats.onChange = [this] { ApplyFormatSelection(); };
+    m_formats.onChange = [this] {
+        ApplyFormatSelection();
+        ListenToSources();
+    };
     m_choose.onChange = [this] { ChooseCompressedFormat(); };
     m_volume.onChange = [this] { LaunchVolumeControl(); };
+    ListenToSources();
+    SetTimer(hwnd(), kLevelTimer, kLevelMilliseconds, nullptr);
     return TRUE;
+}
+
+INT_PTR CAudioOptionsDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_TIMER && wParam == kLevelTimer) {
+        ShowLevels();
+        return TRUE;
+    }
+    return CControlsDialog::HandleMessage(message, wParam, lParam);
+}
+
+// What each source delivers now, in the format and from the devices chosen in the dialog.
+void CAudioOptionsDialog::ListenToSources()
+{
+    m_levels.Listen(m_recordAudioBox.IsChecked(), SelectedDevice(), m_recordFormat, m_computerSound.IsChecked(),
+                    SelectedOutput());
+}
+
+void CAudioOptionsDialog::ShowLevels()
+{
+    const auto show = [this](int id, float peak, int& meter) {
+        meter = std::max(MeterPosition(peak), meter - kMeterFall);
+        SendDlgItemMessageA(hwnd(), id, PBM_SETPOS, static_cast<WPARAM>(std::max(meter, 0)), 0);
+    };
+    show(IDC_MICROPHONE_LEVEL, m_levels.MicrophonePeak(), m_microphoneMeter);
+    show(IDC_COMPUTER_LEVEL, m_levels.ComputerPeak(), m_computerMeter);
+}
+
+int CAudioOptionsDialog::SelectedOutput() const
+{
+    const int entry = m_computerOutputs.Selection();
+    return entry >= 0 && entry < static_cast<int>(m_outputIds.size()) ? m_outputIds[static_cast<std::size_t>(entry)]
+                                                                       : -1;
 }
 
 std::int32_t CAudioOptionsDialog::SelectedDevice() const
@@ -296,8 +348,8 @@ void CAudioOptionsDialog::OnOK()
     }
     AppSettings& settings = Settings();
     settings.computerSound = m_computerSound.IsChecked() ? 1 : 0;
-    if (const int output = m_computerOutputs.Selection(); output >= 0 && output < static_cast<int>(m_outputIds.size())) {
-        settings.computerSoundDevice = m_outputIds[static_cast<std::size_t>(output)];
+    if (const int output = SelectedOutput(); output >= 0) {
+        settings.computerSoundDevice = output;
     }
     settings.interleaveFactor = factor;
     settings.interleaveFrames = m_interleave.IsChecked() ? 1 : 0;

@@ -4,6 +4,7 @@
 // which recording format, the compressed format it becomes in the movie, and how sound and
 // pictures are interleaved. The formats are edited in a working copy that only OK writes back.
 #include "audio/audio_formats.h"
+#include "audio/sound_levels.h"
 #include "win/dialog_controls.h"
 
 #include <vector>
@@ -18,6 +19,7 @@ public:
 protected:
     BOOL OnInitDialog() override;
     void OnOK() override;
+    INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
 private:
     AudioFormatSet WorkingSet();
@@ -25,6 +27,9 @@ private:
     void ApplyFormatSelection();
     void ShowCompressedFormat();
     void FillComputerOutputs();
+    int SelectedOutput() const;
+    void ListenToSources();
+    void ShowLevels();
     void EnableRecordingControls();
     void EnableInterleaveControls();
     void ChooseCompressedFormat();
@@ -57,6 +62,9 @@ private:
     TextField m_formatDetail;
     PushButton m_choose;
     CheckBox m_interleave;
+    CSoundLevels m_levels;
+    int m_microphoneMeter = 0;
+    int m_computerMeter = 0;
     TextField m_factor;
     CheckBox m_frames;
     CheckBox m_milliseconds;

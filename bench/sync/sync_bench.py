@@ -14,6 +14,12 @@ sink's monitor throughout and tells when each burst truly went through the sink.
 Per event: sound minus picture, corrected by the time between the burst passing the sink and the
 window turning white, less the loopback delay. Then the start offset (the first event) and the drift
 (last minus first), against their targets.
+
+With --source computer the bursts play to a second null sink, "Speakers", made the default output,
+and the recording takes "Sound from the computer" (the monitor of Speakers) instead of the
+microphone: the same figures for the computer's sound, which reaches the movie through the mix.
+With --source both the recording takes both, the bursts still coming through the microphone: its
+figures once it goes through the mix.
 """
 import argparse
 import array
@@ -29,9 +35,9 @@ import time
 
 here = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(here, "..", "..", "tests", "e2e"))
-from e2e_support import (REGION, clear_temp_folder, close_program, drag_region, fail, find_window,  # noqa: E402
-                         press, save_as, start_animator, start_program, temp_movies, tick_record_audio,
-                         wait_for_recording)
+from e2e_support import (REGION, clear_temp_folder, close_program, closed, click_button, drag_region,  # noqa: E402
+                         fail, find_window, keys, open_dialog, press, save_as, start_animator, start_program,
+                         temp_movies, tick_record_audio, wait_for_recording)
 import sync_analysis as analysis  # noqa: E402
 from sync_events import SCHEDULE_AHEAD  # noqa: E402
 
@@ -49,11 +55,11 @@ def now():
 class Events:
     """The window and sound stream of sync_events.py."""
 
-    def __init__(self):
+    def __init__(self, sink):
         left, top, right, bottom = REGION
         geometry = f"{right - left + 1}x{bottom - top + 1}+{left}+{top}"
-        self.process = subprocess.Popen([sys.executable, os.path.join(here, "sync_events.py"), "--geometry", geometry],
-                                        stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True)
+        self.process = subprocess.Popen([sys.executable, os.path.join(here, "sync_events.py"), "--geometry", geometry,
+                                         "--device", sink], stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True)
         self.lines = queue.Queue()
         threading.Thread(target=lambda: [self.lines.put(line) for line in self.process.stdout], daemon=True).start()
         if self.lines.get(timeout=20).strip() != "ready":
@@ -78,9 +84,9 @@ class SinkListener:
     """Records the sink's monitor with the sound server's own client, noting when each read arrived:
     when each burst truly went through the sink, whatever the writer's stream did on the way."""
 
-    def __init__(self):
+    def __init__(self, sink):
         self.process = subprocess.Popen(["parec", "--raw", "--format=s16le", f"--rate={RATE}", "--channels=2",
-                                         "--device=rec.monitor", "--latency-msec=10"],
+                                         f"--device={sink}.monitor", "--latency-msec=10"],
                                         stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, bufsize=0)
         self.raw = bytearray()
         self.buffers = []
@@ -155,6 +161,36 @@ def measure_loopback(build, scratch, events, sink, count):
     if len(delays) < count // 2:
         fail(f"only {len(delays)} of {count} bursts arrived at the wave input")
     return analysis.median(delays), delays
+
+
+def pactl(*args):
+    return subprocess.run(["pactl", *args], capture_output=True, text=True, check=True).stdout.strip()
+
+
+class Speakers:
+    """A second null sink as the computer's default output; the measured sink's monitor is the
+    default input, which the loopback is measured on."""
+
+    def __init__(self, measured):
+        self.sink = pactl("get-default-sink")
+        self.source = pactl("get-default-source")
+        self.module = pactl("load-module", "module-null-sink", "sink_name=speakers",
+                            "sink_properties=device.description=Speakers")
+        pactl("set-default-sink", "speakers")
+        pactl("set-default-source", f"{measured}.monitor")
+
+    def close(self):
+        pactl("unload-module", self.module)
+        pactl("set-default-sink", self.sink)
+        pactl("set-default-source", self.source)
+
+
+def take_computer_sound(microphone):
+    """Audio Options: the computer's sound from the monitor of Speakers (the outputs are listed by
+    name), the microphone on or off."""
+    open_dialog("Audio Options", lambda: click_button("audio"))
+    keys(*(["alt+r"] if microphone else []), "alt+c", "alt+o", "Home", "Down", "Return")
+    closed("Audio Options")
 
 
 def record(scratch, events, seconds, every, first, shot=None):
@@ -288,6 +324,7 @@ def main():
     parser.add_argument("--loopback-events", type=int, default=8)
     parser.add_argument("--keep", action="store_true", help="keep the movie and the files read from it")
     parser.add_argument("--again", metavar="FOLDER", help="measure again what a run with --keep left there")
+    parser.add_argument("--source", choices=["microphone", "computer", "both"], default="microphone")
     args = parser.parse_args()
     if args.again:
         with open(os.path.join(args.again, "run.json")) as f:
@@ -299,14 +336,19 @@ def main():
         return
     scratch = tempfile.mkdtemp(prefix="framelark_sync_")
     clear_temp_folder(os.environ["WINEPREFIX"])  # a recording left there would be offered at the start
+    measured = "speakers" if args.source == "computer" else "rec"
+    speakers = Speakers(measured) if args.source != "microphone" else None
     program = start_program(args.build, scratch)
     animator = start_animator(args.build, 3600)  # under the events window: keys reach Wine beside it
-    events = Events()
-    sink = SinkListener()
+    events = Events(measured)
+    sink = SinkListener(measured)
     try:
         print(f"load average {open('/proc/loadavg').read().split()[:3]}")
         loopback, delays = measure_loopback(args.build, scratch, events, sink, args.loopback_events)
-        tick_record_audio()
+        if speakers:
+            take_computer_sound(args.source == "both")
+        else:
+            tick_record_audio()
         movie, temporary, fired, started = record(scratch, events, args.seconds, args.every, args.first,
                                          os.path.join(scratch, "screen.png") if args.keep else None)
         bursts = sink.burst_times()
@@ -321,6 +363,8 @@ def main():
         events.close()
         animator.kill()
         close_program(program)
+        if speakers:
+            speakers.close()
         if args.keep:
             print(f"files kept in {scratch}")
         else:

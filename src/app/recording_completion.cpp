@@ -251,7 +251,9 @@ SaveOutcome Save(const SaveJob& job)
     if (files.withSound) {
         DeleteNow(files.sound);
     }
-    return {SaveOutcome::End::Saved, SaveNote(route, facts, merge, soundBeside, true)};
+    const std::string note = SaveNote(route, facts, merge, soundBeside, true);
+    return {SaveOutcome::End::Saved, note.empty() || files.soundNote.empty() ? note + files.soundNote
+                                                                              : note + "\n\n" + files.soundNote};
 }
 } // namespace
 

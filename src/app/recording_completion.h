@@ -41,6 +41,7 @@ struct RecordingFiles {
     std::string sound;
     bool withSound = false;
     bool soundDeviceFailed = false; // the sound file holds nothing: the device could not be opened
+    std::string soundNote = {};     // what became of the sound's sources, told after the save
 };
 
 // What the save of one recording came to, for the main thread to act on.

@@ -71,7 +71,7 @@ void CRecordingSession::CountdownEnded()
 
 void CRecordingSession::StartRecording()
 {
-    m_recordingWithSound = Settings().recordaudio == 1;
+    m_recordingWithSound = RecordsSound(Settings());
     m_recordingThread = OnRecordStart();
     if (!m_recordingThread) {
         m_program.SetState(AppState::Idle);
@@ -133,7 +133,7 @@ void CRecordingSession::RecordingEnded(RecordingStop stop, std::uint32_t framesW
     m_recordingThread.reset();
     AppSettings& settings = Settings();
     const RecordingFiles files{settings.g_tempmoviepath, settings.g_tempwavfile, m_recordingWithSound,
-                               SoundDeviceFailed()};
+                               SoundDeviceFailed(), SoundSourcesNote()};
     if (state == AppState::Discarding) {
         CRecordingCompletion::Discard(files);
         m_program.SetState(AppState::Idle);

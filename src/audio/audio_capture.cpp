@@ -1,7 +1,9 @@
 #include "audio/audio_capture.h"
 
 #include "audio/audio_formats.h"
+#include "audio/computer_sound.h"
 #include "audio/recording_formats.h"
+#include "audio/sound_mixing.h"
 #include "audio/sound_timekeeper.h"
 #include "audio/wave_file.h"
 #include "resources/resource_ids.h"
@@ -15,6 +17,7 @@
 #include <memory>
 #include <mutex>
 #include <new>
+#include <string>
 #include <vector>
 
 namespace {
@@ -37,6 +40,10 @@ std::unique_ptr<WaveFile> g_wavewriter;
 CSoundTimekeeper g_timekeeper;
 std::atomic<bool> g_soundfilefailed{false};
 std::atomic<bool> g_devicefailed{false};
+// With the computer's sound the microphone's buffers go to the mix, which writes the file.
+std::unique_ptr<CSoundMixing> g_mixing;
+// What the user is told about the sound sources after the save; recording thread.
+std::string g_sourcesnote;
 
 WaveBuffer* FindBuffer(const WAVEHDR* header)
 {
@@ -111,12 +118,30 @@ int StartAudioRecording()
         writer = std::make_unique<WaveFile>(settings.g_tempwavfile, settings.g_recordformat);
     }
     const bool opened = writer && writer->IsOpen();
+    std::unique_ptr<ComputerSound> computer;
+    g_sourcesnote.clear();
+    if (opened && settings.computerSound != 0) {
+        computer = OpenComputerSound(static_cast<int>(settings.g_recordformat.nSamplesPerSec),
+                                     settings.g_recordformat.nChannels, settings.computerSoundDevice);
+        if (!computer) {
+            g_sourcesnote = "No sound from the computer was recorded: this system offers no way to record what it "
+                            "plays (no loopback of its output, and no input that monitors it).";
+            g_devicefailed = settings.recordaudio == 0;
+        }
+    }
     {
         std::lock_guard lock(g_deviceLock);
         g_device = nullptr;
         g_stopping = false;
         if (opened) {
             g_wavewriter = std::move(writer);
+        }
+        if (computer) {
+            g_mixing = std::make_unique<CSoundMixing>(settings.g_recordformat, startedAt, settings.recordaudio != 0,
+                                                      std::move(computer), [](const std::vector<std::uint8_t>& pcm) {
+                                                          std::lock_guard writing(g_deviceLock);
+                                                          WriteAudioData(pcm.data(), pcm.size());
+                                                      });
         }
     }
     if (!opened) {
@@ -139,7 +164,13 @@ int OpenWaveInput(const WAVEFORMATEX* format)
         HWAVEIN device = nullptr;
         if (waveInOpen(&device, static_cast<UINT>(settings.AudioDeviceID), &settings.g_recordformat,
                        reinterpret_cast<DWORD_PTR>(settings.g_mainwindow.load()), 0, CALLBACK_WINDOW) != MMSYSERR_NOERROR) {
-            g_devicefailed = true;
+            // With the computer's sound the file still holds that.
+            if (g_mixing) {
+                g_mixing->MicrophoneEnded();
+                g_sourcesnote = "The microphone could not be opened: the movie has the computer's sound alone.";
+            } else {
+                g_devicefailed = true;
+            }
             return 0;
         }
         g_device = device;
@@ -188,10 +219,14 @@ void OnWaveInData(WAVEHDR* header)
         return;
     }
     // Only what the device filled: a buffer cut short holds stale bytes after that.
-    const bool paused = settings.g_paused != 0;
-    WriteMissedSilence(static_cast<DWORD>(GetMessageTime()), header->dwBytesRecorded, paused);
-    if (!paused) {
-        WriteAudioData(header->lpData, header->dwBytesRecorded);
+    if (g_mixing) {
+        g_mixing->Microphone(static_cast<DWORD>(GetMessageTime()), header->lpData, header->dwBytesRecorded);
+    } else {
+        const bool paused = settings.g_paused != 0;
+        WriteMissedSilence(static_cast<DWORD>(GetMessageTime()), header->dwBytesRecorded, paused);
+        if (!paused) {
+            WriteAudioData(header->lpData, header->dwBytesRecorded);
+        }
     }
     if (!QueueAtDevice(*header)) {
         FreeBuffer(buffer);
@@ -223,6 +258,32 @@ MMRESULT StopWaveInput()
     g_queuedbuffers -= static_cast<int>(g_buffers.size());
     g_buffers.clear();
     return result;
+}
+
+void FinishSoundMixing()
+{
+    std::unique_ptr<CSoundMixing> mixing;
+    {
+        std::lock_guard lock(g_deviceLock);
+        mixing = std::move(g_mixing);
+    }
+    if (!mixing) {
+        return;
+    }
+    // Its last writes take the lock.
+    mixing->Finish();
+    if (const double endedAt = mixing->ComputerSoundEndedAt(); endedAt >= 0) {
+        const auto seconds = static_cast<int>(endedAt);
+        g_sourcesnote = "The computer's sound stopped " + std::to_string(seconds / 60) + ":" +
+                        (seconds % 60 < 10 ? "0" : "") + std::to_string(seconds % 60) +
+                        " into the recording, when its device went away; the rest of the movie has " +
+                        (Settings().recordaudio != 0 ? "the microphone's sound alone." : "silence.");
+    }
+}
+
+const std::string& SoundSourcesNote()
+{
+    return g_sourcesnote;
 }
 
 void ReleaseWaveFile()

@@ -5,6 +5,8 @@
 #include <windows.h>
 #include <mmsystem.h>
 
+#include <string>
+
 // Recording thread: builds g_recordformat, picks g_tempwavfile and opens the WAV writer; says so
 // in a message when the file cannot be made. Returns 1.
 int StartAudioRecording();
@@ -28,6 +30,12 @@ bool SoundDeviceFailed();
 // Recording thread: puts the device in its stopping state (no buffer is written or queued again),
 // resets it, unprepares every buffer and closes it; the close's result, or the first failure.
 MMRESULT StopWaveInput();
+
+// Recording thread, once the device is stopped: with the computer's sound, stops its capture and
+// writes the rest of the mix.
+void FinishSoundMixing();
+// What to tell the user about the sound's sources after the save; empty when all went well.
+const std::string& SoundSourcesNote();
 
 // Completes and closes the WAV file once no write can run.
 void ReleaseWaveFile();

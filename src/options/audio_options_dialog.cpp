@@ -1,5 +1,6 @@
 #include "options/audio_options_dialog.h"
 
+#include "audio/computer_sound.h"
 #include "audio/recording_formats.h"
 #include "options/volume_control.h"
 #include "resources/resource_ids.h"
@@ -12,8 +13,14 @@
 #include <algorithm>
 #include <cstring>
 
+#include <commctrl.h>
+
 namespace {
 constexpr const char* kNoneAvailable = "None Available";
+constexpr UINT_PTR kLevelTimer = 1;
+constexpr UINT kLevelMilliseconds = 100;
+// A meter falls this much a tick, so that it does not flicker between buffers.
+constexpr int kMeterFall = 8;
 } // namespace
 
 CAudioOptionsDialog::CAudioOptionsDialog() : CControlsDialog(IDD_AUDIOOPTIONS) {}
@@ -42,6 +49,9 @@ BOOL CAudioOptionsDialog::OnInitDialog()
     Bind(m_recordAudioBox, IDC_RECORD_AUDIO);
     Bind(m_devices, IDC_AUDIO_DEVICES);
     Bind(m_volume, IDC_AUDIO_VOLUME);
+    Bind(m_computerSound, IDC_COMPUTER_SOUND);
+    Bind(m_computerOutputs, IDC_COMPUTER_OUTPUT);
+
     Bind(m_formats, IDC_AUDIO_FORMATS);
     Bind(m_formatName, IDC_COMPRESSED_NAME);
     Bind(m_formatDetail, IDC_COMPRESSED_DETAIL);
@@ -53,6 +63,8 @@ BOOL CAudioOptionsDialog::OnInitDialog()
 
     const AppSettings& settings = Settings();
     m_recordAudioBox.SetChecked(m_recordAudio == 1);
+    m_computerSound.SetChecked(settings.computerSound == 1);
+    FillComputerOutputs();
     m_interleave.SetChecked(settings.interleaveFrames == 1);
     m_factor.SetNumber(settings.interleaveFactor);
     EnableInterleaveControls();
@@ -83,7 +95,16 @@ BOOL CAudioOptionsDialog::OnInitDialog()
     }
     EnableRecordingControls();
 
-    m_recordAudioBox.onChange = [this] { EnableRecordingControls(); };
+    m_recordAudioBox.onChange = [this] {
+        EnableRecordingControls();
+        ListenToSources();
+    };
+    m_computerSound.onChange = [this] {
+        EnableRecordingControls();
+        ListenToSources();
+    };
+    m_computerOutputs.onChange = [this] { ListenToSources(); };
+
     m_interleave.onChange = [this] { EnableInterleaveControls(); };
     m_frames.onChange = [this] {
         m_frames.SetChecked(true);
@@ -97,11 +118,50 @@ BOOL CAudioOptionsDialog::OnInitDialog()
         if (m_devices.Selection() >= 0) {
             FillFormats(SelectedDevice(), Settings().waveinselected, nullptr);
         }
+        ListenToSources();
     };
-    m_formats.onChange = [this] { ApplyFormatSelection(); };
+    m_formats.onChange = [this] {
+        ApplyFormatSelection();
+        ListenToSources();
+    };
     m_choose.onChange = [this] { ChooseCompressedFormat(); };
     m_volume.onChange = [this] { LaunchVolumeControl(); };
+    ListenToSources();
+    SetTimer(hwnd(), kLevelTimer, kLevelMilliseconds, nullptr);
     return TRUE;
+}
+
+INT_PTR CAudioOptionsDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_TIMER && wParam == kLevelTimer) {
+        ShowLevels();
+        return TRUE;
+    }
+    return CControlsDialog::HandleMessage(message, wParam, lParam);
+}
+
+// What each source delivers now, in the format and from the devices chosen in the dialog.
+void CAudioOptionsDialog::ListenToSources()
+{
+    m_levels.Listen(m_recordAudioBox.IsChecked(), SelectedDevice(), m_recordFormat, m_computerSound.IsChecked(),
+                    SelectedOutput());
+}
+
+void CAudioOptionsDialog::ShowLevels()
+{
+    const auto show = [this](int id, float peak, int& meter) {
+        meter = std::max(MeterPosition(peak), meter - kMeterFall);
+        SendDlgItemMessageA(hwnd(), id, PBM_SETPOS, static_cast<WPARAM>(std::max(meter, 0)), 0);
+    };
+    show(IDC_MICROPHONE_LEVEL, m_levels.MicrophonePeak(), m_microphoneMeter);
+    show(IDC_COMPUTER_LEVEL, m_levels.ComputerPeak(), m_computerMeter);
+}
+
+int CAudioOptionsDialog::SelectedOutput() const
+{
+    const int entry = m_computerOutputs.Selection();
+    return entry >= 0 && entry < static_cast<int>(m_outputIds.size()) ? m_outputIds[static_cast<std::size_t>(entry)]
+                                                                       : -1;
 }
 
 std::int32_t CAudioOptionsDialog::SelectedDevice() const
@@ -188,13 +248,41 @@ void CAudioOptionsDialog::ShowCompressedFormat()
     }
 }
 
+// The loopback of the default output needs no choice; monitors (under Wine) are listed by name,
+// since the system's order of them means nothing.
+void CAudioOptionsDialog::FillComputerOutputs()
+{
+    const ComputerSoundChoices choices = ListComputerSound(Settings().computerSoundDevice);
+    m_outputIds.clear();
+    if (!choices.loopback.empty()) {
+        m_computerOutputs.Add(choices.loopback + " (what it plays)");
+    }
+    for (const auto& [id, name] : choices.monitors) {
+        m_computerOutputs.Add(name);
+        m_outputIds.push_back(id);
+        if (id == choices.recorded) {
+            m_computerOutputs.Select(m_computerOutputs.Count() - 1);
+        }
+    }
+    if (m_computerOutputs.Count() == 0) {
+        m_computerOutputs.Add(kNoneAvailable);
+    }
+    if (m_computerOutputs.Selection() < 0) {
+        m_computerOutputs.Select(0);
+    }
+}
+
 void CAudioOptionsDialog::EnableRecordingControls()
 {
-    const bool on = m_recordAudioBox.IsChecked();
+    const bool microphone = m_recordAudioBox.IsChecked();
+    const bool computer = m_computerSound.IsChecked();
+    m_devices.Enable(microphone);
+    m_volume.Enable(microphone);
+    m_computerOutputs.Enable(computer && m_outputIds.size() > 1);
     for (const DialogControl* control : std::initializer_list<const DialogControl*>{
-             &m_devices, &m_volume, &m_formats, &m_formatName, &m_formatDetail, &m_choose, &m_interleave, &m_factor,
-             &m_frames, &m_milliseconds}) {
-        control->Enable(on);
+             &m_formats, &m_formatName, &m_formatDetail, &m_choose, &m_interleave, &m_factor, &m_frames,
+             &m_milliseconds}) {
+        control->Enable(microphone || computer);
     }
 }
 
@@ -259,6 +347,10 @@ void CAudioOptionsDialog::OnOK()
         return;
     }
     AppSettings& settings = Settings();
+    settings.computerSound = m_computerSound.IsChecked() ? 1 : 0;
+    if (const int output = SelectedOutput(); output >= 0) {
+        settings.computerSoundDevice = output;
+    }
     settings.interleaveFactor = factor;
     settings.interleaveFrames = m_interleave.IsChecked() ? 1 : 0;
     settings.interleaveUnit = m_frames.IsChecked() ? kInterleaveFrames : kInterleaveMilliseconds;

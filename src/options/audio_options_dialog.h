@@ -1,8 +1,10 @@
 #pragma once
-// "Audio Options": whether sound is recorded, from which input device, in which recording format,
-// the compressed format it becomes in the movie, and how sound and pictures are interleaved. The
-// formats are edited in a working copy that only OK writes back.
+// "Audio Options": whether sound is recorded from the microphone, from which input device, and
+// whether the computer's own sound too (from which output; mixed into the same track), in
+// which recording format, the compressed format it becomes in the movie, and how sound and
+// pictures are interleaved. The formats are edited in a working copy that only OK writes back.
 #include "audio/audio_formats.h"
+#include "audio/sound_levels.h"
 #include "win/dialog_controls.h"
 
 #include <vector>
@@ -17,12 +19,17 @@ public:
 protected:
     BOOL OnInitDialog() override;
     void OnOK() override;
+    INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
 private:
     AudioFormatSet WorkingSet();
     void FillFormats(std::int32_t deviceId, std::int32_t wanted, const GlobalBlock* compressed);
     void ApplyFormatSelection();
     void ShowCompressedFormat();
+    void FillComputerOutputs();
+    int SelectedOutput() const;
+    void ListenToSources();
+    void ShowLevels();
     void EnableRecordingControls();
     void EnableInterleaveControls();
     void ChooseCompressedFormat();
@@ -30,6 +37,7 @@ private:
     std::int32_t SelectedDevice() const;
 
     std::int32_t m_recordAudio = 0;
+    std::vector<std::int32_t> m_outputIds; // the wave input behind each monitor entry
     std::vector<std::int32_t> m_deviceIds;  // behind each device entry; -1 is the default device
     std::vector<std::int32_t> m_formatBits; // behind each format entry; empty for "None Available"
 
@@ -47,11 +55,16 @@ private:
     CheckBox m_recordAudioBox;
     DropDown m_devices;
     PushButton m_volume;
+    CheckBox m_computerSound;
+    DropDown m_computerOutputs;
     DropDown m_formats;
     TextField m_formatName;
     TextField m_formatDetail;
     PushButton m_choose;
     CheckBox m_interleave;
+    CSoundLevels m_levels;
+    int m_microphoneMeter = 0;
+    int m_computerMeter = 0;
     TextField m_factor;
     CheckBox m_frames;
     CheckBox m_milliseconds;

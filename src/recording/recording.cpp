@@ -29,7 +29,7 @@ std::int32_t ResultFor(RecordingStop stop)
 bool SoundFileFailed()
 {
     const IAudioCapture* audio = Seams().audio;
-    return audio && Settings().recordaudio != 0 && audio->Failed();
+    return audio && RecordsSound(Settings()) && audio->Failed();
 }
 
 // A 1 ms system timer tick for the length of a recording, so that short intervals hold.
@@ -163,7 +163,7 @@ public:
     void Start(CMovieWriter& movie)
     {
         IAudioCapture* audio = Seams().audio;
-        if (!audio || Settings().recordaudio == 0) {
+        if (!audio || !RecordsSound(Settings())) {
             return;
         }
         m_audio = audio;

@@ -6,12 +6,15 @@
 void CAudioCapture::Start()
 {
     StartAudioRecording();
-    OpenWaveInput(&Settings().g_recordformat);
+    if (Settings().recordaudio != 0) {
+        OpenWaveInput(&Settings().g_recordformat);
+    }
 }
 
 void CAudioCapture::Stop()
 {
     StopWaveInput();
+    FinishSoundMixing();
     ReleaseWaveFile();
 }
 

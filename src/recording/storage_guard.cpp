@@ -13,7 +13,7 @@ namespace {
 std::uint64_t SoundBytesPerSecond()
 {
     const AppSettings& settings = Settings();
-    return settings.recordaudio != 0 ? settings.g_recordformat.nAvgBytesPerSec : 0;
+    return RecordsSound(settings) ? settings.g_recordformat.nAvgBytesPerSec : 0;
 }
 
 std::string FolderOf(const std::string& path)
@@ -38,7 +38,7 @@ RecordingStop CStorageGuard::BeforeWrite(std::uint64_t movieBytes, std::uint64_t
         if (const auto free = FreeDiskBytes(m_folder)) {
             m_free.Measured(*free, now);
         }
-        if (Settings().recordaudio != 0) {
+        if (RecordsSound(Settings())) {
             m_soundBytes = FileSize(Settings().g_tempwavfile).value_or(0);
             room.soundBytes = m_soundBytes;
         }

@@ -61,3 +61,8 @@ AppSettings& Settings()
     static AppSettings settings;
     return settings;
 }
+
+bool RecordsSound(const AppSettings& settings)
+{
+    return settings.recordaudio != 0 || settings.computerSound != 0;
+}

@@ -94,6 +94,8 @@ struct AppSettings {
     std::int32_t g_showkeys = 0;
     std::int32_t g_shortcutsonly = 1; // typed text never shows
     std::int32_t countdownSeconds = 0; // before a recording starts; 0: none
+    std::int32_t computerSound = 0; // the computer's own sound recorded beside the microphone
+    std::int32_t computerSoundDevice = -1; // the wave input that monitors the output; -1: found by name
 
     // Expressed by the absence of the NoSave.ini marker.
     std::int32_t savesettings = 1;
@@ -129,6 +131,9 @@ struct AppSettings {
 
 // The one instance, for the whole run.
 AppSettings& Settings();
+
+// Whether a recording has a sound file: from the microphone, the computer, or both.
+bool RecordsSound(const AppSettings& settings);
 
 // g_screenwidth, g_screenheight and g_monitors from the display as it is now.
 void ReadScreenSize(AppSettings& settings);

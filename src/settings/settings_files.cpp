@@ -57,6 +57,8 @@ constexpr std::pair<std::int32_t StoredSettings::*, std::int32_t AppSettings::*>
     {&StoredSettings::g_showkeys, &AppSettings::g_showkeys},
     {&StoredSettings::g_shortcutsonly, &AppSettings::g_shortcutsonly},
     {&StoredSettings::countdownSeconds, &AppSettings::countdownSeconds},
+    {&StoredSettings::computerSound, &AppSettings::computerSound},
+    {&StoredSettings::computerSoundDevice, &AppSettings::computerSoundDevice},
 };
 
 StoredSettings StoreSettings(const AppSettings& s, std::size_t audioFormatLength, std::size_t compressorStateLength)

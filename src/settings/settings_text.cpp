@@ -9,7 +9,7 @@ constexpr std::string_view kHeaderPattern = "[Framelark Settings ver%f -- Please
 using S = StoredSettings;
 } // namespace
 
-const std::array<SettingsLine, 55> kSettingsLines = {{
+const std::array<SettingsLine, 57> kSettingsLines = {{
     {"flashingRect=%d \n", &S::flashingRect},
     {"launchPlayer=%d \n", &S::launchPlayer},
     {"minimizeOnStart=%d \n", &S::minimizeOnStart},
@@ -66,6 +66,8 @@ const std::array<SettingsLine, 55> kSettingsLines = {{
     {"g_showkeys=%d \n", &S::g_showkeys},
     {"g_shortcutsonly=%d \n", &S::g_shortcutsonly},
     {"countdownSeconds=%d \n", &S::countdownSeconds},
+    {"computerSound= %d \n", &S::computerSound},
+    {"computerSoundDevice= %d \n", &S::computerSoundDevice},
 }};
 
 namespace {

@@ -9,8 +9,8 @@
 #include <string>
 #include <string_view>
 
-// The 55 values of CS.ini, in file order and named by their keys. savedir, cursordir and ffmpegPath
-// hold the lengths of the texts that Cdata.ini stores. The last nine came later: a file without
+// The 57 values of CS.ini, in file order and named by their keys. savedir, cursordir and ffmpegPath
+// hold the lengths of the texts that Cdata.ini stores. The last eleven came later: a file without
 // them reads as before, and older programs stop reading before them.
 struct StoredSettings {
     std::int32_t flashingRect = 0;
@@ -68,6 +68,8 @@ struct StoredSettings {
     std::int32_t g_showkeys = 0;
     std::int32_t g_shortcutsonly = 0;
     std::int32_t countdownSeconds = 0;
+    std::int32_t computerSound = 0;
+    std::int32_t computerSoundDevice = 0;
 
     bool operator==(const StoredSettings&) const = default;
 };
@@ -76,7 +78,7 @@ struct SettingsLine {
     std::string_view pattern; // "%d" marks the value
     std::int32_t StoredSettings::*value;
 };
-extern const std::array<SettingsLine, 55> kSettingsLines;
+extern const std::array<SettingsLine, 57> kSettingsLines;
 
 // The version this program writes.
 inline constexpr float kSettingsVersion = 1.5f;

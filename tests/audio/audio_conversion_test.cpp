@@ -6,6 +6,7 @@
 #include "audio/avi_handles.h"
 #include "audio/wave_file.h"
 #include "codec/msadpcm_install.h"
+#include "pcm_format.h"
 #include "test_support.h"
 
 #include <mmreg.h>
@@ -25,18 +26,6 @@ namespace {
 
 constexpr int kLevel = 16384;
 constexpr double kTone = 440.0;
-
-WAVEFORMATEX Pcm(int rate, int channels, int bits)
-{
-    WAVEFORMATEX format{};
-    format.wFormatTag = WAVE_FORMAT_PCM;
-    format.nChannels = static_cast<WORD>(channels);
-    format.nSamplesPerSec = static_cast<DWORD>(rate);
-    format.wBitsPerSample = static_cast<WORD>(bits);
-    format.nBlockAlign = static_cast<WORD>(channels * bits / 8);
-    format.nAvgBytesPerSec = format.nSamplesPerSec * format.nBlockAlign;
-    return format;
-}
 
 struct FormatBlock {
     WAVEFORMATEX header;
@@ -68,7 +57,7 @@ std::vector<std::int16_t> DecodeWithTheSystem(PAVISTREAM stream, const WAVEFORMA
     std::vector<BYTE> coded(static_cast<std::size_t>(length) * adpcm.nBlockAlign);
     LONG bytes = 0;
     EXPECT_EQ(AVIStreamRead(stream, 0, length, coded.data(), static_cast<LONG>(coded.size()), &bytes, nullptr), 0);
-    WAVEFORMATEX pcm = Pcm(static_cast<int>(adpcm.nSamplesPerSec), adpcm.nChannels, 16);
+    WAVEFORMATEX pcm = PcmFormat(static_cast<int>(adpcm.nSamplesPerSec), adpcm.nChannels, 16);
     HACMSTREAM converter = nullptr;
     if (acmStreamOpen(&converter, nullptr, const_cast<WAVEFORMATEX*>(&adpcm), &pcm, nullptr, 0, 0,
                       ACM_STREAMOPENF_NONREALTIME) != 0) {
@@ -139,7 +128,7 @@ TEST_F(AudioConversion, MsAdpcmTrackEndsAtTheRecordedLevelWhereverTheRecordingEn
     std::mt19937 random(33);
     for (int trial = 0; trial < 8; ++trial) {
         const int rate = std::array{11025, 22050, 44100}[random() % 3];
-        const WAVEFORMATEX pcm = Pcm(rate, 1 + static_cast<int>(random() % 2), random() % 4 ? 16 : 8);
+        const WAVEFORMATEX pcm = PcmFormat(rate, 1 + static_cast<int>(random() % 2), random() % 4 ? 16 : 8);
         FormatBlock adpcm{};
         adpcm.header.wFormatTag = WAVE_FORMAT_ADPCM;
         ASSERT_EQ(acmFormatSuggest(nullptr, const_cast<WAVEFORMATEX*>(&pcm), &adpcm.header, sizeof(adpcm),

@@ -2,6 +2,7 @@
 #include "codec/msadpcm_encoder.h"
 #include "codec/msadpcm_install.h"
 #include "msadpcm_test_audio.h"
+#include "pcm_format.h"
 
 #include <windows.h>
 
@@ -17,18 +18,6 @@
 namespace {
 
 using msadpcm_test::Signal;
-
-WAVEFORMATEX PcmFormat(int rate, int channels, int bits)
-{
-    WAVEFORMATEX pcm{};
-    pcm.wFormatTag = WAVE_FORMAT_PCM;
-    pcm.nChannels = static_cast<WORD>(channels);
-    pcm.nSamplesPerSec = static_cast<DWORD>(rate);
-    pcm.wBitsPerSample = static_cast<WORD>(bits);
-    pcm.nBlockAlign = static_cast<WORD>(channels * bits / 8);
-    pcm.nAvgBytesPerSec = pcm.nSamplesPerSec * pcm.nBlockAlign;
-    return pcm;
-}
 
 // A wave format header with room for MS ADPCM's extra bytes.
 struct AdpcmFormat {

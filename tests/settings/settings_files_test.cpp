@@ -87,7 +87,8 @@ std::vector<std::int32_t> Values(const AppSettings& s)
             static_cast<std::int32_t>(s.cursordir.size()), s.threadPriority, s.captureleft, s.capturetop,
             s.fixedcapture, s.interleaveUnit, s.saveFormat, static_cast<std::int32_t>(s.ffmpegPath.size()),
             s.g_showclicks, HighlightRed(s.g_clickcolor), HighlightGreen(s.g_clickcolor),
-            HighlightBlue(s.g_clickcolor), s.g_showkeys, s.g_shortcutsonly, s.countdownSeconds};
+            HighlightBlue(s.g_clickcolor), s.g_showkeys, s.g_shortcutsonly, s.countdownSeconds,
+            s.computerSound, s.computerSoundDevice};
 }
 
 // Every setting changed from its default, negative numbers included, both blobs and both texts.
@@ -144,6 +145,8 @@ void Change(AppSettings& s)
     s.g_showkeys = 1;
     s.g_shortcutsonly = 0;
     s.countdownSeconds = 3;
+    s.computerSound = 1;
+    s.computerSoundDevice = 2;
     s.g_audioformat = BlockOf(AudioFormatBytes());
     s.g_compressorstate = BlockOf(kCompressorState);
 }
@@ -286,7 +289,8 @@ TEST_F(SettingsFiles, SavedFilesEqualTheTableByteForByte)
     std::vector<std::int32_t> expected = {1,   1,   0, 1,   320, 240, 5,   200, 200, 7000, 0,     0,   0,   1,   0,  0,
                                           0,   64,  0, 255, 255, 125, 0,   20,  -1,  0,    0,     128, 16,  2,   22050,
                                           1,   1,   100, 118, 119, 120, 1, 1,   7,   18,  0,   100,   100, 0,   0,
-                                          0,   0,   0,   255, 200, 0,   0,   1,   0};
+                                          0,   0,   0,   255, 200, 0,   0,   1,   0,
+                                          0,   -1};
     EXPECT_EQ(Read("CS.ini"), ExpectedSettingsText(expected, "1.50", "\r\n"));
     EXPECT_EQ(Read("Cdata.ini"), "C:\\progC:\\windows\\cursors");
 
@@ -296,7 +300,8 @@ TEST_F(SettingsFiles, SavedFilesEqualTheTableByteForByte)
     expected = {0,   0,  1,  2,  -640, 481, 1000, 20,  7,    2500, 1684633187, -1, 8,  0, 5, 0,
                 1,   128, 3, 1,  2,    3,   1,    -20, 3,    50,   1,          2048, 8, 1, 44100,
                 0,   0,  -5, 65, 66,   67,  0,    99,  14,   10,   -2,         -100, -200, 1, 1,
-                3,   16, 1,  7,  8,    9,   1,    0,   3};
+                3,   16, 1,  7,  8,    9,   1,    0,   3,
+                1,   2};
     EXPECT_EQ(Read("CS.ini"), ExpectedSettingsText(expected, "1.50", "\r\n"));
     EXPECT_EQ(Read("Cdata.ini"), "D:\\Movies\\mineC:\\cursors" + AudioFormatBytes() + kCompressorState + kFfmpegPath);
     EXPECT_EQ(Names(), (std::vector<std::string>{"CS.ini", "Cdata.ini"}));
@@ -395,16 +400,18 @@ TEST_F(SettingsFiles, OlderVersionsReadWhatTheyHold)
         std::int32_t interleaveFactor;
         bool blobsRead;
         bool exportRead; // the Save dialog's last type and the chosen ffmpeg.exe, written since
+        std::int32_t computerSound; // a file from before this setting leaves it off
     };
     const Case cases[] = {
-        {"1.20", 41, "check choose suggest ", 0, 7000, 100, false, false},
-        {"1.30", 42, "check choose suggest ", -2, 7000, 100, false, false},
-        {"1.35", 42, "check alloc validate ", -2, 2500, 100, true, false},
-        {"1.50", 46, "check alloc validate ", -2, 2500, -5, true, false},
+        {"1.20", 41, "check choose suggest ", 0, 7000, 100, false, false, 0},
+        {"1.30", 42, "check choose suggest ", -2, 7000, 100, false, false, 0},
+        {"1.35", 42, "check alloc validate ", -2, 2500, 100, true, false, 0},
+        {"1.50", 46, "check alloc validate ", -2, 2500, -5, true, false, 0},
         // Written before the clicks and keys were shown: those keep their defaults.
-        {"1.50", 48, "check alloc validate ", -2, 2500, -5, true, true},
-        {"1.50", 55, "check alloc validate ", -2, 2500, -5, true, true},
-        {"1.00", 55, "", 0, 7000, 100, false, false},
+        {"1.50", 48, "check alloc validate ", -2, 2500, -5, true, true, 0},
+        {"1.50", 55, "check alloc validate ", -2, 2500, -5, true, true, 0},
+        {"1.50", 57, "check alloc validate ", -2, 2500, -5, true, true, 1},
+        {"1.00", 57, "", 0, 7000, 100, false, false, 0},
     };
     AppSettings changed;
     Change(changed);
@@ -419,9 +426,10 @@ TEST_F(SettingsFiles, OlderVersionsReadWhatTheyHold)
         EXPECT_EQ(loaded.interleaveFactor, c.interleaveFactor) << c.version;
         EXPECT_EQ(loaded.saveFormat, c.exportRead ? 3 : 0) << c.version;
         EXPECT_EQ(loaded.ffmpegPath, c.exportRead ? kFfmpegPath : "") << c.version;
-        const bool allLines = c.lines == 55 && std::string(c.version) != "1.00";
+        const bool allLines = c.lines >= 55 && std::string(c.version) != "1.00";
         EXPECT_EQ(loaded.g_showkeys, allLines ? 1 : 0) << c.version << " " << c.lines;
         EXPECT_EQ(loaded.g_shortcutsonly, allLines ? 0 : 1) << c.version << " " << c.lines;
+        EXPECT_EQ(loaded.computerSound, c.computerSound) << c.version << ", " << c.lines << " lines";
         EXPECT_EQ(loaded.savedir, std::string(c.version) == "1.00" ? AppSettings().savedir : changed.savedir)
             << c.version;
         EXPECT_EQ(loaded.g_compressorstate.valid(), c.blobsRead) << c.version;
@@ -441,7 +449,7 @@ TEST_F(SettingsFiles, MissingOrDamagedFilesLeaveDefaults)
         std::int32_t compressorStateSize;
         std::string savedir;
     };
-    const std::string whole = ChangedText("1.50", 55);
+    const std::string whole = ChangedText("1.50", 57);
     const auto withLine = [&](const std::string& key, const std::string& line) {
         std::string text = whole;
         const std::size_t start = text.find("\n" + key) + 1;

@@ -9,16 +9,22 @@
 //   save_bench delete <file> <at-once | in-steps>   what deleting a large file costs the idle window
 //   save_bench discard <movie>   a recording thrown away as the cancel key does it, the main window
 //                                and the idle window probed until the movie is gone
+//   save_bench recover <MB>      a recording of that size left by a crash, rebuilt as at the next
+//                                start while the main window and the idle window are probed
 // The inputs are made first in the temporary folder, as a recording leaves them: a movie of
 // small uncompressed frames at 10 frames/s and a 22.05 kHz stereo tone.
 #include "app/convert_progress_dialog.h"
 #include "app/recording_completion.h"
+#include "app/recovery_offer.h"
 #include "audio/audio_formats.h"
 #include "audio/avi_handles.h"
 #include "audio/merge_audio_video.h"
+#include "audio/movie_file.h"
+#include "audio/odml_writer.h"
 #include "audio/wave_file.h"
 #include "codec/msadpcm_install.h"
 #include "messages/private_messages.h"
+#include "recording/recording_journal.h"
 #include "settings/app_settings.h"
 #include "win/background_work.h"
 #include "win/directories.h"
@@ -312,20 +318,30 @@ int Delete(const std::string& path, bool inSteps)
     PrintTrips("idle window", probes);
     return deleted ? 0 : 1;
 }
-// The cancel key's end of a recording: the movie goes on the background queue while the main
-// window, which only pumps its messages, and the idle window are probed.
-int Discard(const std::string& path)
-{
-    const HWND idle = FindIdleWindow();
-    if (!idle) {
-        return 1;
-    }
-    const HWND main = CreateWindowA("STATIC", "main", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
-                                    GetModuleHandleA(nullptr), nullptr);
-    const double size = FileSize(path).value_or(0) / 1e6;
-    std::atomic<bool> probing{true};
+// Probes the main window (which only pumps its messages here) and the idle window of another
+// process while work runs, until done() says it has ended.
+struct ProbedRun {
+    double took = 0;
     std::vector<Probe> mainProbes;
     std::vector<Probe> idleProbes;
+};
+
+void PumpFor(double seconds, const std::function<bool()>& done)
+{
+    const double until = Now() + seconds;
+    MSG message;
+    while (Now() < until && !done()) {
+        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+            DispatchMessageA(&message);
+        }
+        Sleep(1);
+    }
+}
+
+ProbedRun Probed(HWND main, HWND idle, const std::function<void()>& start, const std::function<bool()>& done)
+{
+    ProbedRun run;
+    std::atomic<bool> probing{true};
     auto probe = [&probing](HWND window, std::vector<Probe>& into) {
         return std::thread([&probing, window, &into] {
             while (probing) {
@@ -335,41 +351,134 @@ int Discard(const std::string& path)
             }
         });
     };
-    std::thread mainProber = probe(main, mainProbes);
-    std::thread idleProber = probe(idle, idleProbes);
-    const auto pumpFor = [](double seconds, const std::function<bool()>& done) {
-        const double until = Now() + seconds;
-        MSG message;
-        while (Now() < until && !done()) {
-            while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-                DispatchMessageA(&message);
-            }
-            Sleep(1);
-        }
-    };
-    pumpFor(0.3, [] { return false; });
-    const double start = Now();
-    CRecordingCompletion::Discard({path, "", false});
-    const double handedOver = Now() - start;
-    std::atomic<bool> deleted{false};
-    std::thread waiter([&deleted] {
-        BackgroundWork().Drain();
-        deleted = true;
-    });
-    pumpFor(600, [&deleted] { return deleted.load(); });
-    const double took = Now() - start;
-    waiter.join();
-    pumpFor(0.3, [] { return false; });
+    std::thread mainProber = probe(main, run.mainProbes);
+    std::thread idleProber = probe(idle, run.idleProbes);
+    PumpFor(0.3, [] { return false; });
+    const double began = Now();
+    start();
+    PumpFor(600, done);
+    run.took = Now() - began;
+    PumpFor(0.3, [] { return false; });
     probing = false;
-    pumpFor(1, [] { return false; });
+    PumpFor(1, [] { return false; });
     mainProber.join();
     idleProber.join();
+    return run;
+}
+
+void PrintRun(const ProbedRun& run)
+{
+    PrintTrips("main window", run.mainProbes);
+    PrintTrips("idle window of another process", run.idleProbes);
+}
+
+// The cancel key's end of a recording: the movie goes on the background queue.
+int Discard(const std::string& path)
+{
+    const HWND idle = FindIdleWindow();
+    if (!idle) {
+        return 1;
+    }
+    const HWND main = CreateWindowA("STATIC", "main", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                                    GetModuleHandleA(nullptr), nullptr);
+    const double size = FileSize(path).value_or(0) / 1e6;
+    double handedOver = 0;
+    std::atomic<bool> deleted{false};
+    std::thread waiter;
+    const ProbedRun run = Probed(
+        main, idle,
+        [&] {
+            const double start = Now();
+            CRecordingCompletion::Discard({path, "", false});
+            handedOver = Now() - start;
+            waiter = std::thread([&deleted] {
+                BackgroundWork().Drain();
+                deleted = true;
+            });
+        },
+        [&deleted] { return deleted.load(); });
+    waiter.join();
     std::printf("%.0f MB thrown away: handed over in %.1f ms, %s after %.0f ms\n", size, handedOver * 1000,
-                FileExists(path) ? "NOT gone" : "gone", took * 1000);
-    PrintTrips("main window", mainProbes);
-    PrintTrips("idle window of another process", idleProbes);
+                FileExists(path) ? "NOT gone" : "gone", run.took * 1000);
+    PrintRun(run);
     DestroyWindow(main);
     return FileExists(path) ? 1 : 0;
+}
+
+// A recording as a crash leaves it: the movie written up to its last frame but never finished, and
+// its journal beside it. Frames of 640 x 480 uncompressed, each one different.
+bool LeaveCrashedRecording(const std::string& movie, std::uint64_t bytes)
+{
+    constexpr LONG kCrashWidth = 640;
+    constexpr LONG kCrashHeight = 480;
+    BITMAPINFOHEADER header{sizeof(BITMAPINFOHEADER), kCrashWidth, kCrashHeight, 1, 24, BI_RGB,
+                            kCrashWidth * kCrashHeight * 3, 0, 0, 0, 0};
+    const auto* headerBytes = reinterpret_cast<const std::uint8_t*>(&header);
+    const JournalStream stream{kFramesPerSecond, 1, mmioFOURCC('D', 'I', 'B', ' '),
+                               {headerBytes, headerBytes + sizeof(header)}};
+    CMovieFile file(movie);
+    OdmlWriter writer(file, {{streamtypeVIDEO, stream.handler, stream.scale, stream.rate, 0, stream.format}});
+    CRecordingJournal journal;
+    if (!file.IsOpen() || !writer.Start() || !journal.Open(movie, stream)) {
+        return false;
+    }
+    std::vector<std::uint8_t> frame(header.biSizeImage);
+    for (std::uint32_t i = 0; std::uint64_t{i} * frame.size() < bytes; ++i) {
+        std::fill(frame.begin(), frame.end(), static_cast<std::uint8_t>(i));
+        if (writer.Add(0, frame, true) != AddResult::Added || !writer.Flush()) {
+            return false;
+        }
+        journal.AddFrame({i, static_cast<std::uint32_t>(frame.size()), true});
+    }
+    return true;
+}
+
+LRESULT CALLBACK RecoveryProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == kRecoveryDoneMessage) {
+        g_done = true;
+        return 0;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+// The next start after a crash: the left recording rebuilt on the recovery's thread.
+int Recover(std::uint64_t megabytes)
+{
+    const HWND idle = FindIdleWindow();
+    if (!idle) {
+        return 1;
+    }
+    RegisterPrivateMessages();
+    const std::string temp = GetTempDirectory();
+    const std::string movie = temp + "\\~tempbenchcrash.avi";
+    if (!LeaveCrashedRecording(movie, megabytes << 20)) {
+        std::fprintf(stderr, "the crashed recording cannot be made\n");
+        return 1;
+    }
+    WNDCLASSA windowClass{};
+    windowClass.lpfnWndProc = &RecoveryProcedure;
+    windowClass.hInstance = GetModuleHandleA(nullptr);
+    windowClass.lpszClassName = "SaveBenchRecovery";
+    RegisterClassA(&windowClass);
+    const HWND main = CreateWindowA("SaveBenchRecovery", "Framelark", WS_POPUP, 0, 0, 100, 100, nullptr, nullptr,
+                                    GetModuleHandleA(nullptr), nullptr);
+    CConvertProgressDialog progress;
+    progress.Create(main);
+    std::vector<LeftRecording> left = FindLeftRecordings(temp);
+    const std::size_t found = left.size();
+    CRecoveryRun recovery;
+    const ProbedRun run = Probed(
+        main, idle, [&] { recovery.Start(main, std::move(left), progress); }, [] { return g_done.load(); });
+    const std::vector<RecordingFiles> recovered = recovery.Finish(main, progress);
+    std::printf("%llu MB left by a crash (%zu found): %zu rebuilt in %.1f s, the movie now %.0f MB\n",
+                static_cast<unsigned long long>(megabytes), found, recovered.size(), run.took,
+                FileSize(movie).value_or(0) / 1e6);
+    PrintRun(run);
+    DestroyWindow(main);
+    DeleteLargeFile(movie);
+    DeleteJournalOf(movie);
+    return recovered.size() == 1 ? 0 : 1;
 }
 } // namespace
 
@@ -377,6 +486,9 @@ int main(int argc, char** argv)
 {
     if (argc == 2 && std::string(argv[1]) == "idle") {
         return Idle();
+    }
+    if (argc == 3 && std::string(argv[1]) == "recover") {
+        return Recover(std::strtoull(argv[2], nullptr, 10));
     }
     if (argc == 3 && std::string(argv[1]) == "discard") {
         return Discard(argv[2]);

@@ -38,6 +38,7 @@ void CleanUnfinishedFiles(const std::string& folder)
     // A rebuild starts again from the movie and its journal, which it replaces only when whole; a
     // merge starts again from the recording, which keeps its journal until it is saved.
     DeleteAllFound("~temp*.avi.rebuilt", folder);
+    DeleteAllFound(std::string("~temp*.avi") + kReplacedSuffix, folder);
     DeleteAllFound("tempaudiovideomerge.avi*", folder);
 }
 

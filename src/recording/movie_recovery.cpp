@@ -186,12 +186,22 @@ RecoveryOutcome RecoverRecording(LeftRecording& left, RecoveredRecording& recove
         CMovieFile out(rebuilt);
         written = out.IsOpen() && WriteRecoveredMovie(journal->stream, frames, read, out);
     }
-    // Replaced in one step, so that a crash now leaves either movie whole.
+    // Replaced in one step, so that a crash now leaves either movie whole. The old movie keeps a
+    // second name until it is cut away in small steps: its blocks freed at once, Wine's server holds
+    // every window of every program for as long (800 ms for 1.5 GB).
     left.movieHold.reset();
+    const std::string replaced = left.movie + kReplacedSuffix;
+    const bool secondName = written && CreateHardLinkA(replaced.c_str(), left.movie.c_str(), nullptr);
     if (!written || !ReplaceWithFile(rebuilt, left.movie)) {
         DeleteFileA(rebuilt.c_str());
+        if (secondName) {
+            DeleteFileA(replaced.c_str());
+        }
         left.movieHold = HoldExclusively(left.movie);
         return RecoveryOutcome::Failed;
+    }
+    if (secondName) {
+        DeleteLargeFile(replaced);
     }
     recovered.movie = left.movie;
     recovered.frames = frames.size();

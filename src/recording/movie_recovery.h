@@ -34,6 +34,9 @@ enum class RecoveryOutcome {
     Failed,      // the rebuilt movie could not be written; every file stays as it was
 };
 
+// What a rebuild killed before its end leaves beside the movie, besides ".rebuilt".
+inline constexpr char kReplacedSuffix[] = ".replaced";
+
 // Rebuilds the movie in place and completes its sound file; the journal goes once it is done.
 RecoveryOutcome RecoverRecording(LeftRecording& left, RecoveredRecording& recovered);
 

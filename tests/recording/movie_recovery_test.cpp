@@ -143,6 +143,8 @@ TEST_F(MovieRecovery, CrashedMovieIsRebuiltAsItsWriterWouldHaveFinishedIt)
     ASSERT_EQ(RecoverRecording(left[0], recovered), RecoveryOutcome::Recovered);
     EXPECT_EQ(recovered.movie, crashed.File("~temp.avi"));
     EXPECT_FALSE(Exists(crashed.File("~temp.avi.journal")));
+    EXPECT_FALSE(Exists(crashed.File("~temp.avi.rebuilt")));
+    EXPECT_FALSE(Exists(crashed.File(std::string("~temp.avi") + kReplacedSuffix)));
 
     const OpenedStream closed(path);
     const OpenedStream rebuilt(recovered.movie);

@@ -18,26 +18,26 @@ public:
     bool Install(int type, HOOKPROC procedure, HWND window, UINT message, void (*onStarted)() = nullptr)
     {
         Remove();
-        m_type = type;
-        m_procedure = procedure;
         m_window = window;
         m_message = message;
-        m_onStarted = onStarted;
-        m_ready = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-        if (!m_ready) {
+        auto* start = new ThreadStart{this, type, procedure, m_module, onStarted, ++m_generation,
+                                      CreateEventA(nullptr, TRUE, FALSE, nullptr)};
+        m_thread = start->ready ? CreateThread(nullptr, 0, &ThreadMain, start, 0, &m_threadId) : nullptr;
+        if (!m_thread) {
+            start->Release();
+            start->Release();
             return false;
         }
-        m_thread = CreateThread(nullptr, 0, &ThreadMain, this, 0, &m_threadId);
-        if (m_thread && WaitForSingleObject(m_ready, kHookThreadWaitMs) != WAIT_OBJECT_0) {
-            // Not ready in time: told to end as soon as it can; its event is left to it.
-            m_ready = nullptr;
+        if (WaitForSingleObject(start->ready, kHookThreadWaitMs) != WAIT_OBJECT_0) {
+            // Not ready in time: a thread that installs its hook later removes it at once and ends.
+            ++m_generation;
             PostThreadMessageA(m_threadId, WM_QUIT, 0, 0);
+            start->Release();
             Join();
             return false;
         }
-        CloseHandle(m_ready);
-        m_ready = nullptr;
-        if (m_thread && !Installed()) {
+        start->Release();
+        if (!Installed()) {
             Join();
         }
         return Installed();
@@ -58,27 +58,68 @@ public:
     void SetModule(HMODULE module) { m_module = module; }
 
 private:
-    static DWORD WINAPI ThreadMain(LPVOID self) { return static_cast<LowLevelHook*>(self)->Run(); }
+    // What one hook thread is given, its own: a later Install cannot change it under the thread.
+    // Freed by the last of the thread and its caller to be done with it.
+    struct ThreadStart {
+        LowLevelHook* owner;
+        int type;
+        HOOKPROC procedure;
+        HMODULE module;
+        void (*onStarted)();
+        unsigned generation;
+        HANDLE ready;
+        std::atomic<int> users{2};
 
-    DWORD Run()
+        void Release()
+        {
+            if (--users == 0) {
+                if (ready) {
+                    CloseHandle(ready);
+                }
+                delete this;
+            }
+        }
+    };
+
+    static DWORD WINAPI ThreadMain(LPVOID start)
+    {
+        auto* given = static_cast<ThreadStart*>(start);
+        return given->owner->Run(*given);
+    }
+
+    DWORD Run(ThreadStart& start)
     {
         // A queue before the hook, so that the quit message of Remove cannot be lost.
         MSG message;
         PeekMessageA(&message, nullptr, WM_USER, WM_USER, PM_NOREMOVE);
-        m_removed = FALSE;
-        m_hook = SetWindowsHookExA(m_type, m_procedure, m_module, 0);
-        const bool installed = Installed();
-        if (installed && m_onStarted) {
-            m_onStarted();
+        HHOOK hook = SetWindowsHookExA(start.type, start.procedure, start.module, 0);
+        if (hook && start.generation != m_generation) {
+            UnhookWindowsHookEx(hook); // the caller stopped waiting for this thread
+            hook = nullptr;
         }
-        SetEvent(m_ready);
-        if (!installed) {
+        if (hook) {
+            m_removed = FALSE;
+            m_hook = hook;
+            if (start.onStarted) {
+                start.onStarted();
+            }
+        }
+        const unsigned generation = start.generation;
+        SetEvent(start.ready);
+        start.Release();
+        if (!hook) {
             return 0;
         }
         while (GetMessageA(&message, nullptr, 0, 0) > 0) {
             DispatchMessageA(&message);
         }
-        m_removed = UnhookWindowsHookEx(m_hook.exchange(nullptr));
+        // A thread given up on leaves the state of the one that came after it alone.
+        HHOOK mine = hook;
+        m_hook.compare_exchange_strong(mine, nullptr);
+        const BOOL removed = UnhookWindowsHookEx(hook);
+        if (generation == m_generation) {
+            m_removed = removed;
+        }
         return 0;
     }
 
@@ -91,15 +132,12 @@ private:
 
     HMODULE m_module = nullptr;
     std::atomic<HHOOK> m_hook{nullptr};
+    std::atomic<unsigned> m_generation{0};
     HANDLE m_thread = nullptr;
     DWORD m_threadId = 0;
-    HANDLE m_ready = nullptr;
-    int m_type = 0;
-    HOOKPROC m_procedure = nullptr;
-    void (*m_onStarted)() = nullptr;
-    HWND m_window = nullptr;
-    UINT m_message = 0;
-    BOOL m_removed = FALSE;
+    std::atomic<HWND> m_window{nullptr};
+    std::atomic<UINT> m_message{0};
+    std::atomic<BOOL> m_removed{FALSE};
 };
 
 // The library's entry point: the hook needs the module it lives in.

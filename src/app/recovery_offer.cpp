@@ -21,15 +21,9 @@ std::string Question(std::size_t count)
 
 void DeleteAllFound(const std::string& pattern, const std::string& folder)
 {
-    WIN32_FIND_DATAA found{};
-    const HANDLE find = FindFirstFileA((folder + "\\" + pattern).c_str(), &found);
-    if (find == INVALID_HANDLE_VALUE) {
-        return;
+    for (const std::string& name : FilesMatching(folder, pattern)) {
+        DeleteLater(folder + "\\" + name);
     }
-    do {
-        DeleteLater(folder + "\\" + found.cFileName);
-    } while (FindNextFileA(find, &found));
-    FindClose(find);
 }
 } // namespace
 

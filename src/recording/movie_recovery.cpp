@@ -5,21 +5,16 @@
 #include "recording/movie_rebuild.h"
 #include "recording/recording_journal.h"
 #include "recording/recording_journal_format.h"
+#include "win/directories.h"
 #include "win/file_io.h"
 
 #include <algorithm>
-#include <memory>
-#include <type_traits>
 
 namespace {
-constexpr char kJournalPattern[] = "\\~temp*.avi.journal";
+constexpr char kJournalPattern[] = "~temp*.avi.journal";
 // A journal grows by 24 bytes a frame: this is 24 hours at 200 frames/s, with room to spare.
 constexpr std::uint64_t kLongestJournal = 512ull * 1024 * 1024;
 constexpr std::size_t kWaveHeadBytes = 4096;
-
-struct FindCloser {
-    void operator()(HANDLE find) const { FindClose(find); }
-};
 
 OVERLAPPED At(std::uint64_t offset)
 {
@@ -137,15 +132,9 @@ void DeleteAll(LeftRecording& left, const std::string& sound)
 std::vector<LeftRecording> FindLeftRecordings(const std::string& folder)
 {
     std::vector<LeftRecording> found;
-    WIN32_FIND_DATAA entry{};
-    HANDLE first = FindFirstFileA((folder + kJournalPattern).c_str(), &entry);
-    if (first == INVALID_HANDLE_VALUE) {
-        return found;
-    }
-    const std::unique_ptr<std::remove_pointer_t<HANDLE>, FindCloser> search(first);
-    do {
-        const std::string name = entry.cFileName;
-        if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 || !EndsWithNoCase(name, ".avi.journal")) {
+    for (const std::string& name : FilesMatching(folder, kJournalPattern)) {
+        // The pattern also matches longer extensions that begin the same way.
+        if (!EndsWithNoCase(name, ".avi.journal")) {
             continue;
         }
         LeftRecording left;
@@ -157,7 +146,7 @@ std::vector<LeftRecording> FindLeftRecordings(const std::string& folder)
             left.movieHold = HoldExclusively(left.movie);
             found.push_back(std::move(left));
         }
-    } while (FindNextFileA(search.get(), &entry));
+    }
     return found;
 }
 

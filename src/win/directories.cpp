@@ -8,7 +8,9 @@
 
 #include <chrono>
 #include <cstdint>
+#include <memory>
 #include <random>
+#include <type_traits>
 #include <vector>
 
 namespace {
@@ -148,4 +150,24 @@ std::string ReserveTempFilePath(const std::string& folder, const std::string& fi
         path = folder + "\\~temp" + std::to_string(numbers()) + extension;
     }
     return {};
+}
+
+std::vector<std::string> FilesMatching(const std::string& folder, const std::string& pattern)
+{
+    struct FindCloser {
+        void operator()(HANDLE find) const { FindClose(find); }
+    };
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA entry{};
+    const HANDLE first = FindFirstFileA((folder + "\\" + pattern).c_str(), &entry);
+    if (first == INVALID_HANDLE_VALUE) {
+        return names;
+    }
+    const std::unique_ptr<std::remove_pointer_t<HANDLE>, FindCloser> search(first);
+    do {
+        if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+            names.emplace_back(entry.cFileName);
+        }
+    } while (FindNextFileA(search.get(), &entry));
+    return names;
 }

@@ -1,6 +1,7 @@
 #pragma once
 // Where the program keeps its files. Neither result has a trailing separator.
 #include <string>
+#include <vector>
 
 // The folder of the program's executable file.
 std::string GetProgramDirectory();
@@ -32,3 +33,6 @@ std::string GetWindowsDirectoryPath();
 std::string ReserveTempFilePath(const std::string& folder, const std::string& firstName, const std::string& extension);
 
 bool IsExistingDirectory(const std::string& path);
+
+// The names of the files (not folders) in the folder that match the wildcard pattern.
+std::vector<std::string> FilesMatching(const std::string& folder, const std::string& pattern);

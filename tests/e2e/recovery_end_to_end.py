@@ -170,7 +170,7 @@ def run(build, mode, scratch):
     before, positions = record_and_kill(build, prefix, scratch, with_sound)
     program = e2e.start_program(build, scratch)
     answer_question("y" if mode != "decline" else "n")
-    save = find_window("^Save to...$", 15 if mode == "recover" else 3)
+    save = find_window("^Save to...$", 3 if mode == "decline" else 15)
     if mode == "decline":
         if save:
             fail("declining brought up the Save dialog")

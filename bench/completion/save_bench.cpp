@@ -276,13 +276,7 @@ int main(int argc, char** argv)
     std::printf("inputs: movie %.1f MB, sound %.1f MB, made in %.1f s\n", FileSize(movie).value_or(0) / 1e6,
                 FileSize(sound).value_or(0) / 1e6, Now() - madeFrom);
 
-    WNDCLASSA windowClass{};
-    windowClass.lpfnWndProc = &MainProcedure;
-    windowClass.hInstance = GetModuleHandleA(nullptr);
-    windowClass.lpszClassName = "SaveBenchMain";
-    RegisterClassA(&windowClass);
-    const HWND main = CreateWindowA("SaveBenchMain", "Framelark", WS_POPUP, 0, 0, 100, 100, nullptr, nullptr,
-                                    GetModuleHandleA(nullptr), nullptr);
+    const HWND main = CreateMainWindow("SaveBenchMain", &MainProcedure);
     CConvertProgressDialog progress;
     progress.Create(main);
     CRecordingCompletion completion(progress);
@@ -329,15 +323,7 @@ int main(int argc, char** argv)
         mainWorkDuringSave = workBefore < 0 ? 0 : ProcessorSeconds(mainThread.get()) - workBefore;
         proberDone = true;
     });
-    std::thread idleProber([&] {
-        while (idle && probing) {
-            if (g_saving) {
-                const double sent = Now();
-                idleProbes.push_back({sent, RoundTrip(idle)});
-            }
-            Sleep(20);
-        }
-    });
+    std::thread idleProber = ProbeIdleWindow(idle, probing, g_saving, idleProbes);
     std::thread answerer(&AnswerSaveDialog, GetCurrentThreadId(), chosen);
     const double start = Now();
     completion.AddRecovered({{movie, sound, true}});
@@ -348,14 +334,8 @@ int main(int argc, char** argv)
         DispatchMessageA(&message);
     }
     const double saved = Now() - start;
-    // The probe on its way is answered, not left to time out.
     probing = false;
-    while (!proberDone) {
-        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-            DispatchMessageA(&message);
-        }
-        Sleep(5);
-    }
+    PumpUntil(proberDone);
     prober.join();
     idleProber.join();
     answerer.join();
@@ -363,15 +343,7 @@ int main(int argc, char** argv)
                 mainWorkDuringSave * 1000);
     PrintTrips("main window", probes);
     PrintTrips("idle window of another process", idleProbes);
-    const double savingFrom = probes.empty() ? 0 : probes.front().sent;
-    for (const Probe& probe : probes) {
-        if (probe.trip > 0.1) {
-            std::printf("  slow probe %.1f s into the save (progress %d): %.0f ms, the main thread worked %.1f ms of "
-                        "it; the idle window's slowest meanwhile %.0f ms\n",
-                        probe.sent - savingFrom, probe.position, probe.trip * 1000, probe.mainWork * 1000,
-                        WorstOverlapping(probe, idleProbes) * 1000);
-        }
-    }
+    PrintSlowProbes(probes, idleProbes, "save");
     std::printf("progress bar: %zu distinct positions; scratch file at most %.1f MB; saved movie %.1f MB (%.2f of it)\n",
                 g_positions.size(), largestScratch / 1e6, FileSize(chosen).value_or(0) / 1e6,
                 static_cast<double>(largestScratch) / std::max<std::uint64_t>(FileSize(chosen).value_or(1), 1));

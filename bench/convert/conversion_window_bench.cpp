@@ -11,10 +11,8 @@
 // dragged over a desktop of text.
 #include "app/convert_progress_dialog.h"
 #include "app/recording_completion.h"
-#include "codec/zmbv_driver.h"
 #include "codec/zmbv_install.h"
 #include "messages/private_messages.h"
-#include "recording/movie_writer.h"
 #include "resources/resource_ids.h"
 #include "settings/app_settings.h"
 #include "win/background_work.h"
@@ -22,6 +20,7 @@
 #include "win/file_io.h"
 #include "win/handles.h"
 #include "responsiveness.h"
+#include "zmbv_recording.h"
 
 #include <atomic>
 #include <cstdio>
@@ -107,29 +106,6 @@ void DrawPicture(std::vector<std::uint8_t>& pixels, int n)
     }
 }
 
-bool WriteRecording(const std::string& path, int seconds)
-{
-    std::vector<std::uint8_t> frame(sizeof(BITMAPINFOHEADER) + std::size_t{kWidth} * kHeight * 4);
-    auto* header = reinterpret_cast<BITMAPINFOHEADER*>(frame.data());
-    *header = BITMAPINFOHEADER{sizeof(BITMAPINFOHEADER), kWidth, kHeight, 1, 32, BI_RGB,
-                               static_cast<DWORD>(frame.size() - sizeof(BITMAPINFOHEADER)), 0, 0, 0, 0};
-    CMovieWriter writer;
-    if (writer.Open(path, 200, header) != 0) {
-        return false;
-    }
-    std::vector<std::uint8_t> pixels(frame.size() - sizeof(BITMAPINFOHEADER));
-    for (int n = 0; n < seconds * kPicturesPerSecond; ++n) {
-        DrawPicture(pixels, n);
-        std::memcpy(frame.data() + sizeof(BITMAPINFOHEADER), pixels.data(), pixels.size());
-        if (writer.Write(header, static_cast<std::uint32_t>(n) * kSlotsPerPicture) != 0) {
-            return false;
-        }
-    }
-    writer.ReleaseOptions();
-    writer.ReleaseMovie();
-    return true;
-}
-
 // OK on the note that follows a cancelled conversion, once it shows.
 void AnswerNotes(const std::atomic<bool>& stop)
 {
@@ -159,32 +135,22 @@ int main(int argc, char** argv)
     const int seconds = std::atoi(argv[3]);
     g_cancel = argc > 4 && std::string(argv[4]) == "cancel";
     RegisterPrivateMessages();
-    if (!InstallZmbvIfNeeded(32, kWidth, kHeight)) {
-        std::fprintf(stderr, "ZMBV could not be installed\n");
+    if (!ChooseZmbv(kWidth, kHeight)) {
         return 1;
     }
     AppSettings& settings = Settings();
-    settings.compfccHandler = static_cast<std::int32_t>(kFourCCZmbv);
-    settings.keyFramesEvery = 200;
-    settings.compquality = 7000;
     settings.launchPlayer = 0;
     settings.ffmpegPath = argv[2];
     const std::string movie = GetTempDirectory() + "\\~convertbench.avi";
     const double madeFrom = Now();
-    if (!WriteRecording(movie, seconds)) {
+    if (!WriteZmbvRecording(movie, kWidth, kHeight, seconds * kPicturesPerSecond, kSlotsPerPicture, &DrawPicture)) {
         std::fprintf(stderr, "the recording could not be written\n");
         return 1;
     }
     std::printf("recording: %d s, ZMBV %d x %d, %.1f MB, made in %.1f s\n", seconds, kWidth, kHeight,
                 FileSize(movie).value_or(0) / 1e6, Now() - madeFrom);
 
-    WNDCLASSA windowClass{};
-    windowClass.lpfnWndProc = &MainProcedure;
-    windowClass.hInstance = GetModuleHandleA(nullptr);
-    windowClass.lpszClassName = "ConversionBenchMain";
-    RegisterClassA(&windowClass);
-    const HWND main = CreateWindowA("ConversionBenchMain", "Framelark", WS_POPUP, 0, 0, 100, 100, nullptr, nullptr,
-                                    GetModuleHandleA(nullptr), nullptr);
+    const HWND main = CreateMainWindow("ConversionBenchMain", &MainProcedure);
     CConvertProgressDialog progress;
     progress.Create(main);
     CRecordingCompletion completion(progress);
@@ -221,15 +187,7 @@ int main(int argc, char** argv)
         }
         proberDone = true;
     });
-    std::thread idleProber([&] {
-        while (idle && probing) {
-            if (g_converting) {
-                const double sent = Now();
-                idleProbes.push_back({sent, RoundTrip(idle)});
-            }
-            Sleep(20);
-        }
-    });
+    std::thread idleProber = ProbeIdleWindow(idle, probing, g_converting, idleProbes);
     std::atomic<bool> stopAnswering{false};
     std::thread answerer(&AnswerSaveDialog, GetCurrentThreadId(), mp4);
     std::thread noteAnswerer(&AnswerNotes, std::cref(stopAnswering));
@@ -242,12 +200,7 @@ int main(int argc, char** argv)
     }
     probing = false;
     stopAnswering = true;
-    while (!proberDone) {
-        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-            DispatchMessageA(&message);
-        }
-        Sleep(5);
-    }
+    PumpUntil(proberDone);
     prober.join();
     idleProber.join();
     answerer.join();
@@ -256,14 +209,7 @@ int main(int argc, char** argv)
     std::printf("ffmpeg ran %.1f s\n", convertingTo - convertingFrom);
     PrintTrips("main window", probes);
     PrintTrips("idle window of another process", idleProbes);
-    for (const Probe& probe : probes) {
-        if (probe.trip > 0.1) {
-            std::printf("  slow probe %.1f s in (progress %d): %.0f ms, the main thread worked %.1f ms of it; the idle "
-                        "window's slowest meanwhile %.0f ms\n",
-                        probe.sent - convertingFrom, probe.position, probe.trip * 1000, probe.mainWork * 1000,
-                        WorstOverlapping(probe, idleProbes) * 1000);
-        }
-    }
+    PrintSlowProbes(probes, idleProbes, "conversion");
     std::size_t backwards = 0;
     for (std::size_t i = 1; i < g_positions.size(); ++i) {
         backwards += g_positions[i] < g_positions[i - 1] ? 1 : 0;

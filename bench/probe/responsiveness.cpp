@@ -70,6 +70,55 @@ void PrintTrips(const char* what, const std::vector<Probe>& probes)
                 std::count_if(trips.begin(), trips.end(), [](double trip) { return trip > 100; }));
 }
 
+void PrintSlowProbes(const std::vector<Probe>& probes, const std::vector<Probe>& idleProbes, const char* during)
+{
+    const double from = probes.empty() ? 0 : probes.front().sent;
+    for (const Probe& probe : probes) {
+        if (probe.trip > 0.1) {
+            std::printf("  slow probe %.1f s into the %s (progress %d): %.0f ms, the main thread worked %.1f ms of "
+                        "it; the idle window's slowest meanwhile %.0f ms\n",
+                        probe.sent - from, during, probe.position, probe.trip * 1000, probe.mainWork * 1000,
+                        WorstOverlapping(probe, idleProbes) * 1000);
+        }
+    }
+}
+
+HWND CreateMainWindow(const char* className, WNDPROC procedure)
+{
+    WNDCLASSA windowClass{};
+    windowClass.lpfnWndProc = procedure;
+    windowClass.hInstance = GetModuleHandleA(nullptr);
+    windowClass.lpszClassName = className;
+    RegisterClassA(&windowClass);
+    return CreateWindowA(className, "Framelark", WS_POPUP, 0, 0, 100, 100, nullptr, nullptr, GetModuleHandleA(nullptr),
+                         nullptr);
+}
+
+std::thread ProbeIdleWindow(HWND idle, const std::atomic<bool>& running, const std::atomic<bool>& active,
+                            std::vector<Probe>& into)
+{
+    return std::thread([idle, &running, &active, &into] {
+        while (idle && running) {
+            if (active) {
+                const double sent = Now();
+                into.push_back({sent, RoundTrip(idle)});
+            }
+            Sleep(20);
+        }
+    });
+}
+
+void PumpUntil(const std::atomic<bool>& done)
+{
+    MSG message;
+    while (!done) {
+        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+            DispatchMessageA(&message);
+        }
+        Sleep(5);
+    }
+}
+
 int Idle()
 {
     WNDCLASSA windowClass{};

@@ -4,7 +4,9 @@
 // delays from the program's. Shared by the benchmarks that watch a save or a conversion.
 #include <windows.h>
 
+#include <atomic>
 #include <string>
+#include <thread>
 #include <vector>
 
 struct Probe {
@@ -24,6 +26,16 @@ double RoundTrip(HWND window);
 double WorstOverlapping(const Probe& probe, const std::vector<Probe>& others);
 double Percentile(std::vector<double> values, double share);
 void PrintTrips(const char* what, const std::vector<Probe>& probes);
+
+// The slow probes of the main window (over 100 ms), each with the idle window's slowest meanwhile.
+void PrintSlowProbes(const std::vector<Probe>& probes, const std::vector<Probe>& idleProbes, const char* during);
+// A hidden top-level window of a class of its own, standing in for the program's main window.
+HWND CreateMainWindow(const char* className, WNDPROC procedure);
+// Probes the idle window every 20 ms while active holds, until running ends.
+std::thread ProbeIdleWindow(HWND idle, const std::atomic<bool>& running, const std::atomic<bool>& active,
+                            std::vector<Probe>& into);
+// Dispatches the thread's messages until done: a probe on its way is answered, not left to time out.
+void PumpUntil(const std::atomic<bool>& done);
 
 // A window of its own that does nothing but answer; runs until its process ends.
 int Idle();

@@ -31,9 +31,8 @@
 #include "win/file_io.h"
 #include "win/global_block.h"
 #include "win/handles.h"
+#include "responsiveness.h"
 
-#include <commdlg.h>
-#include <dlgs.h>
 #include <mmreg.h>
 #include <msacm.h>
 #include <vfw.h>
@@ -159,134 +158,6 @@ bool ChooseFormat(const std::string& which)
     settings.interleaveUnit = 0;
     settings.launchPlayer = 0;
     return true;
-}
-
-// Types the name into the Save dialog once it shows on the main thread.
-void AnswerSaveDialog(DWORD mainThread, std::string name)
-{
-    for (;;) {
-        HWND found = nullptr;
-        EnumThreadWindows(
-            mainThread,
-            [](HWND window, LPARAM result) -> BOOL {
-                char title[32] = {};
-                GetWindowTextA(window, title, sizeof(title));
-                if (IsWindowVisible(window) && lstrcmpA(title, "Save to...") == 0) {
-                    *reinterpret_cast<HWND*>(result) = window;
-                    return FALSE;
-                }
-                return TRUE;
-            },
-            reinterpret_cast<LPARAM>(&found));
-        if (found) {
-            Sleep(200);
-            HWND field = GetDlgItem(found, edt1) ? GetDlgItem(found, edt1) : GetDlgItem(found, cmb13);
-            SetWindowTextA(field, name.c_str());
-            PostMessageA(found, WM_COMMAND, IDOK, 0);
-            return;
-        }
-        Sleep(20);
-    }
-}
-
-double Now()
-{
-    LARGE_INTEGER counter;
-    LARGE_INTEGER frequency;
-    QueryPerformanceCounter(&counter);
-    QueryPerformanceFrequency(&frequency);
-    return static_cast<double>(counter.QuadPart) / frequency.QuadPart;
-}
-
-// Processor time of a thread in seconds, user and kernel.
-double ProcessorSeconds(HANDLE thread)
-{
-    FILETIME created;
-    FILETIME exited;
-    FILETIME kernel;
-    FILETIME user;
-    if (!GetThreadTimes(thread, &created, &exited, &kernel, &user)) {
-        return 0;
-    }
-    const auto seconds = [](const FILETIME& time) {
-        return static_cast<double>((static_cast<std::uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime) / 1e7;
-    };
-    return seconds(kernel) + seconds(user);
-}
-
-double RoundTrip(HWND window)
-{
-    const double sent = Now();
-    DWORD_PTR result = 0;
-    SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, 30000, &result);
-    return Now() - sent;
-}
-
-struct Probe {
-    double sent;
-    double trip;
-    double mainWork = 0; // processor time of the main thread during a probe of the main window
-    int position = 0;    // of the progress bar when it was sent
-};
-
-// The slowest probe of those that overlap the given one.
-double WorstOverlapping(const Probe& probe, const std::vector<Probe>& others)
-{
-    double worst = 0;
-    for (const Probe& other : others) {
-        if (other.sent < probe.sent + probe.trip && probe.sent < other.sent + other.trip) {
-            worst = std::max(worst, other.trip);
-        }
-    }
-    return worst;
-}
-
-double Percentile(std::vector<double> values, double share)
-{
-    if (values.empty()) {
-        return 0;
-    }
-    std::sort(values.begin(), values.end());
-    return values[std::min(values.size() - 1, static_cast<std::size_t>(share * values.size()))];
-}
-
-void PrintTrips(const char* what, const std::vector<Probe>& probes)
-{
-    std::vector<double> trips;
-    for (const Probe& probe : probes) {
-        trips.push_back(probe.trip * 1000);
-    }
-    std::printf("%s: %zu round trips, median %.1f ms, 99th percentile %.1f ms, worst %.1f ms, %zd over 100 ms\n", what,
-                trips.size(), Percentile(trips, 0.5), Percentile(trips, 0.99), Percentile(trips, 1.0),
-                std::count_if(trips.begin(), trips.end(), [](double trip) { return trip > 100; }));
-}
-
-// A window of its own that does nothing but answer.
-int Idle()
-{
-    WNDCLASSA windowClass{};
-    windowClass.lpfnWndProc = &DefWindowProcA;
-    windowClass.hInstance = GetModuleHandleA(nullptr);
-    windowClass.lpszClassName = "SaveBenchIdle";
-    RegisterClassA(&windowClass);
-    CreateWindowA("SaveBenchIdle", "idle", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
-    MSG message;
-    while (GetMessageA(&message, nullptr, 0, 0) > 0) {
-        DispatchMessageA(&message);
-    }
-    return 0;
-}
-
-HWND FindIdleWindow()
-{
-    HWND idle = nullptr;
-    for (int i = 0; i < 200 && !idle; ++i, Sleep(50)) {
-        idle = FindWindowA("SaveBenchIdle", nullptr);
-    }
-    if (!idle) {
-        std::fprintf(stderr, "no idle window\n");
-    }
-    return idle;
 }
 
 // Deletes the file while another thread probes the idle window: Wine's server frees the blocks.
@@ -517,13 +388,7 @@ int main(int argc, char** argv)
     std::printf("inputs: movie %.1f MB, sound %.1f MB, made in %.1f s\n", FileSize(movie).value_or(0) / 1e6,
                 FileSize(sound).value_or(0) / 1e6, Now() - madeFrom);
 
-    WNDCLASSA windowClass{};
-    windowClass.lpfnWndProc = &MainProcedure;
-    windowClass.hInstance = GetModuleHandleA(nullptr);
-    windowClass.lpszClassName = "SaveBenchMain";
-    RegisterClassA(&windowClass);
-    const HWND main = CreateWindowA("SaveBenchMain", "Framelark", WS_POPUP, 0, 0, 100, 100, nullptr, nullptr,
-                                    GetModuleHandleA(nullptr), nullptr);
+    const HWND main = CreateMainWindow("SaveBenchMain", &MainProcedure);
     CConvertProgressDialog progress;
     progress.Create(main);
     CRecordingCompletion completion(progress);
@@ -570,15 +435,7 @@ int main(int argc, char** argv)
         mainWorkDuringSave = workBefore < 0 ? 0 : ProcessorSeconds(mainThread.get()) - workBefore;
         proberDone = true;
     });
-    std::thread idleProber([&] {
-        while (idle && probing) {
-            if (g_saving) {
-                const double sent = Now();
-                idleProbes.push_back({sent, RoundTrip(idle)});
-            }
-            Sleep(20);
-        }
-    });
+    std::thread idleProber = ProbeIdleWindow(idle, probing, g_saving, idleProbes);
     std::thread answerer(&AnswerSaveDialog, GetCurrentThreadId(), chosen);
     const double start = Now();
     completion.AddRecovered({{movie, sound, true}});
@@ -589,14 +446,8 @@ int main(int argc, char** argv)
         DispatchMessageA(&message);
     }
     const double saved = Now() - start;
-    // The probe on its way is answered, not left to time out.
     probing = false;
-    while (!proberDone) {
-        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-            DispatchMessageA(&message);
-        }
-        Sleep(5);
-    }
+    PumpUntil(proberDone);
     prober.join();
     idleProber.join();
     answerer.join();
@@ -604,15 +455,7 @@ int main(int argc, char** argv)
                 mainWorkDuringSave * 1000);
     PrintTrips("main window", probes);
     PrintTrips("idle window of another process", idleProbes);
-    const double savingFrom = probes.empty() ? 0 : probes.front().sent;
-    for (const Probe& probe : probes) {
-        if (probe.trip > 0.1) {
-            std::printf("  slow probe %.1f s into the save (progress %d): %.0f ms, the main thread worked %.1f ms of "
-                        "it; the idle window's slowest meanwhile %.0f ms\n",
-                        probe.sent - savingFrom, probe.position, probe.trip * 1000, probe.mainWork * 1000,
-                        WorstOverlapping(probe, idleProbes) * 1000);
-        }
-    }
+    PrintSlowProbes(probes, idleProbes, "save");
     std::printf("progress bar: %zu distinct positions; scratch file at most %.1f MB; saved movie %.1f MB (%.2f of it)\n",
                 g_positions.size(), largestScratch / 1e6, FileSize(chosen).value_or(0) / 1e6,
                 static_cast<double>(largestScratch) / std::max<std::uint64_t>(FileSize(chosen).value_or(1), 1));

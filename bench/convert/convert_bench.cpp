@@ -2,12 +2,11 @@
 // dragging recording, against the AVI: ZMBV at 960 × 540, a grab every 10 slots of the 200
 // frames/s time line (20 a second) for 10 s, no sound, quality 70.
 //   convert_bench.exe FOLDER FFMPEG
-#include "codec/zmbv_driver.h"
 #include "codec/zmbv_install.h"
 #include "convert/ffmpeg_conversion.h"
-#include "recording/movie_writer.h"
 #include "settings/app_settings.h"
 #include "win/file_io.h"
+#include "zmbv_recording.h"
 #include "zmbv_test_scenes.h"
 
 #include <chrono>
@@ -21,27 +20,6 @@ constexpr int kWidth = 960;
 constexpr int kHeight = 540;
 constexpr int kFrames = 200;
 constexpr std::uint32_t kSlotsPerGrab = 10;
-
-bool WriteRecording(const Sequence& sequence, const std::string& path)
-{
-    std::vector<std::uint8_t> frame(sizeof(BITMAPINFOHEADER) + sequence.frames[0].size());
-    auto* header = reinterpret_cast<BITMAPINFOHEADER*>(frame.data());
-    *header = BITMAPINFOHEADER{sizeof(BITMAPINFOHEADER), kWidth, kHeight, 1, 32, BI_RGB,
-                               static_cast<DWORD>(sequence.frames[0].size()), 0, 0, 0, 0};
-    CMovieWriter writer;
-    if (writer.Open(path, 200, header) != 0) {
-        return false;
-    }
-    for (std::size_t n = 0; n < sequence.frames.size(); ++n) {
-        std::memcpy(frame.data() + sizeof(BITMAPINFOHEADER), sequence.frames[n].data(), sequence.frames[n].size());
-        if (writer.Write(header, static_cast<std::uint32_t>(n) * kSlotsPerGrab) != 0) {
-            return false;
-        }
-    }
-    writer.ReleaseOptions();
-    writer.ReleaseMovie();
-    return true;
-}
 
 double Megabytes(const std::string& path)
 {
@@ -57,18 +35,16 @@ int main(int argc, char** argv)
     }
     const std::string folder = argv[1];
     const std::string ffmpeg = argv[2];
-    if (!InstallZmbvIfNeeded(32, kWidth, kHeight)) {
-        std::fprintf(stderr, "ZMBV could not be installed\n");
+    if (!ChooseZmbv(kWidth, kHeight)) {
         return 1;
     }
-    AppSettings& settings = Settings();
-    settings.compfccHandler = static_cast<std::int32_t>(kFourCCZmbv);
-    settings.keyFramesEvery = 200;
-    settings.compquality = 7000;
+    const AppSettings& settings = Settings();
     std::printf("| recording | AVI (ZMBV) | MP4 | WebM | GIF |\n|---|---:|---:|---:|---:|\n");
     for (const Scene scene : {Scene::Typing, Scene::Scrolling, Scene::Dragging}) {
         const std::string avi = folder + "\\" + SceneName(scene) + ".avi";
-        if (!WriteRecording(MakeSequence(scene, kWidth, kHeight, 32, kFrames), avi)) {
+        const Sequence sequence = MakeSequence(scene, kWidth, kHeight, 32, kFrames);
+        const auto draw = [&sequence](std::vector<std::uint8_t>& pixels, int n) { pixels = sequence.frames[n]; };
+        if (!WriteZmbvRecording(avi, kWidth, kHeight, kFrames, kSlotsPerGrab, draw)) {
             std::fprintf(stderr, "the recording could not be written\n");
             return 1;
         }

@@ -390,9 +390,10 @@ def take_shots(scratch, shots, region=REGION):
         time.sleep(0.5)
 
 
-def save_as(save, scratch, name, wait=60):
+def save_as(save, scratch, name, wait=60, progress_gone=True):
     """Types scratch/name into the Save dialog; returns the movie's path once it is written: the
-    dialog and the progress of merging the sound are gone, and the file has stopped growing."""
+    dialog (and, with progress_gone, the progress window that stays while the temporary files are
+    deleted) is gone, and the file has stopped growing."""
     g = geometry(save)
     xdotool("mousemove", g["X"] + g["WIDTH"] // 2, g["Y"] + g["HEIGHT"] // 2)
     time.sleep(0.3)
@@ -405,7 +406,7 @@ def save_as(save, scratch, name, wait=60):
     def written():
         sizes.append(os.path.getsize(movie) if os.path.exists(movie) else -1)
         return sizes[-1] > 0 and sizes[-1] == sizes[-2] and not find_window("^Save to...$", 0.01) and \
-            not find_window("^Convert progress$", 0.01)
+            not (progress_gone and find_window("^Convert progress$", 0.01))
     if not wait_until(written, wait, 1.0):
         fail("no movie was saved" if sizes[-1] <= 0 else f"the movie was still being written after {wait} s")
     return movie

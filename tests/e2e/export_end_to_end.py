@@ -7,6 +7,9 @@ ticked and a tone playing), stop key, "movie.<type>" typed into the Save dialog.
 the AVI kept while it was made is gone, and ffprobe reads the codecs the type promises at the
 region's size (MP4 padded to even sizes), as long as the recording within 0.1 s, with no more
 pictures than the recording grabbed; a GIF loops and has no sound. No temporary file is left.
+The file then plays to its end in Chromium (headless, from a page on localhost): the element's time
+reaches the end, as long as the recording within 0.1 s, at the region's size. Where Chromium is not
+installed that part alone is skipped, and says so.
 """
 import argparse
 import contextlib
@@ -18,6 +21,7 @@ import tempfile
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import browser_playback  # noqa: E402
 from e2e_support import (REGION, TONE, close_program, fail, find_window, geometry, press,  # noqa: E402
                          record_region, start_animator, start_program, temp_movies, tick_record_audio,
                          video_packets, xdotool)
@@ -80,6 +84,23 @@ def check(output, kind, recorded):
         with open(output, "rb") as f:
             if b"NETSCAPE2.0" not in f.read():
                 fail("the GIF does not loop")
+    check_in_browser(output, kind, expected, (width, height))
+
+
+def check_in_browser(output, kind, recorded, size):
+    if not browser_playback.available():
+        print(f"SKIP browser playback: {browser_playback.CHROMIUM} is not installed (scripts/setup installs it)")
+        return
+    seen = browser_playback.play(output)
+    print(f"in Chromium: {seen}")
+    if "error" in seen:
+        fail(f"Chromium did not play the {kind}: {seen['error']}")
+    if (seen["width"], seen["height"]) != size or (seen["shownWidth"], seen["shownHeight"]) != size:
+        fail(f"Chromium shows the {kind} at {seen['width']} x {seen['height']}, expected {size[0]} x {size[1]}")
+    if abs(seen["time"] - seen["duration"]) > 0.05 or abs(seen["time"] - recorded) > 0.1:
+        fail(f"Chromium's time reached {seen['time']:.3f} s of {seen['duration']:.3f} s, the recording {recorded:.3f} s")
+    if kind == "gif" and seen["loops"] != "Infinity":
+        fail(f"Chromium repeats the GIF {seen['loops']} times, not for ever")
 
 
 def main():

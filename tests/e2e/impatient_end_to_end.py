@@ -30,6 +30,7 @@ PROBES = 15
 # The tray menu's entries that are not separators, top to bottom.
 TRAY_ENTRIES = ["record", "pause", "stop", "cancel", "play_file", "options", "help", "about", "exit"]
 NOT_DIALOGS = {"Title", "Flashing", "Convert progress"}
+SETTLE_SECONDS = 180
 STEPS = [("F7", 10), ("F7_held", 2), ("F8", 8), ("F9", 4), ("button", 14), ("tray_left", 2), ("tray_menu", 7),
          ("Escape", 4), ("alt+F4", 3), ("Return", 2), ("drag", 9), ("answer", 12), ("wait", 3)]
 
@@ -229,11 +230,14 @@ class Run:
     def settle(self):
         """Whatever the last step left (a recording running or paused, a selection, a question, a
         Save dialog) is ended as a person would, so that the program is idle: the cancel key, then
-        every dialog answered, a Save dialog with a name."""
+        every dialog answered, a Save dialog with a name. Idle is also no save under way and no
+        temporary movie left: each merge of a queue of recordings can take long on a loaded machine."""
         xdotool("key", "F9")
-        for _ in range(20):
+        deadline = time.time() + SETTLE_SECONDS
+        while time.time() < deadline:
             dialogs = self.dialogs()
-            if not dialogs and not find_window("^Title$", 0.1) and not self.growing():
+            saving = temp_movies(self.prefix) or find_window("^Convert progress$", 0.1)
+            if not dialogs and not find_window("^Title$", 0.1) and not saving:
                 return
             if dialogs:
                 window, name, g = dialogs[-1]
@@ -250,6 +254,8 @@ class Run:
                         xdotool("key", "Return")
             elif find_window("^Title$", 0.1):
                 self.key_on_front("Escape")
+            elif not find_window("^Convert progress$", 0.1):
+                xdotool("key", "F9")  # a recording still running or paused (a resume came after the first)
             time.sleep(1.0)
             if self.program.poll() is not None:
                 self.start()

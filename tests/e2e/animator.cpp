@@ -35,7 +35,7 @@ void PaintClock(HDC dc, const RECT& client)
     FILETIME now;
     GetSystemTimeAsFileTime(&now);
     const unsigned long long since1601 = (static_cast<unsigned long long>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
-    const unsigned long long hundredths = (since1601 - 116444736000000000ULL) / 100000;
+    const unsigned long long hundredths = (since1601 - 116444736000000000ULL) / 100000 % (1ULL << kClockBits);
     const unsigned long long gray = hundredths ^ (hundredths >> 1);
     for (int i = 0; i < kClockBits; ++i) {
         const RECT cell{kClockLeft + i * kClockCell, kClockTop, kClockLeft + (i + 1) * kClockCell, kClockTop + kClockCell};

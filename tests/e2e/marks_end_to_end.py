@@ -16,8 +16,8 @@ countdown: a countdown of 3 s. It shows on the screen, yet no frame of the movie
         in the middle; the first frame's clock is at least 2.8 s after the region was chosen (the
         delay is printed: how much more than 3 s a busy machine adds is not this test's to judge).
 countdown_cancel: the cancel key during the countdown: the countdown goes, no recording starts,
-        no movie, no temporary file, and the start key brings the region selection up again (a right click
-        leaves it).
+        no movie, no temporary file, and the start key brings the region selection up again (a
+        right click leaves it).
 """
 import argparse
 import math
@@ -57,7 +57,7 @@ def settings(scratch, build, **values):
 
 
 def frame_time(image):
-    """The wall clock the frame shows, in seconds, unwrapped to the time nearest now."""
+    """The wall clock the frame shows, in seconds: the last time up to now whose low bits it shows."""
     gray = 0
     for i in range(CLOCK_BITS):
         pixel = image.getpixel((CLOCK_LEFT + i * CLOCK_CELL + CLOCK_CELL // 2, CLOCK_TOP + CLOCK_CELL // 2))

@@ -70,7 +70,7 @@ engine() { # how left top width height timelapse seconds
   animation_stop
   sed -n "s/^result /engine start=$how /p" "$scratch/engine.log" |
     sed "s/\$/ xserver_ms_per_frame=$(awk -v a="$after" -v b="$before" -v f="$(grep -o 'frames=[0-9]*' "$scratch/engine.log" | cut -d= -f2)" 'BEGIN{printf "%.2f", f ? (a-b)/f : 0}')/" | tee -a "$log"
-  grep '^stages\|^memory_summary' "$scratch/engine.log" | tee -a "$log"
+  grep '^stages\|^memory_summary' "$scratch/engine.log" | tee -a "$log" || true # none when the run failed
 }
 
 x11grab() { # codec left top width height rate

@@ -2,7 +2,9 @@
 // second, processor time per frame and per stage, and memory. Also shows the moving picture that is
 // recorded, in a process of its own: Wine paints windows in the painting process, whose processor
 // time would otherwise count as the engine's. Started under Wine without glibc's heap setting, it relaunches itself as framelark.exe does.
-//   recording_bench record <left> <top> <width> <height> <timelapse> <seconds>
+//   recording_bench record <left> <top> <width> <height> <timelapse> <seconds> [zmbv] [marks]
+//                                                     with marks, clicks and keys shown, a click
+//                                                     and a typed key 4 times a second
 //   recording_bench animate <seconds>
 //   recording_bench grab <width> <height> <count> [marks]  the frame grab alone; with marks, a click
 //                                                     and a typed key 4 times a second are drawn in
@@ -17,6 +19,7 @@
 #include "common/fourcc.h"
 #include "messages/private_messages.h"
 #include "recording/frame_grab.h"
+#include "recording/input_event_log.h"
 #include "recording/movie_writer.h"
 #include "recording/recording_journal.h"
 #include "recording/record_command.h"
@@ -111,6 +114,36 @@ LRESULT CALLBACK Timed(DWORD_PTR driverId, HDRVR driver, UINT message, LPARAM pa
 // Video 1 unless told "zmbv" (the lossless one).
 DWORD g_handler = kFourCCVideo1;
 
+// A quick hand: a click and a typed key every kInputEveryMs, at (x, y) on the screen.
+constexpr DWORD kInputEveryMs = 250;
+
+void AddInput(DWORD now, int i, int x, int y)
+{
+    InputEvent click;
+    click.kind = InputEvent::Kind::Click;
+    click.click = {now, static_cast<MouseButton>(i % 3), x, y};
+    InputEvents().Add(click);
+    InputEvent key;
+    key.key = {now, 'A' + i % 26, false, false};
+    InputEvents().Add(key);
+}
+
+void ShowMarks(bool marks)
+{
+    AppSettings& settings = Settings();
+    settings.g_showclicks = marks ? 1 : 0;
+    settings.g_showkeys = marks ? 1 : 0;
+    settings.g_shortcutsonly = 0;
+}
+
+// During a recording, from the main window's timer.
+void CALLBACK InputTimer(HWND, UINT, UINT_PTR, DWORD)
+{
+    static int count = 0;
+    const ScreenRect& region = Settings().g_capturerect;
+    AddInput(timeGetTime(), count++, (region.left + region.right) / 2, (region.top + region.bottom) / 2);
+}
+
 bool InstallTimedCompressor()
 {
     const auto driver = g_handler == kFourCCZmbv ? &Timed<ZmbvDriverProc> : &Timed<Video1DriverProc>;
@@ -167,7 +200,7 @@ long WrittenFrames(const std::string& path, long* length)
                    : 0;
 }
 
-int Record(int left, int top, int width, int height, int timelapse, int seconds)
+int Record(int left, int top, int width, int height, int timelapse, int seconds, bool marks)
 {
     AppSettings& s = Settings();
     WindowDC screen(nullptr);
@@ -184,8 +217,12 @@ int Record(int left, int top, int width, int height, int timelapse, int seconds)
         std::fprintf(stderr, "no compressor\n");
         return 1;
     }
+    ShowMarks(marks);
     s.g_mainwindow = CreateWindowOf("FramelarkBenchMain", &MainProcedure, 0, WS_OVERLAPPED, 10, 10);
     PumpFor(500);
+    if (marks) {
+        SetTimer(s.g_mainwindow, 1, kInputEveryMs, &InputTimer);
+    }
 
     const std::size_t workingSetBefore = Memory().WorkingSetSize;
     std::size_t lowest = SIZE_MAX;
@@ -219,9 +256,9 @@ int Record(int left, int top, int width, int height, int timelapse, int seconds)
     DeleteJournalOf(s.g_tempmoviepath);
     const double wall = (stop - start) / 1000.0;
     const double frameBytes = LayoutFor(width, height, s.g_capturebits).blockSize;
-    std::printf("result region=%dx%d timelapse=%d heap=%s frames=%ld timeline=%ld wall_s=%.1f fps=%.1f "
+    std::printf("result region=%dx%d timelapse=%d marks=%d heap=%s frames=%ld timeline=%ld wall_s=%.1f fps=%.1f "
                 "cpu_ms_per_frame=%.2f cpu_ns_per_pixel=%.2f peak_working_set_kb=%zu ended=%s codec=%s movie_bytes=%lld\n",
-                width, height, timelapse, HeapSetting(), frames, length, wall, frames / wall, frames ? cpu / frames : 0.0,
+                width, height, timelapse, marks ? 1 : 0, HeapSetting(), frames, length, wall, frames / wall, frames ? cpu / frames : 0.0,
                 frames ? cpu * 1e6 / frames / (static_cast<double>(width) * height) : 0.0,
                 Memory().PeakWorkingSetSize / 1024, g_endmessage == WM_USER_GENERIC_MSG ? "complete" : "interrupted",
                 g_handler == kFourCCZmbv ? "zmbv" : "video1", movieBytes);
@@ -239,25 +276,16 @@ int GrabOnly(int width, int height, int count, bool marks)
 {
     AppSettings& settings = Settings();
     settings.g_capturebits = GetDeviceCaps(WindowDC(nullptr).get(), BITSPIXEL);
-    settings.g_showclicks = marks ? 1 : 0;
-    settings.g_showkeys = marks ? 1 : 0;
-    settings.g_shortcutsonly = 0;
+    ShowMarks(marks);
     CFrameGrabber grabber(width, height);
     MeasureRecordingStages(true);
     const double cpuStart = ProcessorMs();
     const DWORD start = GetTickCount();
     DWORD lastInput = 0;
     for (int i = 0; i < count; ++i) {
-        // A quick hand: four clicks and keys a second.
-        if (const DWORD now = timeGetTime(); marks && now - lastInput >= 250) {
+        if (const DWORD now = timeGetTime(); marks && now - lastInput >= kInputEveryMs) {
             lastInput = now;
-            InputEvent click;
-            click.kind = InputEvent::Kind::Click;
-            click.click = {now, static_cast<MouseButton>(i % 3), width / 2, height / 2};
-            InputEvents().Add(click);
-            InputEvent key;
-            key.key = {now, 'A' + i % 26, false, false};
-            InputEvents().Add(key);
+            AddInput(now, i, width / 2, height / 2);
         }
         StartStageFrame();
         grabber.Grab(0, 0);
@@ -362,12 +390,14 @@ int main(int argc, char** argv)
     if (mode == "grab" && (argc == 5 || (argc == 6 && std::string(argv[5]) == "marks"))) {
         return GrabOnly(std::atoi(argv[2]), std::atoi(argv[3]), std::atoi(argv[4]), argc == 6);
     }
-    if (mode == "record" && (argc == 8 || (argc == 9 && std::string(argv[8]) == "zmbv"))) {
-        g_handler = argc == 9 ? kFourCCZmbv : kFourCCVideo1;
+    const auto given = [&](const char* option) { return std::find(argv + 8, argv + argc, std::string(option)) != argv + argc; };
+    if (mode == "record" && argc >= 8 && argc - 8 == given("zmbv") + given("marks")) {
+        g_handler = given("zmbv") ? kFourCCZmbv : kFourCCVideo1;
+        const bool marks = given("marks");
         return Record(std::atoi(argv[2]), std::atoi(argv[3]), std::atoi(argv[4]), std::atoi(argv[5]), std::atoi(argv[6]),
-                      std::atoi(argv[7]));
+                      std::atoi(argv[7]), marks);
     }
-    std::fprintf(stderr, "usage: recording_bench record <left> <top> <width> <height> <timelapse> <seconds> [zmbv]\n"
+    std::fprintf(stderr, "usage: recording_bench record <left> <top> <width> <height> <timelapse> <seconds> [zmbv] [marks]\n"
                          "       recording_bench animate <seconds>\n"
                          "       recording_bench grab <width> <height> <count> [marks]\n"
                          "       recording_bench write <width> <height> <count>\n"

@@ -2,6 +2,7 @@
 # Recording benchmark: every figure of the capture speed targets in one run, printed one line per
 # measurement and summed up at the end.
 #   bench/recording/run.sh [seconds per run, default 20] [long run seconds, default 120]
+#   bench/recording/run.sh marks [seconds per run, default 20] [pairs, default 5]
 # On a fresh 1920x1080 virtual screen: the grab and the write alone; the engine (Video 1, timelapse 5)
 # on the full screen and a 320x240 region, started with glibc's heap setting as scripts/run does and
 # by a plain `wine` (the program relaunches itself); ffmpeg's x11grab with msvideo1 and rawvideo at
@@ -9,10 +10,15 @@
 # 3840x2160 virtual screen: the grab and the full-screen engine, for the processor time per pixel.
 # The full-screen engine also runs with the lossless ZMBV compressor at both sizes, against x11grab
 # with ffmpeg's zmbv encoder, and x11grab storing raw frames reads the 3840x2160 screen for its limit.
+# marks: the engine on the full screen and a 320x240 region with clicks and keys shown (a click and
+# a typed key 4 times a second) and without, in turn, so that each pair meets the same load.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
+mode=all
+[ "${1:-}" = marks ] && mode=marks && shift
 seconds=${1:-20}
 long=${2:-120}
+pairs=${2:-5}
 source "$here/../../scripts/env.sh"
 cd "$root"
 cmake --preset windows >/dev/null
@@ -64,7 +70,7 @@ engine() { # how left top width height timelapse seconds
   animation_stop
   sed -n "s/^result /engine start=$how /p" "$scratch/engine.log" |
     sed "s/\$/ xserver_ms_per_frame=$(awk -v a="$after" -v b="$before" -v f="$(grep -o 'frames=[0-9]*' "$scratch/engine.log" | cut -d= -f2)" 'BEGIN{printf "%.2f", f ? (a-b)/f : 0}')/" | tee -a "$log"
-  grep '^stages\|^memory_summary' "$scratch/engine.log" | tee -a "$log"
+  grep '^stages\|^memory_summary' "$scratch/engine.log" | tee -a "$log" || true # none when the run failed
 }
 
 x11grab() { # codec left top width height rate
@@ -85,6 +91,39 @@ x11grab() { # codec left top width height rate
     'BEGIN{printf "x11grab codec=%s region=%s rate=%s frames=%d wall_s=%.1f fps=%.1f cpu_ms_per_frame=%.2f peak_rss_kb=%d\n", c, r, q, f, w, f/w, (u+s)*1000/f, m}' |
     tee -a "$log"
 }
+
+if [ "$mode" = marks ]; then
+  start_screen 1920x1080
+  for region in "0 0 1920 1080" "800 400 320 240"; do
+    for ((pair = 1; pair <= pairs; pair++)); do
+      # shellcheck disable=SC2086 # the region's four numbers
+      engine launcher $region 5 "$seconds"
+      # shellcheck disable=SC2086
+      engine launcher $region 5 "$seconds" marks
+    done
+  done
+  echo "--- summary"
+  awk '
+    function field(name,   i) { for (i = 1; i <= NF; i++) if (index($i, name "=") == 1) return substr($i, length(name) + 2); return "" }
+    function median(list, n,   i, j, t) {
+      for (i = 2; i <= n; i++) for (j = i; j > 1 && list[j - 1] > list[j]; j--) { t = list[j]; list[j] = list[j - 1]; list[j - 1] = t }
+      return n % 2 ? list[(n + 1) / 2] : (list[n / 2] + list[n / 2 + 1]) / 2
+    }
+    /^engine / {
+      r = field("region")
+      if (field("marks") == 1) { n[r]++; ratio[r, n[r]] = off[r] ? field("fps") / off[r] : 0; on[r, n[r]] = field("fps") }
+      else off[r] = field("fps")
+    }
+    END {
+      for (r in n) {
+        for (i = 1; i <= n[r]; i++) { q[i] = ratio[r, i]; f[i] = on[r, i] }
+        lo = hi = q[1]; for (i = 2; i <= n[r]; i++) { if (q[i] < lo) lo = q[i]; if (q[i] > hi) hi = q[i] }
+        printf "%s: clicks and keys shown %s frames/s (median), %.3f times the frame rate without them (median of %d pairs, %.3f to %.3f; target at least 0.95)\n", r, median(f, n[r]), median(q, n[r]), n[r], lo, hi
+      }
+    }' "$log"
+  rm -rf "$scratch"
+  exit 0
+fi
 
 start_screen 1920x1080
 bench_run launcher grab 1920 1080 161 | tee -a "$log"

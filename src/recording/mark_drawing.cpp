@@ -37,10 +37,18 @@ void DrawRing(const FrameRows& frame, double centreX, double centreY, const Ring
     const int right = std::min(static_cast<int>(std::ceil(centreX + reach)), frame.width - 1);
     const int top = std::max(static_cast<int>(std::floor(centreY - reach)), 0);
     const int bottom = std::min(static_cast<int>(std::ceil(centreY + reach)), frame.height - 1);
+    // Only pixels between these distances from the centre lie on the line: the square root, which
+    // every pixel of the box would cost in every frame, is taken for those alone.
+    const double inner = ring.radius - ring.thickness / 2 - 0.5;
+    const double innerSquared = inner > 0 ? inner * inner : -1;
+    const double outerSquared = (reach - 0.5) * (reach - 0.5);
     for (int y = top; y <= bottom; ++y) {
         for (int x = left; x <= right; ++x) {
-            const double distance = std::hypot(x - centreX, y - centreY);
-            const double cover = Clamp01(ring.thickness / 2 + 0.5 - std::abs(distance - ring.radius));
+            const double squared = (x - centreX) * (x - centreX) + (y - centreY) * (y - centreY);
+            if (squared <= innerSquared || squared >= outerSquared) {
+                continue;
+            }
+            const double cover = Clamp01(ring.thickness / 2 + 0.5 - std::abs(std::sqrt(squared) - ring.radius));
             if (cover > 0) {
                 Blend(frame, x, y, colour, static_cast<int>(cover * ring.opacity + 0.5));
             }

@@ -1,6 +1,8 @@
 // A window whose picture changes every 400 ms, for recording tests: flat colour fields, bars and a
 // large counter, so each state is easy to tell apart and to match against screenshots. With
-// "noise" it shows fresh random pixels every 50 ms instead, which no compressor makes small.
+// "noise" it shows fresh random pixels every 50 ms instead, which no compressor makes small. With
+// "clock" it is white but for a row of black and white cells near its top left that give the
+// wall clock, so that a recorded frame tells when it was grabbed.
 #include <windows.h>
 
 #include <cstdio>
@@ -10,6 +12,36 @@
 namespace {
 int g_tick = 0;
 bool g_noise = false;
+bool g_clock = false;
+
+// The cells of the clock: bit i (lowest first) of the time in hundredths of a second since 1970 in
+// Gray code, black for 1, each kClockCell pixels square, from (kClockLeft, kClockTop) to the
+// right. One cell changes at a time: a frame grabbed while they are painted reads the old time or
+// the new one.
+constexpr int kClockBits = 28;
+constexpr int kClockCell = 8;
+constexpr int kClockLeft = 48;
+constexpr int kClockTop = 48;
+
+constexpr RECT kClockStrip{kClockLeft, kClockTop, kClockLeft + kClockBits * kClockCell, kClockTop + kClockCell};
+
+// Each cell painted once, black or white, so that no grab meets it half drawn.
+void PaintClock(HDC dc, const RECT& client)
+{
+    const int saved = SaveDC(dc);
+    ExcludeClipRect(dc, kClockStrip.left, kClockStrip.top, kClockStrip.right, kClockStrip.bottom);
+    FillRect(dc, &client, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    RestoreDC(dc, saved);
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    const unsigned long long since1601 = (static_cast<unsigned long long>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
+    const unsigned long long hundredths = (since1601 - 116444736000000000ULL) / 100000 % (1ULL << kClockBits);
+    const unsigned long long gray = hundredths ^ (hundredths >> 1);
+    for (int i = 0; i < kClockBits; ++i) {
+        const RECT cell{kClockLeft + i * kClockCell, kClockTop, kClockLeft + (i + 1) * kClockCell, kClockTop + kClockCell};
+        FillRect(dc, &cell, static_cast<HBRUSH>(GetStockObject((gray >> i) & 1 ? BLACK_BRUSH : WHITE_BRUSH)));
+    }
+}
 
 void PaintNoise(HDC dc, const RECT& client)
 {
@@ -69,14 +101,16 @@ LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lPar
     switch (message) {
     case WM_TIMER:
         ++g_tick;
-        InvalidateRect(window, nullptr, FALSE);
+        InvalidateRect(window, g_clock ? &kClockStrip : nullptr, FALSE);
         return 0;
     case WM_PAINT: {
         PAINTSTRUCT ps;
         HDC dc = BeginPaint(window, &ps);
         RECT client;
         GetClientRect(window, &client);
-        if (g_noise) {
+        if (g_clock) {
+            PaintClock(dc, client);
+        } else if (g_noise) {
             PaintNoise(dc, client);
         } else {
             PaintState(dc, client);
@@ -93,7 +127,7 @@ LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lPar
 }
 } // namespace
 
-// animator.exe X Y WIDTH HEIGHT SECONDS [noise]
+// animator.exe X Y WIDTH HEIGHT SECONDS [noise | clock]
 int main(int argc, char** argv)
 {
     if (argc < 6) {
@@ -106,6 +140,7 @@ int main(int argc, char** argv)
     const int height = std::atoi(argv[4]);
     const int seconds = std::atoi(argv[5]);
     g_noise = argc > 6 && std::strcmp(argv[6], "noise") == 0;
+    g_clock = argc > 6 && std::strcmp(argv[6], "clock") == 0;
 
     WNDCLASSA cls{};
     cls.lpfnWndProc = &Procedure;
@@ -118,7 +153,7 @@ int main(int argc, char** argv)
     if (!window) {
         return 1;
     }
-    SetTimer(window, 1, g_noise ? 50 : 400, nullptr);
+    SetTimer(window, 1, g_clock ? 10 : g_noise ? 50 : 400, nullptr);
     SetTimer(window, 2, static_cast<UINT>(seconds) * 1000, nullptr);
     MSG message;
     while (GetMessageA(&message, nullptr, 0, 0) > 0) {

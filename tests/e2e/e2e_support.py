@@ -31,7 +31,7 @@ FAST_HEAP = {"MALLOC_TRIM_THRESHOLD_": "1073741824", "MALLOC_MMAP_MAX_": "0", "M
 # Carried by every Wine program a test starts, and by what those start in turn (the relaunched
 # framelark.exe): the test ends them by it, and the next test ends those of a test that was killed.
 OWNER = "FRAMELARK_E2E_OWNER"
-OWNED_PROGRAMS = (b"framelark.exe", b"animator.exe", b"window_probe.exe")
+OWNED_PROGRAMS = (b"framelark.exe", b"animator.exe", b"window_probe.exe", b"caption_render.exe")
 SMALL_DISK = "framelark_small_disk"  # the file system a disk-full test mounts over the temporary folder
 
 
@@ -346,7 +346,8 @@ def clean_run(name):
 # Recording as a person would ----------------------------------------------------------------------
 
 def drag_region(region=REGION, rest=OUTSIDE_REGION):
-    """Drags the region in the selection window that the start key brought up."""
+    """Drags the region in the selection window that the start key brought up. Returns the moment
+    just before the button was let go, when the region was chosen."""
     left, top, right, bottom = region
     if not find_window("^Title$", 10):
         fail("the region selection window did not appear after the start key")
@@ -357,8 +358,10 @@ def drag_region(region=REGION, rest=OUTSIDE_REGION):
     for step in range(1, 6):
         xdotool("mousemove", left + (right - left) * step // 5, top + (bottom - top) * step // 5)
         time.sleep(0.05)
+    chosen = time.time()
     xdotool("mouseup", 1)
     xdotool("mousemove", *rest)
+    return chosen
 
 
 def wait_for_recording(prefix, before):
@@ -445,10 +448,18 @@ def ffmpeg_says(movie, level="error", tolerated=()):
 
 
 def decoded_frames(movie, width, height):
-    raw = subprocess.run(["ffmpeg", "-v", "error", "-i", movie, "-vsync", "0", "-f", "rawvideo", "-pix_fmt", "rgb24",
-                          "-"], capture_output=True, check=True).stdout
+    return list(each_frame(movie, width, height))
+
+
+def each_frame(movie, width, height):
+    """The movie's pictures as RGB bytes, one at a time, so that a long movie needs no room for all."""
     size = width * height * 3
-    return [raw[i:i + size] for i in range(0, len(raw) - size + 1, size)]
+    with subprocess.Popen(["ffmpeg", "-v", "error", "-i", movie, "-vsync", "0", "-f", "rawvideo", "-pix_fmt", "rgb24",
+                           "-"], stdout=subprocess.PIPE) as decoder:
+        while len(frame := decoder.stdout.read(size)) == size:
+            yield frame
+    if decoder.returncode != 0:
+        fail(f"ffmpeg could not decode {movie}")
 
 
 def decoded_sound(movie, path):
@@ -573,6 +584,28 @@ def option_menu_entry(letter):
                 g["Y"] < top + 20 and g["Y"] + g["HEIGHT"] > top:
             fail(f"a pop-up at {g['X']},{g['Y']} ({g['WIDTH']}x{g['HEIGHT']}) covers the menu's first entry")
     keys(letter)
+
+
+def choose_zmbv(scratch):
+    """Chooses the lossless compressor in Video Options; the About box it shows lands in scratch."""
+    open_dialog("Video Options", lambda: click_button("video"))
+    keys("alt+m", "Home")
+    # Down through the list until the About box names the lossless compressor.
+    for _ in range(12):
+        keys("alt+a")
+        if find_window("^About ZMBV lossless screen$", 3):
+            screenshot(os.path.join(scratch, "about.png"))
+            keys("Return")
+            closed("About ZMBV lossless screen")
+            break
+        if find_window("^About", 0.5):  # another compressor's own box
+            keys("Escape")
+        open_dialog("Video Options", lambda: None)
+        keys("alt+m", "Down")
+    else:
+        fail("no compressor in the list is the ZMBV lossless one")
+    keys("Return")
+    closed("Video Options")
 
 
 # The settings files beside the program ------------------------------------------------------------

@@ -14,38 +14,17 @@ from PIL import Image, ImageChops
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import e2e_support as e2e  # noqa: E402
-from e2e_support import REGION, closed, fail, find_window, keys, open_dialog  # noqa: E402
+from e2e_support import REGION, fail  # noqa: E402
 
 STILL_WIDTH = 150                      # the region's left part, clear of the animator
 ANIMATOR = (REGION[0] + STILL_WIDTH + 10, 360, 330, 330)
-
-
-def choose_zmbv(scratch):
-    open_dialog("Video Options", lambda: e2e.click_button("video"))
-    keys("alt+m", "Home")
-    # Down through the list until the About box names the lossless compressor.
-    for _ in range(12):
-        keys("alt+a")
-        if find_window("^About ZMBV lossless screen$", 3):
-            e2e.screenshot(os.path.join(scratch, "about.png"))
-            keys("Return")
-            closed("About ZMBV lossless screen")
-            break
-        if find_window("^About", 0.5):  # another compressor's own box
-            keys("Escape")
-        open_dialog("Video Options", lambda: None)
-        keys("alt+m", "Down")
-    else:
-        fail("no compressor in the list is the ZMBV lossless one")
-    keys("Return")
-    closed("Video Options")
 
 
 def record_lossless(build, scratch):
     prefix = os.environ["WINEPREFIX"]
     program = e2e.start_program(build, scratch)
     e2e.start_animator(build, 60, ANIMATOR)
-    choose_zmbv(scratch)
+    e2e.choose_zmbv(scratch)
     e2e.record_region(prefix, e2e.temp_movies(prefix))
     time.sleep(1.5)
     left, top, _, bottom = REGION

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <random>
 #include <thread>
 
@@ -61,8 +62,27 @@ TEST(ClickRing, DrawsOnItsCircleOnlyAndClipsAnywhere)
         EXPECT_EQ(picture.At(50, 40), 0x00404040u); // the click's point stays visible
         EXPECT_EQ(picture.At(90, 40), 0x00404040u);
     }
-    // Anywhere, also far off the frame: the sanitizers catch a write outside it.
+    // Every pixel whose centre lies on the line is the colour; every other within its reach is
+    // touched at most; the rest stay as they were.
     std::mt19937 random(36);
+    for (int i = 0; i < 50; ++i) {
+        Picture picture(90, 90, 4, 0);
+        const double x = 20 + (random() % 500) / 10.0;
+        const double y = 20 + (random() % 500) / 10.0;
+        const auto ring = *RingAt(static_cast<std::int32_t>(random() % (kClickRingMs / 2)), 96);
+        DrawRing(picture.rows, x, y, ring, 0xFFFFFF);
+        for (int py = 0; py < 90; ++py) {
+            for (int px = 0; px < 90; ++px) {
+                const double off = std::abs(std::hypot(px - x, py - y) - ring.radius);
+                if (off <= ring.thickness / 2 - 0.5) {
+                    EXPECT_EQ(picture.At(px, py), 0xFFFFFFu) << px << "," << py;
+                } else if (off >= ring.thickness / 2 + 0.5) {
+                    EXPECT_EQ(picture.At(px, py), 0u) << px << "," << py;
+                }
+            }
+        }
+    }
+    // Anywhere, also far off the frame: the sanitizers catch a write outside it.
     std::uniform_real_distribution<double> place(-100, 200);
     for (int i = 0; i < 300; ++i) {
         Picture picture(1 + static_cast<int>(random() % 90), 1 + static_cast<int>(random() % 90), 3 + static_cast<int>(random() % 2), 0);

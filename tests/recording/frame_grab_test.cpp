@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <vector>
@@ -339,6 +340,38 @@ TEST_F(FrameGrab, RecordingGrabsReuseTheirBlockAndCopyEachFrameAfresh)
     EXPECT_EQ(PixelAt(shifted.get(), 240, 20), RGB(0, 0, 0));
     EXPECT_EQ(PixelAt(shifted.get(), 271, 51), RGB(0, 0, 0));
     EXPECT_EQ(PixelAt(shifted.get(), 273, 53), kWhite);
+}
+
+// A followed window that grew: its picture fitted into the frame between black bars, and the
+// cursor drawn where it is over the picture.
+TEST_F(FrameGrab, AResizedWindowIsScaledIntoTheFrameBetweenBars)
+{
+    OwnedCursor cursor(SquareCursor(0, 0));
+    ASSERT_TRUE(cursor);
+    AppSettings& s = Settings();
+    s.g_recordcursor = 1;
+    s.g_cursortype = kCursorBuiltIn;
+    s.g_cursorhandle.builtIn = cursor.get();
+    for (const int bits : {16, 24, 32}) {
+        SCOPED_TRACE(bits);
+        s.g_capturebits = bits;
+        // 321 x 240 into 160 x 240: 160 x 120, 60 rows of bar above and below.
+        CFrameGrabber grabber(160, 240);
+        SetCursorPos(kLeft + 200, kTop + 150);
+        const FramePtr frame = grabber.Grab(FitWindow({kLeft, kTop, kLeft + kWidth - 1, kTop + kHeight - 1}, 160, 240));
+        ASSERT_TRUE(frame);
+        const auto near = [&](int x, int y, COLORREF expected) {
+            const COLORREF got = PixelAt(frame.get(), x, y);
+            return std::abs(GetRValue(got) - GetRValue(expected)) < 16 && std::abs(GetGValue(got) - GetGValue(expected)) < 16 &&
+                   std::abs(GetBValue(got) - GetBValue(expected)) < 16;
+        };
+        EXPECT_TRUE(near(80, 30, RGB(0, 0, 0)) && near(80, 200, RGB(0, 0, 0)));
+        EXPECT_TRUE(near(20, 70, RGB(255, 0, 0)));
+        EXPECT_TRUE(near(140, 70, kWhite));
+        EXPECT_TRUE(near(80, 172, RGB(0, 0, 255)));
+        EXPECT_TRUE(near(110, 145, RGB(0, 0, 0))); // the cursor, at (99, 135) in the frame
+        EXPECT_TRUE(near(95, 145, kWhite));
+    }
 }
 
 namespace {

@@ -13,8 +13,10 @@ CWindowFollower::View CWindowFollower::Next(std::uint32_t now)
     const std::optional<ScreenRect> shown = m_gone ? std::nullopt : ShownWindowRect(m_window);
     if (shown) {
         m_last = FitWindow(*shown, m_width, m_height);
+        m_heldMs += m_stretchMs;
+        m_stretchMs = 0;
     } else if (m_wasHeld) {
-        m_heldMs += now - m_checked;
+        m_stretchMs += now - m_checked;
     }
     m_wasHeld = !shown;
     m_checked = now;

@@ -19,6 +19,8 @@ public:
     // The time until the next frame was a pause's, not the window's.
     void Paused() { m_wasHeld = false; }
     bool Gone() const { return m_gone; }
+    // The times the movie held its last frame until the window showed again; a stretch still
+    // going at the end is not in the movie.
     std::uint32_t HeldMs() const { return m_heldMs; }
 
 private:
@@ -29,5 +31,6 @@ private:
     bool m_gone = false;
     bool m_wasHeld = false;
     std::uint32_t m_checked = 0;
+    std::uint32_t m_stretchMs = 0; // of the time the window is not shown now
     std::uint32_t m_heldMs = 0;
 };

@@ -143,14 +143,15 @@ def run(build, scratch):
     wait_for_exit(program)
 
 
-def main():
+def run_on_two_monitors(name, run_test):
+    """The test's main: run_test(build, scratch) inside two_monitor_run()."""
     parser = argparse.ArgumentParser()
     parser.add_argument("--build", required=True)
     args = parser.parse_args()
-    with two_monitor_run("monitors", args.build) as scratch:
-        run(args.build, scratch)
+    with two_monitor_run(name, args.build) as scratch:
+        run_test(args.build, scratch)
     print("1 passed, 0 failed")
 
 
 if __name__ == "__main__":
-    main()
+    run_on_two_monitors("monitors", run)

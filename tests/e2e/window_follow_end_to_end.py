@@ -9,7 +9,6 @@ a note says how long the window was not shown. The saved movie keeps the window'
 frame shows the window (1:1 before the resize, fitted between black bars after it), and screenshots
 of the window taken at each place match a frame.
 """
-import argparse
 import os
 import subprocess
 import sys
@@ -20,7 +19,7 @@ from PIL import Image
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import e2e_support as e2e  # noqa: E402
 from e2e_support import click_close, fail, find_window, keys, psnr, set_line, wait_for_exit  # noqa: E402
-from monitors_end_to_end import two_monitor_run  # noqa: E402
+from monitors_end_to_end import run_on_two_monitors  # noqa: E402
 
 WIDTH, HEIGHT = 320, 240
 # Clear of the main window, which stays on top, at (200, 200) to (589, 345).
@@ -174,14 +173,5 @@ def run(build, scratch):
         fail("CS.ini does not keep the window mode beside a region drawn with the mouse")
 
 
-def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--build", required=True)
-    args = parser.parse_args()
-    with two_monitor_run("window_follow", args.build) as scratch:
-        run(args.build, scratch)
-    print("1 passed, 0 failed")
-
-
 if __name__ == "__main__":
-    main()
+    run_on_two_monitors("window_follow", run)

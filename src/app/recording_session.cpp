@@ -134,7 +134,8 @@ void CRecordingSession::RecordingEnded(RecordingStop stop, std::uint32_t framesW
     m_recordingThread.reset();
     AppSettings& settings = Settings();
     const RecordingFiles files{settings.g_tempmoviepath, settings.g_tempwavfile, m_recordingWithSound,
-                               SoundDeviceFailed(), JoinNotes(SoundSourcesNote(), WindowHeldNote(settings.g_windowheldms))};
+                               SoundDeviceFailed(),
+                               JoinNotes(SoundSourcesNote(), WindowHeldNote(settings.g_windowheldms))};
     if (state == AppState::Discarding) {
         CRecordingCompletion::Discard(files);
         m_program.SetState(AppState::Idle);

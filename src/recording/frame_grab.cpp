@@ -9,6 +9,7 @@
 #include <mmsystem.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <utility>
 
@@ -328,8 +329,8 @@ void CScreenCopy::CopyScreen(HBITMAP target, std::uint8_t* pixels, const FramePl
     const StageTimer timer(RecordingStage::Cursor);
     POINT cursor{};
     GetCursorPos(&cursor);
-    const int x = static_cast<int>(placement.FrameX(cursor.x));
-    const int y = static_cast<int>(placement.FrameY(cursor.y));
+    const int x = static_cast<int>(std::floor(placement.FrameX(cursor.x)));
+    const int y = static_cast<int>(std::floor(placement.FrameY(cursor.y)));
     bool drawn = false;
     if (m_overlays && pixels) {
         GdiFlush();

@@ -363,8 +363,8 @@ TEST_F(FrameGrab, AResizedWindowIsScaledIntoTheFrameBetweenBars)
         ASSERT_TRUE(frame);
         const auto looks = [&](int x, int y, COLORREF expected) {
             const COLORREF got = PixelAt(frame.get(), x, y);
-            return std::abs(GetRValue(got) - GetRValue(expected)) < 16 && std::abs(GetGValue(got) - GetGValue(expected)) < 16 &&
-                   std::abs(GetBValue(got) - GetBValue(expected)) < 16;
+            return std::abs(GetRValue(got) - GetRValue(expected)) < 16 &&
+                   std::abs(GetGValue(got) - GetGValue(expected)) < 16 && std::abs(GetBValue(got) - GetBValue(expected)) < 16;
         };
         EXPECT_TRUE(looks(80, 30, RGB(0, 0, 0)) && looks(80, 200, RGB(0, 0, 0)));
         EXPECT_TRUE(looks(20, 70, RGB(255, 0, 0)));

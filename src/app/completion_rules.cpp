@@ -71,3 +71,8 @@ std::string UnexpectedSaveFailureNote(const std::string& what)
     return "The movie could not be saved (" + what +
            ").\nThe recording is kept: choose where to save it again, or Framelark offers it at its next start.";
 }
+
+std::string JoinNotes(const std::string& first, const std::string& second)
+{
+    return first.empty() || second.empty() ? first + second : first + "\n\n" + second;
+}

@@ -43,3 +43,6 @@ std::string MissingFfmpegQuestion(const std::string& format, const std::string& 
 
 // Told when ffmpeg.exe did not make the movie; why is its last error line (empty after a cancel).
 std::string ConversionNote(const std::string& format, bool cancelled, const std::string& why, const std::string& avi);
+
+// Two notes told at once, a blank line between them; either may be empty.
+std::string JoinNotes(const std::string& first, const std::string& second);

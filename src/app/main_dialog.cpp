@@ -173,6 +173,12 @@ bool CMainDialog::OnCommand(WORD id, WORD, HWND)
         }
         return true;
     }
+    if (const std::optional<CaptureMode> mode = RegionModeOf(id)) {
+        if (Allows(Command::Options)) {
+            Settings().MouseCaptureMode = *mode;
+        }
+        return true;
+    }
     switch (id) {
     case IDC_RECORD:
     case ID_RECORD_NOW:

@@ -25,6 +25,17 @@ constexpr MenuCommand kMenuCommands[] = {
     {ID_VIDEO_OPTIONS, Command::Options},     {ID_AUDIO_OPTIONS, Command::Options},
     {IDC_ABOUT, Command::About},              {IDC_CLOSE, Command::Close},
 };
+
+struct RegionEntry {
+    UINT id;
+    CaptureMode mode;
+};
+constexpr RegionEntry kRegionEntries[] = {
+    {ID_REGION_NORMAL, kCaptureNormal},
+    {ID_REGION_FIXED, kCaptureFixed},
+    {ID_REGION_FULLSCREEN, kCaptureFullScreen},
+    {ID_REGION_WINDOW, kCaptureWindow},
+};
 } // namespace
 
 void EnableMenuEntries(HMENU menu, AppState state)
@@ -32,6 +43,24 @@ void EnableMenuEntries(HMENU menu, AppState state)
     for (const MenuCommand& entry : kMenuCommands) {
         EnableMenuItem(menu, entry.id, MF_BYCOMMAND | (LooksEnabled(state, entry.command) ? MF_ENABLED : MF_GRAYED));
     }
+    // The region is an option like the others: it stays as it is while a recording runs.
+    const UINT enabled = LooksEnabled(state, Command::Options) ? MF_ENABLED : MF_GRAYED;
+    for (const RegionEntry& entry : kRegionEntries) {
+        EnableMenuItem(menu, entry.id, MF_BYCOMMAND | enabled);
+        if (entry.mode == Settings().MouseCaptureMode) {
+            CheckMenuRadioItem(menu, ID_REGION_NORMAL, ID_REGION_WINDOW, entry.id, MF_BYCOMMAND);
+        }
+    }
+}
+
+std::optional<CaptureMode> RegionModeOf(WORD id)
+{
+    for (const RegionEntry& entry : kRegionEntries) {
+        if (entry.id == id) {
+            return entry.mode;
+        }
+    }
+    return std::nullopt;
 }
 
 void ShowMenu(HWND owner, UINT menuId, POINT at, AppState state)

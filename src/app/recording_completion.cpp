@@ -146,8 +146,7 @@ SaveOutcome Save(const SaveJob& job)
         DeleteNow(files.sound);
     }
     const std::string note = SaveNote(route, facts, merge, soundBeside, true);
-    return {SaveOutcome::End::Saved, note.empty() || files.soundNote.empty() ? note + files.soundNote
-                                                                              : note + "\n\n" + files.soundNote};
+    return {SaveOutcome::End::Saved, JoinNotes(note, files.laterNote)};
 }
 } // namespace
 

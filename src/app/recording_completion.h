@@ -41,7 +41,8 @@ struct RecordingFiles {
     std::string sound;
     bool withSound = false;
     bool soundDeviceFailed = false; // the sound file holds nothing: the device could not be opened
-    std::string soundNote = {};     // what became of the sound's sources, told after the save
+    std::string laterNote = {};     // told after the save: what became of the sound's sources, and
+                                    // how long a followed window was not shown
 };
 
 // What the save of one recording came to, for the main thread to act on.

@@ -1,5 +1,6 @@
 #include "app/recording_session.h"
 
+#include "app/completion_rules.h"
 #include "audio/audio_capture.h"
 #include "audio/merge_audio_video.h"
 #include "messages/hook_library.h"
@@ -133,7 +134,8 @@ void CRecordingSession::RecordingEnded(RecordingStop stop, std::uint32_t framesW
     m_recordingThread.reset();
     AppSettings& settings = Settings();
     const RecordingFiles files{settings.g_tempmoviepath, settings.g_tempwavfile, m_recordingWithSound,
-                               SoundDeviceFailed(), SoundSourcesNote()};
+                               SoundDeviceFailed(),
+                               JoinNotes(SoundSourcesNote(), WindowHeldNote(settings.g_windowheldms))};
     if (state == AppState::Discarding) {
         CRecordingCompletion::Discard(files);
         m_program.SetState(AppState::Idle);

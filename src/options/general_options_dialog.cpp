@@ -33,6 +33,7 @@ BOOL CGeneralOptionsDialog::OnInitDialog()
     Bind(m_normal, IDC_REGION_NORMAL);
     Bind(m_fixed, IDC_REGION_FIXED);
     Bind(m_fullScreen, IDC_REGION_FULLSCREEN);
+    Bind(m_window, IDC_REGION_WINDOW);
     Bind(m_selectRegion, IDC_SELECT_FIXED_REGION);
     Bind(m_fixedCorner, IDC_FIXED_CORNER);
     Bind(m_left, IDC_FIXED_LEFT);
@@ -65,6 +66,7 @@ BOOL CGeneralOptionsDialog::OnInitDialog()
     m_normal.onChange = [this] { SetMode(kCaptureNormal); };
     m_fixed.onChange = [this] { SetMode(kCaptureFixed); };
     m_fullScreen.onChange = [this] { SetMode(kCaptureFullScreen); };
+    m_window.onChange = [this] { SetMode(kCaptureWindow); };
     m_fixedCorner.onChange = [this] { EnableCorner(); };
     m_selectRegion.onChange = [this] { SelectFixedRegion(); };
     m_ffmpegBrowse.onChange = [this] {
@@ -82,7 +84,8 @@ void CGeneralOptionsDialog::SetMode(int mode)
     m_normal.SetChecked(mode == kCaptureNormal);
     m_fixed.SetChecked(mode == kCaptureFixed);
     m_fullScreen.SetChecked(mode == kCaptureFullScreen);
-    const bool fixedControls = mode != kCaptureNormal && mode != kCaptureFullScreen;
+    m_window.SetChecked(mode == kCaptureWindow);
+    const bool fixedControls = mode != kCaptureNormal && mode != kCaptureFullScreen && mode != kCaptureWindow;
     m_selectRegion.Enable(fixedControls);
     m_fixedCorner.Enable(fixedControls);
     m_width.Enable(fixedControls);

@@ -1,7 +1,8 @@
 #pragma once
-// "General Options": how the recording region is chosen, the fixed region's size and corner (typed
-// or drawn on the region selection window while the dialog stays open), four program options and
-// the ffmpeg.exe that saves MP4, WebM and GIF files, and the countdown before a recording.
+// "General Options": how the recording region is chosen (a window to follow among them), the fixed
+// region's size and corner (typed or drawn on the region selection window while the dialog stays
+// open), four program options and the ffmpeg.exe that saves MP4, WebM and GIF files, and the
+// countdown before a recording.
 #include "win/dialog_controls.h"
 
 class CRegionWindow;
@@ -29,6 +30,7 @@ private:
     CheckBox m_normal;
     CheckBox m_fixed;
     CheckBox m_fullScreen;
+    CheckBox m_window;
     PushButton m_selectRegion;
     CheckBox m_fixedCorner;
     TextField m_left;

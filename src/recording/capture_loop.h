@@ -4,8 +4,10 @@
 //   std::uint32_t Milliseconds();             the millisecond clock
 //   void Sleep(std::uint32_t ms);
 //   std::int32_t Recording(); Paused();       g_isrecording, g_paused
-//   Position NextPosition();                  autopan or the fixed corner; Position has x, y
-//   Frame Grab(std::int32_t x, std::int32_t y); an empty Frame when memory ran out
+//   Position NextPosition();                  what the next frame shows; Position has `held`: a
+//                                             followed window that is not shown, whose last
+//                                             frame stands until it is
+//   Frame Grab(const Position&);              an empty Frame when memory ran out
 //   std::int32_t Write(Frame&, std::uint32_t number);  0 or the write's error; the host may
 //                                             take the frame, to write it later
 //   void Release(Frame&);                     what the host left of it
@@ -27,21 +29,24 @@ CaptureOutcome RunCaptureLoop(Host& host, std::int32_t timelapse, std::uint32_t 
     while (host.Recording() != 0) {
         const std::uint32_t elapsed = firstFrame ? 0 : host.Milliseconds() - startTime;
         const auto position = host.NextPosition();
-        auto frame = host.Grab(position.x, position.y);
-        if (!frame) {
-            return {0, true};
-        }
-        number = firstFrame ? 0 : NextFrameNumber(timelapse, number, elapsed);
-        firstFrame = false;
-        if (IsWrittenSlot(number, lastWritten)) {
-            const std::int32_t error = host.Write(frame, number);
-            if (error != 0) {
-                host.Release(frame);
-                return {error, false};
+        // The movie always has a first frame.
+        if (!position.held || firstFrame) {
+            auto frame = host.Grab(position);
+            if (!frame) {
+                return {0, true};
             }
-            lastWritten = number;
+            number = firstFrame ? 0 : NextFrameNumber(timelapse, number, elapsed);
+            firstFrame = false;
+            if (IsWrittenSlot(number, lastWritten)) {
+                const std::int32_t error = host.Write(frame, number);
+                if (error != 0) {
+                    host.Release(frame);
+                    return {error, false};
+                }
+                lastWritten = number;
+            }
+            host.Release(frame);
         }
-        host.Release(frame);
 
         if (host.Paused() == 0) {
             const SleepPlan plan = SleepPlanFor(timelapse);

@@ -9,6 +9,7 @@
 #include <mmsystem.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <utility>
 
@@ -16,16 +17,16 @@ namespace {
 constexpr COLORREF kCaptureMark = RGB(255, 255, 180);
 constexpr COLORREF kIdleMark = RGB(0, 255, 80);
 
-void MarkCapture(bool before, int left, int top, int width, int height)
+void MarkCapture(bool before, const ScreenRect& source)
 {
     AppSettings& settings = Settings();
     IFlashingFrame* frame = Seams().flashingFrame;
     if (!frame || settings.flashingRect == 0) {
         return;
     }
-    if (settings.autopan != 0) {
+    if (RegionMoves(settings)) {
         if (before) {
-            frame->SetShape(left, top, width, height, true);
+            frame->SetShape(source.left, source.top, source.Width(), source.Height(), true);
         }
         frame->Invert(kIdleMark);
     } else {
@@ -274,7 +275,7 @@ CScreenCopy::CScreenCopy(int width, int height, bool recording)
     m_pixels = static_cast<std::uint8_t*>(rows);
 }
 
-BITMAPINFOHEADER* CScreenCopy::Grab(int left, int top, bool suppressFeedback, CFrameBlocks* blocks)
+BITMAPINFOHEADER* CScreenCopy::Grab(const FramePlacement& placement, bool suppressFeedback, CFrameBlocks* blocks)
 {
     // No frame of another depth than the copy's: the movie's format was fixed when it opened.
     const FrameLayout layout = LayoutFor(m_width, m_height, m_bits);
@@ -291,41 +292,51 @@ BITMAPINFOHEADER* CScreenCopy::Grab(int left, int top, bool suppressFeedback, CF
         return nullptr;
     }
     if (!suppressFeedback) {
-        MarkCapture(true, left, top, m_width, m_height);
+        MarkCapture(true, placement.source);
     }
     if (m_drawsIntoBlocks) {
-        CopyScreen(block.bitmap, block.pixels, left, top);
+        CopyScreen(block.bitmap, block.pixels, placement);
         GdiFlush();
         FillHeader(block.frame);
     } else {
-        CopyScreen(m_bitmap.get(), m_pixels, left, top);
+        CopyScreen(m_bitmap.get(), m_pixels, placement);
         const StageTimer timer(RecordingStage::Grab);
         CopyOut(block.frame);
     }
     if (!suppressFeedback) {
-        MarkCapture(false, left, top, m_width, m_height);
+        MarkCapture(false, placement.source);
     }
     return block.frame;
 }
 
-void CScreenCopy::CopyScreen(HBITMAP target, std::uint8_t* pixels, int left, int top)
+void CScreenCopy::CopyScreen(HBITMAP target, std::uint8_t* pixels, const FramePlacement& placement)
 {
     SelectGuard select(m_memory.get(), target);
+    const ScreenRect& source = placement.source;
     {
         const StageTimer timer(RecordingStage::Grab);
-        BitBlt(m_memory.get(), 0, 0, m_width, m_height, m_screen.get(), left, top, SRCCOPY);
+        if (placement.Scaled()) {
+            // A resized window: the bars black, the picture fitted between them.
+            PatBlt(m_memory.get(), 0, 0, m_width, m_height, BLACKNESS);
+            SetStretchBltMode(m_memory.get(), HALFTONE);
+            SetBrushOrgEx(m_memory.get(), 0, 0, nullptr);
+            StretchBlt(m_memory.get(), placement.x, placement.y, placement.width, placement.height, m_screen.get(),
+                       source.left, source.top, source.Width(), source.Height(), SRCCOPY);
+        } else {
+            BitBlt(m_memory.get(), 0, 0, m_width, m_height, m_screen.get(), source.left, source.top, SRCCOPY);
+        }
     }
     const StageTimer timer(RecordingStage::Cursor);
     POINT cursor{};
     GetCursorPos(&cursor);
-    const int x = cursor.x - left;
-    const int y = cursor.y - top;
+    const int x = static_cast<int>(std::floor(placement.FrameX(cursor.x)));
+    const int y = static_cast<int>(std::floor(placement.FrameY(cursor.y)));
     bool drawn = false;
     if (m_overlays && pixels) {
         GdiFlush();
         const std::size_t stride = LayoutFor(m_width, 1, m_bits).rowBytes;
         // Under the cursor, which stays on top.
-        m_marks->Draw(FrameRows{pixels, stride, m_width, m_height, m_bits / 8}, left, top, timeGetTime());
+        m_marks->Draw(FrameRows{pixels, stride, m_width, m_height, m_bits / 8}, placement, timeGetTime());
         drawn = m_overlays->Draw(pixels, stride, m_width, m_height, x, y, m_hotSpots);
     }
     if (!drawn) {
@@ -363,15 +374,15 @@ void CScreenCopy::CopyOut(BITMAPINFOHEADER* header) const
     header->biClrUsed = LayoutFor(m_width, m_height, m_bits).colours;
 }
 
-FramePtr CFrameGrabber::Grab(int left, int top)
+FramePtr CFrameGrabber::Grab(const FramePlacement& placement)
 {
-    return FramePtr(m_copy.Grab(left, top, false, &m_blocks), FrameReleaser{&m_blocks});
+    return FramePtr(m_copy.Grab(placement, false, &m_blocks), FrameReleaser{&m_blocks});
 }
 
 BITMAPINFOHEADER* GrabFrame(int left, int top, int width, int height, bool suppressFeedback)
 {
     CScreenCopy copy(width, height);
-    return copy.Grab(left, top, suppressFeedback, nullptr);
+    return copy.Grab(copy.At(left, top), suppressFeedback, nullptr);
 }
 
 void ReleaseFrame(BITMAPINFOHEADER* frame)

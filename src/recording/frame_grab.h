@@ -11,6 +11,7 @@
 
 #include "recording/input_marks.h"
 #include "recording/pixel_overlay.h"
+#include "recording/window_fit.h"
 #include "win/handles.h"
 
 // Null when the frame block cannot be allocated or locked. With feedback suppressed (probe and
@@ -109,12 +110,14 @@ public:
     // through GDI into a bitmap of its own and copies that into a new global block.
     CScreenCopy(int width, int height, bool recording = false);
     explicit operator bool() const { return m_screen && m_memory && (m_bitmap || m_drawsIntoBlocks); }
-    // Copies the rectangle at (left, top) and draws the cursor into a frame block from blocks, or
+    // Copies the placement's screen pixels and draws the cursor into a frame block from blocks, or
     // into a new global block without them.
-    BITMAPINFOHEADER* Grab(int left, int top, bool suppressFeedback, CFrameBlocks* blocks);
+    BITMAPINFOHEADER* Grab(const FramePlacement& placement, bool suppressFeedback, CFrameBlocks* blocks);
+    // The copy's own size at (left, top).
+    FramePlacement At(int left, int top) const { return Unscaled({left, top, left + m_width - 1, top + m_height - 1}); }
 
 private:
-    void CopyScreen(HBITMAP target, std::uint8_t* pixels, int left, int top);
+    void CopyScreen(HBITMAP target, std::uint8_t* pixels, const FramePlacement& placement);
     void FillHeader(BITMAPINFOHEADER* header) const;
     void CopyOut(BITMAPINFOHEADER* header) const;
 
@@ -138,7 +141,8 @@ class CFrameGrabber {
 public:
     CFrameGrabber(int width, int height) : m_copy(width, height, true) {}
     // Empty when the frame cannot be had.
-    FramePtr Grab(int left, int top);
+    FramePtr Grab(int left, int top) { return Grab(m_copy.At(left, top)); }
+    FramePtr Grab(const FramePlacement& placement);
 
 private:
     CScreenCopy m_copy;

@@ -54,13 +54,14 @@ CInputMarks::CInputMarks()
 {
 }
 
-void CInputMarks::Draw(const FrameRows& frame, int left, int top, std::uint32_t now)
+void CInputMarks::Draw(const FrameRows& frame, const FramePlacement& placement, std::uint32_t now)
 {
     if (!m_clicks && !m_keys) {
         return;
     }
     if (m_dpi == 0) {
-        m_dpi = MonitorDpiAt(left + frame.width / 2, top + frame.height / 2);
+        const ScreenRect& source = placement.source;
+        m_dpi = MonitorDpiAt(source.left + source.Width() / 2, source.top + source.Height() / 2);
     }
     m_taken.clear();
     InputEvents().TakeSince(m_next, m_taken);
@@ -75,7 +76,8 @@ void CInputMarks::Draw(const FrameRows& frame, int left, int top, std::uint32_t 
     for (const ClickMark& click : m_recent) {
         // A click stamped just after the frame's time waits for the next frame.
         if (const auto ring = RingAt(static_cast<std::int32_t>(now - click.time), m_dpi)) {
-            DrawRing(frame, click.x - left, click.y - top, *ring, ClickColour(click.button, m_clickColour));
+            DrawRing(frame, placement.FrameX(click.x), placement.FrameY(click.y), *ring,
+                     ClickColour(click.button, m_clickColour));
         }
     }
     DrawCaption(frame, now);

@@ -6,6 +6,7 @@
 
 #include "recording/input_event_log.h"
 #include "recording/mark_drawing.h"
+#include "recording/window_fit.h"
 #include "win/handles.h"
 
 #include <string>
@@ -20,8 +21,8 @@ void NoteMouseClick(WPARAM button, LPARAM point);
 class CInputMarks {
 public:
     CInputMarks();
-    // The frame shows the screen from (left, top) at `now` on the recording's clock.
-    void Draw(const FrameRows& frame, int left, int top, std::uint32_t now);
+    // The frame shows the placement's screen pixels at `now` on the recording's clock.
+    void Draw(const FrameRows& frame, const FramePlacement& placement, std::uint32_t now);
 
 private:
     void DrawCaption(const FrameRows& frame, std::uint32_t now);

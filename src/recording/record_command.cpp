@@ -29,7 +29,7 @@ RecordStep RecordCommand()
     AppSettings& settings = Settings();
     // A hand-edited mode the program does not know: the user drags the region, rather than Record
     // (and the region window) doing nothing at all.
-    if (settings.MouseCaptureMode < kCaptureFixed || settings.MouseCaptureMode > kCaptureFullScreen) {
+    if (settings.MouseCaptureMode < kCaptureFixed || settings.MouseCaptureMode > kCaptureWindow) {
         settings.MouseCaptureMode = kCaptureNormal;
     }
     // The display may have changed since the last recording.
@@ -79,6 +79,10 @@ KernelHandle OnRecordStart()
     ReadScreenSize(settings);
     settings.g_panarea = settings.g_monitors[MonitorForRect(settings.g_monitors, settings.g_capturerect)];
     settings.g_regiongone = 0;
+    settings.g_windowheldms = 0;
+    if (settings.MouseCaptureMode != kCaptureWindow) {
+        settings.g_capturewindow = nullptr;
+    }
     InstallMouseHook(settings.g_mainwindow, WM_USER_SAVECURSOR_MSG);
     ReportMouseClicks(settings.g_showclicks != 0 ? kMouseClickMessage : 0);
     settings.g_isrecording = 1;
@@ -97,8 +101,9 @@ void OnDisplayChange(bool recording)
     AppSettings& settings = Settings();
     ReadScreenSize(settings);
     // Frames keep their size: a recording whose pixels partly left the display ends and is kept.
+    // A followed window goes wherever it is shown.
     const ScreenRect& recorded = settings.autopan != 0 ? settings.g_panarea : settings.g_capturerect;
-    if (recording && !LiesOnMonitors(recorded, settings.g_monitors)) {
+    if (recording && !settings.g_capturewindow && !LiesOnMonitors(recorded, settings.g_monitors)) {
         settings.g_regiongone = 1;
     }
 }

@@ -9,11 +9,14 @@
 #include "recording/recording_seams.h"
 #include "recording/stage_times.h"
 #include "recording/storage_guard.h"
+#include "recording/window_follower.h"
 #include "settings/app_settings.h"
 #include "win/directories.h"
 #include "win/handles.h"
 
 #include <mmsystem.h>
+
+#include <optional>
 
 
 namespace {
@@ -52,38 +55,54 @@ private:
 class LiveCaptureHost {
 public:
     struct Position {
-        int x;
-        int y;
+        FramePlacement placement;
+        bool held = false;
     };
 
     LiveCaptureHost(CMovieWriter& movie, CStorageGuard& storage, RecordingReport& report, int left, int top, int width,
-                    int height)
+                    int height, CWindowFollower* follower)
         : m_movie(movie), m_storage(storage), m_report(report), m_left(left), m_top(top), m_width(width),
-          m_height(height), m_grabber(width, height)
+          m_height(height), m_follower(follower), m_grabber(width, height)
     {
     }
 
     std::uint32_t Milliseconds() { return timeGetTime(); }
     void Sleep(std::uint32_t ms) { ::Sleep(ms); }
-    // A sound file that can no longer grow ends the recording as a stop would.
-    std::int32_t Recording() { return SoundFileFailed() || Settings().g_regiongone ? 0 : Settings().g_isrecording.load(); }
-    std::int32_t Paused() { return Settings().g_paused; }
+    // A sound file that can no longer grow, or a followed window closed, ends the recording as a
+    // stop would.
+    std::int32_t Recording()
+    {
+        const bool ended = SoundFileFailed() || Settings().g_regiongone || (m_follower && m_follower->Gone());
+        return ended ? 0 : Settings().g_isrecording.load();
+    }
+    std::int32_t Paused()
+    {
+        const std::int32_t paused = Settings().g_paused;
+        if (paused != 0 && m_follower) {
+            m_follower->Paused();
+        }
+        return paused;
+    }
     Position NextPosition()
     {
+        if (m_follower) {
+            const CWindowFollower::View view = m_follower->Next(timeGetTime());
+            return {view.placement, view.held};
+        }
         const AppSettings& settings = Settings();
         if (PansRegion(settings.autopan, m_width, m_height, settings.g_panarea.Width(), settings.g_panarea.Height())) {
             const POINT corner = NextPanPosition(m_width, m_height);
-            return {corner.x, corner.y};
+            return {Unscaled({corner.x, corner.y, corner.x + m_width - 1, corner.y + m_height - 1})};
         }
-        return {m_left, m_top};
+        return {Unscaled({m_left, m_top, m_left + m_width - 1, m_top + m_height - 1})};
     }
-    FramePtr Grab(int x, int y)
+    FramePtr Grab(const Position& position)
     {
         if (NextStageFrameIsTimed()) {
             m_writer.Drain(); // an error stays held for the next write
         }
         StartStageFrame();
-        return m_grabber.Grab(x, y);
+        return m_grabber.Grab(position.placement);
     }
     // The frame goes to the writer's thread; an error shows at the next write or at the end.
     std::int32_t Write(FramePtr& frame, std::uint32_t number)
@@ -117,6 +136,7 @@ private:
     int m_top;
     int m_width;
     int m_height;
+    CWindowFollower* m_follower; // null unless a window is followed
     CFrameGrabber m_grabber;
     // Last: it writes through the members above until it is gone. Its writes run at the priority
     // the user chose for the recording.
@@ -131,7 +151,7 @@ public:
     {
         const AppSettings& settings = Settings();
         if (IFlashingFrame* frame = Seams().flashingFrame; frame && settings.flashingRect != 0) {
-            frame->SetShape(left, top, width, height, settings.autopan != 0);
+            frame->SetShape(left, top, width, height, RegionMoves(settings));
             frame->Show();
             m_frame = frame;
         }
@@ -239,12 +259,19 @@ void RecordVideo(int top, int left, int width, int height, int rate, const std::
     SoundRun sound;
     sound.Start(movie);
     CaptureOutcome outcome;
+    std::optional<CWindowFollower> follower;
+    if (const HWND window = settings.g_capturewindow) {
+        follower.emplace(window, ScreenRect{left, top, left + width - 1, top + height - 1});
+    }
     {
-        LiveCaptureHost host(movie, storage, report, left, top, width, height);
+        LiveCaptureHost host(movie, storage, report, left, top, width, height, follower ? &*follower : nullptr);
         outcome = RunCaptureLoop(host, settings.timelapse, start);
         if (const std::int32_t lastWrite = host.FinishWrites(); outcome.movieError == 0) {
             outcome.movieError = lastWrite;
         }
+    }
+    if (follower) {
+        settings.g_windowheldms = follower->HeldMs();
     }
     frame.Hide();
     movie.ReleaseOptions();
@@ -256,6 +283,9 @@ void RecordVideo(int top, int left, int width, int height, int rate, const std::
     }
     if (stop == RecordingStop::None && Settings().g_regiongone) {
         stop = RecordingStop::RegionGone;
+    }
+    if (stop == RecordingStop::None && follower && follower->Gone()) {
+        stop = RecordingStop::WindowClosed;
     }
     report.Stopped(stop);
 }

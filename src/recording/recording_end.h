@@ -14,6 +14,7 @@ enum class RecordingStop {
     RegionRefused, // the compressor takes no frame of the region's size
     Failed,       // an unexpected error on the recording thread
     RegionGone,   // a display change took away part of the region
+    WindowClosed, // the window the recording followed was closed
 };
 
 enum class EndAction {
@@ -28,3 +29,7 @@ EndAction ActionForEnd(RecordingStop stop, std::uint32_t framesWritten, bool def
 
 // The note shown before the Save dialog, or instead of it when nothing was kept; empty for None.
 std::string RecordingStopNote(RecordingStop stop, bool kept);
+
+// Told after the save: for how long a followed window was minimised or hidden, its last picture
+// held meanwhile; empty when it never was.
+std::string WindowHeldNote(std::uint32_t heldMs);

@@ -4,6 +4,7 @@
 #include "resources/resource_ids.h"
 #include "settings/app_settings.h"
 #include "win/monitors.h"
+#include "win/top_windows.h"
 #include "win/z_order.h"
 
 #include <windowsx.h>
@@ -90,6 +91,14 @@ void CRegionWindow::ShowForSelection()
     // The Cancel key reaches the window as a key press.
     SetForegroundWindow(hwnd());
     SetFocus(hwnd());
+    if (Settings().MouseCaptureMode == kCaptureWindow) {
+        m_current = ScreenRect{};
+        m_outlined = nullptr;
+        m_pressed = false;
+        POINT cursor{};
+        GetCursorPos(&cursor);
+        OutlineWindowAt(cursor);
+    }
 }
 
 void CRegionWindow::BeginPlacement()
@@ -129,7 +138,7 @@ LRESULT CRegionWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         OnLeftButtonUp();
         break;
     case WM_RBUTTONDOWN:
-        if (Settings().MouseCaptureMode == kCaptureFixed || Settings().MouseCaptureMode == kCaptureNormal) {
+        if (Settings().MouseCaptureMode != kCaptureFullScreen) {
             Abandon();
         }
         break;
@@ -170,11 +179,31 @@ void CRegionWindow::OnMouseMove(POINT p)
         m_new = ScreenRect{m_anchor.x, m_anchor.y, p.x, p.y};
         Normalise(m_new);
         Draw(m_new, false);
+    } else if (settings.MouseCaptureMode == kCaptureWindow) {
+        OutlineWindowAt(p);
     }
+}
+
+void CRegionWindow::OutlineWindowAt(POINT p)
+{
+    const HWND window = TopLevelWindowAt(p);
+    const ScreenRect rect = window ? ShownWindowRect(window).value_or(ScreenRect{}) : ScreenRect{};
+    if (window == m_outlined && rect == m_current) {
+        return;
+    }
+    Draw(m_current, true);
+    Draw(rect, false);
+    m_current = rect;
+    m_outlined = window;
 }
 
 void CRegionWindow::OnLeftButtonDown(POINT p)
 {
+    if (Settings().MouseCaptureMode == kCaptureWindow) {
+        m_pressed = true;
+        OutlineWindowAt(p);
+        return;
+    }
     if (Settings().MouseCaptureMode != kCaptureNormal) {
         return;
     }
@@ -187,7 +216,15 @@ void CRegionWindow::OnLeftButtonDown(POINT p)
 void CRegionWindow::OnLeftButtonUp()
 {
     AppSettings& settings = Settings();
-    if (settings.MouseCaptureMode == kCaptureFixed) {
+    if (settings.MouseCaptureMode == kCaptureWindow) {
+        Draw(m_current, true);
+        // Where the window stands now; a click outside any window, or a release without a press
+        // here, picks none.
+        const std::optional<ScreenRect> rect = m_pressed ? ShownWindowRect(m_outlined) : std::nullopt;
+        m_current = rect.value_or(ScreenRect{});
+        settings.g_capturewindow = rect ? m_outlined : nullptr;
+        m_pressed = false;
+    } else if (settings.MouseCaptureMode == kCaptureFixed) {
         Draw(m_current, true);
         m_current = m_new;
     } else if (settings.MouseCaptureMode == kCaptureNormal) {
@@ -220,8 +257,9 @@ void CRegionWindow::Abandon()
     if (!IsWindowVisible(hwnd())) {
         return;
     }
-    if (Settings().MouseCaptureMode == kCaptureFixed) {
+    if (Settings().MouseCaptureMode == kCaptureFixed || Settings().MouseCaptureMode == kCaptureWindow) {
         Draw(m_current, true);
+        m_pressed = false;
     } else if (Settings().MouseCaptureMode == kCaptureNormal) {
         Normalise(m_new);
         m_current = m_new;

@@ -1,6 +1,7 @@
 #pragma once
-// The full-screen window on which the user drags or places the region to record. It never paints:
-// what was on the screen stays visible, and only the XOR band and the position label are drawn.
+// The full-screen window on which the user drags or places the region to record, or picks the
+// window to follow. It never paints: what was on the screen stays visible, and only the XOR band
+// and the position label are drawn.
 #include <windows.h>
 
 #include "recording/recording_seams.h"
@@ -32,6 +33,8 @@ private:
     void OnMouseMove(POINT p);
     void OnLeftButtonDown(POINT p);
     void OnLeftButtonUp();
+    // The window mode: the window under the pointer outlined.
+    void OutlineWindowAt(POINT p);
     void Abandon();
     void TellAbandoned() const;
     void Draw(const ScreenRect& rect, bool erase);
@@ -42,6 +45,8 @@ private:
     POINT m_anchor{};
     PlacementOffsets m_offsets;
     bool m_dragging = false;
+    HWND m_outlined = nullptr; // the window mode's window under the pointer
+    bool m_pressed = false;    // the window mode: the button went down on this window
     bool m_dialogRequested = false;
     HWND m_requestingDialog = nullptr;
     GdiBitmap m_labelBackground;

@@ -211,3 +211,9 @@
 #define IDC_SHORTCUTS_ONLY 1113
 // General Options: the countdown before a recording.
 #define IDC_COUNTDOWN 1114
+// The region modes: General Options and the menus' Region entries.
+#define IDC_REGION_WINDOW 1115
+#define ID_REGION_NORMAL 32790
+#define ID_REGION_FIXED 32791
+#define ID_REGION_FULLSCREEN 32792
+#define ID_REGION_WINDOW 32793

@@ -66,3 +66,8 @@ bool RecordsSound(const AppSettings& settings)
 {
     return settings.recordaudio != 0 || settings.computerSound != 0;
 }
+
+bool RegionMoves(const AppSettings& settings)
+{
+    return settings.autopan != 0 || settings.g_capturewindow.load() != nullptr;
+}

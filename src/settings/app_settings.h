@@ -16,7 +16,9 @@
 #include <cstdint>
 #include <string>
 
-enum CaptureMode : std::int32_t { kCaptureFixed = 0, kCaptureNormal = 1, kCaptureFullScreen = 2 };
+// CS.ini keeps the window mode in a key of its own, windowCapture, and MouseCaptureMode 1 beside it,
+// so that older programs read a region drawn with the mouse.
+enum CaptureMode : std::int32_t { kCaptureFixed = 0, kCaptureNormal = 1, kCaptureFullScreen = 2, kCaptureWindow = 3 };
 enum CursorType : std::int32_t { kCursorActual = 0, kCursorBuiltIn = 1, kCursorFromFile = 2 };
 enum HighlightShape : std::int32_t { kShapeCircle = 0, kShapeEllipse = 1, kShapeSquare = 2, kShapeRectangle = 3 };
 enum InterleaveUnit : std::int32_t { kInterleaveMilliseconds = 0, kInterleaveFrames = 1 };
@@ -96,6 +98,7 @@ struct AppSettings {
     std::int32_t countdownSeconds = 0; // before a recording starts; 0: none
     std::int32_t computerSound = 0; // the computer's own sound recorded beside the microphone
     std::int32_t computerSoundDevice = -1; // the wave input that monitors the output; -1: found by name
+    // windowCapture: MouseCaptureMode is kCaptureWindow.
 
     // Expressed by the absence of the NoSave.ini marker.
     std::int32_t savesettings = 1;
@@ -114,6 +117,10 @@ struct AppSettings {
     ScreenRect g_panarea;     // the monitor the running recording started on
     std::atomic<std::int32_t> g_regiongone{0}; // a display change took away part of the recorded region
     ScreenRect g_capturerect;
+    // The window a recording in the window mode follows, chosen on the region window.
+    std::atomic<HWND> g_capturewindow{nullptr};
+    // How long the followed window was minimised or hidden, by the recording thread.
+    std::atomic<std::uint32_t> g_windowheldms{0};
     std::string g_compressorname = "MS Video 1";
     std::string g_cursorfile;
     CursorHandles g_cursorhandle;
@@ -134,6 +141,9 @@ AppSettings& Settings();
 
 // Whether a recording has a sound file: from the microphone, the computer, or both.
 bool RecordsSound(const AppSettings& settings);
+
+// Whether the recorded region may move from frame to frame: autopan, or a followed window.
+bool RegionMoves(const AppSettings& settings);
 
 // g_screenwidth, g_screenheight and g_monitors from the display as it is now.
 void ReadScreenSize(AppSettings& settings);

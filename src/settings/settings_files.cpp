@@ -67,7 +67,8 @@ StoredSettings StoreSettings(const AppSettings& s, std::size_t audioFormatLength
     v.flashingRect = s.flashingRect;
     v.launchPlayer = s.launchPlayer;
     v.minimizeOnStart = s.minimizeOnStart;
-    v.MouseCaptureMode = s.MouseCaptureMode;
+    v.MouseCaptureMode = s.MouseCaptureMode == kCaptureWindow ? kCaptureNormal : s.MouseCaptureMode;
+    v.windowCapture = s.MouseCaptureMode == kCaptureWindow ? 1 : 0;
     v.capturewidth = s.capturewidth;
     v.captureheight = s.captureheight;
     v.timelapse = s.timelapse;
@@ -127,7 +128,7 @@ void ApplyStoredSettings(const StoredSettings& v, AppSettings& s)
     s.flashingRect = v.flashingRect;
     s.launchPlayer = v.launchPlayer;
     s.minimizeOnStart = v.minimizeOnStart;
-    s.MouseCaptureMode = v.MouseCaptureMode;
+    s.MouseCaptureMode = v.windowCapture != 0 ? kCaptureWindow : v.MouseCaptureMode;
     s.capturewidth = v.capturewidth;
     s.captureheight = v.captureheight;
     s.timelapse = v.timelapse;

@@ -2,7 +2,8 @@
 // large counter, so each state is easy to tell apart and to match against screenshots. With
 // "noise" it shows fresh random pixels every 50 ms instead, which no compressor makes small. With
 // "clock" it is white but for a row of black and white cells near its top left that give the
-// wall clock, so that a recorded frame tells when it was grabbed.
+// wall clock, so that a recorded frame tells when it was grabbed. With "commands" it reads lines from its input and does what
+// they say: "move X Y", "size W H", "minimise", "restore", "hide", "show", "close".
 #include <windows.h>
 
 #include <cstdio>
@@ -42,6 +43,8 @@ void PaintClock(HDC dc, const RECT& client)
         FillRect(dc, &cell, static_cast<HBRUSH>(GetStockObject((gray >> i) & 1 ? BLACK_BRUSH : WHITE_BRUSH)));
     }
 }
+
+constexpr UINT kCommandMessage = WM_APP + 1; // wParam: the command's letter; lParam: its two numbers
 
 void PaintNoise(HDC dc, const RECT& client)
 {
@@ -118,6 +121,38 @@ LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lPar
         EndPaint(window, &ps);
         return 0;
     }
+    case kCommandMessage: {
+        const int a = static_cast<short>(LOWORD(lParam));
+        const int b = static_cast<short>(HIWORD(lParam));
+        switch (wParam) {
+        case 'm':
+            SetWindowPos(window, nullptr, a, b, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+            break;
+        case 's':
+            SetWindowPos(window, nullptr, 0, 0, a, b, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+            break;
+        case 'i':
+            ShowWindow(window, SW_MINIMIZE);
+            break;
+        case 'r':
+            ShowWindow(window, SW_RESTORE);
+            break;
+        case 'h':
+            ShowWindow(window, SW_HIDE);
+            break;
+        case 'w':
+            ShowWindow(window, SW_SHOWNOACTIVATE);
+            break;
+        case 'c':
+            DestroyWindow(window);
+            return 0;
+        default:
+            return 0;
+        }
+        // Painted before the next command: a recording sees the window where it now is.
+        RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+        return 0;
+    }
     case WM_DESTROY:
         PostQuitMessage(0);
         return 0;
@@ -125,9 +160,34 @@ LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lPar
         return DefWindowProcA(window, message, wParam, lParam);
     }
 }
+// Each line of the input becomes a command message to the window.
+DWORD WINAPI ReadCommands(LPVOID window)
+{
+    static const struct {
+        const char* word;
+        char letter;
+    } kWords[] = {{"move", 'm'}, {"size", 's'}, {"minimise", 'i'}, {"restore", 'r'},
+                  {"hide", 'h'}, {"show", 'w'},  {"close", 'c'}};
+    char line[128];
+    while (std::fgets(line, sizeof(line), stdin)) {
+        char word[16] = {};
+        int a = 0;
+        int b = 0;
+        if (std::sscanf(line, "%15s %d %d", word, &a, &b) < 1) {
+            continue;
+        }
+        for (const auto& known : kWords) {
+            if (std::strcmp(word, known.word) == 0) {
+                PostMessageA(static_cast<HWND>(window), kCommandMessage, static_cast<WPARAM>(known.letter),
+                             MAKELPARAM(static_cast<WORD>(a), static_cast<WORD>(b)));
+            }
+        }
+    }
+    return 0;
+}
 } // namespace
 
-// animator.exe X Y WIDTH HEIGHT SECONDS [noise | clock]
+// animator.exe X Y WIDTH HEIGHT SECONDS [noise | clock | commands]
 int main(int argc, char** argv)
 {
     if (argc < 6) {
@@ -152,6 +212,9 @@ int main(int argc, char** argv)
                                   nullptr, nullptr, cls.hInstance, nullptr);
     if (!window) {
         return 1;
+    }
+    if (argc > 6 && std::strcmp(argv[6], "commands") == 0) {
+        CloseHandle(CreateThread(nullptr, 0, &ReadCommands, window, 0, nullptr));
     }
     SetTimer(window, 1, g_clock ? 10 : g_noise ? 50 : 400, nullptr);
     SetTimer(window, 2, static_cast<UINT>(seconds) * 1000, nullptr);

@@ -28,7 +28,7 @@ MAIN_FACE = (170, 75)
 # answering for longer than that, a hung one for good.
 PROBES = 15
 # The tray menu's entries that are not separators, top to bottom.
-TRAY_ENTRIES = ["record", "pause", "stop", "cancel", "play_file", "options", "help", "about", "exit"]
+TRAY_ENTRIES = ["record", "pause", "stop", "cancel", "play_file", "region", "options", "help", "about", "exit"]
 NOT_DIALOGS = {"Title", "Flashing", "Convert progress"}
 SETTLE_SECONDS = 180
 STEPS = [("F7", 10), ("F7_held", 2), ("F8", 8), ("F9", 4), ("button", 14), ("tray_left", 2), ("tray_menu", 7),
@@ -128,7 +128,8 @@ class Run:
         if not self.tray(3):
             return
         time.sleep(0.5)
-        entry = self.random.choice(TRAY_ENTRIES[:3] * 2 + [e for e in TRAY_ENTRIES if e != "help"])
+        # The region mode stays the one the steps are written for.
+        entry = self.random.choice(TRAY_ENTRIES[:3] * 2 + [e for e in TRAY_ENTRIES if e not in ("help", "region")])
         keys = ["Down"] * (TRAY_ENTRIES.index(entry) + 1)
         if entry == "options":
             keys += ["Right"] + ["Down"] * self.random.randint(1, 5)

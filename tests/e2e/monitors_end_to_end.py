@@ -10,6 +10,7 @@ On the Xorg test display (dummy driver, laid out with xrandr) and a Wine prefix 
    it, and the next one on the primary has the primary's new size; the pixels match screenshots.
 """
 import argparse
+import contextlib
 import os
 import shutil
 import subprocess
@@ -51,6 +52,27 @@ def own_prefix(build):
     subprocess.run(["wine", "reg", "add", r"HKCU\Software\Wine\X11 Driver", "/v", "Managed", "/d", "N", "/f"],
                    stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     return prefix
+
+
+@contextlib.contextmanager
+def two_monitor_run(name, build):
+    """The Xorg test display with the 1024 x 768 primary monitor and an 800 x 600 one right of it,
+    and a clean run in the test's own Wine prefix there; without that display the test is skipped."""
+    display = os.environ.get("FRAMELARK_MONITOR_DISPLAY")
+    if not display:
+        print("no monitor test display (scripts/test starts one)")
+        sys.exit(SKIP)
+    os.environ["DISPLAY"] = display
+    xrandr("--output", "DUMMY1", "--off", "--output", "DUMMY0", "--mode", "1024x768", "--pos", "0x0", "--primary")
+    subprocess.run(["xrandr", "--addmode", "DUMMY1", "800x600"], capture_output=True)
+    xrandr("--output", "DUMMY1", "--mode", "800x600", "--right-of", "DUMMY0")
+    with e2e.clean_run(name) as scratch:
+        own_prefix(build)
+        try:
+            yield scratch
+        finally:
+            e2e.end_started_programs()
+            subprocess.run(["wineserver", "-k"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
 
 def record_and_check(scratch, prefix, name, region, key_point, drag):
@@ -121,27 +143,15 @@ def run(build, scratch):
     wait_for_exit(program)
 
 
-def main():
+def run_on_two_monitors(name, run_test):
+    """The test's main: run_test(build, scratch) inside two_monitor_run()."""
     parser = argparse.ArgumentParser()
     parser.add_argument("--build", required=True)
     args = parser.parse_args()
-    display = os.environ.get("FRAMELARK_MONITOR_DISPLAY")
-    if not display:
-        print("no monitor test display (scripts/test starts one)")
-        sys.exit(SKIP)
-    os.environ["DISPLAY"] = display
-    xrandr("--output", "DUMMY1", "--off", "--output", "DUMMY0", "--mode", "1024x768", "--pos", "0x0", "--primary")
-    subprocess.run(["xrandr", "--addmode", "DUMMY1", "800x600"], capture_output=True)
-    xrandr("--output", "DUMMY1", "--mode", "800x600", "--right-of", "DUMMY0")
-    with e2e.clean_run("monitors") as scratch:
-        own_prefix(args.build)
-        try:
-            run(args.build, scratch)
-        finally:
-            e2e.end_started_programs()
-            subprocess.run(["wineserver", "-k"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    with two_monitor_run(name, args.build) as scratch:
+        run_test(args.build, scratch)
     print("1 passed, 0 failed")
 
 
 if __name__ == "__main__":
-    main()
+    run_on_two_monitors("monitors", run)

@@ -71,7 +71,12 @@ TEST_F(GeneralOptionsTest, TheModeDecidesWhichFixedRegionControlsWork)
         EXPECT_TRUE(ItemEnabled(d, IDC_FIXED_LEFT));
         EXPECT_TRUE(ItemEnabled(d, IDC_FIXED_TOP));
 
+        SendDlgItemMessageA(d, IDC_REGION_WINDOW, BM_CLICK, 0, 0);
+        EXPECT_TRUE(ItemChecked(d, IDC_REGION_WINDOW));
+        EXPECT_FALSE(ItemChecked(d, IDC_REGION_FIXED));
+        EXPECT_FALSE(ItemEnabled(d, IDC_FIXED_WIDTH));
         SendDlgItemMessageA(d, IDC_REGION_FULLSCREEN, BM_CLICK, 0, 0);
+        EXPECT_FALSE(ItemChecked(d, IDC_REGION_WINDOW));
         for (int id : kFixedControls) {
             EXPECT_FALSE(ItemEnabled(d, id)) << id;
         }

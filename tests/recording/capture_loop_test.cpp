@@ -14,6 +14,7 @@ public:
     struct Position {
         int x;
         int y;
+        bool held = false;
     };
     using Frame = std::unique_ptr<int>;
 
@@ -26,6 +27,7 @@ public:
     int failGrabAt = -1;     // frame index whose buffer cannot be had
     int failWriteAt = -1;    // write index that fails
     std::function<void(FakeHost&)> onSleep;
+    std::function<bool(std::uint32_t)> heldAt; // a followed window not shown at that time
 
     std::vector<std::uint32_t> written;
     std::vector<std::uint32_t> sleeps;
@@ -43,8 +45,8 @@ public:
     }
     std::int32_t Recording() { return recording; }
     std::int32_t Paused() { return paused; }
-    Position NextPosition() { return {0, 0}; }
-    Frame Grab(int, int)
+    Position NextPosition() { return {0, 0, heldAt && heldAt(now)}; }
+    Frame Grab(const Position&)
     {
         if (grabbed == failGrabAt) {
             return nullptr;
@@ -175,6 +177,24 @@ TEST(CaptureLoop, PauseIsCutOutOfTheTimeLine)
     // Passes at 0 and 100 ms; the pause follows the second; the next passes fall at 100 ms
     // (slot 1 again, dropped) and 200 ms of recording time, as if there had been no pause.
     EXPECT_EQ(host.written, (std::vector<std::uint32_t>{0, 1, 2}));
+}
+
+TEST(CaptureLoop, AHiddenWindowLeavesItsLastFrameOnTheTimeLine)
+{
+    // Passes every 100 ms; the window is not shown from 250 to 550 ms, and from the start in the
+    // second run, whose movie still gets its first frame.
+    FakeHost host;
+    host.heldAt = [](std::uint32_t now) { return now >= 1250 && now < 1550; };
+    host.onSleep = [](FakeHost& h) { h.recording = h.now <= 1800 ? 1 : 0; };
+    RunLoop(host, 100);
+    EXPECT_EQ(host.written, (std::vector<std::uint32_t>{0, 1, 2, 6, 7, 8}));
+    EXPECT_EQ(host.grabbed, 6);
+
+    FakeHost hidden;
+    hidden.heldAt = [](std::uint32_t now) { return now < 1300; };
+    hidden.onSleep = [](FakeHost& h) { h.recording = h.now <= 1400 ? 1 : 0; };
+    RunLoop(hidden, 100);
+    EXPECT_EQ(hidden.written, (std::vector<std::uint32_t>{0, 3, 4}));
 }
 
 TEST(CaptureLoop, PauseEndsOnlyThroughThePauseFlag)

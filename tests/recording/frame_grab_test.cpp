@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <vector>
@@ -75,6 +76,15 @@ HCURSOR SquareCursor(int hotX, int hotY)
     std::vector<BYTE> xorMask(32 * 4, 0x00);
     return CreateCursor(GetModuleHandleA(nullptr), hotX, hotY, 32, 32, andMask.data(), xorMask.data());
 }
+
+// Frames show the cursor given, as a built-in one.
+void RecordCursor(HCURSOR cursor)
+{
+    AppSettings& s = Settings();
+    s.g_recordcursor = 1;
+    s.g_cursortype = kCursorBuiltIn;
+    s.g_cursorhandle.builtIn = cursor;
+}
 } // namespace
 
 TEST_F(FrameGrab, HeaderAndPixelsAt24And32Bits)
@@ -139,10 +149,7 @@ TEST_F(FrameGrab, CursorIsDrawnAtItsHotSpotAndClipped)
 {
     OwnedCursor cursor(SquareCursor(5, 5));
     ASSERT_TRUE(cursor);
-    AppSettings& s = Settings();
-    s.g_recordcursor = 1;
-    s.g_cursortype = kCursorBuiltIn;
-    s.g_cursorhandle.builtIn = cursor.get();
+    RecordCursor(cursor.get());
 
     SetCursorPos(kLeft + 200, kTop + 150);
     FramePtr inside(GrabFrame(kLeft, kTop, kWidth, kHeight, true));
@@ -285,11 +292,9 @@ TEST_F(FrameGrab, RecordingGrabsReuseTheirBlockAndCopyEachFrameAfresh)
 {
     OwnedCursor cursor(SquareCursor(0, 0));
     ASSERT_TRUE(cursor);
+    RecordCursor(cursor.get());
     AppSettings& s = Settings();
     s.g_capturebits = 32;
-    s.g_recordcursor = 1;
-    s.g_cursortype = kCursorBuiltIn;
-    s.g_cursorhandle.builtIn = cursor.get();
     CFrameGrabber grabber(kWidth, kHeight);
 
     SetCursorPos(kLeft + 200, kTop + 150);
@@ -339,6 +344,35 @@ TEST_F(FrameGrab, RecordingGrabsReuseTheirBlockAndCopyEachFrameAfresh)
     EXPECT_EQ(PixelAt(shifted.get(), 240, 20), RGB(0, 0, 0));
     EXPECT_EQ(PixelAt(shifted.get(), 271, 51), RGB(0, 0, 0));
     EXPECT_EQ(PixelAt(shifted.get(), 273, 53), kWhite);
+}
+
+// A followed window that grew: its picture fitted into the frame between black bars, and the
+// cursor drawn where it is over the picture.
+TEST_F(FrameGrab, AResizedWindowIsScaledIntoTheFrameBetweenBars)
+{
+    OwnedCursor cursor(SquareCursor(0, 0));
+    ASSERT_TRUE(cursor);
+    RecordCursor(cursor.get());
+    for (const int bits : {24, 32}) {
+        SCOPED_TRACE(bits);
+        Settings().g_capturebits = bits;
+        // 321 x 240 into 160 x 240: 160 x 120, 60 rows of bar above and below.
+        CFrameGrabber grabber(160, 240);
+        SetCursorPos(kLeft + 200, kTop + 150);
+        const FramePtr frame = grabber.Grab(FitWindow({kLeft, kTop, kLeft + kWidth - 1, kTop + kHeight - 1}, 160, 240));
+        ASSERT_TRUE(frame);
+        const auto looks = [&](int x, int y, COLORREF expected) {
+            const COLORREF got = PixelAt(frame.get(), x, y);
+            return std::abs(GetRValue(got) - GetRValue(expected)) < 16 &&
+                   std::abs(GetGValue(got) - GetGValue(expected)) < 16 && std::abs(GetBValue(got) - GetBValue(expected)) < 16;
+        };
+        EXPECT_TRUE(looks(80, 30, RGB(0, 0, 0)) && looks(80, 200, RGB(0, 0, 0)));
+        EXPECT_TRUE(looks(20, 70, RGB(255, 0, 0)));
+        EXPECT_TRUE(looks(140, 70, kWhite));
+        EXPECT_TRUE(looks(80, 172, RGB(0, 0, 255)));
+        EXPECT_TRUE(looks(110, 145, RGB(0, 0, 0))); // the cursor, at (99, 135) in the frame
+        EXPECT_TRUE(looks(95, 145, kWhite));
+    }
 }
 
 namespace {

@@ -88,7 +88,7 @@ std::vector<std::int32_t> Values(const AppSettings& s)
             s.fixedcapture, s.interleaveUnit, s.saveFormat, static_cast<std::int32_t>(s.ffmpegPath.size()),
             s.g_showclicks, HighlightRed(s.g_clickcolor), HighlightGreen(s.g_clickcolor),
             HighlightBlue(s.g_clickcolor), s.g_showkeys, s.g_shortcutsonly, s.countdownSeconds,
-            s.computerSound, s.computerSoundDevice};
+            s.computerSound, s.computerSoundDevice, s.MouseCaptureMode == kCaptureWindow ? 1 : 0};
 }
 
 // Every setting changed from its default, negative numbers included, both blobs and both texts.
@@ -290,7 +290,7 @@ TEST_F(SettingsFiles, SavedFilesEqualTheTableByteForByte)
                                           0,   64,  0, 255, 255, 125, 0,   20,  -1,  0,    0,     128, 16,  2,   22050,
                                           1,   1,   100, 118, 119, 120, 1, 1,   7,   18,  0,   100,   100, 0,   0,
                                           0,   0,   0,   255, 200, 0,   0,   1,   0,
-                                          0,   -1};
+                                          0,   -1,  0};
     EXPECT_EQ(Read("CS.ini"), ExpectedSettingsText(expected, "1.50", "\r\n"));
     EXPECT_EQ(Read("Cdata.ini"), "C:\\progC:\\windows\\cursors");
 
@@ -301,7 +301,7 @@ TEST_F(SettingsFiles, SavedFilesEqualTheTableByteForByte)
                 1,   128, 3, 1,  2,    3,   1,    -20, 3,    50,   1,          2048, 8, 1, 44100,
                 0,   0,  -5, 65, 66,   67,  0,    99,  14,   10,   -2,         -100, -200, 1, 1,
                 3,   16, 1,  7,  8,    9,   1,    0,   3,
-                1,   2};
+                1,   2,  0};
     EXPECT_EQ(Read("CS.ini"), ExpectedSettingsText(expected, "1.50", "\r\n"));
     EXPECT_EQ(Read("Cdata.ini"), "D:\\Movies\\mineC:\\cursors" + AudioFormatBytes() + kCompressorState + kFfmpegPath);
     EXPECT_EQ(Names(), (std::vector<std::string>{"CS.ini", "Cdata.ini"}));
@@ -322,6 +322,27 @@ TEST_F(SettingsFiles, EverySettingBlobAndTextComesBack)
     EXPECT_EQ(BlockText(loaded.g_audioformat, kAcmFormatSize), AudioFormatBytes());
     EXPECT_EQ(BlockText(loaded.g_compressorstate, kCompressorState.size()), kCompressorState);
     EXPECT_EQ(loaded.savesettings, 1);
+}
+
+// The window mode leaves a region drawn with the mouse for programs that stop before its key, and
+// a file without the key reads as the mode it names.
+TEST_F(SettingsFiles, TheWindowModeHasAKeyOfItsOwn)
+{
+    AppSettings saved;
+    saved.MouseCaptureMode = kCaptureWindow;
+    ASSERT_TRUE(SaveSettings(saved, m_folder));
+    const std::string text = Read("CS.ini").value_or("");
+    ASSERT_GT(text.size(), 18u);
+    EXPECT_NE(text.find("MouseCaptureMode= 1 \r\n"), std::string::npos);
+    EXPECT_EQ(text.substr(text.size() - 18), "windowCapture=1 \r\n");
+    AppSettings loaded;
+    Load(loaded);
+    EXPECT_EQ(loaded.MouseCaptureMode, kCaptureWindow);
+
+    Write("CS.ini", text.substr(0, text.size() - 18));
+    AppSettings older;
+    Load(older);
+    EXPECT_EQ(older.MouseCaptureMode, kCaptureNormal);
 }
 
 TEST_F(SettingsFiles, DerivedStateIsWorkedOutAgain)
@@ -411,7 +432,8 @@ TEST_F(SettingsFiles, OlderVersionsReadWhatTheyHold)
         {"1.50", 48, "check alloc validate ", -2, 2500, -5, true, true, 0},
         {"1.50", 55, "check alloc validate ", -2, 2500, -5, true, true, 0},
         {"1.50", 57, "check alloc validate ", -2, 2500, -5, true, true, 1},
-        {"1.00", 57, "", 0, 7000, 100, false, false, 0},
+        {"1.50", 58, "check alloc validate ", -2, 2500, -5, true, true, 1},
+        {"1.00", 58, "", 0, 7000, 100, false, false, 0},
     };
     AppSettings changed;
     Change(changed);
@@ -449,7 +471,7 @@ TEST_F(SettingsFiles, MissingOrDamagedFilesLeaveDefaults)
         std::int32_t compressorStateSize;
         std::string savedir;
     };
-    const std::string whole = ChangedText("1.50", 57);
+    const std::string whole = ChangedText("1.50", 58);
     const auto withLine = [&](const std::string& key, const std::string& line) {
         std::string text = whole;
         const std::size_t start = text.find("\n" + key) + 1;

@@ -2,8 +2,9 @@
 // large counter, so each state is easy to tell apart and to match against screenshots. With
 // "noise" it shows fresh random pixels every 50 ms instead, which no compressor makes small. With
 // "clock" it is white but for a row of black and white cells near its top left that give the
-// wall clock, so that a recorded frame tells when it was grabbed. With "commands" it reads lines from its input and does what
-// they say: "move X Y", "size W H", "minimise", "restore", "hide", "show", "close".
+// wall clock, so that a recorded frame tells when it was grabbed. With "commands" it reads lines
+// from its input and does what they say: "move X Y", "size W H", "minimise", "restore", "hide",
+// "show", "close".
 #include <windows.h>
 
 #include <cstdio>

@@ -33,6 +33,7 @@ struct MergeRequest {
     std::int32_t interleave = 0;
     std::int32_t interleaveFactor = 0;
     std::int32_t interleaveUnit = 0;
+    std::string computerAudioPath = {}; // the computer's sound on its own track; empty when mixed
 };
 
 // The temporary files of one recording to complete.
@@ -42,6 +43,7 @@ struct RecordingFiles {
     bool withSound = false;
     bool soundDeviceFailed = false; // the sound file holds nothing: the device could not be opened
     std::string soundNote = {};     // what became of the sound's sources, told after the save
+    std::string computerSound = {}; // the computer's sound on a track of its own; empty when mixed
 };
 
 // What the save of one recording came to, for the main thread to act on.

@@ -39,7 +39,8 @@ CRecordingSession::CRecordingSession(IProgramState& program) : m_program(program
     m_progress.Hide();
     m_completion.SetMerge([](const MergeRequest& r) {
         return MergeAudioVideo(r.videoPath, r.audioPath, r.outputPath, r.compressAudio, r.compressedFormat,
-                               r.compressedFormatLength, r.interleave, r.interleaveFactor, r.interleaveUnit);
+                               r.compressedFormatLength, r.interleave, r.interleaveFactor, r.interleaveUnit,
+                               r.computerAudioPath);
     });
 }
 
@@ -133,7 +134,7 @@ void CRecordingSession::RecordingEnded(RecordingStop stop, std::uint32_t framesW
     m_recordingThread.reset();
     AppSettings& settings = Settings();
     const RecordingFiles files{settings.g_tempmoviepath, settings.g_tempwavfile, m_recordingWithSound,
-                               SoundDeviceFailed(), SoundSourcesNote()};
+                               SoundDeviceFailed(), SoundSourcesNote(), settings.g_tempcomputerwavfile};
     if (state == AppState::Discarding) {
         CRecordingCompletion::Discard(files);
         m_program.SetState(AppState::Idle);

@@ -51,6 +51,8 @@ BOOL CAudioOptionsDialog::OnInitDialog()
     Bind(m_volume, IDC_AUDIO_VOLUME);
     Bind(m_computerSound, IDC_COMPUTER_SOUND);
     Bind(m_computerOutputs, IDC_COMPUTER_OUTPUT);
+    Bind(m_mixed, IDC_SOUND_MIXED);
+    Bind(m_tracks, IDC_SOUND_TRACKS);
 
     Bind(m_formats, IDC_AUDIO_FORMATS);
     Bind(m_formatName, IDC_COMPRESSED_NAME);
@@ -64,6 +66,8 @@ BOOL CAudioOptionsDialog::OnInitDialog()
     const AppSettings& settings = Settings();
     m_recordAudioBox.SetChecked(m_recordAudio == 1);
     m_computerSound.SetChecked(settings.computerSound == 1);
+    m_mixed.SetChecked(settings.computerSoundTracks != 1);
+    m_tracks.SetChecked(settings.computerSoundTracks == 1);
     FillComputerOutputs();
     m_interleave.SetChecked(settings.interleaveFrames == 1);
     m_factor.SetNumber(settings.interleaveFactor);
@@ -104,6 +108,14 @@ BOOL CAudioOptionsDialog::OnInitDialog()
         ListenToSources();
     };
     m_computerOutputs.onChange = [this] { ListenToSources(); };
+    m_mixed.onChange = [this] {
+        m_mixed.SetChecked(true);
+        m_tracks.SetChecked(false);
+    };
+    m_tracks.onChange = [this] {
+        m_mixed.SetChecked(false);
+        m_tracks.SetChecked(true);
+    };
 
     m_interleave.onChange = [this] { EnableInterleaveControls(); };
     m_frames.onChange = [this] {
@@ -279,6 +291,8 @@ void CAudioOptionsDialog::EnableRecordingControls()
     m_devices.Enable(microphone);
     m_volume.Enable(microphone);
     m_computerOutputs.Enable(computer && m_outputIds.size() > 1);
+    m_mixed.Enable(computer);
+    m_tracks.Enable(computer);
     for (const DialogControl* control : std::initializer_list<const DialogControl*>{
              &m_formats, &m_formatName, &m_formatDetail, &m_choose, &m_interleave, &m_factor, &m_frames,
              &m_milliseconds}) {
@@ -348,6 +362,7 @@ void CAudioOptionsDialog::OnOK()
     }
     AppSettings& settings = Settings();
     settings.computerSound = m_computerSound.IsChecked() ? 1 : 0;
+    settings.computerSoundTracks = m_tracks.IsChecked() ? 1 : 0;
     if (const int output = SelectedOutput(); output >= 0) {
         settings.computerSoundDevice = output;
     }

@@ -9,7 +9,7 @@ constexpr std::string_view kHeaderPattern = "[Framelark Settings ver%f -- Please
 using S = StoredSettings;
 } // namespace
 
-const std::array<SettingsLine, 57> kSettingsLines = {{
+const std::array<SettingsLine, 58> kSettingsLines = {{
     {"flashingRect=%d \n", &S::flashingRect},
     {"launchPlayer=%d \n", &S::launchPlayer},
     {"minimizeOnStart=%d \n", &S::minimizeOnStart},
@@ -68,6 +68,7 @@ const std::array<SettingsLine, 57> kSettingsLines = {{
     {"countdownSeconds=%d \n", &S::countdownSeconds},
     {"computerSound= %d \n", &S::computerSound},
     {"computerSoundDevice= %d \n", &S::computerSoundDevice},
+    {"computerSoundTracks= %d \n", &S::computerSoundTracks},
 }};
 
 namespace {

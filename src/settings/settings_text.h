@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-// The 57 values of CS.ini, in file order and named by their keys. savedir, cursordir and ffmpegPath
+// The 58 values of CS.ini, in file order and named by their keys. savedir, cursordir and ffmpegPath
 // hold the lengths of the texts that Cdata.ini stores. The last eleven came later: a file without
 // them reads as before, and older programs stop reading before them.
 struct StoredSettings {
@@ -70,6 +70,7 @@ struct StoredSettings {
     std::int32_t countdownSeconds = 0;
     std::int32_t computerSound = 0;
     std::int32_t computerSoundDevice = 0;
+    std::int32_t computerSoundTracks = 0;
 
     bool operator==(const StoredSettings&) const = default;
 };
@@ -78,7 +79,7 @@ struct SettingsLine {
     std::string_view pattern; // "%d" marks the value
     std::int32_t StoredSettings::*value;
 };
-extern const std::array<SettingsLine, 57> kSettingsLines;
+extern const std::array<SettingsLine, 58> kSettingsLines;
 
 // The version this program writes.
 inline constexpr float kSettingsVersion = 1.5f;

@@ -291,7 +291,7 @@ TEST_F(SettingsFiles, SavedFilesEqualTheTableByteForByte)
                                           0,   64,  0, 255, 255, 125, 0,   20,  -1,  0,    0,     128, 16,  2,   22050,
                                           1,   1,   100, 118, 119, 120, 1, 1,   7,   18,  0,   100,   100, 0,   0,
                                           0,   0,   0,   255, 200, 0,   0,   1,   0,
-                                          0,   -1};
+                                          0,   -1,  0};
     EXPECT_EQ(Read("CS.ini"), ExpectedSettingsText(expected, "1.50", "\r\n"));
     EXPECT_EQ(Read("Cdata.ini"), "C:\\progC:\\windows\\cursors");
 
@@ -302,7 +302,7 @@ TEST_F(SettingsFiles, SavedFilesEqualTheTableByteForByte)
                 1,   128, 3, 1,  2,    3,   1,    -20, 3,    50,   1,          2048, 8, 1, 44100,
                 0,   0,  -5, 65, 66,   67,  0,    99,  14,   10,   -2,         -100, -200, 1, 1,
                 3,   16, 1,  7,  8,    9,   1,    0,   3,
-                1,   2};
+                1,   2,  1};
     EXPECT_EQ(Read("CS.ini"), ExpectedSettingsText(expected, "1.50", "\r\n"));
     EXPECT_EQ(Read("Cdata.ini"), "D:\\Movies\\mineC:\\cursors" + AudioFormatBytes() + kCompressorState + kFfmpegPath);
     EXPECT_EQ(Names(), (std::vector<std::string>{"CS.ini", "Cdata.ini"}));

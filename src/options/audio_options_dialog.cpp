@@ -21,6 +21,19 @@ constexpr UINT_PTR kLevelTimer = 1;
 constexpr UINT kLevelMilliseconds = 100;
 // A meter falls this much a tick, so that it does not flicker between buffers.
 constexpr int kMeterFall = 8;
+
+// Two radio buttons of which the one clicked is on and the other off.
+void EitherOr(CheckBox& one, CheckBox& other)
+{
+    one.onChange = [&one, &other] {
+        one.SetChecked(true);
+        other.SetChecked(false);
+    };
+    other.onChange = [&one, &other] {
+        one.SetChecked(false);
+        other.SetChecked(true);
+    };
+}
 } // namespace
 
 CAudioOptionsDialog::CAudioOptionsDialog() : CControlsDialog(IDD_AUDIOOPTIONS) {}
@@ -108,24 +121,10 @@ BOOL CAudioOptionsDialog::OnInitDialog()
         ListenToSources();
     };
     m_computerOutputs.onChange = [this] { ListenToSources(); };
-    m_mixed.onChange = [this] {
-        m_mixed.SetChecked(true);
-        m_tracks.SetChecked(false);
-    };
-    m_tracks.onChange = [this] {
-        m_mixed.SetChecked(false);
-        m_tracks.SetChecked(true);
-    };
+    EitherOr(m_mixed, m_tracks);
 
     m_interleave.onChange = [this] { EnableInterleaveControls(); };
-    m_frames.onChange = [this] {
-        m_frames.SetChecked(true);
-        m_milliseconds.SetChecked(false);
-    };
-    m_milliseconds.onChange = [this] {
-        m_frames.SetChecked(false);
-        m_milliseconds.SetChecked(true);
-    };
+    EitherOr(m_frames, m_milliseconds);
     m_devices.onChange = [this] {
         if (m_devices.Selection() >= 0) {
             FillFormats(SelectedDevice(), Settings().waveinselected, nullptr);

@@ -25,6 +25,7 @@ both sources in one run.
 """
 import argparse
 import array
+import functools
 import json
 import os
 import queue
@@ -259,6 +260,8 @@ def decoded_sound(source, track=0):
                                         "pcm_s16le", "-"))
 
 
+# Reading every picture of a long movie takes minutes: once a run, whichever track is measured.
+@functools.lru_cache(maxsize=None)
 def white_pictures(source, scratch):
     metadata = os.path.join(scratch, "levels.txt")
     ffmpeg_text("-i", source, "-map", "0:v:0", "-fps_mode", "passthrough", "-vf",

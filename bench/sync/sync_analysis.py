@@ -63,6 +63,27 @@ def nearest(targets, times, within):
     return result
 
 
+def through_the_sink(due, bursts, within):
+    """When each burst due at `due` went through the sink, or None. The stream reaches the sink a
+    roughly constant time after a burst is placed; on a loaded machine the sound server may shift it
+    for good (by most of a second). Each burst is taken within `within` of where the constant that
+    most events agree on puts it; the events left over are paired again by the constant they agree on,
+    among the bursts not yet taken."""
+    through = [None] * len(due)
+    left = list(range(len(due)))
+    free = sorted(bursts)
+    while left and free:
+        delay = clock_offset(free, [due[i] for i in left], 0.0)
+        found = nearest([due[i] + delay for i in left], free, within)
+        if not any(t is not None for t in found):
+            break
+        for i, t in zip(left, found):
+            through[i] = t
+        free = [b for b in free if b not in found]
+        left = [i for i in left if through[i] is None]
+    return through
+
+
 def arrival_time(buffers, rate, frame, around):
     """When `frame` arrived, from (arrival time, frames up to the buffer's end) pairs: buffers only
     ever arrive late, so the earliest of those within `around` seconds tells. Only nearby buffers

@@ -112,14 +112,8 @@ class SinkListener:
 
 
 def passed(fired, burst_times):
-    """When each event's burst went through the sink (None when it did not). The stream reaches the
-    sink a roughly constant time after the writer placed a burst; the sound server may shift it now
-    and then, so each burst is taken within half a second of where that constant puts it."""
-    due = [sound for sound, _ in fired]
-    if not burst_times:
-        return [None] * len(fired)
-    delay = analysis.clock_offset(burst_times, due, 0.0)
-    return analysis.nearest([d + delay for d in due], burst_times, 0.5)
+    """When each event's burst went through the sink (None when it did not)."""
+    return analysis.through_the_sink([sound for sound, _ in fired], burst_times, 0.5)
 
 
 def left_channel(raw):

@@ -63,24 +63,21 @@ def nearest(targets, times, within):
     return result
 
 
-def through_the_sink(due, bursts, within):
+def through_the_sink(due, bursts, within, longest):
     """When each burst due at `due` went through the sink, or None. The stream reaches the sink a
-    roughly constant time after a burst is placed; on a loaded machine the sound server may shift it
-    for good (by most of a second). Each burst is taken within `within` of where the constant that
-    most events agree on puts it; the events left over are paired again by the constant they agree on,
-    among the bursts not yet taken."""
-    through = [None] * len(due)
-    left = list(range(len(due)))
-    free = sorted(bursts)
-    while left and free:
-        delay = clock_offset(free, [due[i] for i in left], 0.0)
-        found = nearest([due[i] + delay for i in left], free, within)
-        if not any(t is not None for t in found):
-            break
-        for i, t in zip(left, found):
-            through[i] = t
-        free = [b for b in free if b not in found]
-        left = [i for i in left if through[i] is None]
+    roughly constant time after a burst is placed; on a loaded machine the sound server may stall it,
+    for good, by seconds. Each burst is taken within `within` of where the constant that most events
+    agree on puts it; each event left over takes the first burst not yet taken from its due time to
+    `longest` after it (less than the time between events)."""
+    delay = clock_offset(bursts, due, 0.0) if bursts else 0.0
+    through = nearest([d + delay for d in due], bursts, within)
+    taken = set(t for t in through if t is not None)
+    for i, d in enumerate(due):
+        if through[i] is None:
+            later = [b for b in sorted(bursts) if b not in taken and d <= b <= d + longest]
+            if later:
+                through[i] = later[0]
+                taken.add(later[0])
     return through
 
 

@@ -113,7 +113,9 @@ class SinkListener:
 
 def passed(fired, burst_times):
     """When each event's burst went through the sink (None when it did not)."""
-    return analysis.through_the_sink([sound for sound, _ in fired], burst_times, 0.5)
+    due = [sound for sound, _ in fired]
+    spacing = min((b - a for a, b in zip(due, due[1:])), default=1.0)
+    return analysis.through_the_sink(due, burst_times, 0.5, 0.9 * spacing)
 
 
 def left_channel(raw):

@@ -63,6 +63,24 @@ def nearest(targets, times, within):
     return result
 
 
+def through_the_sink(due, bursts, within, longest):
+    """When each burst due at `due` went through the sink, or None. The stream reaches the sink a
+    roughly constant time after a burst is placed; on a loaded machine the sound server may stall it,
+    for good, by seconds. Each burst is taken within `within` of where the constant that most events
+    agree on puts it; each event left over takes the first burst not yet taken from its due time to
+    `longest` after it (less than the time between events)."""
+    delay = clock_offset(bursts, due, 0.0) if bursts else 0.0
+    through = nearest([d + delay for d in due], bursts, within)
+    taken = set(t for t in through if t is not None)
+    for i, d in enumerate(due):
+        if through[i] is None:
+            later = [b for b in sorted(bursts) if b not in taken and d <= b <= d + longest]
+            if later:
+                through[i] = later[0]
+                taken.add(later[0])
+    return through
+
+
 def arrival_time(buffers, rate, frame, around):
     """When `frame` arrived, from (arrival time, frames up to the buffer's end) pairs: buffers only
     ever arrive late, so the earliest of those within `around` seconds tells. Only nearby buffers

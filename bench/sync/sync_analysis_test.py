@@ -74,6 +74,20 @@ class MovieClock(unittest.TestCase):
                 self.assertEqual(analysis.nearest(targets, times, 0.5), expected)
 
 
+    def test_bursts_are_paired_across_a_step_in_the_stream(self):
+        due = [0.0, 20.0, 40.0, 60.0, 80.0]
+        cases = [
+            ("steady", [1.5, 21.5, 41.5, 61.5, 81.5], [1.5, 21.5, 41.5, 61.5, 81.5]),
+            ("0.7 s later for good after the second", [1.5, 21.5, 42.2, 62.2, 82.2], [1.5, 21.5, 42.2, 62.2, 82.2]),
+            ("falling further behind", [1.5, 23.0, 45.1, 71.5, 91.0], [1.5, 23.0, 45.1, 71.5, 91.0]),
+            ("one burst lost", [1.5, 41.5, 61.5, 81.5], [1.5, None, 41.5, 61.5, 81.5]),
+            ("a stray burst far off is no event's", [1.5, 21.5, 41.5, 61.5, 81.5, 115.0], [1.5, 21.5, 41.5, 61.5, 81.5]),
+        ]
+        for name, bursts, expected in cases:
+            with self.subTest(name):
+                self.assertEqual(analysis.through_the_sink(due, bursts, 0.5, 18.0), expected)
+
+
 class Loopback(unittest.TestCase):
     def test_the_earliest_nearby_buffer_tells_the_arrival(self):
         # 100 frames a second, buffers of 10 frames; the third held back 0.5 s; from the fifth on

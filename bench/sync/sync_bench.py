@@ -19,10 +19,13 @@ With --source computer the bursts play to a second null sink, "Speakers", made t
 and the recording takes "Sound from the computer" (the monitor of Speakers) instead of the
 microphone: the same figures for the computer's sound, which reaches the movie through the mix.
 With --source both the recording takes both, the bursts still coming through the microphone: its
-figures once it goes through the mix.
+figures once it goes through the mix. With --source tracks it takes both, "Each on its own track",
+the bursts played to Speakers, whose monitor is also the microphone: the figures of each track, so of
+both sources in one run.
 """
 import argparse
 import array
+import functools
 import json
 import os
 import queue
@@ -109,14 +112,10 @@ class SinkListener:
 
 
 def passed(fired, burst_times):
-    """When each event's burst went through the sink (None when it did not). The stream reaches the
-    sink a roughly constant time after the writer placed a burst; the sound server may shift it now
-    and then, so each burst is taken within half a second of where that constant puts it."""
+    """When each event's burst went through the sink (None when it did not)."""
     due = [sound for sound, _ in fired]
-    if not burst_times:
-        return [None] * len(fired)
-    delay = analysis.clock_offset(burst_times, due, 0.0)
-    return analysis.nearest([d + delay for d in due], burst_times, 0.5)
+    spacing = min((b - a for a, b in zip(due, due[1:])), default=1.0)
+    return analysis.through_the_sink(due, burst_times, 0.5, 0.9 * spacing)
 
 
 def left_channel(raw):
@@ -185,11 +184,12 @@ class Speakers:
         pactl("set-default-source", self.source)
 
 
-def take_computer_sound(microphone):
+def take_computer_sound(microphone, apart):
     """Audio Options: the computer's sound from the monitor of Speakers (the outputs are listed by
-    name), the microphone on or off."""
+    name), the microphone on or off, mixed with it or each on its own track."""
     open_dialog("Audio Options", lambda: click_button("audio"))
-    keys(*(["alt+r"] if microphone else []), "alt+c", "alt+o", "Home", "Down", "Return")
+    keys(*(["alt+r"] if microphone else []), "alt+c", *(["alt+e"] if apart else []), "alt+o", "Home", "Down",
+         "Return")
     closed("Audio Options")
 
 
@@ -251,10 +251,13 @@ def frame_interval(video):
     return denominator / numerator
 
 
-def decoded_sound(source):
-    return array.array("h", ffmpeg_text("-i", source, "-map", "0:a:0", "-ac", "1", "-f", "s16le", "-c:a", "pcm_s16le", "-"))
+def decoded_sound(source, track=0):
+    return array.array("h", ffmpeg_text("-i", source, "-map", f"0:a:{track}", "-ac", "1", "-f", "s16le", "-c:a",
+                                        "pcm_s16le", "-"))
 
 
+# Reading every picture of a long movie takes minutes: once a run, whichever track is measured.
+@functools.lru_cache(maxsize=None)
 def white_pictures(source, scratch):
     metadata = os.path.join(scratch, "levels.txt")
     ffmpeg_text("-i", source, "-map", "0:v:0", "-fps_mode", "passthrough", "-vf",
@@ -279,14 +282,14 @@ def readable_sources(movie, temporary, scratch):
     return temporary[".avi"], temporary[".wav"]
 
 
-def analyse(pictures, sounds, scratch, fired, through, loopback, started):
-    video, audio = stream_info(pictures, "v:0"), stream_info(sounds, "a:0")
+def analyse(pictures, sounds, scratch, fired, through, loopback, started, track=0):
+    video, audio = stream_info(pictures, "v:0"), stream_info(sounds, f"a:{track}")
     print(f"pictures: {video.get('codec_name')} from {video.get('start_time')} s; "
           f"sound: {audio.get('codec_name')} from {audio.get('start_time')} s")
     interval = frame_interval(video)
     levels, whites = white_pictures(pictures, scratch)
     audio_start = float(audio.get("start_time", "0").replace("N/A", "0"))
-    samples = decoded_sound(sounds)
+    samples = decoded_sound(sounds, track)
     heard = [audio_start + t for t in analysis.sound_onsets(samples, RATE, LOUD)]
     print(f"{len(fired)} events; {len(levels)} pictures, {len(whites)} of them turning white; "
           f"{len(heard)} sound onsets in {len(samples) / RATE:.2f} s of sound")
@@ -324,19 +327,21 @@ def main():
     parser.add_argument("--loopback-events", type=int, default=8)
     parser.add_argument("--keep", action="store_true", help="keep the movie and the files read from it")
     parser.add_argument("--again", metavar="FOLDER", help="measure again what a run with --keep left there")
-    parser.add_argument("--source", choices=["microphone", "computer", "both"], default="microphone")
+    parser.add_argument("--source", choices=["microphone", "computer", "both", "tracks"], default="microphone")
     args = parser.parse_args()
     if args.again:
         with open(os.path.join(args.again, "run.json")) as f:
             kept = json.load(f)
-        offsets, interval = analyse(*readable_sources(kept["movie"], kept["temporary"], args.again), args.again,
-                                    kept["fired"], passed(kept["fired"], kept["bursts"]), kept["loopback"],
-                                    kept.get("started", kept["fired"][0][1] - SCHEDULE_AHEAD))
-        summary(kept["loopback"], kept["delays"], offsets, interval, kept["fired"])
+        pictures, sounds = readable_sources(kept["movie"], kept["temporary"], args.again)
+        results = [analyse(pictures, sounds, args.again, kept["fired"], passed(kept["fired"], kept["bursts"]),
+                           kept["loopback"], kept.get("started", kept["fired"][0][1] - SCHEDULE_AHEAD), track)
+                   for track in range(kept.get("tracks", 1))]
+        summary(kept["loopback"], kept["delays"], results, kept["fired"])
         return
+    tracks = 2 if args.source == "tracks" else 1
     scratch = tempfile.mkdtemp(prefix="framelark_sync_")
     clear_temp_folder(os.environ["WINEPREFIX"])  # a recording left there would be offered at the start
-    measured = "speakers" if args.source == "computer" else "rec"
+    measured = "speakers" if args.source in ("computer", "tracks") else "rec"
     speakers = Speakers(measured) if args.source != "microphone" else None
     program = start_program(args.build, scratch)
     animator = start_animator(args.build, 3600)  # under the events window: keys reach Wine beside it
@@ -346,7 +351,7 @@ def main():
         print(f"load average {open('/proc/loadavg').read().split()[:3]}")
         loopback, delays = measure_loopback(args.build, scratch, events, sink, args.loopback_events)
         if speakers:
-            take_computer_sound(args.source == "both")
+            take_computer_sound(args.source != "computer", args.source == "tracks")
         else:
             tick_record_audio()
         movie, temporary, fired, started = record(scratch, events, args.seconds, args.every, args.first,
@@ -354,9 +359,10 @@ def main():
         bursts = sink.burst_times()
         with open(os.path.join(scratch, "run.json"), "w") as f:
             json.dump({"movie": movie, "temporary": temporary, "fired": fired, "bursts": bursts, "loopback": loopback,
-                       "delays": delays, "started": started}, f)
+                       "delays": delays, "started": started, "tracks": tracks}, f)
         pictures, sounds = readable_sources(movie, temporary, scratch)
-        offsets, interval = analyse(pictures, sounds, scratch, fired, passed(fired, bursts), loopback, started)
+        results = [analyse(pictures, sounds, scratch, fired, passed(fired, bursts), loopback, started, track)
+                   for track in range(tracks)]
         print(f"load average {open('/proc/loadavg').read().split()[:3]}")
     finally:
         sink.close()
@@ -369,21 +375,31 @@ def main():
             print(f"files kept in {scratch}")
         else:
             shutil.rmtree(scratch, ignore_errors=True)
-    summary(loopback, delays, offsets, interval, fired)
+    summary(loopback, delays, results, fired)
 
 
-def summary(loopback, delays, offsets, interval, fired):
+def summary(loopback, delays, results, fired):
+    """results: the offsets and the frame interval of each sound track."""
     print("--- summary")
     print(f"loopback latency: {loopback * 1000:.1f} ms (median of {len(delays)} bursts, "
           f"{min(delays) * 1000:.1f} to {max(delays) * 1000:.1f})")
+    for track, (offsets, interval) in enumerate(results):
+        if len(results) > 1:
+            print(f"sound track {track}:")
+        track_summary(offsets, interval, fired)
+
+
+def track_summary(offsets, interval, fired):
     if not offsets:
         fail("no event was both seen and heard in the movie")
+    worst = max(offsets, key=lambda o: abs(o[1]))
     first_event, start = offsets[0]
     last_event, end = offsets[-1]
     drift = end - start
     span = (fired[last_event][1] - fired[first_event][1])
     limit = interval + START_MARGIN
-    print(f"events seen and heard: {len(offsets)} of {len(fired)}")
+    print(f"events seen and heard: {len(offsets)} of {len(fired)}; worst offset (event {worst[0]}): "
+          f"{worst[1] * 1000:+.1f} ms")
     print(f"start offset (event {first_event}): {start * 1000:+.1f} ms; target at most {limit * 1000:.0f} ms: "
           f"{'met' if abs(start) <= limit else 'MISSED'}")
     print(f"drift over {span:.0f} s (event {last_event} minus event {first_event}): {drift * 1000:+.1f} ms; "

@@ -107,11 +107,13 @@ SaveOutcome Save(const SaveJob& job)
     const RecordingFiles& files = job.files;
     const std::atomic<bool>& abandon = *job.abandon;
     const std::string soundBeside = job.chosen + ".wav";
+    const std::string computerBeside = job.chosen + ".computer.wav";
+    const bool apart = !files.computerSound.empty();
     const SaveFacts facts{files.withSound, files.soundDeviceFailed, IsFile(files.sound)};
     // The merge writes beside the temporary files (a converted sound first, then the movie); on a
     // disk without room for it, the movie and its sound are saved as two files instead of a broken
     // merged one.
-    const std::uint64_t sound = FileSize(files.sound).value_or(0);
+    const std::uint64_t sound = FileSize(files.sound).value_or(0) + FileSize(files.computerSound).value_or(0);
     const bool roomToMerge = FreeDiskBytes(GetTempDirectory()).value_or(0) >=
                              FileSize(files.movie).value_or(0) + sound * (job.request.compressAudio ? 2 : 1) + kMergeMargin;
     const MergeEnd merge = ShouldMerge(facts, roomToMerge) ? Merge(job) : MergeEnd::NotTried;
@@ -127,12 +129,14 @@ SaveOutcome Save(const SaveJob& job)
         break;
     case SaveRoute::SoundOnly:
         DeleteNow(job.mergePath);
-        soundKept = Place(files.sound, soundBeside, job.progress, abandon);
+        soundKept = Place(files.sound, soundBeside, job.progress, abandon) &&
+                    (!apart || Place(files.computerSound, computerBeside, job.progress, abandon));
         DeleteNow(files.movie);
         return {SaveOutcome::End::Abandoned, SaveNote(route, facts, merge, soundBeside, soundKept)};
     case SaveRoute::MovieAndSoundBeside:
         DeleteNow(job.mergePath);
-        if (!CopyWhole(files.sound, soundBeside, job.progress, abandon)) {
+        if (!CopyWhole(files.sound, soundBeside, job.progress, abandon) ||
+            (apart && !CopyWhole(files.computerSound, computerBeside, job.progress, abandon))) {
             return {};
         }
         [[fallthrough]];
@@ -144,6 +148,9 @@ SaveOutcome Save(const SaveJob& job)
     }
     if (files.withSound) {
         DeleteNow(files.sound);
+        if (apart) {
+            DeleteNow(files.computerSound);
+        }
     }
     const std::string note = SaveNote(route, facts, merge, soundBeside, true);
     return {SaveOutcome::End::Saved, JoinNotes(note, files.laterNote)};
@@ -184,6 +191,9 @@ void CRecordingCompletion::Discard(const RecordingFiles& files)
     DeleteLater(files.movie);
     if (files.withSound) {
         DeleteLater(files.sound);
+        if (!files.computerSound.empty()) {
+            DeleteLater(files.computerSound);
+        }
     }
 }
 
@@ -261,7 +271,8 @@ CRecordingCompletion::Step CRecordingCompletion::StartSave(HWND mainWindow, cons
                     settings.cbwfx,
                     settings.interleaveFrames,
                     settings.interleaveFactor,
-                    settings.interleaveUnit};
+                    settings.interleaveUnit,
+                    m_files->computerSound};
     DeleteNow(job->mergePath);
     m_chosen = chosen;
     m_abandon = false;

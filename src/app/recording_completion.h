@@ -33,6 +33,7 @@ struct MergeRequest {
     std::int32_t interleave = 0;
     std::int32_t interleaveFactor = 0;
     std::int32_t interleaveUnit = 0;
+    std::string computerAudioPath = {}; // the computer's sound on its own track; empty when mixed
 };
 
 // The temporary files of one recording to complete.
@@ -43,6 +44,7 @@ struct RecordingFiles {
     bool soundDeviceFailed = false; // the sound file holds nothing: the device could not be opened
     std::string laterNote = {};     // told after the save: what became of the sound's sources, and
                                     // how long a followed window was not shown
+    std::string computerSound = {}; // the computer's sound on a track of its own; empty when mixed
 };
 
 // What the save of one recording came to, for the main thread to act on.

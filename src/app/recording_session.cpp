@@ -40,7 +40,8 @@ CRecordingSession::CRecordingSession(IProgramState& program) : m_program(program
     m_progress.Hide();
     m_completion.SetMerge([](const MergeRequest& r) {
         return MergeAudioVideo(r.videoPath, r.audioPath, r.outputPath, r.compressAudio, r.compressedFormat,
-                               r.compressedFormatLength, r.interleave, r.interleaveFactor, r.interleaveUnit);
+                               r.compressedFormatLength, r.interleave, r.interleaveFactor, r.interleaveUnit,
+                               r.computerAudioPath);
     });
 }
 
@@ -135,7 +136,8 @@ void CRecordingSession::RecordingEnded(RecordingStop stop, std::uint32_t framesW
     AppSettings& settings = Settings();
     const RecordingFiles files{settings.g_tempmoviepath, settings.g_tempwavfile, m_recordingWithSound,
                                SoundDeviceFailed(),
-                               JoinNotes(SoundSourcesNote(), WindowHeldNote(settings.g_windowheldms))};
+                               JoinNotes(SoundSourcesNote(), WindowHeldNote(settings.g_windowheldms)),
+                               settings.g_tempcomputerwavfile};
     if (state == AppState::Discarding) {
         CRecordingCompletion::Discard(files);
         m_program.SetState(AppState::Idle);

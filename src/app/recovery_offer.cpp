@@ -73,7 +73,8 @@ void CRecoveryRun::Start(HWND mainWindow, std::vector<LeftRecording> left, CConv
             try {
                 switch (RecoverRecording(left[i], result)) {
                 case RecoveryOutcome::Recovered:
-                    m_recovered.push_back({result.movie, result.sound, !result.sound.empty()});
+                    m_recovered.push_back(
+                        {result.movie, result.sound, !result.sound.empty(), false, {}, result.computerSound});
                     break;
                 case RecoveryOutcome::NothingLeft:
                     ++m_empty;

@@ -36,11 +36,12 @@ bool g_stopping = false;
 std::vector<std::unique_ptr<WaveBuffer>> g_buffers;
 std::atomic<int> g_queuedbuffers{0};
 std::unique_ptr<WaveFile> g_wavewriter;
+std::unique_ptr<WaveFile> g_computerwriter; // the computer's sound on a track of its own
 // Main thread once the device runs; set up before the device is opened.
 CSoundTimekeeper g_timekeeper;
 std::atomic<bool> g_soundfilefailed{false};
 std::atomic<bool> g_devicefailed{false};
-// With the computer's sound the microphone's buffers go to the mix, which writes the file.
+// With the computer's sound the microphone's buffers go to the mix, which writes the files.
 std::unique_ptr<CSoundMixing> g_mixing;
 // What the user is told about the sound sources after the save; recording thread.
 std::string g_sourcesnote;
@@ -73,12 +74,21 @@ bool QueueAtDevice(WAVEHDR& header)
 
 // Caller holds the lock. A failed write ends the sound of this recording; the recording thread
 // sees it, ends the recording and stops the device.
-void WriteAudioData(const void* data, std::size_t length)
+void WriteAudioData(const void* data, std::size_t length, std::unique_ptr<WaveFile>& writer = g_wavewriter)
 {
-    if (g_wavewriter && !g_wavewriter->Write(data, length)) {
+    if (writer && !writer->Write(data, length)) {
         g_soundfilefailed = true;
-        g_wavewriter.reset();
+        writer.reset();
     }
+}
+
+// A sound file of the recording's format, under a free temporary name kept in path; none when it
+// cannot be made.
+std::unique_ptr<WaveFile> CreateSoundFile(std::string& path, const char* firstName)
+{
+    path = ReserveTempFilePath(GetTempDirectory(), firstName, ".wav");
+    auto writer = path.empty() ? nullptr : std::make_unique<WaveFile>(path, Settings().g_recordformat);
+    return writer && writer->IsOpen() ? std::move(writer) : nullptr;
 }
 
 // Sound the device did not deliver (a late start, or a stretch dropped while the machine was busy)
@@ -112,12 +122,18 @@ int StartAudioRecording()
     BuildRecordFormat();
     g_timekeeper.Restart(startedAt, settings.g_recordformat.nSamplesPerSec);
 
-    settings.g_tempwavfile = ReserveTempFilePath(GetTempDirectory(), "~temp001.wav", ".wav");
-    std::unique_ptr<WaveFile> writer;
-    if (!settings.g_tempwavfile.empty()) {
-        writer = std::make_unique<WaveFile>(settings.g_tempwavfile, settings.g_recordformat);
+    std::unique_ptr<WaveFile> writer = CreateSoundFile(settings.g_tempwavfile, "~temp001.wav");
+    // Apart from the microphone's, the computer's sound goes to a file of its own.
+    std::unique_ptr<WaveFile> computerWriter;
+    settings.g_tempcomputerwavfile.clear();
+    if (writer && settings.computerSound != 0 && settings.recordaudio != 0 && settings.computerSoundTracks == 1) {
+        computerWriter = CreateSoundFile(settings.g_tempcomputerwavfile, "~temp002.wav");
+        if (!computerWriter) {
+            writer.reset();
+            DeleteFileA(settings.g_tempwavfile.c_str());
+        }
     }
-    const bool opened = writer && writer->IsOpen();
+    const bool opened = writer != nullptr;
     std::unique_ptr<ComputerSound> computer;
     g_sourcesnote.clear();
     if (opened && settings.computerSound != 0) {
@@ -127,6 +143,11 @@ int StartAudioRecording()
             g_sourcesnote = "No sound from the computer was recorded: this system offers no way to record what it "
                             "plays (no loopback of its output, and no input that monitors it).";
             g_devicefailed = settings.recordaudio == 0;
+            computerWriter.reset();
+            if (!settings.g_tempcomputerwavfile.empty()) {
+                DeleteFileA(settings.g_tempcomputerwavfile.c_str());
+                settings.g_tempcomputerwavfile.clear();
+            }
         }
     }
     {
@@ -135,13 +156,15 @@ int StartAudioRecording()
         g_stopping = false;
         if (opened) {
             g_wavewriter = std::move(writer);
+            g_computerwriter = std::move(computerWriter);
         }
         if (computer) {
-            g_mixing = std::make_unique<CSoundMixing>(settings.g_recordformat, startedAt, settings.recordaudio != 0,
-                                                      std::move(computer), [](const std::vector<std::uint8_t>& pcm) {
-                                                          std::lock_guard writing(g_deviceLock);
-                                                          WriteAudioData(pcm.data(), pcm.size());
-                                                      });
+            g_mixing = std::make_unique<CSoundMixing>(
+                settings.g_recordformat, startedAt, settings.recordaudio != 0, g_computerwriter != nullptr,
+                std::move(computer), [](std::size_t track, const std::vector<std::uint8_t>& pcm) {
+                    std::lock_guard writing(g_deviceLock);
+                    WriteAudioData(pcm.data(), pcm.size(), track == 0 ? g_wavewriter : g_computerwriter);
+                });
         }
     }
     if (!opened) {
@@ -291,6 +314,7 @@ void ReleaseWaveFile()
     std::lock_guard lock(g_deviceLock);
     g_stopping = true;
     g_wavewriter.reset();
+    g_computerwriter.reset();
 }
 
 bool SoundFileFailed()

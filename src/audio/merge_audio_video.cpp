@@ -15,7 +15,10 @@
 #include <cstdint>
 #include <cstring>
 #include <fstream>
+#include <memory>
 #include <optional>
+#include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -49,13 +52,13 @@ private:
     std::string m_path;
 };
 
-// Saves both streams as they are: the audio was converted beforehand where that was asked for,
+// Saves the streams as they are: the audio was converted beforehand where that was asked for,
 // since the platform's own conversion cannot be relied on.
-bool Save(const std::string& outputPath, const RecordedVideo& video, PAVISTREAM audio, int interleave, int period,
-          std::uint64_t sizeLimit)
+bool Save(const std::string& outputPath, const RecordedVideo& video, const std::vector<SoundTrack>& tracks,
+          int interleave, int period, std::uint64_t sizeLimit)
 {
     int reported = -1;
-    return WriteMergedMovie(outputPath, video, audio, period, interleave != 0,
+    return WriteMergedMovie(outputPath, video, tracks, period, interleave != 0,
                             [&](int percent) { return ReportProgress(percent, reported, outputPath, sizeLimit); });
 }
 
@@ -92,11 +95,15 @@ std::uint64_t SoundBytes(PAVISTREAM audio, const WAVEFORMATEX& format)
     return static_cast<std::uint64_t>(std::max<LONG>(AVIStreamLength(audio), 0)) * format.nBlockAlign;
 }
 
-// Whether the movie merged from the video file and this sound fits the output's disk.
-bool FitsOneMovie(const std::string& videoPath, const RecordedVideo& video, PAVISTREAM audio, const std::string& outputPath)
+// Whether the movie merged from the video file and these tracks fits the output's disk.
+bool FitsOneMovie(const std::string& videoPath, const RecordedVideo& video, const std::vector<SoundTrack>& tracks,
+                  const std::string& outputPath)
 {
-    return MergedMovieFits(FileBytes(videoPath), SoundBytes(audio, SoundFormat(audio)), video.frames.size(),
-                           LargestFileIn(FolderOf(outputPath)));
+    std::uint64_t sound = 0;
+    for (const SoundTrack& track : tracks) {
+        sound += SoundBytes(track.stream, SoundFormat(track.stream));
+    }
+    return MergedMovieFits(FileBytes(videoPath), sound, video.frames.size(), LargestFileIn(FolderOf(outputPath)));
 }
 
 // The recorded sound needs no conversion into its own format.
@@ -107,37 +114,79 @@ bool IsRecordedFormat(const WAVEFORMATEX& recorded, const WAVEFORMATEX& target)
            target.wBitsPerSample == recorded.wBitsPerSample && target.nBlockAlign == recorded.nBlockAlign;
 }
 
-// Whether the saved movie holds all of the sound, read back as a player reads it: the sound file is
-// deleted once the merge says it is in the movie.
-bool HoldsTheSound(const std::string& outputPath, double seconds)
+// Whether the saved movie holds all of every track's sound, read back as a player reads it: the
+// sound files are deleted once the merge says they are in the movie.
+bool HoldsTheSound(const std::string& outputPath, const std::vector<double>& seconds)
 {
     std::ifstream file(outputPath, std::ios::binary);
     const std::optional<MovieContents> saved = ReadMovie(file);
-    if (!saved || saved->streams.size() != 2 || saved->streams[1].format.size() < sizeof(PCMWAVEFORMAT)) {
+    if (!saved || saved->streams.size() != 1 + seconds.size()) {
         return false;
     }
-    WAVEFORMATEX format{};
-    std::memcpy(&format, saved->streams[1].format.data(), sizeof(PCMWAVEFORMAT));
-    std::uint64_t bytes = 0;
-    for (const MovieChunkEntry& chunk : saved->chunks[1]) {
-        bytes += chunk.size;
+    for (std::size_t track = 0; track < seconds.size(); ++track) {
+        const MovieStreamInfo& stream = saved->streams[1 + track];
+        if (stream.format.size() < sizeof(PCMWAVEFORMAT)) {
+            return false;
+        }
+        WAVEFORMATEX format{};
+        std::memcpy(&format, stream.format.data(), sizeof(PCMWAVEFORMAT));
+        std::uint64_t bytes = 0;
+        for (const MovieChunkEntry& chunk : saved->chunks[1 + track]) {
+            bytes += chunk.size;
+        }
+        if (!LastsAsLong(seconds[track], bytes, format.nAvgBytesPerSec, format.nBlockAlign)) {
+            return false;
+        }
     }
-    return LastsAsLong(seconds, bytes, format.nAvgBytesPerSec, format.nBlockAlign);
+    return true;
+}
+
+// A recorded sound file as an audio stream, with how long it lasts.
+struct RecordedSound {
+    AviStream stream;
+    WAVEFORMATEX format{};
+    double seconds = 0.0;
+};
+
+std::optional<RecordedSound> OpenSound(const std::string& path, int& failure)
+{
+    PAVISTREAM rawStream = nullptr;
+    if (AVIStreamOpenFromFileA(&rawStream, path.c_str(), streamtypeAUDIO, 0, OF_SHARE_DENY_NONE, nullptr) != 0) {
+        failure = kSoundUnusable;
+        return std::nullopt;
+    }
+    RecordedSound sound;
+    sound.stream.reset(rawStream);
+    AVISTREAMINFOA info{};
+    AVIStreamInfoA(sound.stream.get(), &info, sizeof(info));
+    if (info.fccType != streamtypeAUDIO) {
+        failure = kSecondStreamNotAudio;
+        return std::nullopt;
+    }
+    sound.format = SoundFormat(sound.stream.get());
+    if (sound.format.nAvgBytesPerSec == 0) {
+        failure = kSoundUnusable;
+        return std::nullopt;
+    }
+    sound.seconds = static_cast<double>(SoundBytes(sound.stream.get(), sound.format)) / sound.format.nAvgBytesPerSec;
+    return sound;
 }
 } // namespace
 
 int MergeAudioVideo(const std::string& videoPath, const std::string& audioPath, const std::string& outputPath,
                     int compressAudio, HGLOBAL compressedFormat, DWORD compressedFormatLength, int interleave,
-                    int interleaveFactor, int interleaveUnit)
+                    int interleaveFactor, int interleaveUnit, const std::string& computerAudioPath)
 {
     return MergeAudioVideo(videoPath, audioPath, outputPath, compressAudio, compressedFormat, compressedFormatLength,
                            interleave, interleaveFactor, interleaveUnit,
-                           MergedSizeLimit(FileBytes(videoPath), FileBytes(audioPath)));
+                           MergedSizeLimit(FileBytes(videoPath), FileBytes(audioPath) + FileBytes(computerAudioPath)),
+                           computerAudioPath);
 }
 
 int MergeAudioVideo(const std::string& videoPath, const std::string& audioPath, const std::string& outputPath,
                     int compressAudio, HGLOBAL compressedFormat, DWORD compressedFormatLength, int interleave,
-                    int interleaveFactor, int interleaveUnit, std::uint64_t outputSizeLimit)
+                    int interleaveFactor, int interleaveUnit, std::uint64_t outputSizeLimit,
+                    const std::string& computerAudioPath)
 {
     AviLibrary library;
     // The recorded frames are read as they are stored, key frames and empty slots as they are.
@@ -150,57 +199,69 @@ int MergeAudioVideo(const std::string& videoPath, const std::string& audioPath, 
         return kFirstStreamNotVideo;
     }
     const RecordedVideo video{videoFile, movie->streams[0], movie->chunks[0]};
-    AviStream audio;
-    {
-        PAVISTREAM rawStream = nullptr;
-        if (AVIStreamOpenFromFileA(&rawStream, audioPath.c_str(), streamtypeAUDIO, 0, OF_SHARE_DENY_NONE, nullptr) != 0) {
-            return kSoundUnusable;
-        }
-        audio.reset(rawStream);
+    std::vector<std::pair<std::string, std::string>> files{{audioPath, ""}};
+    if (!computerAudioPath.empty()) {
+        files = {{audioPath, "Microphone"}, {computerAudioPath, "Computer sound"}};
     }
-    AVISTREAMINFOA audioInfo{};
-    AVIStreamInfoA(audio.get(), &audioInfo, sizeof(audioInfo));
-    if (audioInfo.fccType != streamtypeAUDIO) {
-        return kSecondStreamNotAudio;
+    std::vector<RecordedSound> sounds;
+    std::vector<SoundTrack> recordedTracks;
+    std::vector<double> seconds;
+    for (const auto& [path, name] : files) {
+        int failure = kSoundUnusable;
+        std::optional<RecordedSound> sound = OpenSound(path, failure);
+        if (!sound) {
+            return failure;
+        }
+        recordedTracks.push_back({sound->stream.get(), name});
+        seconds.push_back(sound->seconds);
+        sounds.push_back(std::move(*sound));
     }
 
     const double framesPerSecond = FramesPerSecond(video.stream);
     const int period = InterleavePeriod(framesPerSecond, interleaveFactor, interleaveUnit);
-    const WAVEFORMATEX recorded = SoundFormat(audio.get());
-    if (recorded.nAvgBytesPerSec == 0) {
-        return kSoundUnusable;
-    }
-    const double seconds = static_cast<double>(SoundBytes(audio.get(), recorded)) / recorded.nAvgBytesPerSec;
     if (compressAudio && compressedFormat && compressedFormatLength >= sizeof(WAVEFORMATEX)) {
-        ScratchFile convertedFile(outputPath + ".sound.avi");
-        AviStream converted;
+        std::vector<std::unique_ptr<ScratchFile>> convertedFiles;
+        std::vector<AviStream> converted;
+        std::vector<SoundTrack> convertedTracks;
         {
             LockedGlobal format(compressedFormat);
             const auto* target = format.as<WAVEFORMATEX>();
-            if (target && GlobalSize(compressedFormat) >= compressedFormatLength &&
-                sizeof(WAVEFORMATEX) + target->cbSize <= compressedFormatLength && !IsRecordedFormat(recorded, *target)) {
+            for (std::size_t track = 0; track < sounds.size(); ++track) {
+                if (!target || GlobalSize(compressedFormat) < compressedFormatLength ||
+                    sizeof(WAVEFORMATEX) + target->cbSize > compressedFormatLength ||
+                    IsRecordedFormat(sounds[track].format, *target)) {
+                    break;
+                }
+                convertedFiles.push_back(std::make_unique<ScratchFile>(outputPath + ".sound" + std::to_string(track) + ".avi"));
                 int reported = -1;
-                converted = ConvertAudioStream(
-                    audio.get(), *target, convertedFile.path(),
+                const std::string& scratch = convertedFiles.back()->path();
+                AviStream stream = ConvertAudioStream(
+                    sounds[track].stream.get(), *target, scratch,
                     SoundBlocksPerChunk(framesPerSecond, period, target->nAvgBytesPerSec, target->nBlockAlign),
-                    [&](int percent) { return ReportProgress(percent, reported, convertedFile.path(), outputSizeLimit); });
+                    [&](int percent) { return ReportProgress(percent, reported, scratch, outputSizeLimit); });
+                if (!stream) {
+                    break;
+                }
+                convertedTracks.push_back({stream.get(), files[track].second});
+                converted.push_back(std::move(stream));
             }
         }
-        if (converted && !FitsOneMovie(videoPath, video, converted.get(), outputPath)) {
-            return kTooLarge;
-        }
-        if (converted && Save(outputPath, video, converted.get(), interleave, period, outputSizeLimit) &&
-            HoldsTheSound(outputPath, seconds)) {
-            converted.reset();
-            return kMerged;
+        if (convertedTracks.size() == sounds.size()) {
+            if (!FitsOneMovie(videoPath, video, convertedTracks, outputPath)) {
+                return kTooLarge;
+            }
+            if (Save(outputPath, video, convertedTracks, interleave, period, outputSizeLimit) &&
+                HoldsTheSound(outputPath, seconds)) {
+                return kMerged;
+            }
         }
     }
     // Without compression, when the format is the recorded one, or when the compressed format
     // cannot be produced: the recorded sound.
-    if (!FitsOneMovie(videoPath, video, audio.get(), outputPath)) {
+    if (!FitsOneMovie(videoPath, video, recordedTracks, outputPath)) {
         return kTooLarge;
     }
-    if (!Save(outputPath, video, audio.get(), interleave, period, outputSizeLimit) ||
+    if (!Save(outputPath, video, recordedTracks, interleave, period, outputSizeLimit) ||
         !HoldsTheSound(outputPath, seconds)) {
         DeleteFileA(outputPath.c_str());
         return kMergedSaveFailed;

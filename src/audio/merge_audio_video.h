@@ -1,6 +1,8 @@
 #pragma once
 // Merges the temporary movie (video only) and the temporary sound file into one movie with a
-// video and an audio stream, optionally interleaved and with the audio compressed.
+// video and an audio stream, optionally interleaved and with the audio compressed. With the
+// computer's sound recorded on its own track, its file becomes a second audio stream: the two are
+// named "Microphone" and "Computer sound".
 #include <windows.h>
 
 #include <cstdint>
@@ -21,9 +23,10 @@ enum MergeResult : int {
 // ended as failed.
 int MergeAudioVideo(const std::string& videoPath, const std::string& audioPath, const std::string& outputPath,
                     int compressAudio, HGLOBAL compressedFormat, DWORD compressedFormatLength, int interleave,
-                    int interleaveFactor, int interleaveUnit);
+                    int interleaveFactor, int interleaveUnit, const std::string& computerAudioPath = {});
 
 // The same with the bound on the output's size given.
 int MergeAudioVideo(const std::string& videoPath, const std::string& audioPath, const std::string& outputPath,
                     int compressAudio, HGLOBAL compressedFormat, DWORD compressedFormatLength, int interleave,
-                    int interleaveFactor, int interleaveUnit, std::uint64_t outputSizeLimit);
+                    int interleaveFactor, int interleaveUnit, std::uint64_t outputSizeLimit,
+                    const std::string& computerAudioPath = {});

@@ -54,44 +54,57 @@ bool LastsAsLong(double seconds, std::uint64_t bytes, std::uint32_t bytesPerSeco
     return std::abs(lasts - seconds) <= slack;
 }
 
-std::vector<MergeStep> MergeSchedule(const StreamSpan& video, const StreamSpan& audio, int period, bool interleave)
+std::vector<MergeStep> MergeSchedule(const StreamSpan& video, const std::vector<StreamSpan>& tracks, int period,
+                                     bool interleave)
 {
-    if (video.rate == 0 || video.scale == 0 || audio.rate == 0 || audio.scale == 0) {
+    const auto unusable = [](const StreamSpan& span) { return span.rate == 0 || span.scale == 0; };
+    if (unusable(video) || tracks.empty() || std::any_of(tracks.begin(), tracks.end(), unusable)) {
         return {};
     }
     const std::int64_t groupFrames = std::max(period, 1);
-    const double audioPerFrame =
-        static_cast<double>(video.scale) * audio.rate / (static_cast<double>(video.rate) * audio.scale);
-    std::int64_t audioDone = audio.start;
-    // The audio up to the time of a video position.
-    const auto audioUntil = [&](std::int64_t position) {
-        const double sample = std::floor(static_cast<double>(position) * audioPerFrame);
-        if (sample >= static_cast<double>(audio.end)) {
-            return audio.end;
+    std::vector<double> audioPerFrame;
+    std::vector<std::int64_t> audioDone;
+    for (const StreamSpan& audio : tracks) {
+        audioPerFrame.push_back(static_cast<double>(video.scale) * audio.rate /
+                                (static_cast<double>(video.rate) * audio.scale));
+        audioDone.push_back(audio.start);
+    }
+    // A track's audio up to the time of a video position.
+    const auto audioUntil = [&](std::size_t track, std::int64_t position) {
+        const double sample = std::floor(static_cast<double>(position) * audioPerFrame[track]);
+        if (sample >= static_cast<double>(tracks[track].end)) {
+            return tracks[track].end;
         }
-        return std::max(audioDone, static_cast<std::int64_t>(sample));
+        return std::max(audioDone[track], static_cast<std::int64_t>(sample));
     };
 
     std::vector<MergeStep> steps;
     std::vector<MergeStep> audioAfterVideo;
     std::vector<MergeStep>& audioOut = interleave ? steps : audioAfterVideo;
     for (std::int64_t groupStart = video.start; groupStart < video.end; groupStart += groupFrames) {
-        const std::int64_t audioEnd = audioUntil(groupStart + groupFrames);
-        if (audioEnd > audioDone) {
-            audioOut.push_back({MergeStream::kAudio, audioDone, audioEnd - audioDone});
-            audioDone = audioEnd;
+        for (std::size_t track = 0; track < tracks.size(); ++track) {
+            const std::int64_t audioEnd = audioUntil(track, groupStart + groupFrames);
+            if (audioEnd > audioDone[track]) {
+                audioOut.push_back({MergeStream::kAudio, audioDone[track], audioEnd - audioDone[track], track});
+                audioDone[track] = audioEnd;
+            }
         }
         steps.push_back({MergeStream::kVideo, groupStart, std::min(video.end - groupStart, groupFrames)});
     }
     // Sound that lasts longer than the pictures, in chunks of a group's time.
-    if (audioDone < audio.end) {
-        const double groupSamples = std::ceil(static_cast<double>(groupFrames) * audioPerFrame);
-        const std::int64_t left = audio.end - audioDone;
+    for (std::size_t track = 0; track < tracks.size(); ++track) {
+        const std::int64_t end = tracks[track].end;
+        std::int64_t& done = audioDone[track];
+        if (done >= end) {
+            continue;
+        }
+        const double groupSamples = std::ceil(static_cast<double>(groupFrames) * audioPerFrame[track]);
+        const std::int64_t left = end - done;
         const std::int64_t chunk = groupSamples >= static_cast<double>(left)
                                        ? left
                                        : std::max<std::int64_t>(1, static_cast<std::int64_t>(groupSamples));
-        for (; audioDone < audio.end; audioDone += chunk) {
-            audioOut.push_back({MergeStream::kAudio, audioDone, std::min(chunk, audio.end - audioDone)});
+        for (; done < end; done += chunk) {
+            audioOut.push_back({MergeStream::kAudio, done, std::min(chunk, end - done), track});
         }
     }
     steps.insert(steps.end(), audioAfterVideo.begin(), audioAfterVideo.end());

@@ -2,6 +2,7 @@
 // The arithmetic of merging sound into a movie: how often audio is interleaved, in which order the
 // merged movie's chunks are written, and how large the merged file may grow before the save is
 // taken for a runaway.
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
 #include <vector>
@@ -46,17 +47,19 @@ struct StreamSpan {
 
 enum class MergeStream { kVideo, kAudio };
 
-// One write into the merged movie: count samples of a stream from first on.
+// One write into the merged movie: count samples of a stream (of which sound track) from first on.
 struct MergeStep {
     MergeStream stream;
     std::int64_t first;
     std::int64_t count;
+    std::size_t track = 0;
 
     bool operator==(const MergeStep&) const = default;
 };
 
-// The writes of a merged movie, in file order. The video goes in groups of period frames, the audio
-// in chunks covering the same time as a group. Interleaved, each group's audio comes just before
-// its frames, so that a player has the sound before it shows the pictures; otherwise all video
-// comes first. Empty when a rate or scale is 0.
-std::vector<MergeStep> MergeSchedule(const StreamSpan& video, const StreamSpan& audio, int period, bool interleave);
+// The writes of a merged movie, in file order. The video goes in groups of period frames, each sound
+// track in chunks covering the same time as a group. Interleaved, each group's sound comes just
+// before its frames, so that a player has the sound before it shows the pictures; otherwise all
+// video comes first. Empty without a track, or when a rate or scale is 0.
+std::vector<MergeStep> MergeSchedule(const StreamSpan& video, const std::vector<StreamSpan>& tracks, int period,
+                                     bool interleave);

@@ -5,6 +5,7 @@
 #include "audio/odml_writer.h"
 
 #include <algorithm>
+#include <optional>
 #include <vector>
 
 namespace {
@@ -61,27 +62,46 @@ AddResult CopySound(PAVISTREAM from, OdmlWriter& writer, const MergeStep& step, 
         }
         done += samples;
     }
-    return writer.Add(1, {reinterpret_cast<const std::uint8_t*>(buffer.data()), wanted}, true);
+    return writer.Add(1 + step.track, {reinterpret_cast<const std::uint8_t*>(buffer.data()), wanted}, true);
 }
 
-bool WriteChunks(const std::string& path, const RecordedVideo& video, PAVISTREAM audio, int period, bool interleave,
-                 const std::function<bool(int)>& progress)
+// The track's stream in the movie; nothing when its format cannot be used.
+std::optional<MovieStream> TrackStream(const SoundTrack& track)
 {
-    AVISTREAMINFOA audioInfo{};
-    const std::vector<std::uint8_t> audioFormat = StreamFormat(audio);
-    if (AVIStreamInfoA(audio, &audioInfo, sizeof(audioInfo)) != 0 || audioFormat.size() < sizeof(PCMWAVEFORMAT) ||
-        video.stream.rate == 0 || video.stream.scale == 0) {
-        return false;
+    AVISTREAMINFOA info{};
+    std::vector<std::uint8_t> format = StreamFormat(track.stream);
+    if (AVIStreamInfoA(track.stream, &info, sizeof(info)) != 0 || format.size() < sizeof(PCMWAVEFORMAT)) {
+        return std::nullopt;
     }
     // The sound's timing is its format's: under Wine a converted stream read back reports the rate
     // of its sound samples while counting blocks as samples. A sample here is one block.
-    const auto* wave = reinterpret_cast<const WAVEFORMAT*>(audioFormat.data());
-    if (wave->nBlockAlign == 0 || audioInfo.dwSampleSize != wave->nBlockAlign) {
+    const auto* wave = reinterpret_cast<const WAVEFORMAT*>(format.data());
+    if (wave->nBlockAlign == 0 || info.dwSampleSize != wave->nBlockAlign) {
+        return std::nullopt;
+    }
+    return MovieStream{streamtypeAUDIO, info.fccHandler, wave->nBlockAlign, wave->nAvgBytesPerSec,
+                       wave->nBlockAlign, std::move(format), track.name};
+}
+
+bool WriteChunks(const std::string& path, const RecordedVideo& video, const std::vector<SoundTrack>& tracks, int period,
+                 bool interleave, const std::function<bool(int)>& progress)
+{
+    if (video.stream.rate == 0 || video.stream.scale == 0) {
         return false;
     }
+    std::vector<MovieStream> streams{{video.stream.type, video.stream.handler, video.stream.scale, video.stream.rate,
+                                      0, video.stream.format}};
+    std::vector<StreamSpan> spans;
+    for (const SoundTrack& track : tracks) {
+        std::optional<MovieStream> stream = TrackStream(track);
+        if (!stream) {
+            return false;
+        }
+        spans.push_back({AVIStreamStart(track.stream), AVIStreamEnd(track.stream), stream->rate, stream->scale});
+        streams.push_back(std::move(*stream));
+    }
     const StreamSpan videoSpan{0, static_cast<std::int64_t>(video.frames.size()), video.stream.rate, video.stream.scale};
-    const StreamSpan audioSpan{AVIStreamStart(audio), AVIStreamEnd(audio), wave->nAvgBytesPerSec, wave->nBlockAlign};
-    const std::vector<MergeStep> steps = MergeSchedule(videoSpan, audioSpan, period, interleave);
+    const std::vector<MergeStep> steps = MergeSchedule(videoSpan, spans, period, interleave);
     if (steps.empty()) {
         return false;
     }
@@ -95,7 +115,7 @@ bool WriteChunks(const std::string& path, const RecordedVideo& video, PAVISTREAM
     }
     for (const MergeStep& step : steps) {
         if (step.stream == MergeStream::kAudio) {
-            const auto sound = static_cast<std::uint64_t>(step.count) * wave->nBlockAlign;
+            const auto sound = static_cast<std::uint64_t>(step.count) * streams[1 + step.track].sampleSize;
             bytes += sound;
             largest = std::max(largest, sound);
             ++chunks;
@@ -105,12 +125,8 @@ bool WriteChunks(const std::string& path, const RecordedVideo& video, PAVISTREAM
     layout.interleaved = interleave;
     layout.parts = MoviePartsFor(bytes, chunks, largest, layout);
 
-    const MovieStream videoOut{video.stream.type, video.stream.handler, video.stream.scale, video.stream.rate, 0,
-                               video.stream.format};
-    const MovieStream audioOut{streamtypeAUDIO, audioInfo.fccHandler, wave->nBlockAlign, wave->nAvgBytesPerSec,
-                               wave->nBlockAlign, audioFormat};
     CMovieFile file(path);
-    OdmlWriter writer(file, {videoOut, audioOut}, layout);
+    OdmlWriter writer(file, std::move(streams), layout);
     if (!file.IsOpen() || !writer.Start()) {
         return false;
     }
@@ -119,7 +135,8 @@ bool WriteChunks(const std::string& path, const RecordedVideo& video, PAVISTREAM
         const MergeStep& step = steps[i];
         const AddResult copied = step.stream == MergeStream::kVideo
                                      ? CopyFrames(video, writer, step, buffer)
-                                     : CopySound(audio, writer, step, wave->nBlockAlign, buffer);
+                                     : CopySound(tracks[step.track].stream, writer, step,
+                                                 static_cast<DWORD>(spans[step.track].scale), buffer);
         if (copied != AddResult::Added || !progress(static_cast<int>(100 * (i + 1) / steps.size()))) {
             return false;
         }
@@ -130,11 +147,11 @@ bool WriteChunks(const std::string& path, const RecordedVideo& video, PAVISTREAM
 }
 } // namespace
 
-bool WriteMergedMovie(const std::string& path, const RecordedVideo& video, PAVISTREAM audio, int period, bool interleave,
-                      const std::function<bool(int percent)>& progress)
+bool WriteMergedMovie(const std::string& path, const RecordedVideo& video, const std::vector<SoundTrack>& tracks,
+                      int period, bool interleave, const std::function<bool(int percent)>& progress)
 {
     DeleteFileA(path.c_str());
-    const bool saved = WriteChunks(path, video, audio, period, interleave, progress);
+    const bool saved = WriteChunks(path, video, tracks, period, interleave, progress);
     if (!saved) {
         DeleteFileA(path.c_str());
     }

@@ -29,6 +29,7 @@ constexpr std::uint64_t kBufferSizeAt = 36;
 constexpr std::uint64_t kSampleSizeAt = 44;
 constexpr std::uint32_t kStreamFormat = MakeFourCC('s', 't', 'r', 'f');
 constexpr std::uint32_t kSuperIndex = MakeFourCC('i', 'n', 'd', 'x');
+constexpr std::uint32_t kStreamName = MakeFourCC('s', 't', 'r', 'n');
 constexpr std::uint32_t kOdmlList = MakeFourCC('o', 'd', 'm', 'l');
 constexpr std::uint32_t kOdmlHeader = MakeFourCC('d', 'm', 'l', 'h');
 // A bitmap header with a full colour table, or a sound format, fits with room to spare.
@@ -148,6 +149,13 @@ std::optional<std::vector<StreamHeader>> ReadStreamHeaders(std::istream& in, con
             if (!ReadAt(in, format->data(), stream.info.format.data(), format->size)) {
                 return {};
             }
+        }
+        if (const Chunk* name = Find(*parts, kStreamName); name && name->size <= kLongestFormat) {
+            std::string text(name->size, '\0');
+            if (!ReadAt(in, name->data(), text.data(), text.size())) {
+                return {};
+            }
+            stream.info.name = text.substr(0, text.find('\0'));
         }
         if (const Chunk* index = Find(*parts, kSuperIndex)) {
             stream.superIndex = *index;

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <iosfwd>
 #include <optional>
+#include <string>
 #include <vector>
 
 struct MovieIndexEntry {
@@ -30,6 +31,7 @@ struct MovieStreamInfo {
     std::uint32_t suggestedBufferSize = 0;
     std::uint32_t sampleSize = 0;
     std::vector<std::uint8_t> format;
+    std::string name; // strn: empty when the stream has none
 };
 
 struct MovieChunkEntry {

@@ -25,6 +25,12 @@ std::uint64_t Padded(std::uint64_t size)
     return size + (size & 1);
 }
 
+// The stream's strn chunk: its name, ended by a zero.
+std::uint64_t NameBytes(const MovieStream& stream)
+{
+    return stream.name.empty() ? 0 : 8 + Padded(stream.name.size() + 1);
+}
+
 class ByteOut {
 public:
     explicit ByteOut(std::vector<std::uint8_t>& out) : m_out(out) {}
@@ -121,7 +127,7 @@ std::vector<std::uint8_t> OdmlWriter::Header() const
     const bool ended = m_partsUsed > 0;
     std::uint64_t strls = 0;
     for (const MovieStream& stream : m_streams) {
-        strls += 12 + 8 + kStrhBytes + 8 + Padded(stream.format.size()) + 8 + avi::kIndexHead +
+        strls += 12 + 8 + kStrhBytes + 8 + Padded(stream.format.size()) + NameBytes(stream) + 8 + avi::kIndexHead +
                  std::uint64_t{avi::kSuperIndexEntry} * m_layout.parts;
     }
     const std::uint64_t hdrl = 4 + 8 + kAvihBytes + strls + 12 + 8 + kDmlhBytes;
@@ -159,7 +165,7 @@ std::vector<std::uint8_t> OdmlWriter::Header() const
         const MovieStream& s = m_streams[i];
         const StreamTotals& totals = m_totals[i];
         const std::uint64_t indexBytes = avi::kIndexHead + std::uint64_t{avi::kSuperIndexEntry} * m_layout.parts;
-        out.List("strl", 4 + 8 + kStrhBytes + 8 + Padded(s.format.size()) + 8 + indexBytes);
+        out.List("strl", 4 + 8 + kStrhBytes + 8 + Padded(s.format.size()) + NameBytes(s) + 8 + indexBytes);
         out.Chunk("strh", kStrhBytes);
         out.U32(s.type);
         out.U32(s.handler);
@@ -181,6 +187,11 @@ std::vector<std::uint8_t> OdmlWriter::Header() const
         out.Chunk("strf", s.format.size());
         out.Raw(s.format);
         out.Zeros(s.format.size() & 1);
+        if (!s.name.empty()) {
+            out.Chunk("strn", s.name.size() + 1);
+            out.Raw(std::span(reinterpret_cast<const std::uint8_t*>(s.name.data()), s.name.size()));
+            out.Zeros(2 - (s.name.size() & 1));
+        }
         // Reserved as JUNK until the end, when the parts are known.
         out.Chunk(ended ? "indx" : "JUNK", indexBytes);
         const std::size_t indexStart = header.size();

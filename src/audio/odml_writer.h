@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <string>
 #include <vector>
 
 // Where the movie goes: appended in order, with a few sizes behind the end written again.
@@ -28,6 +29,7 @@ struct MovieStream {
     std::uint32_t rate = 0;
     std::uint32_t sampleSize = 0;     // 0: one chunk is one sample (video); else bytes a sample (a sound block)
     std::vector<std::uint8_t> format; // strf: bitmap header and colour table, or the sound format
+    std::string name = {};            // strn, shown by players beside the stream; none when empty
 };
 
 // A part ends before it would pass 1 GiB, as old readers and other writers expect.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 SoundMix::SoundMix(int rate, int channels, int bitsPerSample) : m_rate(rate), m_channels(channels), m_bits(bitsPerSample)
 {
@@ -78,6 +79,17 @@ void SoundMix::Resume(double seconds)
 
 std::vector<std::uint8_t> SoundMix::Take(double seconds, bool final)
 {
+    std::vector<std::vector<std::uint8_t>> mixed = Render(seconds, final, false);
+    return mixed.empty() ? std::vector<std::uint8_t>{} : std::move(mixed.front());
+}
+
+std::vector<std::vector<std::uint8_t>> SoundMix::TakeApart(double seconds, bool final)
+{
+    return Render(seconds, final, true);
+}
+
+std::vector<std::vector<std::uint8_t>> SoundMix::Render(double seconds, bool final, bool apart)
+{
     std::lock_guard lock(m_lock);
     const auto now = static_cast<long long>(std::floor(TimeLineSeconds(seconds) * m_rate));
     long long due = now;
@@ -93,12 +105,18 @@ std::vector<std::uint8_t> SoundMix::Take(double seconds, bool final)
         return {};
     }
     const auto samples = static_cast<std::size_t>(due - m_taken) * static_cast<std::size_t>(m_channels);
-    m_mix.assign(samples, 0.0f);
-    for (Source& source : m_sources) {
-        source.aligner.MixInto(m_taken, due, m_mix.data());
+    std::vector<std::vector<std::uint8_t>> tracks;
+    const std::size_t count = apart ? m_sources.size() : 1;
+    for (std::size_t track = 0; track < count; ++track) {
+        m_mix.assign(samples, 0.0f);
+        for (std::size_t source = 0; source < m_sources.size(); ++source) {
+            if (!apart || source == track) {
+                m_sources[source].aligner.MixInto(m_taken, due, m_mix.data());
+            }
+        }
+        std::vector<std::uint8_t>& pcm = tracks.emplace_back(samples * static_cast<std::size_t>(m_bits / 8));
+        FloatToPcm(m_mix.data(), samples, m_bits, pcm.data());
     }
     m_taken = due;
-    std::vector<std::uint8_t> pcm(samples * static_cast<std::size_t>(m_bits / 8));
-    FloatToPcm(m_mix.data(), samples, m_bits, pcm.data());
-    return pcm;
+    return tracks;
 }

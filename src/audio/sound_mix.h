@@ -1,6 +1,7 @@
 #pragma once
-// The recording's one sound track from several sources (the microphone, the computer's sound),
-// each put on the recording's time line, added at unity gain and clamped at full scale. Time is
+// The recording's sound from several sources (the microphone, the computer's sound), each put on
+// the recording's time line: added at unity gain and clamped at full scale into one track, or each
+// on a track of its own. Time is
 // the recording's clock in seconds from its start; a pause cuts every source alike. Thread-safe:
 // sources deliver from their own threads while another takes the mix.
 #include "audio/source_aligner.h"
@@ -30,6 +31,9 @@ public:
     // is due at `seconds`: as far as every source that still delivers has delivered, or its
     // patience ran out. `final` takes everything up to `seconds`, silence where nothing came.
     std::vector<std::uint8_t> Take(double seconds, bool final);
+    // The same for each source apart, one track a source in the order they were added, none mixed
+    // with another; empty when nothing is due.
+    std::vector<std::vector<std::uint8_t>> TakeApart(double seconds, bool final);
 
 private:
     struct Source {
@@ -42,6 +46,7 @@ private:
         double end = std::numeric_limits<double>::infinity();
     };
     double TimeLineSeconds(double seconds) const;
+    std::vector<std::vector<std::uint8_t>> Render(double seconds, bool final, bool apart);
 
     int m_rate;
     int m_channels;

@@ -13,11 +13,11 @@ constexpr DWORD kWatchMilliseconds = 10;
 constexpr int kWatchesPerWrite = 5;
 } // namespace
 
-CSoundMixing::CSoundMixing(const WAVEFORMATEX& format, std::uint32_t startMs, bool microphone,
+CSoundMixing::CSoundMixing(const WAVEFORMATEX& format, std::uint32_t startMs, bool microphone, bool apart,
                            std::unique_ptr<ComputerSound> computer, Writer write)
     : m_mix(static_cast<int>(format.nSamplesPerSec), format.nChannels, format.wBitsPerSample), m_startMs(startMs),
       m_rate(static_cast<int>(format.nSamplesPerSec)), m_channels(format.nChannels),
-      m_bytesPerSample(format.wBitsPerSample / 8), m_computer(std::move(computer)), m_write(std::move(write))
+      m_bytesPerSample(format.wBitsPerSample / 8), m_apart(microphone && apart), m_computer(std::move(computer)), m_write(std::move(write))
 {
     if (microphone) {
         m_microphone = m_mix.AddSource(m_rate, m_channels, 0, kMicrophonePatience);
@@ -88,9 +88,7 @@ void CSoundMixing::Run()
             }
         }
         if (watch % kWatchesPerWrite == 0) {
-            if (const std::vector<std::uint8_t> pcm = m_mix.Take(now, false); !pcm.empty()) {
-                m_write(pcm);
-            }
+            WriteUpTo(now, false);
         }
     }
 }
@@ -104,7 +102,19 @@ void CSoundMixing::Finish()
         m_computer->Stop();
     }
     m_thread.join();
-    if (const std::vector<std::uint8_t> pcm = m_mix.Take(Seconds(timeGetTime()), true); !pcm.empty()) {
-        m_write(pcm);
+    WriteUpTo(Seconds(timeGetTime()), true);
+}
+
+void CSoundMixing::WriteUpTo(double seconds, bool final)
+{
+    if (!m_apart) {
+        if (const std::vector<std::uint8_t> pcm = m_mix.Take(seconds, final); !pcm.empty()) {
+            m_write(0, pcm);
+        }
+        return;
+    }
+    const std::vector<std::vector<std::uint8_t>> tracks = m_mix.TakeApart(seconds, final);
+    for (std::size_t track = 0; track < tracks.size(); ++track) {
+        m_write(track, tracks[track]);
     }
 }

@@ -1,6 +1,7 @@
 #pragma once
 // The recording's sound from the microphone and the computer together: both put on the
-// recording's clock and mixed, the mix handed to the sound file on a thread of its own.
+// recording's clock and mixed, or kept apart on two tracks, and handed to the sound files on a
+// thread of its own.
 #include <windows.h>
 #include <mmsystem.h>
 
@@ -16,11 +17,13 @@
 
 class CSoundMixing {
 public:
-    using Writer = std::function<void(const std::vector<std::uint8_t>& pcm)>;
+    // track 0: the mix, or the microphone's sound; track 1: the computer's sound, kept apart.
+    using Writer = std::function<void(std::size_t track, const std::vector<std::uint8_t>& pcm)>;
 
     // format: the recording's PCM; startMs: its start on timeGetTime's clock. Without a
-    // microphone the computer's sound alone is recorded; pauses are read from the settings.
-    CSoundMixing(const WAVEFORMATEX& format, std::uint32_t startMs, bool microphone,
+    // microphone the computer's sound alone is recorded; apart: with one, each on its own track.
+    // Pauses are read from the settings.
+    CSoundMixing(const WAVEFORMATEX& format, std::uint32_t startMs, bool microphone, bool apart,
                  std::unique_ptr<ComputerSound> computer, Writer write);
     CSoundMixing(const CSoundMixing&) = delete;
     CSoundMixing& operator=(const CSoundMixing&) = delete;
@@ -39,6 +42,7 @@ public:
 private:
     double Seconds(std::uint32_t ms) const;
     void Run();
+    void WriteUpTo(double seconds, bool final);
 
     SoundMix m_mix;
     std::uint32_t m_startMs;
@@ -47,6 +51,7 @@ private:
     int m_rate;
     int m_channels;
     int m_bytesPerSample;
+    bool m_apart;
     std::unique_ptr<ComputerSound> m_computer;
     Writer m_write;
     std::atomic<double> m_computerEndedAt{-1.0};

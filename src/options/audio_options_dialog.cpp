@@ -21,6 +21,19 @@ constexpr UINT_PTR kLevelTimer = 1;
 constexpr UINT kLevelMilliseconds = 100;
 // A meter falls this much a tick, so that it does not flicker between buffers.
 constexpr int kMeterFall = 8;
+
+// Two radio buttons of which the one clicked is on and the other off.
+void EitherOr(CheckBox& one, CheckBox& other)
+{
+    one.onChange = [&one, &other] {
+        one.SetChecked(true);
+        other.SetChecked(false);
+    };
+    other.onChange = [&one, &other] {
+        one.SetChecked(false);
+        other.SetChecked(true);
+    };
+}
 } // namespace
 
 CAudioOptionsDialog::CAudioOptionsDialog() : CControlsDialog(IDD_AUDIOOPTIONS) {}
@@ -51,6 +64,8 @@ BOOL CAudioOptionsDialog::OnInitDialog()
     Bind(m_volume, IDC_AUDIO_VOLUME);
     Bind(m_computerSound, IDC_COMPUTER_SOUND);
     Bind(m_computerOutputs, IDC_COMPUTER_OUTPUT);
+    Bind(m_mixed, IDC_SOUND_MIXED);
+    Bind(m_tracks, IDC_SOUND_TRACKS);
 
     Bind(m_formats, IDC_AUDIO_FORMATS);
     Bind(m_formatName, IDC_COMPRESSED_NAME);
@@ -64,6 +79,8 @@ BOOL CAudioOptionsDialog::OnInitDialog()
     const AppSettings& settings = Settings();
     m_recordAudioBox.SetChecked(m_recordAudio == 1);
     m_computerSound.SetChecked(settings.computerSound == 1);
+    m_mixed.SetChecked(settings.computerSoundTracks != 1);
+    m_tracks.SetChecked(settings.computerSoundTracks == 1);
     FillComputerOutputs();
     m_interleave.SetChecked(settings.interleaveFrames == 1);
     m_factor.SetNumber(settings.interleaveFactor);
@@ -104,16 +121,10 @@ BOOL CAudioOptionsDialog::OnInitDialog()
         ListenToSources();
     };
     m_computerOutputs.onChange = [this] { ListenToSources(); };
+    EitherOr(m_mixed, m_tracks);
 
     m_interleave.onChange = [this] { EnableInterleaveControls(); };
-    m_frames.onChange = [this] {
-        m_frames.SetChecked(true);
-        m_milliseconds.SetChecked(false);
-    };
-    m_milliseconds.onChange = [this] {
-        m_frames.SetChecked(false);
-        m_milliseconds.SetChecked(true);
-    };
+    EitherOr(m_frames, m_milliseconds);
     m_devices.onChange = [this] {
         if (m_devices.Selection() >= 0) {
             FillFormats(SelectedDevice(), Settings().waveinselected, nullptr);
@@ -279,6 +290,8 @@ void CAudioOptionsDialog::EnableRecordingControls()
     m_devices.Enable(microphone);
     m_volume.Enable(microphone);
     m_computerOutputs.Enable(computer && m_outputIds.size() > 1);
+    m_mixed.Enable(computer);
+    m_tracks.Enable(computer);
     for (const DialogControl* control : std::initializer_list<const DialogControl*>{
              &m_formats, &m_formatName, &m_formatDetail, &m_choose, &m_interleave, &m_factor, &m_frames,
              &m_milliseconds}) {
@@ -348,6 +361,7 @@ void CAudioOptionsDialog::OnOK()
     }
     AppSettings& settings = Settings();
     settings.computerSound = m_computerSound.IsChecked() ? 1 : 0;
+    settings.computerSoundTracks = m_tracks.IsChecked() ? 1 : 0;
     if (const int output = SelectedOutput(); output >= 0) {
         settings.computerSoundDevice = output;
     }

@@ -57,6 +57,8 @@ private:
     PushButton m_volume;
     CheckBox m_computerSound;
     DropDown m_computerOutputs;
+    CheckBox m_mixed; // the computer's sound mixed into the microphone's track, or
+    CheckBox m_tracks; // on a track of its own
     DropDown m_formats;
     TextField m_formatName;
     TextField m_formatDetail;

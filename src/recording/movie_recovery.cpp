@@ -99,9 +99,18 @@ bool CompleteSoundFile(const std::string& path)
            SetFilePointerEx(file.get(), end, nullptr, FILE_BEGIN) && SetEndOfFile(file.get());
 }
 
-std::string SoundOf(const LeftRecording& left, const std::optional<RecordingJournal>& journal)
+// The sound files the journal names, those beside it only: at most the microphone's and the computer's.
+std::vector<std::string> SoundsOf(const LeftRecording& left, const std::optional<RecordingJournal>& journal)
 {
-    return journal && IsTemporarySoundBeside(journal->soundPath, left.journal) ? journal->soundPath : std::string();
+    std::vector<std::string> sounds;
+    if (journal) {
+        for (const std::string& path : journal->soundPaths) {
+            if (sounds.size() < 2 && IsTemporarySoundBeside(path, left.journal)) {
+                sounds.push_back(path);
+            }
+        }
+    }
+    return sounds;
 }
 
 // Others may neither read nor write it; deleting it stays possible.
@@ -118,11 +127,11 @@ void DeleteJournal(LeftRecording& left)
     left.journalHold.reset();
 }
 
-void DeleteAll(LeftRecording& left, const std::string& sound)
+void DeleteAll(LeftRecording& left, const std::vector<std::string>& sounds)
 {
     DeleteFileA(left.movie.c_str());
     left.movieHold.reset();
-    if (!sound.empty()) {
+    for (const std::string& sound : sounds) {
         DeleteFileA(sound.c_str());
     }
     DeleteJournal(left);
@@ -153,7 +162,7 @@ std::vector<LeftRecording> FindLeftRecordings(const std::string& folder)
 RecoveryOutcome RecoverRecording(LeftRecording& left, RecoveredRecording& recovered)
 {
     const std::optional<RecordingJournal> journal = ParseJournal(ReadStart(left.journalHold.get(), kLongestJournal));
-    const std::string sound = SoundOf(left, journal);
+    const std::vector<std::string> sounds = SoundsOf(left, journal);
     if (!left.movieHold && FileExists(left.movie)) {
         return RecoveryOutcome::Failed; // in use elsewhere
     }
@@ -165,7 +174,7 @@ RecoveryOutcome RecoverRecording(LeftRecording& left, RecoveredRecording& recove
         frames = MatchFrames(journal->frames, FindFrameChunks(read, SizeOf(left.movieHold.get())));
     }
     if (frames.empty()) {
-        DeleteAll(left, sound);
+        DeleteAll(left, sounds);
         return RecoveryOutcome::NothingLeft;
     }
 
@@ -195,11 +204,13 @@ RecoveryOutcome RecoverRecording(LeftRecording& left, RecoveredRecording& recove
     recovered.movie = left.movie;
     recovered.frames = frames.size();
     recovered.sound.clear();
-    if (!sound.empty()) {
-        if (CompleteSoundFile(sound)) {
-            recovered.sound = sound;
+    recovered.computerSound.clear();
+    for (std::size_t i = 0; i < sounds.size(); ++i) {
+        // The computer's track is kept only beside the microphone's: alone it would pass for the mix.
+        if ((i == 0 || !recovered.sound.empty()) && CompleteSoundFile(sounds[i])) {
+            (i == 0 ? recovered.sound : recovered.computerSound) = sounds[i];
         } else {
-            DeleteFileA(sound.c_str());
+            DeleteFileA(sounds[i].c_str());
         }
     }
     DeleteJournal(left);
@@ -208,5 +219,5 @@ RecoveryOutcome RecoverRecording(LeftRecording& left, RecoveredRecording& recove
 
 void DeleteLeftRecording(LeftRecording& left)
 {
-    DeleteAll(left, SoundOf(left, ParseJournal(ReadStart(left.journalHold.get(), kLongestJournal))));
+    DeleteAll(left, SoundsOf(left, ParseJournal(ReadStart(left.journalHold.get(), kLongestJournal))));
 }

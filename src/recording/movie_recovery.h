@@ -25,6 +25,7 @@ std::vector<LeftRecording> FindLeftRecordings(const std::string& folder);
 struct RecoveredRecording {
     std::string movie;
     std::string sound;       // empty when there was none or nothing of it could be kept
+    std::string computerSound; // the computer's on a track of its own; empty likewise
     std::size_t frames = 0;  // frames on the rebuilt movie's time line that hold a picture
 };
 

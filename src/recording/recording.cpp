@@ -189,6 +189,9 @@ public:
         m_audio = audio;
         audio->Start();
         movie.NoteSoundFile(Settings().g_tempwavfile);
+        if (!Settings().g_tempcomputerwavfile.empty()) {
+            movie.NoteSoundFile(Settings().g_tempcomputerwavfile);
+        }
     }
     void Stop()
     {

@@ -102,7 +102,7 @@ std::optional<RecordingJournal> ParseJournal(std::span<const std::uint8_t> bytes
             journal.frames.push_back({ReadLittle32(record->payload.data()), ReadLittle32(record->payload.data() + 4),
                                       (ReadLittle32(record->payload.data() + 8) & kKeyFlag) != 0});
         } else if (record->tag == kSoundTag) {
-            journal.soundPath.assign(reinterpret_cast<const char*>(record->payload.data()), record->payload.size());
+            journal.soundPaths.emplace_back(reinterpret_cast<const char*>(record->payload.data()), record->payload.size());
         } else {
             break;
         }

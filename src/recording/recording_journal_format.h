@@ -1,7 +1,7 @@
 #pragma once
 // The journal written beside a temporary movie while it records. The movie's header and last
 // index are written only when the movie is closed, so after a crash the journal is what tells the
-// stream's format and rate, each frame's place on the time line, and the sound file.
+// stream's format and rate, each frame's place on the time line, and the sound files.
 // Every record carries a check, so that a record cut short by a crash ends the journal cleanly.
 #include <cstddef>
 #include <cstdint>
@@ -25,7 +25,8 @@ struct JournalFrame {
 
 struct RecordingJournal {
     JournalStream stream;
-    std::string soundPath; // empty without sound
+    // Empty without sound; the microphone's (or the mix), then the computer's on a track of its own.
+    std::vector<std::string> soundPaths;
     std::vector<JournalFrame> frames;
 };
 

@@ -13,7 +13,8 @@ namespace {
 std::uint64_t SoundBytesPerSecond()
 {
     const AppSettings& settings = Settings();
-    return RecordsSound(settings) ? settings.g_recordformat.nAvgBytesPerSec : 0;
+    const std::uint64_t tracks = settings.g_tempcomputerwavfile.empty() ? 1 : 2;
+    return RecordsSound(settings) ? settings.g_recordformat.nAvgBytesPerSec * tracks : 0;
 }
 
 std::string FolderOf(const std::string& path)
@@ -39,7 +40,8 @@ RecordingStop CStorageGuard::BeforeWrite(std::uint64_t movieBytes, std::uint64_t
             m_free.Measured(*free, now);
         }
         if (RecordsSound(Settings())) {
-            m_soundBytes = FileSize(Settings().g_tempwavfile).value_or(0);
+            m_soundBytes = FileSize(Settings().g_tempwavfile).value_or(0) +
+                           FileSize(Settings().g_tempcomputerwavfile).value_or(0);
             room.soundBytes = m_soundBytes;
         }
     }

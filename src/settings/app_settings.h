@@ -99,6 +99,7 @@ struct AppSettings {
     std::int32_t computerSound = 0; // the computer's own sound recorded beside the microphone
     std::int32_t computerSoundDevice = -1; // the wave input that monitors the output; -1: found by name
     // windowCapture: MouseCaptureMode is kCaptureWindow.
+    std::int32_t computerSoundTracks = 0; // 0: mixed into the microphone's track; 1: a track of its own
 
     // Expressed by the absence of the NoSave.ini marker.
     std::int32_t savesettings = 1;
@@ -132,6 +133,7 @@ struct AppSettings {
     std::string g_tempmoviepath;
     std::atomic<HCURSOR> g_hookcursor{nullptr};
     std::string g_tempwavfile;
+    std::string g_tempcomputerwavfile; // the computer's sound on its own track; empty when mixed
     std::int32_t g_capturebits = 24;
     std::string g_mergepath;
 };

@@ -59,6 +59,7 @@ constexpr std::pair<std::int32_t StoredSettings::*, std::int32_t AppSettings::*>
     {&StoredSettings::countdownSeconds, &AppSettings::countdownSeconds},
     {&StoredSettings::computerSound, &AppSettings::computerSound},
     {&StoredSettings::computerSoundDevice, &AppSettings::computerSoundDevice},
+    {&StoredSettings::computerSoundTracks, &AppSettings::computerSoundTracks},
 };
 
 StoredSettings StoreSettings(const AppSettings& s, std::size_t audioFormatLength, std::size_t compressorStateLength)

@@ -9,7 +9,7 @@ constexpr std::string_view kHeaderPattern = "[Framelark Settings ver%f -- Please
 using S = StoredSettings;
 } // namespace
 
-const std::array<SettingsLine, 58> kSettingsLines = {{
+const std::array<SettingsLine, 59> kSettingsLines = {{
     {"flashingRect=%d \n", &S::flashingRect},
     {"launchPlayer=%d \n", &S::launchPlayer},
     {"minimizeOnStart=%d \n", &S::minimizeOnStart},
@@ -69,6 +69,7 @@ const std::array<SettingsLine, 58> kSettingsLines = {{
     {"computerSound= %d \n", &S::computerSound},
     {"computerSoundDevice= %d \n", &S::computerSoundDevice},
     {"windowCapture=%d \n", &S::windowCapture},
+    {"computerSoundTracks= %d \n", &S::computerSoundTracks},
 }};
 
 namespace {

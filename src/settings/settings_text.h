@@ -9,8 +9,8 @@
 #include <string>
 #include <string_view>
 
-// The 58 values of CS.ini, in file order and named by their keys. savedir, cursordir and ffmpegPath
-// hold the lengths of the texts that Cdata.ini stores. The last twelve came later: a file without
+// The 59 values of CS.ini, in file order and named by their keys. savedir, cursordir and ffmpegPath
+// hold the lengths of the texts that Cdata.ini stores. The last thirteen came later: a file without
 // them reads as before, and older programs stop reading before them.
 struct StoredSettings {
     std::int32_t flashingRect = 0;
@@ -71,6 +71,7 @@ struct StoredSettings {
     std::int32_t computerSound = 0;
     std::int32_t computerSoundDevice = 0;
     std::int32_t windowCapture = 0;
+    std::int32_t computerSoundTracks = 0;
 
     bool operator==(const StoredSettings&) const = default;
 };
@@ -79,7 +80,7 @@ struct SettingsLine {
     std::string_view pattern; // "%d" marks the value
     std::int32_t StoredSettings::*value;
 };
-extern const std::array<SettingsLine, 58> kSettingsLines;
+extern const std::array<SettingsLine, 59> kSettingsLines;
 
 // The version this program writes.
 inline constexpr float kSettingsVersion = 1.5f;

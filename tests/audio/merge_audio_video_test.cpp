@@ -251,6 +251,34 @@ TEST_F(Merge, OutputHoldsTheVideoUnchangedAndTheToneInTheAskedFormat)
     RemoveMsAdpcm();
 }
 
+// The computer's sound on its own track: a second audio stream, compressed alike, each named, and
+// each group's sound of both just before its frames.
+TEST_F(Merge, ComputerTrackIsASecondNamedStream)
+{
+    if (unixDir.empty()) {
+        GTEST_SKIP() << "ffmpeg is run under Wine only";
+    }
+    constexpr int kPeriod = 4;
+    InstallMsAdpcmIfNeeded();
+    DWORD length = 0;
+    const GlobalBlock format = Suggested(WAVE_FORMAT_ADPCM, length);
+    ASSERT_TRUE(format.valid());
+    const std::string computer = scratch.File("computer.wav");
+    ASSERT_TRUE(CopyFileA(sound.c_str(), computer.c_str(), FALSE));
+    ASSERT_EQ(MergeAudioVideo(movie, sound, output, 1, format.handle(), length, 1, kPeriod, 1, computer), kMerged);
+    EXPECT_EQ(Probe(output, "-show_entries stream=index,codec_name:stream_tags=title"),
+              "0,msvideo1\n1,adpcm_ms,Microphone\n2,adpcm_ms,Computer sound\n");
+    EXPECT_EQ(Shell("ffmpeg -v error -xerror -i '" + UnixPath(output) + "' -map 0 -f null - 2>&1"), "");
+    std::string interleaved;
+    for (LONG group = 0; group < kLength; group += kPeriod) {
+        interleaved += "11" + std::string(std::min<LONG>(kPeriod, kLength - group), '0');
+    }
+    const std::string order = ChunkOrder(output);
+    EXPECT_EQ(order.substr(0, interleaved.size()), interleaved);
+    EXPECT_EQ(order.find_first_not_of('1', interleaved.size()), std::string::npos) << order;
+    RemoveMsAdpcm();
+}
+
 TEST_F(Merge, SmallBlockSoundIsConvertedInChunksAndLastsAsLong)
 {
     AviLibrary library;
@@ -341,7 +369,7 @@ TEST_F(Merge, SaveThatOutgrowsItsBoundFailsAndLeavesNothing)
     // Each save ends at its first write: the compressed one, then the fallback with the recorded sound.
     EXPECT_EQ(window.Count(MergeProgressMessage), 2);
     EXPECT_EQ(GetFileAttributesA(output.c_str()), INVALID_FILE_ATTRIBUTES);
-    EXPECT_EQ(GetFileAttributesA((output + ".sound.avi").c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(GetFileAttributesA((output + ".sound0.avi").c_str()), INVALID_FILE_ATTRIBUTES);
     // With room for its inputs the same merge succeeds.
     EXPECT_EQ(MergeAudioVideo(movie, sound, output, 1, format.handle(), length, 1, 4, 1), kMerged);
 }

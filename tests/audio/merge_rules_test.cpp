@@ -96,7 +96,10 @@ void PrintTo(const MergeStep& step, std::ostream* out)
 
 namespace {
 MergeStep V(std::int64_t first, std::int64_t count) { return {MergeStream::kVideo, first, count}; }
-MergeStep A(std::int64_t first, std::int64_t count) { return {MergeStream::kAudio, first, count}; }
+MergeStep A(std::int64_t first, std::int64_t count, std::size_t track = 0)
+{
+    return {MergeStream::kAudio, first, count, track};
+}
 
 constexpr StreamSpan kTenFrames{0, 10, 10, 1};     // one second at 10 frames/s
 constexpr StreamSpan kPcmSecond{0, 1000, 1000, 1}; // one second at 1000 samples/s
@@ -107,29 +110,32 @@ TEST(MergeRules, ScheduleGroupsFramesWithTheSoundOfTheirTime)
     struct Case {
         const char* name;
         StreamSpan video;
-        StreamSpan audio;
+        std::vector<StreamSpan> tracks;
         int period;
         bool interleave;
         std::vector<MergeStep> steps;
     } const cases[] = {
-        {"sound before each group", kTenFrames, kPcmSecond, 5, true, {A(0, 500), V(0, 5), A(500, 500), V(5, 5)}},
-        {"without interleave all video first", kTenFrames, kPcmSecond, 5, false,
+        {"sound before each group", kTenFrames, {kPcmSecond}, 5, true, {A(0, 500), V(0, 5), A(500, 500), V(5, 5)}},
+        {"without interleave all video first", kTenFrames, {kPcmSecond}, 5, false,
          {V(0, 5), V(5, 5), A(0, 500), A(500, 500)}},
-        {"last group shorter", kTenFrames, kPcmSecond, 4, true,
+        {"last group shorter", kTenFrames, {kPcmSecond}, 4, true,
          {A(0, 400), V(0, 4), A(400, 400), V(4, 4), A(800, 200), V(8, 2)}},
-        {"longer sound goes on in chunks of a group's time", kTenFrames, {0, 1200, 1000, 1}, 5, true,
+        {"longer sound goes on in chunks of a group's time", kTenFrames, {{0, 1200, 1000, 1}}, 5, true,
          {A(0, 500), V(0, 5), A(500, 500), V(5, 5), A(1000, 200)}},
-        {"shorter sound leaves the last groups silent", kTenFrames, {0, 700, 1000, 1}, 4, true,
+        {"shorter sound leaves the last groups silent", kTenFrames, {{0, 700, 1000, 1}}, 4, true,
          {A(0, 400), V(0, 4), A(400, 300), V(4, 4), V(8, 2)}},
-        {"video starting later keeps its time", {4, 10, 10, 1}, kPcmSecond, 3, true,
+        {"video starting later keeps its time", {4, 10, 10, 1}, {kPcmSecond}, 3, true,
          {A(0, 700), V(4, 3), A(700, 300), V(7, 3)}},
         // MS ADPCM blocks of 1024 bytes at 22311 bytes/s, 200 frames/s, 100 ms.
-        {"blocks of sound round down to whole blocks", {0, 40, 200, 1}, {0, 5, 22311, 1024}, 20, true,
+        {"blocks of sound round down to whole blocks", {0, 40, 200, 1}, {{0, 5, 22311, 1024}}, 20, true,
          {A(0, 2), V(0, 20), A(2, 2), V(20, 20), A(4, 1)}},
-        {"no rate gives nothing", kTenFrames, {0, 1000, 0, 1}, 5, true, {}},
+        {"each track before the group, the longer one goes on", kTenFrames, {kPcmSecond, {0, 1200, 1000, 1}}, 5, true,
+         {A(0, 500), A(0, 500, 1), V(0, 5), A(500, 500), A(500, 500, 1), V(5, 5), A(1000, 200, 1)}},
+        {"no rate gives nothing", kTenFrames, {{0, 1000, 0, 1}}, 5, true, {}},
+        {"no track gives nothing", kTenFrames, {}, 5, true, {}},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(MergeSchedule(c.video, c.audio, c.period, c.interleave), c.steps) << c.name;
+        EXPECT_EQ(MergeSchedule(c.video, c.tracks, c.period, c.interleave), c.steps) << c.name;
     }
 }
 
@@ -137,21 +143,25 @@ TEST(MergeRules, ScheduleCoversEverySampleOnceInOrder)
 {
     struct Case {
         StreamSpan video;
-        StreamSpan audio;
+        std::vector<StreamSpan> tracks;
         int period;
     } const cases[] = {
-        {{0, 785, 200, 1}, {0, 115, 22311, 1024}, 20}, // a 4 s recording, MS ADPCM
-        {{0, 785, 200, 1}, {0, 86544, 22050, 1}, 1},
-        {{0, 97, 30000, 1001}, {0, 51, 11100, 512}, 7},
-        {{0, 3, 1, 1}, {0, 1, 1, 1}, 1},
-        {{0, 0, 10, 1}, {0, 333, 1000, 1}, 5}, // no pictures at all
+        {{0, 785, 200, 1}, {{0, 115, 22311, 1024}}, 20}, // a 4 s recording, MS ADPCM
+        {{0, 785, 200, 1}, {{0, 86544, 22050, 1}}, 1},
+        {{0, 97, 30000, 1001}, {{0, 51, 11100, 512}}, 7},
+        {{0, 3, 1, 1}, {{0, 1, 1, 1}}, 1},
+        {{0, 0, 10, 1}, {{0, 333, 1000, 1}}, 5}, // no pictures at all
+        {{0, 785, 200, 1}, {{0, 115, 22311, 1024}, {0, 90, 22311, 1024}}, 20}, // two tracks, one cut short
     };
     for (const Case& c : cases) {
         for (const bool interleave : {true, false}) {
             std::int64_t nextFrame = c.video.start;
-            std::int64_t nextSample = c.audio.start;
-            for (const MergeStep& step : MergeSchedule(c.video, c.audio, c.period, interleave)) {
-                std::int64_t& next = step.stream == MergeStream::kVideo ? nextFrame : nextSample;
+            std::vector<std::int64_t> nextSample;
+            for (const StreamSpan& track : c.tracks) {
+                nextSample.push_back(track.start);
+            }
+            for (const MergeStep& step : MergeSchedule(c.video, c.tracks, c.period, interleave)) {
+                std::int64_t& next = step.stream == MergeStream::kVideo ? nextFrame : nextSample.at(step.track);
                 EXPECT_EQ(step.first, next);
                 EXPECT_GT(step.count, 0);
                 if (step.stream == MergeStream::kVideo) {
@@ -160,7 +170,9 @@ TEST(MergeRules, ScheduleCoversEverySampleOnceInOrder)
                 next += step.count;
             }
             EXPECT_EQ(nextFrame, c.video.end) << c.period << (interleave ? " interleaved" : "");
-            EXPECT_EQ(nextSample, c.audio.end) << c.period << (interleave ? " interleaved" : "");
+            for (std::size_t track = 0; track < c.tracks.size(); ++track) {
+                EXPECT_EQ(nextSample[track], c.tracks[track].end) << c.period << (interleave ? " interleaved" : "");
+            }
         }
     }
 }

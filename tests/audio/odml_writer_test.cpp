@@ -12,6 +12,8 @@
 #include <limits>
 #include <random>
 #include <sstream>
+#include <string>
+#include <utility>
 
 namespace {
 class MemorySink : public MovieSink {
@@ -61,10 +63,11 @@ MovieStream Video(std::uint32_t compression = MakeFourCC('M', 'S', 'V', 'C'))
     return {MakeFourCC('v', 'i', 'd', 's'), compression, 1, 30, 0, Bitmap(compression)};
 }
 
-MovieStream Sound()
+MovieStream Sound(std::string name = {})
 {
     // 22.05 kHz stereo 16-bit PCM: a sample is a 4-byte block.
-    return {MakeFourCC('a', 'u', 'd', 's'), 0, 4, 88200, 4, {1, 0, 2, 0, 0x22, 0x56, 0, 0, 0x88, 0x58, 1, 0, 4, 0, 16, 0, 0, 0}};
+    return {MakeFourCC('a', 'u', 'd', 's'), 0, 4, 88200, 4,
+            {1, 0, 2, 0, 0x22, 0x56, 0, 0, 0x88, 0x58, 1, 0, 4, 0, 16, 0, 0, 0}, std::move(name)};
 }
 
 struct Added {
@@ -114,9 +117,14 @@ TEST(OdmlWriter, EveryChunkIsReadBackAcrossParts)
         SCOPED_TRACE(testing::Message() << "seed " << seed);
         std::mt19937 random(seed);
         const bool withSound = seed % 3 != 0;
+        // Some with two named sound tracks, names of odd and even length.
+        const std::size_t tracks = withSound ? 1 + seed % 2 : 0;
         std::vector<MovieStream> streams = {Video(seed % 4 == 0 ? 0 : MakeFourCC('M', 'S', 'V', 'C'))};
-        if (withSound) {
+        if (tracks == 1) {
             streams.push_back(Sound());
+        } else if (tracks == 2) {
+            streams.push_back(Sound("Microphone"));
+            streams.push_back(Sound(seed % 4 < 2 ? "Computer sound" : "Sound"));
         }
         MovieLayout layout;
         layout.partBytes = 16384 + random() % 40000;
@@ -129,10 +137,10 @@ TEST(OdmlWriter, EveryChunkIsReadBackAcrossParts)
         std::vector<std::vector<Added>> added(streams.size());
         const int chunks = 50 + static_cast<int>(random() % 400);
         for (int n = 0; n < chunks; ++n) {
-            const std::size_t stream = withSound && random() % 3 == 0 ? 1 : 0;
+            const std::size_t stream = withSound && random() % 3 == 0 ? 1 + random() % tracks : 0;
             // Empty video chunks are slots a frame was not written on.
-            const std::size_t size = stream == 1 ? 4 * (1 + random() % 300) : (random() % 4 == 0 ? 0 : random() % 3001);
-            Added chunk{std::vector<std::uint8_t>(size), stream == 1 || (size > 0 && random() % 5 == 0)};
+            const std::size_t size = stream > 0 ? 4 * (1 + random() % 300) : (random() % 4 == 0 ? 0 : random() % 3001);
+            Added chunk{std::vector<std::uint8_t>(size), stream > 0 || (size > 0 && random() % 5 == 0)};
             for (std::uint8_t& b : chunk.data) {
                 b = static_cast<std::uint8_t>(random());
             }
@@ -170,6 +178,7 @@ TEST(OdmlWriter, EveryChunkIsReadBackAcrossParts)
             EXPECT_EQ(info.suggestedBufferSize, largest);
             EXPECT_EQ(info.format, streams[s].format);
             EXPECT_EQ(info.rate, streams[s].rate);
+            EXPECT_EQ(info.name, streams[s].name);
         }
         EXPECT_EQ(movie->totalFrames, added[0].size());
         EXPECT_EQ(movie->microsecondsPerFrame, 33333u);

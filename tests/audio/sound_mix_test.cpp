@@ -152,4 +152,37 @@ TEST(SoundMix, PausesSilentSourcesAndLoudSums)
     }
 }
 
+// Kept apart, each source has a track of its own on the same time line: nothing of one in the other.
+TEST(SoundMix, TracksApartHoldEachSourceAlone)
+{
+    SoundMix mix(kRate, 1, 16);
+    const int microphone = mix.AddSource(kRate, 1, 0, 2.0);
+    const int computer = mix.AddSource(kRate, 1, 0, 0.3);
+    const std::vector<float> voice(kRate / 10, 0.6f);
+    const std::vector<float> played(kRate / 10, -0.6f);
+    std::vector<float> tracks[2];
+    const auto take = [&](double at, bool final) {
+        for (const auto& pcm = mix.TakeApart(at, final); std::size_t i : {0u, 1u}) {
+            if (!pcm.empty()) {
+                Append(tracks[i], pcm[i]);
+            }
+        }
+    };
+    for (int tenth = 0; tenth < 20; ++tenth) {
+        mix.Deliver(microphone, tenth / 10.0, voice.data(), voice.size());
+        if (tenth >= 10) {
+            mix.Deliver(computer, tenth / 10.0, played.data(), played.size());
+        }
+        take(tenth / 10.0 + 0.1, false);
+    }
+    take(2.0, true);
+    for (const std::vector<float>& track : tracks) {
+        ASSERT_EQ(track.size(), static_cast<std::size_t>(2 * kRate));
+    }
+    EXPECT_NEAR(tracks[0][kRate / 2], 0.6, 1e-3);
+    EXPECT_NEAR(tracks[0][kRate * 3 / 2], 0.6, 1e-3);
+    EXPECT_EQ(tracks[1][kRate / 2], 0.0f);
+    EXPECT_NEAR(tracks[1][kRate * 3 / 2], -0.6, 1e-3);
+}
+
 } // namespace

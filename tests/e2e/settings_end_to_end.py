@@ -39,7 +39,7 @@ def first_start(build, scratch):
     click_close(main_window())
     wait_for_exit(program)
     text = read(scratch, "CS.ini")
-    if not text or not text.startswith(HEADER) or text.count(b"\r\n") != 2 + 58:
+    if not text or not text.startswith(HEADER) or text.count(b"\r\n") != 2 + 59:
         fail(f"CS.ini after the first exit: {text[:80] if text else text}")
     if read(scratch, "Cdata.ini") is None:
         fail("no Cdata.ini after the first exit")

@@ -12,6 +12,9 @@ computer: the microphone off: 660 Hz in every second, no 440 Hz.
 gap:      the output plays nothing from 5 s to 10 s of 15 s: no 660 Hz there, and again after.
 pause:    paused from 4 s to 8 s of 12 s: the sound of both is cut as the pictures are, and lasts
           as long as they do.
+tracks:   20 s with both, "Each on its own track": two audio streams, named, the microphone's with
+          440 Hz alone and the computer's with 660 Hz alone in every second; GStreamer, mpv and VLC
+          (as a user other than root, which VLC insists on) play the movie to its end.
 unplug:   the output's sink is unloaded 6 s into a 12 s recording: the movie keeps its full
           pictures and the microphone's tone to the end. (Wine 8 keeps its device list from the
           program's start and the sound server moves the capture elsewhere, so the program cannot
@@ -20,6 +23,7 @@ unplug:   the output's sink is unloaded 6 s into a 12 s recording: the movie kee
 import argparse
 import math
 import os
+import re
 import struct
 import subprocess
 import sys
@@ -39,6 +43,7 @@ MODES = {
     "computer": (8, False, [(0, 99)]),
     "gap": (15, True, [(0, 5), (10, 99)]),
     "pause": (12, True, [(0, 99)]),
+    "tracks": (20, True, [(0, 99)]),
     "unplug": (12, True, [(0, 6)]),
 }
 PAUSE = (4, 8)
@@ -79,10 +84,10 @@ def power(samples, frequency):
     return s1 * s1 + s2 * s2 - k * s1 * s2
 
 
-def tones_by_second(movie, scratch):
-    """For each whole second of the sound: whether each tone stands out of its neighbourhood."""
+def tones_by_second(movie, scratch, track=0):
+    """For each whole second of a sound track: whether each tone stands out of its neighbourhood."""
     raw = os.path.join(scratch, "sound.raw")
-    subprocess.run(["ffmpeg", "-v", "error", "-y", "-i", movie, "-map", "0:a:0", "-ac", "1", "-ar", str(RATE),
+    subprocess.run(["ffmpeg", "-v", "error", "-y", "-i", movie, "-map", f"0:a:{track}", "-ac", "1", "-ar", str(RATE),
                     "-f", "s16le", raw], check=True)
     with open(raw, "rb") as f:
         data = f.read()
@@ -95,12 +100,50 @@ def tones_by_second(movie, scratch):
     return seconds, len(samples) / RATE
 
 
-def configure(microphone):
+def configure(microphone, apart):
     """Audio Options as a person sets them: the computer's sound from "Speakers" (the outputs are
-    listed by name), the microphone on or off."""
+    listed by name), the microphone on or off, mixed with it or each on its own track."""
     e2e.open_dialog("Audio Options", lambda: e2e.click_button("audio"))
-    keys(*(["alt+r"] if microphone else []), "alt+c", "alt+o", "Home", "Down", "Return")
+    keys(*(["alt+r"] if microphone else []), "alt+c", *(["alt+e"] if apart else []), "alt+o", "Home", "Down",
+         "Return")
     e2e.closed("Audio Options")
+
+
+def check_tracks(movie):
+    """Two audio streams, each named after its source, and the movie decodes cleanly."""
+    out = subprocess.run(["ffprobe", "-v", "error", "-show_entries", "stream=index,codec_type,codec_name:stream_tags=title",
+                          "-of", "csv=p=0", movie], capture_output=True, text=True).stdout.splitlines()
+    print("streams:", out)
+    if out != ["0,msvideo1,video", "1,adpcm_ms,audio,Microphone", "2,adpcm_ms,audio,Computer sound"]:
+        fail(f"expected Video 1, then MS ADPCM named Microphone and Computer sound, found {out}")
+    said = e2e.ffmpeg_says(movie)
+    if said:
+        fail(f"ffmpeg could not decode the movie cleanly: {' '.join(said)[:500]}")
+
+
+def play_to_the_end(movie):
+    """GStreamer, mpv and VLC each play the movie through to its end, saying no error on the way."""
+    os.chmod(os.path.dirname(movie), 0o755)
+    os.chmod(movie, 0o644)
+    # Each player: its command, and what it says when it reached the end of the movie.
+    players = {
+        "GStreamer": (["gst-launch-1.0", "playbin", f"uri=file://{movie}", "video-sink=fakesink sync=false",
+                       "audio-sink=fakesink sync=false"], "Got EOS from element"),
+        "mpv": (["mpv", "--no-config", "--ao=null", "--vo=null", "--untimed", movie], "(End of file)"),
+        # VLC refuses to run as root; it ends with 0 whatever happened, so its log says.
+        "VLC": (["runuser", "-u", "nobody", "--", "cvlc", "-vv", "--play-and-exit", "--intf", "dummy", "--aout",
+                 "dummy", "--vout", "dummy", movie], "main input debug: EOF reached"),
+    }
+    for name, (command, ended_line) in players.items():
+        ended = subprocess.run(command, capture_output=True, text=True, timeout=120)
+        said = ended.stdout + ended.stderr
+        errors = [line for line in said.splitlines()
+                  if line.startswith("ERROR") or re.search(r"(input|demux|decoder|stream) error", line)]
+        audio = len(re.findall(r"avi demux debug: stream\[\d\] audio", said))
+        print(f"{name}: exit {ended.returncode}, {'reached the end' if ended_line in said else 'did NOT reach the end'}"
+              f"{f', {audio} audio streams' if name == 'VLC' else ''}{'; ' + ' | '.join(errors) if errors else ''}")
+        if ended.returncode != 0 or errors or ended_line not in said:
+            fail(f"{name} did not play the movie to its end: {said[-500:]}")
 
 
 def expected_tone(stretches, second):
@@ -129,7 +172,7 @@ def run(build, scratch, mode):
         play(MICROPHONE_TONE, "rec")
         play(COMPUTER_TONE, "speakers")
         program = e2e.start_program(build, scratch)
-        configure(microphone)
+        configure(microphone, mode == "tracks")
         e2e.start_animator(build, seconds + 60)
         before = e2e.temp_movies(prefix)
         started = e2e.record_region(prefix, before)
@@ -152,24 +195,35 @@ def run(build, scratch, mode):
         told = find_window("^Note$", 3)
         if told and mode != "unplug":
             fail("a note came after the save although every source was there")
-        check_streams(movie)
+        if mode == "tracks":
+            check_tracks(movie)
+        else:
+            check_streams(movie)
         info = e2e.probe(movie)
         numerator, denominator = map(int, info["r_frame_rate"].split("/"))
         video = int(info["nb_frames"]) * denominator / numerator
-        heard, length = tones_by_second(movie, scratch)
-        print(f"video {video:.2f} s, sound {length:.2f} s; tones by second:",
-              " ".join(("m" if s[MICROPHONE_TONE] else "-") + ("c" if s[COMPUTER_TONE] else "-") for s in heard))
-        if abs(video - length) > 0.3:
-            fail(f"the sound lasts {length:.2f} s but the pictures {video:.2f} s")
         recorded = seconds - (PAUSE[1] - PAUSE[0] if mode == "pause" else 0)
         if not recorded - 1 < video < recorded + 1:
             fail(f"the pictures last {video:.2f} s of a recording of {recorded} s")
-        # Wine's wave input starts about a second late: nothing is captured before.
-        for second, tones in enumerate(heard[1:], 1):
-            wanted = {MICROPHONE_TONE: microphone, COMPUTER_TONE: expected_tone(stretches, second)}
-            for tone, expected in wanted.items():
-                if expected is not None and tones[tone] != expected:
-                    fail(f"second {second}: the {tone} Hz tone is {'missing' if expected else 'there'}")
+        # Each track with what it should hold: one track holds both sources, two hold one each.
+        tracks = [(microphone, None)] if mode != "tracks" else [(True, False), (False, True)]
+        for track, (microphone_heard, computer_heard) in enumerate(tracks):
+            heard, length = tones_by_second(movie, scratch, track)
+            print(f"track {track}: video {video:.2f} s, sound {length:.2f} s; tones by second:",
+                  " ".join(("m" if s[MICROPHONE_TONE] else "-") + ("c" if s[COMPUTER_TONE] else "-") for s in heard))
+            if abs(video - length) > 0.3:
+                fail(f"track {track}: the sound lasts {length:.2f} s but the pictures {video:.2f} s")
+            # Wine's wave input starts about a second late: nothing is captured before.
+            for second, tones in enumerate(heard[1:], 1):
+                wanted = {MICROPHONE_TONE: microphone_heard,
+                          COMPUTER_TONE: computer_heard if computer_heard is not None
+                          else expected_tone(stretches, second)}
+                for tone, expected in wanted.items():
+                    if expected is not None and tones[tone] != expected:
+                        fail(f"track {track}, second {second}: the {tone} Hz tone is "
+                             f"{'missing' if expected else 'there'}")
+        if mode == "tracks":
+            play_to_the_end(movie)
         if told:
             e2e.xdotool("windowactivate", told)
             press("Return")

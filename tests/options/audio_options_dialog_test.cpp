@@ -84,6 +84,12 @@ TEST_F(AudioOptionsTest, RecordAudioEnablesEveryControlFromDevicesToMilliseconds
         ClickButton(d, IDC_INTERLEAVE_FRAMES);
         EXPECT_TRUE(ItemChecked(d, IDC_INTERLEAVE_FRAMES));
         EXPECT_FALSE(ItemChecked(d, IDC_INTERLEAVE_MILLISECONDS));
+        // Mixed or apart is the computer's sound's choice; mixed unless chosen.
+        EXPECT_FALSE(ItemEnabled(d, IDC_SOUND_TRACKS));
+        SendDlgItemMessageA(d, IDC_COMPUTER_SOUND, BM_CLICK, 0, 0);
+        EXPECT_TRUE(ItemChecked(d, IDC_SOUND_MIXED));
+        ClickButton(d, IDC_SOUND_TRACKS);
+        EXPECT_FALSE(ItemChecked(d, IDC_SOUND_MIXED));
         EXPECT_EQ(ItemText(d, IDC_AUDIO_DEVICES), "Default input device");
         EXPECT_EQ(ItemText(d, IDC_AUDIO_FORMATS), "22.05 kHz, stereo, 16-bit");
         EXPECT_EQ(ItemText(d, IDC_COMPRESSED_NAME), "PCM");
@@ -94,6 +100,7 @@ TEST_F(AudioOptionsTest, RecordAudioEnablesEveryControlFromDevicesToMilliseconds
     EXPECT_EQ(s.recordaudio, 1);
     EXPECT_EQ(s.interleaveFactor, 250000);
     EXPECT_EQ(s.interleaveUnit, kInterleaveFrames);
+    EXPECT_EQ(s.computerSoundTracks, 1);
     EXPECT_EQ(StoredCompressedTag(), WAVE_FORMAT_PCM);
 }
 

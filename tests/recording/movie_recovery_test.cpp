@@ -231,19 +231,27 @@ TEST_F(MovieRecovery, WhatIsKeptAndWhatGoes)
         bool decline;
         RecoveryOutcome outcome;
         bool soundKept;
+        std::vector<std::uint8_t> computerSound = {}; // the computer's on its own track, named second
+        bool computerKept = false;
     };
     const std::string beside = crashed.File("~temp001.wav");
+    const std::string computer = crashed.File("~temp002.wav");
     const Case cases[] = {
-        {"declined", UnclosedMovie(frames), JournalOf(stream, frames, beside), UnfinishedSound(4000), true,
-         RecoveryOutcome::NothingLeft, false},
-        {"recovered with its sound", UnclosedMovie(frames), JournalOf(stream, frames, beside), UnfinishedSound(4000),
+        {"declined", UnclosedMovie(frames), JournalOf(stream, frames, {beside, computer}), UnfinishedSound(4000), true,
+         RecoveryOutcome::NothingLeft, false, UnfinishedSound(4000)},
+        {"recovered with its sound", UnclosedMovie(frames), JournalOf(stream, frames, {beside}), UnfinishedSound(4000),
          false, RecoveryOutcome::Recovered, true},
-        {"sound without a sample", UnclosedMovie(frames), JournalOf(stream, frames, beside), UnfinishedSound(0), false,
+        {"recovered with both tracks", UnclosedMovie(frames), JournalOf(stream, frames, {beside, computer}),
+         UnfinishedSound(4000), false, RecoveryOutcome::Recovered, true, UnfinishedSound(2000), true},
+        {"the computer's track without the microphone's is not kept", UnclosedMovie(frames),
+         JournalOf(stream, frames, {beside, computer}), UnfinishedSound(0), false, RecoveryOutcome::Recovered, false,
+         UnfinishedSound(2000), false},
+        {"sound without a sample", UnclosedMovie(frames), JournalOf(stream, frames, {beside}), UnfinishedSound(0), false,
          RecoveryOutcome::Recovered, false},
-        {"sound file named elsewhere is not touched", UnclosedMovie(frames), JournalOf(stream, frames, outside), {},
+        {"sound file named elsewhere is not touched", UnclosedMovie(frames), JournalOf(stream, frames, {outside}), {},
          false, RecoveryOutcome::Recovered, false},
-        {"no frame reached the disk", std::vector<std::uint8_t>(2048, 0), JournalOf(stream, frames, beside),
-         UnfinishedSound(4000), false, RecoveryOutcome::NothingLeft, false},
+        {"no frame reached the disk", std::vector<std::uint8_t>(2048, 0), JournalOf(stream, frames, {beside, computer}),
+         UnfinishedSound(4000), false, RecoveryOutcome::NothingLeft, false, UnfinishedSound(4000)},
         {"damaged journal", UnclosedMovie(frames), std::vector<std::uint8_t>(100, 0x55), {}, false,
          RecoveryOutcome::NothingLeft, false},
     };
@@ -255,6 +263,9 @@ TEST_F(MovieRecovery, WhatIsKeptAndWhatGoes)
         WriteBytes(crashed.File("~temp.avi.journal"), c.journal);
         if (!c.sound.empty()) {
             WriteBytes(beside, c.sound);
+        }
+        if (!c.computerSound.empty()) {
+            WriteBytes(computer, c.computerSound);
         }
         std::vector<LeftRecording> left = FindLeftRecordings(crashed.path());
         ASSERT_EQ(left.size(), 1u) << c.name;
@@ -270,8 +281,11 @@ TEST_F(MovieRecovery, WhatIsKeptAndWhatGoes)
         EXPECT_EQ(Exists(crashed.File("~temp.avi")), outcome == RecoveryOutcome::Recovered) << c.name;
         EXPECT_EQ(Exists(beside), c.soundKept) << c.name;
         EXPECT_EQ(recovered.sound, c.soundKept ? beside : "") << c.name;
+        EXPECT_EQ(Exists(computer), c.computerKept) << c.name;
+        EXPECT_EQ(recovered.computerSound, c.computerKept ? computer : "") << c.name;
         EXPECT_EQ(ReadWholeFile(outside), outsideBytes) << c.name;
         DeleteFileA(crashed.File("~temp.avi").c_str());
+        DeleteFileA(computer.c_str());
         DeleteFileA(beside.c_str());
     }
 }

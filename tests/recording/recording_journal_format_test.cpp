@@ -28,7 +28,7 @@ std::size_t FrameRecordBytes()
 
 TEST(RecordingJournal, EveryCutKeepsTheCompleteRecordsBeforeIt)
 {
-    const std::vector<std::uint8_t> whole = JournalOf(kStream, kFrames, kSound);
+    const std::vector<std::uint8_t> whole = JournalOf(kStream, kFrames, {kSound});
     for (std::size_t length = 0; length <= whole.size(); ++length) {
         const auto parsed = ParseJournal(std::span(whole).first(length));
         if (length < StreamRecordBytes()) {
@@ -40,7 +40,7 @@ TEST(RecordingJournal, EveryCutKeepsTheCompleteRecordsBeforeIt)
         EXPECT_EQ(parsed->stream.rate, 200u);
         EXPECT_EQ(parsed->stream.handler, kStream.handler);
         const bool soundComplete = length >= StreamRecordBytes() + SoundRecordBytes();
-        EXPECT_EQ(parsed->soundPath, soundComplete ? kSound : "") << length;
+        EXPECT_EQ(parsed->soundPaths, soundComplete ? std::vector{kSound} : std::vector<std::string>{}) << length;
         const std::size_t frames =
             soundComplete ? (length - StreamRecordBytes() - SoundRecordBytes()) / FrameRecordBytes() : 0;
         ASSERT_EQ(parsed->frames.size(), frames) << length;
@@ -75,7 +75,7 @@ TEST(RecordingJournal, DamageEndsTheJournalWhereItIs)
         {"empty", [](auto& j) { j.clear(); }, -1},
     };
     for (const Case& c : cases) {
-        std::vector<std::uint8_t> journal = JournalOf(kStream, kFrames, kSound);
+        std::vector<std::uint8_t> journal = JournalOf(kStream, kFrames, {kSound});
         c.damage(journal);
         const auto parsed = ParseJournal(journal);
         if (c.frames < 0) {

@@ -67,11 +67,11 @@ std::vector<std::uint8_t> UnclosedMovie(const std::vector<TestFrame>& frames)
 }
 
 std::vector<std::uint8_t> JournalOf(const JournalStream& stream, const std::vector<TestFrame>& frames,
-                                    const std::string& soundPath)
+                                    const std::vector<std::string>& soundPaths)
 {
     std::vector<std::uint8_t> out = EncodeJournalStream(stream);
-    if (!soundPath.empty()) {
-        const auto sound = EncodeJournalSound(soundPath);
+    for (const std::string& path : soundPaths) {
+        const auto sound = EncodeJournalSound(path);
         out.insert(out.end(), sound.begin(), sound.end());
     }
     for (const TestFrame& frame : frames) {

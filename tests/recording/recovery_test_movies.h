@@ -42,7 +42,7 @@ public:
 
 // The journal written beside it, record by record.
 std::vector<std::uint8_t> JournalOf(const JournalStream& stream, const std::vector<TestFrame>& frames,
-                                    const std::string& soundPath = {});
+                                    const std::vector<std::string>& soundPaths = {});
 
 ReadAt ReaderOf(const std::vector<std::uint8_t>& bytes);
 

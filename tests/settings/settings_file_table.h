@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-inline const char* const kSettingsLineStarts[58] = {
+inline const char* const kSettingsLineStarts[59] = {
     "flashingRect=",       "launchPlayer=",       "minimizeOnStart=",       "MouseCaptureMode= ",
     "capturewidth=",       "captureheight=",      "timelapse=",             "frames_per_second= ",
     "keyFramesEvery= ",    "compquality= ",       "compfccHandler= ",       "CompressorStateIsFor= ",
@@ -20,12 +20,12 @@ inline const char* const kSettingsLineStarts[58] = {
     "fixedcapture=",       "interleaveUnit= ",    "saveFormat= ",           "ffmpegPath=",
     "g_showclicks=",       "g_clickcolorR=",      "g_clickcolorG=",         "g_clickcolorB=",
     "g_showkeys=",         "g_shortcutsonly=",    "countdownSeconds=",
-    "computerSound= ",     "computerSoundDevice= ", "windowCapture=",
+    "computerSound= ",     "computerSoundDevice= ", "windowCapture=",         "computerSoundTracks= ",
 };
 
 // The header with the version text, then the first `lines` settings, each line ending in a blank.
 inline std::string ExpectedSettingsText(const std::vector<std::int32_t>& values, const std::string& version = "1.50",
-                                        const std::string& end = "\n", std::size_t lines = 58)
+                                        const std::string& end = "\n", std::size_t lines = 59)
 {
     std::string text = "[Framelark Settings ver" + version + " -- Please do not edit ] " + end + end;
     for (std::size_t i = 0; i < lines; ++i) {

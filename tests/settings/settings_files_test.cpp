@@ -88,7 +88,8 @@ std::vector<std::int32_t> Values(const AppSettings& s)
             s.fixedcapture, s.interleaveUnit, s.saveFormat, static_cast<std::int32_t>(s.ffmpegPath.size()),
             s.g_showclicks, HighlightRed(s.g_clickcolor), HighlightGreen(s.g_clickcolor),
             HighlightBlue(s.g_clickcolor), s.g_showkeys, s.g_shortcutsonly, s.countdownSeconds,
-            s.computerSound, s.computerSoundDevice, s.MouseCaptureMode == kCaptureWindow ? 1 : 0};
+            s.computerSound, s.computerSoundDevice, s.MouseCaptureMode == kCaptureWindow ? 1 : 0,
+            s.computerSoundTracks};
 }
 
 // Every setting changed from its default, negative numbers included, both blobs and both texts.
@@ -147,6 +148,7 @@ void Change(AppSettings& s)
     s.countdownSeconds = 3;
     s.computerSound = 1;
     s.computerSoundDevice = 2;
+    s.computerSoundTracks = 1;
     s.g_audioformat = BlockOf(AudioFormatBytes());
     s.g_compressorstate = BlockOf(kCompressorState);
 }
@@ -301,7 +303,7 @@ TEST_F(SettingsFiles, SavedFilesEqualTheTableByteForByte)
                 1,   128, 3, 1,  2,    3,   1,    -20, 3,    50,   1,          2048, 8, 1, 44100,
                 0,   0,  -5, 65, 66,   67,  0,    99,  14,   10,   -2,         -100, -200, 1, 1,
                 3,   16, 1,  7,  8,    9,   1,    0,   3,
-                1,   2,  0};
+                1,   2,  0,  1};
     EXPECT_EQ(Read("CS.ini"), ExpectedSettingsText(expected, "1.50", "\r\n"));
     EXPECT_EQ(Read("Cdata.ini"), "D:\\Movies\\mineC:\\cursors" + AudioFormatBytes() + kCompressorState + kFfmpegPath);
     EXPECT_EQ(Names(), (std::vector<std::string>{"CS.ini", "Cdata.ini"}));
@@ -422,18 +424,20 @@ TEST_F(SettingsFiles, OlderVersionsReadWhatTheyHold)
         bool blobsRead;
         bool exportRead; // the Save dialog's last type and the chosen ffmpeg.exe, written since
         std::int32_t computerSound; // a file from before this setting leaves it off
+        std::int32_t computerSoundTracks; // likewise: mixed
     };
     const Case cases[] = {
-        {"1.20", 41, "check choose suggest ", 0, 7000, 100, false, false, 0},
-        {"1.30", 42, "check choose suggest ", -2, 7000, 100, false, false, 0},
-        {"1.35", 42, "check alloc validate ", -2, 2500, 100, true, false, 0},
-        {"1.50", 46, "check alloc validate ", -2, 2500, -5, true, false, 0},
+        {"1.20", 41, "check choose suggest ", 0, 7000, 100, false, false, 0, 0},
+        {"1.30", 42, "check choose suggest ", -2, 7000, 100, false, false, 0, 0},
+        {"1.35", 42, "check alloc validate ", -2, 2500, 100, true, false, 0, 0},
+        {"1.50", 46, "check alloc validate ", -2, 2500, -5, true, false, 0, 0},
         // Written before the clicks and keys were shown: those keep their defaults.
-        {"1.50", 48, "check alloc validate ", -2, 2500, -5, true, true, 0},
-        {"1.50", 55, "check alloc validate ", -2, 2500, -5, true, true, 0},
-        {"1.50", 57, "check alloc validate ", -2, 2500, -5, true, true, 1},
-        {"1.50", 58, "check alloc validate ", -2, 2500, -5, true, true, 1},
-        {"1.00", 58, "", 0, 7000, 100, false, false, 0},
+        {"1.50", 48, "check alloc validate ", -2, 2500, -5, true, true, 0, 0},
+        {"1.50", 55, "check alloc validate ", -2, 2500, -5, true, true, 0, 0},
+        {"1.50", 57, "check alloc validate ", -2, 2500, -5, true, true, 1, 0},
+        {"1.50", 58, "check alloc validate ", -2, 2500, -5, true, true, 1, 0},
+        {"1.50", 59, "check alloc validate ", -2, 2500, -5, true, true, 1, 1},
+        {"1.00", 59, "", 0, 7000, 100, false, false, 0, 0},
     };
     AppSettings changed;
     Change(changed);
@@ -452,6 +456,7 @@ TEST_F(SettingsFiles, OlderVersionsReadWhatTheyHold)
         EXPECT_EQ(loaded.g_showkeys, allLines ? 1 : 0) << c.version << " " << c.lines;
         EXPECT_EQ(loaded.g_shortcutsonly, allLines ? 0 : 1) << c.version << " " << c.lines;
         EXPECT_EQ(loaded.computerSound, c.computerSound) << c.version << ", " << c.lines << " lines";
+        EXPECT_EQ(loaded.computerSoundTracks, c.computerSoundTracks) << c.version << ", " << c.lines << " lines";
         EXPECT_EQ(loaded.savedir, std::string(c.version) == "1.00" ? AppSettings().savedir : changed.savedir)
             << c.version;
         EXPECT_EQ(loaded.g_compressorstate.valid(), c.blobsRead) << c.version;
@@ -471,7 +476,7 @@ TEST_F(SettingsFiles, MissingOrDamagedFilesLeaveDefaults)
         std::int32_t compressorStateSize;
         std::string savedir;
     };
-    const std::string whole = ChangedText("1.50", 58);
+    const std::string whole = ChangedText("1.50", 59);
     const auto withLine = [&](const std::string& key, const std::string& line) {
         std::string text = whole;
         const std::size_t start = text.find("\n" + key) + 1;

@@ -12,13 +12,13 @@ const std::vector<std::int32_t> kDefaults = {1,   1,   0,   1,     320, 240, 5, 
                                              0,   1,   0,   0,     0,   64,  0,   255, 255, 125,  0,          20,
                                              -1,  50,  0,   128,   16,  2,   22050, 1, 1,   100,  118,        119,
                                              120, 1,   1,   12,    19,  0,   100, 100, 0,   0,
-                                             0,   0,   0,   255,   200, 0,   0,   1,   0,   0,  -1, 0};
+                                             0,   0,   0,   255,   200, 0,   0,   1,   0,   0,  -1, 0, 0};
 
 const std::vector<std::int32_t> kChanged = {0,  0,   1,  2,     -640, -480, 1000, 20, 7,   2500, 1684633187, -1,
                                             -8, 0,   5,  2,     1,    128,  3,    1,  2,   3,    1,          -20,
                                             3,  70,  1,  2048,  8,    1,    44100, 0, 0,   -5,   65,         66,
                                             67, 0,   99, 0,     999,  -2,   -100, -200, 1, 1,
-                                            3,  24,  1,  7,     8,    9,    1,    0,    3,   1,  3, 1};
+                                            3,  24,  1,  7,     8,    9,    1,    0,    3,   1,  3, 1, 1};
 
 StoredSettings FromValues(const std::vector<std::int32_t>& values)
 {
@@ -38,10 +38,10 @@ std::vector<std::int32_t> ToValues(const StoredSettings& stored)
     return values;
 }
 
-// All 58 set to a value the files under test never hold, to see which lines were read.
+// All 59 set to a value the files under test never hold, to see which lines were read.
 std::vector<std::int32_t> Untouched()
 {
-    return std::vector<std::int32_t>(58, 4242);
+    return std::vector<std::int32_t>(59, 4242);
 }
 } // namespace
 
@@ -60,7 +60,7 @@ TEST(SettingsText, ReadsBackWhatItWrote)
         StoredSettings read = FromValues(Untouched());
         const SettingsTextRead result = ReadSettingsText(FormatSettingsText(FromValues(*values), "\r\n"), read);
         EXPECT_FLOAT_EQ(result.version, 1.5f);
-        EXPECT_EQ(result.linesRead, 58u);
+        EXPECT_EQ(result.linesRead, 59u);
         EXPECT_EQ(ToValues(read), *values);
     }
 }
@@ -151,7 +151,7 @@ TEST(SettingsText, BlanksMatchAnyRunOfWhiteSpace)
     for (const Case& c : cases) {
         StoredSettings read = FromValues(Untouched());
         const SettingsTextRead result = ReadSettingsText(c.text, read);
-        EXPECT_EQ(result.linesRead, 58u) << c.what;
+        EXPECT_EQ(result.linesRead, 59u) << c.what;
         EXPECT_EQ(read.captureleft, c.captureleft) << c.what;
     }
 

@@ -4,6 +4,7 @@
 // Keys are virtual-key codes in hex, pressed; with a leading '-' released. The caption is drawn
 // as it stands just after the last key, shown whole.
 #include "recording/input_marks.h"
+#include "recording/window_fit.h"
 #include "settings/app_settings.h"
 
 #include <cstdio>
@@ -38,7 +39,8 @@ int main(int argc, char** argv)
     }
     const std::size_t stride = static_cast<std::size_t>(width) * 4;
     std::vector<std::uint8_t> pixels(stride * static_cast<std::size_t>(height), 255);
-    marks.Draw(FrameRows{pixels.data(), stride, width, height, 4}, left, top, time + 100);
+    marks.Draw(FrameRows{pixels.data(), stride, width, height, 4},
+               Unscaled({left, top, left + width - 1, top + height - 1}), time + 100);
     std::ofstream out(argv[6], std::ios::binary);
     out << "P6\n" << width << " " << height << "\n255\n";
     for (int y = height - 1; y >= 0; --y) { // the frame's rows lie bottom-up

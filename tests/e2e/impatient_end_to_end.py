@@ -151,7 +151,8 @@ class Run:
 
     def type_save_name(self):
         self.names += 1
-        xdotool("key", "End", "shift+Home")
+        # The name field by its mnemonic: keys typed earlier may have left the focus in the list.
+        xdotool("key", "alt+n", "End", "shift+Home")
         xdotool("type", "Z:" + self.saved.replace("/", "\\") + f"\\movie{self.names}")
 
     def answer(self):

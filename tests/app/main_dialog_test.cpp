@@ -700,10 +700,15 @@ TEST(MainMenus, CarryTheirCommandsInOrder)
     ASSERT_TRUE(tray);
     HMENU popup = GetSubMenu(tray.get(), 0);
     // Separators have id 0, sub-menus -1.
-    EXPECT_EQ(ids(popup), (std::vector<int>{105, 121, 106, 122, 0, 32772, 0, -1, 0, 1008, 1080, 0, 1075}));
-    EXPECT_EQ(ids(GetSubMenu(popup, 7)), (std::vector<int>{32783, 32784, 32785, 0, 32786, 32787}));
+    const std::vector<int> regions{ID_REGION_NORMAL, ID_REGION_FIXED, ID_REGION_FULLSCREEN, ID_REGION_WINDOW};
+    const std::vector<int> options{32783, 32784, 32785, 0, 32786, 32787};
+    EXPECT_EQ(ids(popup), (std::vector<int>{105, 121, 106, 122, 0, 32772, 0, -1, -1, 0, 1008, 1080, 0, 1075}));
+    EXPECT_EQ(ids(GetSubMenu(popup, 7)), regions);
+    EXPECT_EQ(ids(GetSubMenu(popup, 8)), options);
 
-    OwnedMenu options(LoadMenuA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_OPTIONSMENU)));
-    ASSERT_TRUE(options);
-    EXPECT_EQ(ids(GetSubMenu(options.get(), 0)), (std::vector<int>{32783, 32784, 32785, 0, 32786, 32787}));
+    OwnedMenu menu(LoadMenuA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_OPTIONSMENU)));
+    ASSERT_TRUE(menu);
+    HMENU optionsPopup = GetSubMenu(menu.get(), 0);
+    EXPECT_EQ(ids(optionsPopup), (std::vector<int>{-1, 0, 32783, 32784, 32785, 0, 32786, 32787}));
+    EXPECT_EQ(ids(GetSubMenu(optionsPopup, 0)), regions);
 }

@@ -237,6 +237,8 @@ class Run:
         xdotool("key", "F9")
         deadline = time.time() + SETTLE_SECONDS
         while time.time() < deadline:
+            if self.program.poll() is not None:
+                self.start()  # ended by the last step, or by an answer here
             dialogs = self.dialogs()
             saving = temp_movies(self.prefix) or find_window("^Convert progress$", 0.1)
             if not dialogs and not find_window("^Title$", 0.1) and not saving:
@@ -262,8 +264,6 @@ class Run:
             elif not find_window("^Convert progress$", 0.1):
                 xdotool("key", "F9")  # a recording still running or paused (a resume came after the first)
             time.sleep(1.0)
-            if self.program.poll() is not None:
-                self.start()
         fail("the program did not come back to idle at the end")
 
     def close_menu(self, window):

@@ -169,7 +169,7 @@ def run(build, scratch):
     click_close(e2e.main_window())
     wait_for_exit(program)
     text = e2e.read_file(scratch, "CS.ini")
-    if b"MouseCaptureMode= 1 \r\n" not in text or not text.endswith(b"windowCapture=1 \r\n"):
+    if b"MouseCaptureMode= 1 \r\n" not in text or b"\r\nwindowCapture=1 \r\n" not in text:
         fail("CS.ini does not keep the window mode beside a region drawn with the mouse")
 
 

@@ -189,60 +189,6 @@ int Delete(const std::string& path, bool inSteps)
     PrintTrips("idle window", probes);
     return deleted ? 0 : 1;
 }
-// Probes the main window (which only pumps its messages here) and the idle window of another
-// process while work runs, until done() says it has ended.
-struct ProbedRun {
-    double took = 0;
-    std::vector<Probe> mainProbes;
-    std::vector<Probe> idleProbes;
-};
-
-void PumpFor(double seconds, const std::function<bool()>& done)
-{
-    const double until = Now() + seconds;
-    MSG message;
-    while (Now() < until && !done()) {
-        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-            DispatchMessageA(&message);
-        }
-        Sleep(1);
-    }
-}
-
-ProbedRun Probed(HWND main, HWND idle, const std::function<void()>& start, const std::function<bool()>& done)
-{
-    ProbedRun run;
-    std::atomic<bool> probing{true};
-    auto probe = [&probing](HWND window, std::vector<Probe>& into) {
-        return std::thread([&probing, window, &into] {
-            while (probing) {
-                const double sent = Now();
-                into.push_back({sent, RoundTrip(window)});
-                Sleep(2);
-            }
-        });
-    };
-    std::thread mainProber = probe(main, run.mainProbes);
-    std::thread idleProber = probe(idle, run.idleProbes);
-    PumpFor(0.3, [] { return false; });
-    const double began = Now();
-    start();
-    PumpFor(600, done);
-    run.took = Now() - began;
-    PumpFor(0.3, [] { return false; });
-    probing = false;
-    PumpFor(1, [] { return false; });
-    mainProber.join();
-    idleProber.join();
-    return run;
-}
-
-void PrintRun(const ProbedRun& run)
-{
-    PrintTrips("main window", run.mainProbes);
-    PrintTrips("idle window of another process", run.idleProbes);
-}
-
 // The cancel key's end of a recording: the movie goes on the background queue.
 int Discard(const std::string& path)
 {

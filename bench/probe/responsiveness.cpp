@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdint>
+#include <limits>
 
 double Now()
 {
@@ -110,13 +111,53 @@ std::thread ProbeIdleWindow(HWND idle, const std::atomic<bool>& running, const s
 
 void PumpUntil(const std::atomic<bool>& done)
 {
+    PumpFor(std::numeric_limits<double>::infinity(), [&done] { return done.load(); });
+}
+
+void PumpFor(double seconds, const std::function<bool()>& done)
+{
+    const double until = Now() + seconds;
     MSG message;
-    while (!done) {
+    while (Now() < until && !done()) {
         while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
             DispatchMessageA(&message);
         }
-        Sleep(5);
+        Sleep(1);
     }
+}
+
+ProbedRun Probed(HWND main, HWND idle, const std::function<void()>& start, const std::function<bool()>& done)
+{
+    ProbedRun run;
+    std::atomic<bool> probing{true};
+    auto probe = [&probing](HWND window, std::vector<Probe>& into) {
+        return std::thread([&probing, window, &into] {
+            while (probing) {
+                const double sent = Now();
+                into.push_back({sent, RoundTrip(window)});
+                Sleep(2);
+            }
+        });
+    };
+    std::thread mainProber = probe(main, run.mainProbes);
+    std::thread idleProber = probe(idle, run.idleProbes);
+    PumpFor(0.3, [] { return false; });
+    const double began = Now();
+    start();
+    PumpFor(600, done);
+    run.took = Now() - began;
+    PumpFor(0.3, [] { return false; });
+    probing = false;
+    PumpFor(1, [] { return false; });
+    mainProber.join();
+    idleProber.join();
+    return run;
+}
+
+void PrintRun(const ProbedRun& run)
+{
+    PrintTrips("main window", run.mainProbes);
+    PrintTrips("idle window of another process", run.idleProbes);
 }
 
 int Idle()

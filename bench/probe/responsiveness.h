@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -36,6 +37,18 @@ std::thread ProbeIdleWindow(HWND idle, const std::atomic<bool>& running, const s
                             std::vector<Probe>& into);
 // Dispatches the thread's messages until done: a probe on its way is answered, not left to time out.
 void PumpUntil(const std::atomic<bool>& done);
+// Dispatches the thread's messages for at most that long, or until done() says so.
+void PumpFor(double seconds, const std::function<bool()>& done);
+
+// A piece of work run on a window's thread that only pumps its messages, with that window and the
+// idle window of another process probed every 2 ms from before it starts until after done().
+struct ProbedRun {
+    double took = 0;
+    std::vector<Probe> mainProbes;
+    std::vector<Probe> idleProbes;
+};
+ProbedRun Probed(HWND main, HWND idle, const std::function<void()>& start, const std::function<bool()>& done);
+void PrintRun(const ProbedRun& run);
 
 // A window of its own that does nothing but answer; runs until its process ends.
 int Idle();

@@ -8,8 +8,8 @@ constexpr Verdict R = Verdict::Run;
 constexpr Verdict I = Verdict::Ignore;
 constexpr Verdict N = Verdict::RefuseWithNote;
 
-// Rows: commands in their declared order; columns: states in theirs. Stop and Cancel in the
-// countdown end it before anything was recorded.
+// Rows: commands in their declared order; columns: states in theirs. During the countdown the
+// recording thread prepares the movie: Stop and Cancel there throw it away, nothing being recorded.
 //                      Launch Idle Sel Start Rec Paus End Disc Compl Nam Sav Conv Recov Ask Dlg Sess Count
 constexpr std::array<std::array<Verdict, kAppStates>, kCommands> kRules = {{
     /* Record          */ {I, R, I, I, I, R, I, I, I, I, I, I, I, I, I, I, I},
@@ -24,7 +24,7 @@ constexpr std::array<std::array<Verdict, kAppStates>, kCommands> kRules = {{
     /* Close           */ {I, R, R, I, N, N, I, I, I, I, I, I, I, I, I, I, I},
     /* RegionChosen    */ {I, I, R, R, I, I, I, I, I, I, I, I, I, I, I, I, I},
     /* RegionAbandoned */ {I, I, R, I, I, I, I, I, I, I, I, I, I, I, I, I, I},
-    /* RecordingEnded  */ {I, I, I, I, R, R, R, R, I, I, I, I, I, I, I, I, I},
+    /* RecordingEnded  */ {I, I, I, I, R, R, R, R, I, I, I, I, I, I, I, I, R},
     /* FirstTick       */ {R, I, I, I, I, I, I, I, I, I, I, I, I, I, I, I, I},
     /* NextSave        */ {I, I, I, I, I, I, I, I, R, I, I, I, I, I, I, I, I},
     /* SaveDone        */ {I, I, I, I, I, I, I, I, I, I, R, I, I, I, I, I, I},
@@ -65,7 +65,7 @@ constexpr std::array<StateSet, kAppStates> kMoves = {
     /* InDialog      */ Set({S::Idle}),
     // Only a closed recording leads here: the program is idle after it.
     /* SessionEnding */ Set({S::Idle}),
-    /* CountingDown  */ Set({S::Idle, S::Recording}),
+    /* CountingDown  */ Set({S::Recording, S::Ending, S::Discarding}),
 };
 } // namespace
 

@@ -7,6 +7,7 @@
 #include "messages/private_messages.h"
 #include "recording/movie_writer.h"
 #include "recording/record_command.h"
+#include "recording/recording.h"
 #include "settings/app_settings.h"
 #include "win/directories.h"
 #include "win/message_box.h"
@@ -58,30 +59,37 @@ void CRecordingSession::Record()
 void CRecordingSession::RegionChosen()
 {
     const AppSettings& settings = Settings();
-    if (settings.countdownSeconds > 0 &&
+    // With a countdown the movie is made ready while it shows: its first frame comes when it ends.
+    const bool counting = settings.countdownSeconds > 0;
+    if (!StartRecording(counting)) {
+        return;
+    }
+    if (counting &&
         m_countdown.Start(settings.g_capturerect, settings.countdownSeconds, m_program.Window(), kCountdownDoneMessage)) {
         m_program.SetState(AppState::CountingDown);
         return;
     }
-    StartRecording();
+    OpenRecordingStart();
+    m_program.SetState(AppState::Recording);
 }
 
 void CRecordingSession::CountdownEnded()
 {
-    StartRecording();
+    OpenRecordingStart();
+    m_program.SetState(AppState::Recording);
 }
 
-void CRecordingSession::StartRecording()
+bool CRecordingSession::StartRecording(bool held)
 {
     m_recordingWithSound = RecordsSound(Settings());
-    m_recordingThread = OnRecordStart();
+    m_recordingThread = OnRecordStart(held);
     if (!m_recordingThread) {
         m_program.SetState(AppState::Idle);
         ShowNote(m_program.Window(), "The recording could not be started: the system could not create its thread.",
                  MB_OK | MB_ICONEXCLAMATION);
-        return;
+        return false;
     }
-    m_program.SetState(AppState::Recording);
+    return true;
 }
 
 void CRecordingSession::Pause()
@@ -92,16 +100,14 @@ void CRecordingSession::Pause()
 
 void CRecordingSession::Stop()
 {
-    if (!EndCountdown()) {
-        EndRecording(AppState::Ending);
-    }
+    // Nothing was recorded before the countdown ended.
+    EndRecording(EndCountdown() ? AppState::Discarding : AppState::Ending);
 }
 
 void CRecordingSession::Cancel()
 {
-    if (!EndCountdown()) {
-        EndRecording(AppState::Discarding);
-    }
+    EndCountdown();
+    EndRecording(AppState::Discarding);
 }
 
 bool CRecordingSession::EndCountdown()
@@ -110,7 +116,6 @@ bool CRecordingSession::EndCountdown()
         return false;
     }
     m_countdown.Stop();
-    m_program.SetState(AppState::Idle);
     return true;
 }
 
@@ -128,8 +133,10 @@ void CRecordingSession::EndRecording(AppState next)
 void CRecordingSession::RecordingEnded(RecordingStop stop, std::uint32_t framesWritten)
 {
     const AppState state = m_program.State();
-    if (state == AppState::Recording || state == AppState::Paused) {
-        // A recording that ended by itself is stopped here first.
+    if (state == AppState::Recording || state == AppState::Paused || state == AppState::CountingDown) {
+        // A recording that ended by itself (during the countdown: it could not be prepared) is
+        // stopped here first.
+        EndCountdown();
         EndRecording(AppState::Ending);
     }
     m_recordingThread.reset();

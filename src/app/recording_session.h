@@ -56,9 +56,11 @@ public:
     CRecordingCompletion& completion() { return m_completion; }
 
 private:
-    void StartRecording();
+    // Held: the thread prepares the movie and waits for OpenRecordingStart(). False when no thread
+    // could be started (the program is idle again).
+    bool StartRecording(bool held);
     void EndRecording(AppState next);
-    // Stop and Cancel during the countdown: nothing was recorded.
+    // Hides the countdown, if one shows; true then: nothing was recorded.
     bool EndCountdown();
     void Continue(CRecordingCompletion::Step step);
 

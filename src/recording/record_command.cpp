@@ -70,7 +70,7 @@ RecordStep RecordCommand()
     }
 }
 
-KernelHandle OnRecordStart()
+KernelHandle OnRecordStart(bool held)
 {
     AppSettings& settings = Settings();
     if (settings.minimizeOnStart == 1) {
@@ -86,6 +86,7 @@ KernelHandle OnRecordStart()
     InstallMouseHook(settings.g_mainwindow, WM_USER_SAVECURSOR_MSG);
     ReportMouseClicks(settings.g_showclicks != 0 ? kMouseClickMessage : 0);
     settings.g_isrecording = 1;
+    HoldRecordingStart(held);
     KernelHandle thread(CreateThread(nullptr, 0, &RecordingThread, nullptr, 0, nullptr));
     if (!thread) {
         settings.g_isrecording = 0;

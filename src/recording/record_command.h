@@ -11,8 +11,9 @@ enum class RecordStep {
 RecordStep RecordCommand();
 
 // Starts a recording of g_capturerect: mouse hook, flags and the recording thread. The thread's
-// handle, empty when it could not be created (nothing is then left started).
-KernelHandle OnRecordStart();
+// handle, empty when it could not be created (nothing is then left started). A held recording
+// prepares its movie and grabs its first frame only after OpenRecordingStart().
+KernelHandle OnRecordStart(bool held = false);
 
 // The monitors as they are now; a running recording whose region left them is ended.
 void OnDisplayChange(bool recording);

@@ -205,6 +205,23 @@ private:
     IAudioCapture* m_audio = nullptr;
 };
 
+HANDLE RecordingStartGate()
+{
+    static const KernelHandle gate(CreateEventA(nullptr, TRUE, TRUE, nullptr));
+    return gate.get();
+}
+
+// False when the recording ended before it was let start.
+bool PassRecordingStartGate()
+{
+    while (WaitForSingleObject(RecordingStartGate(), kSleepSlice) == WAIT_TIMEOUT) {
+        if (Settings().g_isrecording == 0) {
+            return false;
+        }
+    }
+    return Settings().g_isrecording != 0;
+}
+
 RecordingStop StopFor(const CaptureOutcome& outcome)
 {
     if (outcome.frameLost) {
@@ -222,6 +239,20 @@ RecordingReport::~RecordingReport()
 {
     PostMessageA(Settings().g_mainwindow, WM_USER_GENERIC_MSG, static_cast<WPARAM>(m_stop),
                  static_cast<LPARAM>(m_frames.load()));
+}
+
+void HoldRecordingStart(bool held)
+{
+    if (held) {
+        ResetEvent(RecordingStartGate());
+    } else {
+        SetEvent(RecordingStartGate());
+    }
+}
+
+void OpenRecordingStart()
+{
+    HoldRecordingStart(false);
 }
 
 void RecordingReport::Stopped(RecordingStop stop)
@@ -255,6 +286,9 @@ void RecordVideo(int top, int left, int width, int height, int rate, const std::
         return;
     }
     probe.reset();
+    if (!PassRecordingStartGate()) {
+        return;
+    }
     const std::uint32_t start = timeGetTime();
     if (settings.autopan != 0) {
         StartPanning(left, top, width, height);

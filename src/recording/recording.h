@@ -12,6 +12,11 @@
 
 DWORD WINAPI RecordingThread(LPVOID);
 
+// A recording started held (a countdown shows meanwhile) prepares its movie, then waits here for
+// its first frame; one started open records at once.
+void HoldRecordingStart(bool held);
+void OpenRecordingStart();
+
 // The recording's one message, posted when it goes.
 class RecordingReport {
 public:

@@ -9,10 +9,9 @@
 
 namespace {
 constexpr char kClassName[] = "FramelarkCountdown";
-constexpr UINT_PTR kSecondTimer = 1;
-constexpr UINT_PTR kHiddenTimer = 2;
+constexpr UINT_PTR kTimer = 1;
 // Between hiding and the recording's start: the windows below repaint what the number covered.
-constexpr UINT kSettleMs = 60;
+constexpr LONG kSettleMs = 60;
 constexpr int kSide = 160; // at 96 dpi
 constexpr BYTE kOpacity = 220;
 } // namespace
@@ -35,24 +34,46 @@ bool CCountdownWindow::Start(const ScreenRect& region, int seconds, HWND owner, 
     const int centreY = region.top + region.Height() / 2;
     m_dpi = MonitorDpiAt(centreX, centreY);
     const int side = ScaleForDpi(kSide, m_dpi);
-    m_left = std::clamp(seconds, 1, kLongestCountdown);
+    m_deadline = GetTickCount() + static_cast<DWORD>(std::clamp(seconds, 1, kLongestCountdown)) * 1000;
+    m_left = 0;
     m_owner = owner;
     m_doneMessage = doneMessage;
     const int corner = ScaleForDpi(24, m_dpi);
     SetWindowRgn(hwnd(), CreateRoundRectRgn(0, 0, side + 1, side + 1, corner, corner), FALSE);
     SetWindowPos(hwnd(), HWND_TOPMOST, centreX - side / 2, centreY - side / 2, side, side, SWP_NOACTIVATE | SWP_SHOWWINDOW);
-    InvalidateRect(hwnd(), nullptr, TRUE);
+    Tick();
     UpdateWindow(hwnd());
-    SetTimer(hwnd(), kSecondTimer, 1000, nullptr);
     return true;
+}
+
+void CCountdownWindow::Tick()
+{
+    const LONG left = static_cast<LONG>(m_deadline - GetTickCount());
+    if (left <= 0) {
+        KillTimer(hwnd(), kTimer);
+        PostMessageA(m_owner, m_doneMessage, 0, 0);
+        return;
+    }
+    if (left <= kSettleMs) {
+        m_left = 0;
+        ShowWindow(hwnd(), SW_HIDE);
+        SetTimer(hwnd(), kTimer, static_cast<UINT>(left), nullptr);
+        return;
+    }
+    const int number = static_cast<int>((left + 999) / 1000);
+    if (number != m_left) {
+        m_left = number;
+        InvalidateRect(hwnd(), nullptr, TRUE);
+    }
+    const LONG nextChange = std::max<LONG>((number - 1) * 1000, kSettleMs);
+    SetTimer(hwnd(), kTimer, static_cast<UINT>(std::max<LONG>(left - nextChange, 1)), nullptr);
 }
 
 void CCountdownWindow::Stop()
 {
     m_left = 0;
     if (hwnd()) {
-        KillTimer(hwnd(), kSecondTimer);
-        KillTimer(hwnd(), kHiddenTimer);
+        KillTimer(hwnd(), kTimer);
         ShowWindow(hwnd(), SW_HIDE);
     }
 }
@@ -61,15 +82,8 @@ LRESULT CCountdownWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lPar
 {
     switch (message) {
     case WM_TIMER:
-        if (wParam == kSecondTimer && m_left > 1) {
-            --m_left;
-            InvalidateRect(hwnd(), nullptr, TRUE);
-        } else if (wParam == kSecondTimer) {
-            Stop();
-            SetTimer(hwnd(), kHiddenTimer, kSettleMs, nullptr);
-        } else if (wParam == kHiddenTimer) {
-            KillTimer(hwnd(), kHiddenTimer);
-            PostMessageA(m_owner, m_doneMessage, 0, 0);
+        if (wParam == kTimer) {
+            Tick();
         }
         return 0;
     case WM_ERASEBKGND:

@@ -23,6 +23,11 @@ protected:
 private:
     void Paint();
 
+    // Shows the number for the time left and sets the timer for the next change, all against the
+    // deadline, so that late timer messages add nothing to the countdown's length.
+    void Tick();
+
+    DWORD m_deadline = 0;
     int m_left = 0;
     int m_dpi = 96;
     HWND m_owner = nullptr;

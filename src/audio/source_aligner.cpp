@@ -4,12 +4,14 @@
 #include <cmath>
 
 namespace {
-// Time constants of the two averages of where packets land against their place.
-constexpr double kRecentSeconds = 0.25;
-constexpr double kSteadySeconds = 2.0;
 // Sound that lands this far from its place for a quarter second was lost (or came twice): it
 // is put right at once, as steering would take too long.
+constexpr double kRecentSeconds = 0.25;
 constexpr double kJumpSeconds = 0.05;
+// Arrival times only ever come late (a busy machine delays a packet, never hastens it): the
+// packet that came earliest against the device's sample count over the last seconds tells the
+// device's timing. Longer would lag behind a drifting clock.
+constexpr double kSteadySeconds = 3.0;
 // The steering takes out an error over this time, changing the rate by at most the share
 // below (a pitch change of 3.5 cents, which nobody hears while it is made slowly).
 constexpr double kSteerSeconds = 5.0;
@@ -32,16 +34,27 @@ void SourceAligner::Deliver(double position, const float* frames, std::size_t co
         StartAt(position, m_folded.data(), count);
         return;
     }
-    const double error = static_cast<double>(m_origin) + m_resampler->OutputPositionOfNextInput() - position;
+    const double placed = static_cast<double>(m_origin) + m_resampler->OutputPositionOfNextInput();
     const double seconds = static_cast<double>(count) / m_deviceRate;
-    m_recentError += (error - m_recentError) * std::min(1.0, seconds / kRecentSeconds);
+    m_recentError += (placed - position - m_recentError) * std::min(1.0, seconds / kRecentSeconds);
     if (std::abs(m_recentError) > kJumpSeconds * m_rate) {
         StartAt(position, m_folded.data(), count);
         return;
     }
-    m_steadyError += (error - m_steadyError) * std::min(1.0, seconds / kSteadySeconds);
-    m_resampler->SetAdjustment(
-        std::clamp(-m_steadyError / (kSteerSeconds * m_rate), -kMostAdjustment, kMostAdjustment));
+    // The steering aims at the earliest arrival of the last seconds, not at each packet's, so that
+    // it follows the device's clock rather than the machine's delays.
+    const double lateness = position - m_delivered * m_rate;
+    m_arrivals.push_back({m_delivered, lateness});
+    while (m_arrivals.front().delivered < m_delivered - kSteadySeconds) {
+        m_arrivals.pop_front();
+    }
+    double earliest = lateness;
+    for (const Arrival& arrival : m_arrivals) {
+        earliest = std::min(earliest, arrival.lateness);
+    }
+    const double error = placed - (m_delivered * m_rate + earliest);
+    m_delivered += seconds;
+    m_resampler->SetAdjustment(std::clamp(-error / (kSteerSeconds * m_rate), -kMostAdjustment, kMostAdjustment));
     m_resampled.clear();
     m_resampler->Push(m_folded.data(), count, m_resampled);
     m_queue.insert(m_queue.end(), m_resampled.begin(), m_resampled.end());
@@ -65,7 +78,8 @@ void SourceAligner::StartAt(double position, const float* folded, std::size_t co
     m_resampler = std::make_unique<Resampler>(m_deviceRate, m_rate, m_channels);
     m_origin = start;
     m_recentError = 0;
-    m_steadyError = 0;
+    m_arrivals.assign(1, Arrival{0, position});
+    m_delivered = static_cast<double>(count) / m_deviceRate;
     m_resampled.clear();
     const auto channels = static_cast<std::size_t>(m_channels);
     m_resampler->Push(folded + skipped * channels, count - skipped, m_resampled);

@@ -2,8 +2,9 @@
 // Puts one sound source on the recording's time line. A device runs on its own clock and may
 // deliver nothing for a while (the computer's sound, while nothing plays): each packet carries the
 // time line position of its first frame, stretches that nothing covered become silence, and drift
-// between the clocks is corrected by steering the resampler a little, never by a jump in sound
-// that keeps coming. Only after a silence, or an error too large to steer away (sound the device
+// between the clocks is corrected by steering the resampler a little (towards the packets that
+// came earliest, as a busy machine only ever delays them), never by a jump in sound that keeps
+// coming. Only after a silence, or an error too large to steer away (sound the device
 // lost), does a packet go straight to its place.
 #include "audio/resampler.h"
 #include "audio/sample_conversion.h"
@@ -34,7 +35,6 @@ public:
 
 private:
     void StartAt(double position, const float* folded, std::size_t count);
-    void Steer(double error, double seconds);
 
     int m_deviceRate;
     int m_rate;
@@ -45,7 +45,12 @@ private:
     std::deque<float> m_queue; // resampled frames from m_taken on
     long long m_taken = 0;     // time line frames mixed or dropped
     double m_recentError = 0; // frames the sound lands late, averaged over a quarter second
-    double m_steadyError = 0; // the same over seconds, which the steering corrects
+    struct Arrival {
+        double delivered; // device seconds delivered before the packet, since the start
+        double lateness;  // its position less where the device's sample count alone puts it
+    };
+    std::deque<Arrival> m_arrivals; // the last few seconds'
+    double m_delivered = 0;         // device seconds since the start
     std::vector<float> m_folded;
     std::vector<float> m_resampled;
 };

@@ -4,6 +4,7 @@
 //   std::uint32_t Milliseconds();             the millisecond clock
 //   void Sleep(std::uint32_t ms);
 //   std::int32_t Recording(); Paused();       g_isrecording, g_paused
+//   void Resumed();                           a pause just ended
 //   Position NextPosition();                  what the next frame shows; Position has `held`: a
 //                                             followed window that is not shown, whose last
 //                                             frame stands until it is
@@ -71,6 +72,7 @@ CaptureOutcome RunCaptureLoop(Host& host, std::int32_t timelapse, std::uint32_t 
             }
             if (passes > 0) {
                 startTime += host.Milliseconds() - pauseStart;
+                host.Resumed();
             }
         }
     }

@@ -75,13 +75,12 @@ public:
         const bool ended = SoundFileFailed() || Settings().g_regiongone || (m_follower && m_follower->Gone());
         return ended ? 0 : Settings().g_isrecording.load();
     }
-    std::int32_t Paused()
+    std::int32_t Paused() { return Settings().g_paused; }
+    void Resumed()
     {
-        const std::int32_t paused = Settings().g_paused;
-        if (paused != 0 && m_follower) {
-            m_follower->Paused();
+        if (m_follower) {
+            m_follower->Resumed();
         }
-        return paused;
     }
     Position NextPosition()
     {

@@ -16,8 +16,8 @@ public:
         bool held = false; // minimised, hidden or closed: the last picture stands
     };
     View Next(std::uint32_t now);
-    // The time until the next frame was a pause's, not the window's.
-    void Paused() { m_wasHeld = false; }
+    // The time since the last frame was a pause's, not the window's.
+    void Resumed() { m_wasHeld = false; }
     bool Gone() const { return m_gone; }
     // The times the movie held its last frame until the window showed again; a stretch still
     // going at the end is not in the movie.

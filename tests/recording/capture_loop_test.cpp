@@ -33,6 +33,7 @@ public:
     std::vector<std::uint32_t> sleeps;
     int grabbed = 0;
     int released = 0;
+    int resumed = 0;
 
     std::uint32_t Milliseconds() { return now; }
     void Sleep(std::uint32_t ms)
@@ -45,6 +46,7 @@ public:
     }
     std::int32_t Recording() { return recording; }
     std::int32_t Paused() { return paused; }
+    void Resumed() { ++resumed; }
     Position NextPosition() { return {0, 0, heldAt && heldAt(now)}; }
     Frame Grab(const Position&)
     {
@@ -177,6 +179,7 @@ TEST(CaptureLoop, PauseIsCutOutOfTheTimeLine)
     // Passes at 0 and 100 ms; the pause follows the second; the next passes fall at 100 ms
     // (slot 1 again, dropped) and 200 ms of recording time, as if there had been no pause.
     EXPECT_EQ(host.written, (std::vector<std::uint32_t>{0, 1, 2}));
+    EXPECT_EQ(host.resumed, 1);
 }
 
 TEST(CaptureLoop, AHiddenWindowLeavesItsLastFrameOnTheTimeLine)

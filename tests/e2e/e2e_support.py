@@ -239,6 +239,20 @@ def close_program(program):
         program.kill()
 
 
+def kill_program(program):
+    """Ends the program as a crash would (kill -9 of its Wine process), leaving its files."""
+    pid = int(xdotool("getwindowpid", main_window()).strip())
+    with open(f"/proc/{pid}/cmdline", "rb") as f:
+        if b"framelark.exe" not in f.read():
+            fail(f"process {pid} is not the program")
+    os.kill(pid, signal.SIGKILL)
+    try:
+        program.wait(10)
+    except subprocess.TimeoutExpired:
+        program.kill()
+    time.sleep(1)
+
+
 def main_window():
     window = find_window("^Framelark$", 5)
     if not window:

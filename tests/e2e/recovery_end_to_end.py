@@ -13,7 +13,6 @@ second_instance: a second program started while the first records with sound ask
 import argparse
 import os
 import shutil
-import signal
 import struct
 import subprocess
 import sys
@@ -61,17 +60,7 @@ def record_and_kill(build, prefix, scratch, with_sound):
     before = e2e.temp_movies(prefix) + e2e.journals(prefix)
     e2e.record_region(prefix, before)
     time.sleep(SECONDS)
-    window = find_window("^Framelark$", 5)
-    pid = int(xdotool("getwindowpid", window).strip())
-    with open(f"/proc/{pid}/cmdline", "rb") as f:
-        if b"framelark.exe" not in f.read():
-            fail(f"process {pid} is not the program")
-    os.kill(pid, signal.SIGKILL)
-    try:
-        program.wait(10)
-    except subprocess.TimeoutExpired:
-        program.kill()
-    time.sleep(1)
+    e2e.kill_program(program)
     left = left_files(prefix, before)
     print("left after the kill:", [os.path.basename(p) for p in left])
     kinds = {os.path.splitext(p)[1] for p in left}

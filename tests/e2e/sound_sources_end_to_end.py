@@ -15,6 +15,8 @@ pause:    paused from 4 s to 8 s of 12 s: the sound of both is cut as the pictur
 tracks:   20 s with both, "Each on its own track": two audio streams, named, the microphone's with
           440 Hz alone and the computer's with 660 Hz alone in every second; GStreamer, mpv and VLC
           (as a user other than root, which VLC insists on) play the movie to its end.
+recovered: 10 s on two tracks, then the program is killed; the next start offers the recording,
+          and the movie saved from it holds both tracks as above.
 unplug:   the output's sink is unloaded 6 s into a 12 s recording: the movie keeps its full
           pictures and the microphone's tone to the end. (Wine 8 keeps its device list from the
           program's start and the sound server moves the capture elsewhere, so the program cannot
@@ -32,6 +34,7 @@ import time
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import e2e_support as e2e  # noqa: E402
 from e2e_support import fail, find_window, keys, press  # noqa: E402
+from recovery_end_to_end import answer_question  # noqa: E402
 from sound_movie_end_to_end import check_streams  # noqa: E402
 
 MICROPHONE_TONE = 440
@@ -44,6 +47,7 @@ MODES = {
     "gap": (15, True, [(0, 5), (10, 99)]),
     "pause": (12, True, [(0, 99)]),
     "tracks": (20, True, [(0, 99)]),
+    "recovered": (10, True, [(0, 99)]),
     "unplug": (12, True, [(0, 6)]),
 }
 PAUSE = (4, 8)
@@ -172,7 +176,8 @@ def run(build, scratch, mode):
         play(MICROPHONE_TONE, "rec")
         play(COMPUTER_TONE, "speakers")
         program = e2e.start_program(build, scratch)
-        configure(microphone, mode == "tracks")
+        apart = mode in ("tracks", "recovered")
+        configure(microphone, apart)
         e2e.start_animator(build, seconds + 60)
         before = e2e.temp_movies(prefix)
         started = e2e.record_region(prefix, before)
@@ -190,12 +195,17 @@ def run(build, scratch, mode):
                 time.sleep(max(0.0, started + at - time.time()))
                 press("F7")
         time.sleep(max(0.0, started + seconds - time.time()))
-        press("F8")
+        if mode == "recovered":
+            e2e.kill_program(program)
+            program = e2e.start_program(build, scratch)
+            answer_question("y")
+        else:
+            press("F8")
         movie = e2e.save_movie(scratch, "sources")
         told = find_window("^Note$", 3)
         if told and mode != "unplug":
             fail("a note came after the save although every source was there")
-        if mode == "tracks":
+        if apart:
             check_tracks(movie)
         else:
             check_streams(movie)
@@ -206,7 +216,7 @@ def run(build, scratch, mode):
         if not recorded - 1 < video < recorded + 1:
             fail(f"the pictures last {video:.2f} s of a recording of {recorded} s")
         # Each track with what it should hold: one track holds both sources, two hold one each.
-        tracks = [(microphone, None)] if mode != "tracks" else [(True, False), (False, True)]
+        tracks = [(True, False), (False, True)] if apart else [(microphone, None)]
         for track, (microphone_heard, computer_heard) in enumerate(tracks):
             heard, length = tones_by_second(movie, scratch, track)
             print(f"track {track}: video {video:.2f} s, sound {length:.2f} s; tones by second:",

@@ -44,18 +44,6 @@ KEYS = {"Ctrl+S": "11 53 -53 -11", "Alt+Tab": "12 09 -09 -12", "hello": "48 -48 
 APART = 3.0                     # seconds between groups of keys: each caption has faded before the next
 
 
-def settings(scratch, build, **values):
-    """A first start leaves CS.ini; the values given are written into it for the next start."""
-    program = e2e.start_program(build, scratch)
-    e2e.click_close(e2e.main_window())
-    e2e.wait_for_exit(program)
-    text = e2e.read_file(scratch, "CS.ini")
-    for key, value in dict(values, g_recordcursor=0, launchPlayer=0).items():
-        text = e2e.set_line(text, key, value)
-    e2e.write_file(scratch, "CS.ini", text)
-    return e2e.start_program(build, scratch)
-
-
 def frame_time(image):
     """The wall clock the frame shows, in seconds: the last time up to now whose low bits it shows."""
     gray = 0
@@ -152,7 +140,7 @@ def check_captions(frames, strips, blank, shown, quiet_from):
 
 def record_marks(build, scratch, shortcuts_only):
     prefix = os.environ["WINEPREFIX"]
-    program = settings(scratch, build, g_showclicks=1, g_showkeys=1, g_shortcutsonly=int(shortcuts_only))
+    program = e2e.start_with_settings(scratch, build, g_showclicks=1, g_showkeys=1, g_shortcutsonly=int(shortcuts_only))
     e2e.start_animator(build, 120, ANIMATOR, "clock")
     strips, blank = rendered_captions(build, scratch)
     e2e.choose_zmbv(scratch)
@@ -202,7 +190,7 @@ def dark_middle(image):
 def start_countdown(build, scratch):
     """The program with a countdown of 3 s, and a region chosen: (program, the temporary movies
     before, the moment the region was chosen)."""
-    program = settings(scratch, build, countdownSeconds=3)
+    program = e2e.start_with_settings(scratch, build, countdownSeconds=3)
     e2e.start_animator(build, 120, ANIMATOR, "clock")
     before = e2e.temp_movies(os.environ["WINEPREFIX"])
     e2e.press("F7")

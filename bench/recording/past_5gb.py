@@ -53,6 +53,8 @@ def load():
 
 
 def check_machine(build, folders):
+    if os.geteuid() != 0:
+        fail("VLC is run as the user nobody, which needs root")
     if e2e.screen_size() != (1920, 1080):
         fail(f"the screen is {e2e.screen_size()}, not 1920 x 1080 (FRAMELARK_SCREEN=1920x1080x24)")
     for tool in ("ffprobe", "ffmpeg", "gst-launch-1.0", "mpv", "cvlc", "mediainfo", "runuser"):

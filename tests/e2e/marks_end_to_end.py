@@ -29,6 +29,7 @@ from PIL import Image, ImageChops, ImageStat
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import e2e_support as e2e  # noqa: E402
 from e2e_support import ANIMATOR, OUTSIDE_REGION, REGION, fail, find_window, xdotool  # noqa: E402
+from e2e_support import start_with_settings as settings  # noqa: E402
 
 WIDTH, HEIGHT = REGION[2] - REGION[0] + 1, REGION[3] - REGION[1] + 1
 # The animator's clock cells, in the region: 28 cells of 8 pixels from (8, 8), Gray code.
@@ -41,18 +42,6 @@ CAPTION_TOP = HEIGHT - 90       # the caption box stands near the bottom
 # Virtual-key codes, pressed and released, as caption_render.exe takes them.
 KEYS = {"Ctrl+S": "11 53 -53 -11", "Alt+Tab": "12 09 -09 -12", "hello": "48 -48 45 -45 4C -4C 4C -4C 4F -4F"}
 APART = 3.0                     # seconds between groups of keys: each caption has faded before the next
-
-
-def settings(scratch, build, **values):
-    """A first start leaves CS.ini; the values given are written into it for the next start."""
-    program = e2e.start_program(build, scratch)
-    e2e.click_close(e2e.main_window())
-    e2e.wait_for_exit(program)
-    text = e2e.read_file(scratch, "CS.ini")
-    for key, value in dict(values, g_recordcursor=0, launchPlayer=0).items():
-        text = e2e.set_line(text, key, value)
-    e2e.write_file(scratch, "CS.ini", text)
-    return e2e.start_program(build, scratch)
 
 
 def frame_time(image):

@@ -56,8 +56,7 @@ def check_sound(movie, scratch):
     numerator, denominator = map(int, info["r_frame_rate"].split("/"))
     video = int(info["nb_frames"]) * denominator / numerator
     sound = e2e.decoded_sound(movie, os.path.join(scratch, "decoded.wav"))
-    audio = float(subprocess.run(["ffprobe", "-v", "error", "-show_entries", "format=duration", "-of", "csv=p=0",
-                                  sound], capture_output=True, text=True).stdout)
+    audio = e2e.duration(sound)
     print(f"video {video:.2f} s, audio {audio:.2f} s")
     if abs(video - audio) > 0.3:
         fail(f"the sound lasts {audio:.2f} s but the pictures {video:.2f} s")

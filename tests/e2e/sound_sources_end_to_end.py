@@ -25,7 +25,6 @@ unplug:   the output's sink is unloaded 6 s into a 12 s recording: the movie kee
 import argparse
 import math
 import os
-import re
 import struct
 import subprocess
 import sys
@@ -125,31 +124,6 @@ def check_tracks(movie):
         fail(f"ffmpeg could not decode the movie cleanly: {' '.join(said)[:500]}")
 
 
-def play_to_the_end(movie):
-    """GStreamer, mpv and VLC each play the movie through to its end, saying no error on the way."""
-    os.chmod(os.path.dirname(movie), 0o755)
-    os.chmod(movie, 0o644)
-    # Each player: its command, and what it says when it reached the end of the movie.
-    players = {
-        "GStreamer": (["gst-launch-1.0", "playbin", f"uri=file://{movie}", "video-sink=fakesink sync=false",
-                       "audio-sink=fakesink sync=false"], "Got EOS from element"),
-        "mpv": (["mpv", "--no-config", "--ao=null", "--vo=null", "--untimed", movie], "(End of file)"),
-        # VLC refuses to run as root; it ends with 0 whatever happened, so its log says.
-        "VLC": (["runuser", "-u", "nobody", "--", "cvlc", "-vv", "--play-and-exit", "--intf", "dummy", "--aout",
-                 "dummy", "--vout", "dummy", movie], "main input debug: EOF reached"),
-    }
-    for name, (command, ended_line) in players.items():
-        ended = subprocess.run(command, capture_output=True, text=True, timeout=120)
-        said = ended.stdout + ended.stderr
-        errors = [line for line in said.splitlines()
-                  if line.startswith("ERROR") or re.search(r"(input|demux|decoder|stream) error", line)]
-        audio = len(re.findall(r"avi demux debug: stream\[\d\] audio", said))
-        print(f"{name}: exit {ended.returncode}, {'reached the end' if ended_line in said else 'did NOT reach the end'}"
-              f"{f', {audio} audio streams' if name == 'VLC' else ''}{'; ' + ' | '.join(errors) if errors else ''}")
-        if ended.returncode != 0 or errors or ended_line not in said:
-            fail(f"{name} did not play the movie to its end: {said[-500:]}")
-
-
 def expected_tone(stretches, second):
     """True or False where the whole second lies within or without the stretches, else None."""
     if any(start + 1 <= second and second + 1 <= end for start, end in stretches):
@@ -233,7 +207,7 @@ def run(build, scratch, mode):
                         fail(f"track {track}, second {second}: the {tone} Hz tone is "
                              f"{'missing' if expected else 'there'}")
         if mode == "tracks":
-            play_to_the_end(movie)
+            e2e.play_to_the_end(movie)
         if told:
             e2e.xdotool("windowactivate", told)
             press("Return")

@@ -29,7 +29,6 @@ from PIL import Image, ImageChops, ImageStat
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import e2e_support as e2e  # noqa: E402
 from e2e_support import ANIMATOR, OUTSIDE_REGION, REGION, fail, find_window, xdotool  # noqa: E402
-from e2e_support import start_with_settings as settings  # noqa: E402
 
 WIDTH, HEIGHT = REGION[2] - REGION[0] + 1, REGION[3] - REGION[1] + 1
 # The animator's clock cells, in the region: 28 cells of 8 pixels from (8, 8), Gray code.
@@ -140,7 +139,8 @@ def check_captions(frames, strips, blank, shown, quiet_from):
 
 def record_marks(build, scratch, shortcuts_only):
     prefix = os.environ["WINEPREFIX"]
-    program = settings(scratch, build, g_showclicks=1, g_showkeys=1, g_shortcutsonly=int(shortcuts_only))
+    program = e2e.start_with_settings(scratch, build, g_showclicks=1, g_showkeys=1,
+                                      g_shortcutsonly=int(shortcuts_only))
     e2e.start_animator(build, 120, ANIMATOR, "clock")
     strips, blank = rendered_captions(build, scratch)
     e2e.choose_zmbv(scratch)
@@ -189,7 +189,7 @@ def dark_middle(image):
 
 def countdown(build, scratch):
     prefix = os.environ["WINEPREFIX"]
-    program = settings(scratch, build, countdownSeconds=3)
+    program = e2e.start_with_settings(scratch, build, countdownSeconds=3)
     e2e.start_animator(build, 120, ANIMATOR, "clock")
     before = e2e.temp_movies(prefix)
 

@@ -68,10 +68,13 @@ class Events:
         if self.lines.get(timeout=20).strip() != "ready":
             fail("the events window did not start")
 
+    def tell(self, command):
+        self.process.stdin.write(command + "\n")
+        self.process.stdin.flush()
+
     def fire(self):
         """Returns (when the burst is due in the stream, when the window turned white)."""
-        self.process.stdin.write("event\n")
-        self.process.stdin.flush()
+        self.tell("event")
         fields = dict(word.split("=") for word in self.lines.get(timeout=5).split()[1:])
         return float(fields["sound"]), float(fields["shown"])
 
@@ -193,8 +196,9 @@ def take_computer_sound(microphone, apart):
     closed("Audio Options")
 
 
-def record(scratch, events, seconds, every, first, shot=None):
-    """Records with sound while firing events; returns the saved movie and the events."""
+def record(scratch, events, seconds, every, first, shot=None, gap=None):
+    """Records with sound while firing events; returns the saved movie and the events. gap: (from,
+    to) seconds of the recording in which nothing plays; no event falls within a second of it."""
     prefix = os.environ["WINEPREFIX"]
     # Left by a run that was stopped: the recording would take over their names unnoticed.
     clear_temp_folder(prefix)
@@ -207,11 +211,18 @@ def record(scratch, events, seconds, every, first, shot=None):
     started_here = now()
     fired = []
     count = int(seconds // every) + 1
-    for i in range(count):
+    commands = [(first + i * every - SCHEDULE_AHEAD, "event") for i in range(count)
+                if not gap or not gap[0] - 1 <= first + i * every <= gap[1] + 1]
+    if gap:
+        commands = sorted(commands + [(gap[0], "silence"), (gap[1], "sound")])
+    for at, command in commands:
         # An event happens SCHEDULE_AHEAD after it is asked for.
-        time.sleep(max(0.0, started + first + i * every - SCHEDULE_AHEAD - time.time()))
+        time.sleep(max(0.0, started + at - time.time()))
+        if command != "event":
+            events.tell(command)
+            continue
         fired.append(events.fire())
-        if i == 0 and shot:
+        if len(fired) == 1 and shot:
             subprocess.run(["import", "-window", "root", shot], check=False)
     time.sleep(1.0)
     press("F8")
@@ -328,6 +339,8 @@ def main():
     parser.add_argument("--keep", action="store_true", help="keep the movie and the files read from it")
     parser.add_argument("--again", metavar="FOLDER", help="measure again what a run with --keep left there")
     parser.add_argument("--source", choices=["microphone", "computer", "both", "tracks"], default="microphone")
+    parser.add_argument("--gap", type=float, nargs=2, metavar=("FROM", "TO"),
+                        help="seconds of the recording in which the events' stream ends and nothing plays")
     args = parser.parse_args()
     if args.again:
         with open(os.path.join(args.again, "run.json")) as f:
@@ -355,7 +368,7 @@ def main():
         else:
             tick_record_audio()
         movie, temporary, fired, started = record(scratch, events, args.seconds, args.every, args.first,
-                                         os.path.join(scratch, "screen.png") if args.keep else None)
+                                                  os.path.join(scratch, "screen.png") if args.keep else None, args.gap)
         bursts = sink.burst_times()
         with open(os.path.join(scratch, "run.json"), "w") as f:
             json.dump({"movie": movie, "temporary": temporary, "fired": fired, "bursts": bursts, "loopback": loopback,

@@ -4,6 +4,8 @@ from stdin it turns the window white while a tone burst enters the stream, then 
 
     sync_events.py --geometry WxH+X+Y [--device SINK]
 
+Besides "event", stdin takes "silence" (the stream ends: nothing plays) and "sound" (a new stream).
+
 The stream is written ahead of the clock by a fixed lead, so the sound server never runs dry and the
 delay from writing a sample to hearing it stays the same for the whole run. For every event it prints
     event sound=<s> shown=<s>
@@ -57,8 +59,14 @@ class Stream:
         self.lock = threading.Lock()
         self.written = 0
         self.start = now()
+        self.playing = True
         self.thread = threading.Thread(target=self.feed, daemon=True)
         self.thread.start()
+
+    def stop(self):
+        self.playing = False
+        self.thread.join()
+        self.player.kill()
 
     def time_of(self, frame):
         return self.start + frame / RATE
@@ -85,7 +93,7 @@ class Stream:
         return out.tobytes()
 
     def feed(self):
-        while True:
+        while self.playing:
             due = int((now() - self.start + LEAD) * RATE)
             while self.written + CHUNK <= due:
                 self.player.stdin.write(self.samples(self.written, CHUNK))
@@ -105,7 +113,7 @@ def main():
     root.geometry(args.geometry)
     root.configure(bg="black")
     root.title("Sync events")
-    stream = Stream(args.device)
+    streams = [Stream(args.device)]
 
     def show(sound_at):
         while now() < sound_at:  # the timer is only good to a few ms
@@ -117,8 +125,8 @@ def main():
         root.after(int(WHITE_SECONDS * 1000), lambda: root.configure(bg="black"))
 
     def event():
-        frame = stream.add_burst(now() + SCHEDULE_AHEAD)
-        sound_at = stream.time_of(frame)
+        frame = streams[-1].add_burst(now() + SCHEDULE_AHEAD)
+        sound_at = streams[-1].time_of(frame)
         root.after(max(0, int((sound_at - now()) * 1000) - 10), lambda: show(sound_at))
 
     commands = queue.Queue()
@@ -136,6 +144,10 @@ def main():
                 return
             if command == "event":
                 event()
+            elif command == "silence":
+                streams[-1].stop()
+            elif command == "sound":
+                streams.append(Stream(args.device))
         root.after(5, poll)
 
     threading.Thread(target=read_commands, daemon=True).start()
@@ -143,7 +155,7 @@ def main():
     root.update()
     print("ready", flush=True)
     root.mainloop()
-    stream.player.kill()
+    streams[-1].player.kill()
 
 
 if __name__ == "__main__":

@@ -46,7 +46,12 @@ protected:
                                        200, nullptr, nullptr));
     }
 
-    void SetUp() override { hostWindow->clicks = 0; }
+    void SetUp() override
+    {
+        hostWindow->clicks = 0;
+        // The pointer left over the host by the test before would show the hover images.
+        SetCursorPos(0, 0);
+    }
 
     void TearDown() override
     {

@@ -69,8 +69,7 @@ void CRecordingSession::RegionChosen()
         m_program.SetState(AppState::CountingDown);
         return;
     }
-    OpenRecordingStart();
-    m_program.SetState(AppState::Recording);
+    CountdownEnded();
 }
 
 void CRecordingSession::CountdownEnded()

@@ -35,6 +35,7 @@ public:
     void Record(); // from idle, or resumes a pause
     // With a countdown chosen, the recording starts when it ends.
     void RegionChosen();
+    // The prepared recording grabs its first frame.
     void CountdownEnded();
     void Pause();
     void Stop();

@@ -9,13 +9,13 @@ pointer: the frozen one would never pass them on) and the movie saved through th
 a folder that every user can read. Printed, and checked (exit 1 at the first failure): ffprobe's
 duration and frame count against the recording's clock and the sound's length, a decode by
 `ffmpeg -v error` to the end without a word, the last picture against the screenshot (PSNR),
-GStreamer playing it to the end, mpv and VLC from its last ten seconds, VLC's remote control
-seeking to them while it plays, and mediainfo naming it OpenDML. The movie is deleted at the end
+GStreamer playing it to the end, mpv and VLC from its last ten seconds, GStreamer (through its
+Python bindings) and VLC's remote control seeking to them, and mediainfo naming it OpenDML. The movie is deleted at the end
 unless --keep.
 
 Needs root (VLC runs as nobody), at least 15 GB free, the windows build of framelark and
-recording_bench, and ffmpeg, gstreamer1.0-tools with -plugins-good and -libav, mpv, vlc-bin,
-mediainfo, imagemagick, xdotool, sox and pulseaudio-utils. Run under scripts/env.sh's services:
+recording_bench, and ffmpeg, gstreamer1.0-tools with -plugins-good and -libav and python3-gst-1.0,
+mpv, vlc-bin, mediainfo, imagemagick, xdotool, sox and pulseaudio-utils. Run under scripts/env.sh's services:
 
     bash -c 'source scripts/env.sh && unset DISPLAY && FRAMELARK_SCREEN=1920x1080x24 framelark_start_services &&
              /usr/bin/python3 bench/recording/past_5gb.py --build build/windows'
@@ -148,6 +148,70 @@ def check_last_picture(movie, shot, scratch):
         fail("the last picture is not the screen before the stop")
 
 
+def gstreamer_seek(movie, length):
+    """GStreamer's playbin, paused at the start, seeks to the last ten seconds (flushing and accurate,
+    through the movie's index) and plays from there to the end; the pictures it renders must begin
+    at the seek's target and run to the end, with no error or warning on the way."""
+    import gi
+    gi.require_version("Gst", "1.0")
+    from gi.repository import Gst
+    Gst.init(None)
+    player = Gst.ElementFactory.make("playbin")
+    player.set_property("uri", f"file://{movie}")
+    pictures = Gst.ElementFactory.make("fakesink")
+    pictures.set_property("sync", False)
+    pictures.set_property("signal-handoffs", True)
+    sound = Gst.ElementFactory.make("fakesink")
+    sound.set_property("sync", False)
+    player.set_property("video-sink", pictures)
+    player.set_property("audio-sink", sound)
+    rendered = []
+    pictures.connect("handoff", lambda sink, buffer, pad: rendered.append(buffer.pts / Gst.SECOND))
+    bus = player.get_bus()
+    said = []
+
+    def wait_for(kinds, seconds):
+        end = time.time() + seconds
+        while time.time() < end:
+            message = bus.timed_pop_filtered(Gst.SECOND, kinds | Gst.MessageType.ERROR | Gst.MessageType.WARNING)
+            if message is None:
+                continue
+            if message.type in (Gst.MessageType.ERROR, Gst.MessageType.WARNING):
+                error, detail = message.parse_error() if message.type == Gst.MessageType.ERROR \
+                    else message.parse_warning()
+                said.append(f"{error.message} ({detail})")
+                if message.type == Gst.MessageType.ERROR:
+                    return False
+                continue
+            return True
+        said.append(f"nothing within {seconds} s")
+        return False
+
+    seek_to = length - LAST
+    began = time.time()
+    try:
+        player.set_state(Gst.State.PAUSED)
+        paused = wait_for(Gst.MessageType.ASYNC_DONE, 60)
+        known, nanoseconds = player.query_duration(Gst.Format.TIME)
+        reported = nanoseconds / Gst.SECOND if known else None
+        rendered.clear()
+        sought = paused and player.seek_simple(Gst.Format.TIME, Gst.SeekFlags.FLUSH | Gst.SeekFlags.ACCURATE,
+                                               int(seek_to * Gst.SECOND))
+        ended = sought and wait_for(Gst.MessageType.ASYNC_DONE, 60) and \
+            player.set_state(Gst.State.PLAYING) != Gst.StateChangeReturn.FAILURE and \
+            wait_for(Gst.MessageType.EOS, 300)
+    finally:
+        player.set_state(Gst.State.NULL)
+    first, last = (rendered[0], rendered[-1]) if rendered else (None, None)
+    print(f"GStreamer seek: length {reported} s, sought to {seek_to:.2f} s, rendered {len(rendered)} pictures "
+          f"from {first} to {last} s in {time.time() - began:.1f} s, "
+          f"{'reached the end' if ended else 'did NOT reach the end'}{'; ' + ' | '.join(said) if said else ''}",
+          flush=True)
+    if not ended or said or reported is None or abs(reported - length) > 1 or first is None or \
+            not seek_to - 1 <= first <= seek_to + 1 or length - last > 1:
+        fail("GStreamer did not seek to the last ten seconds and play to the end")
+
+
 def vlc_seek(movie, length):
     """VLC's remote control: started 20 s before the end, sent a seek to the last ten seconds while
     it plays, asked the length and time each second; it must take the seek and reach the end."""
@@ -233,6 +297,7 @@ def main():
                 fail("ffmpeg reports errors")
             check_last_picture(movie, shot, scratch)
             e2e.play_to_the_end(movie, LAST, timeout=LONGEST)
+            gstreamer_seek(movie, e2e.duration(movie))
             vlc_seek(movie, e2e.duration(movie))
             info = subprocess.run(["mediainfo", movie], capture_output=True, text=True).stdout
             profile = [line.split(":", 1)[1].strip() for line in info.splitlines() if line.startswith("Format profile")]

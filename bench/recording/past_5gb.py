@@ -10,8 +10,8 @@ a folder that every user can read. Printed, and checked (exit 1 at the first fai
 duration and frame count against the recording's clock and the sound's length, a decode by
 `ffmpeg -v error` to the end without a word, the last picture against the screenshot (PSNR),
 GStreamer playing it to the end, mpv and VLC from its last ten seconds, GStreamer (through its
-Python bindings) and VLC's remote control seeking to them, and mediainfo naming it OpenDML. The movie is deleted at the end
-unless --keep.
+Python bindings) and VLC's remote control seeking to them, and mediainfo naming it OpenDML. The
+movie is deleted at the end unless --keep.
 
 Needs root (VLC runs as nobody), at least 15 GB free, the windows build of framelark and
 recording_bench, and ffmpeg, gstreamer1.0-tools with -plugins-good and -libav and python3-gst-1.0,

@@ -158,13 +158,11 @@ def gstreamer_seek(movie, length):
     Gst.init(None)
     player = Gst.ElementFactory.make("playbin")
     player.set_property("uri", f"file://{movie}")
-    pictures = Gst.ElementFactory.make("fakesink")
-    pictures.set_property("sync", False)
+    for kind in ("video-sink", "audio-sink"):
+        player.set_property(kind, Gst.ElementFactory.make("fakesink"))
+        player.get_property(kind).set_property("sync", False)
+    pictures = player.get_property("video-sink")
     pictures.set_property("signal-handoffs", True)
-    sound = Gst.ElementFactory.make("fakesink")
-    sound.set_property("sync", False)
-    player.set_property("video-sink", pictures)
-    player.set_property("audio-sink", sound)
     rendered = []
     pictures.connect("handoff", lambda sink, buffer, pad: rendered.append(buffer.pts / Gst.SECOND))
     bus = player.get_bus()
@@ -297,8 +295,9 @@ def main():
                 fail("ffmpeg reports errors")
             check_last_picture(movie, shot, scratch)
             e2e.play_to_the_end(movie, LAST, timeout=LONGEST)
-            gstreamer_seek(movie, e2e.duration(movie))
-            vlc_seek(movie, e2e.duration(movie))
+            length = e2e.duration(movie)
+            gstreamer_seek(movie, length)
+            vlc_seek(movie, length)
             info = subprocess.run(["mediainfo", movie], capture_output=True, text=True).stdout
             profile = [line.split(":", 1)[1].strip() for line in info.splitlines() if line.startswith("Format profile")]
             print(f"mediainfo: format profile {profile[:1]}", flush=True)
